@@ -1,0 +1,1 @@
+// Removed as soon as the folder has real sources.
