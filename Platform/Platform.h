@@ -1,1 +1,201 @@
 #pragma once
+// The operating-system layer. Everything the host needs from the OS goes
+// through these plain functions and value types; one implementation file per
+// OS provides them. No Qt here: the Windows side compiles on its own.
+//
+// Strings are narrow: UTF-8 on Linux, the local code page on Windows.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// ---------------------------------------------------------------------------
+// Process entry and start-up
+// ---------------------------------------------------------------------------
+
+// The process arguments as the program sees them. Windows splits the wide
+// command line of the process (argc/argv are ignored there); Linux copies
+// argv. False when the command line cannot be split.
+bool commandLineArguments(int argc, char** argv, std::vector<std::string>& args);
+
+// Makes the libraries beside the executable win the DLL search. Linux finds
+// them through the executable's RPATH ($ORIGIN): nothing to do.
+void setDllSearchDirectory(const std::string& directory);
+
+// Marks the process DPI-unaware. Nothing to do on Linux.
+void setProcessDpiUnaware();
+
+// Full path of the running executable; empty when it cannot be found.
+std::string executablePath();
+
+// ---------------------------------------------------------------------------
+// Displays
+// ---------------------------------------------------------------------------
+
+struct DisplaySize {
+    int width = 0;
+    int height = 0;
+};
+
+// The size of every display device in enumeration order. A device whose size
+// cannot be read is reported as 0 x 0 (callers skip those). Linux reads the
+// connected connectors under <sysfsRoot>/class/drm/*/ (status "connected",
+// first line of "modes"), in name order. No display: an empty list.
+std::vector<DisplaySize> displaySizes(const std::string& sysfsRoot = "/sys");
+
+// ---------------------------------------------------------------------------
+// Port tables (the owner-process TCP and UDP tables)
+// ---------------------------------------------------------------------------
+
+enum class Protocol : std::uint8_t { Tcp = 0, Udp = 1 };
+
+// TCP states in the Windows numbering (MIB_TCP_STATE). UDP entries carry 0.
+enum TcpState : int {
+    TcpStateNone = 0,
+    TcpClosed = 1,
+    TcpListen = 2,
+    TcpSynSent = 3,
+    TcpSynReceived = 4,
+    TcpEstablished = 5,
+    TcpFinWait1 = 6,
+    TcpFinWait2 = 7,
+    TcpCloseWait = 8,
+    TcpClosing = 9,
+    TcpLastAck = 10,
+    TcpTimeWait = 11,
+    TcpDeleteTcb = 12
+};
+
+// Owner id of a socket whose owning process cannot be seen (another user's
+// process, looked at without privileges). Non-zero so the port still counts
+// as taken; never a real process id.
+constexpr std::uint32_t kUnknownOwnerPid = 0xFFFFFFFFu;
+
+// An IPv4 or IPv6 address in network byte order (IPv4 in the first 4 bytes).
+struct IpAddress {
+    bool v6 = false;
+    std::array<std::uint8_t, 16> bytes{};
+};
+
+// Numeric text of an address: "127.0.0.1", "::", "fe80::1".
+std::string addressToString(const IpAddress& address);
+
+struct PortEntry {
+    Protocol protocol = Protocol::Tcp;
+    IpAddress localAddress;
+    std::uint16_t localPort = 0;   // host byte order
+    IpAddress remoteAddress;       // UDP: unspecified
+    std::uint16_t remotePort = 0;  // host byte order; UDP: 0
+    int state = TcpStateNone;      // TcpState; UDP: 0
+    std::uint32_t processId = 0;   // 0: none (time-wait and the like)
+};
+
+struct PortSnapshot {
+    bool tcpRead = false;           // false: the TCP tables could not be read
+    bool udpRead = false;           // false: the UDP tables could not be read
+    std::vector<PortEntry> entries; // TCP (IPv4, IPv6) first, then UDP (IPv4, IPv6)
+};
+
+// One snapshot of every TCP and UDP socket of the machine with its owner.
+// A table that cannot be read is left out and its flag stays false.
+PortSnapshot takePortSnapshot();
+
+// ---------------------------------------------------------------------------
+// Processes
+// ---------------------------------------------------------------------------
+
+struct ProcessInfo {
+    std::uint32_t pid = 0;
+    std::string imageName; // base name of the executable, "Palvex.Framework.S"
+};
+
+// Every process of the machine. Empty when no snapshot can be taken.
+std::vector<ProcessInfo> listProcesses();
+
+// The image name of one process; empty when it does not exist.
+std::string processImageName(std::uint32_t pid);
+
+// The ids of the processes whose image name equals imageName exactly.
+std::vector<std::uint32_t> findProcessesByImageName(const std::string& imageName);
+
+std::uint32_t currentProcessId();
+
+// The suite client's image name: "TavrinClient" ("TavrinClient.exe" on Windows).
+std::string clientImageName();
+
+// ---------------------------------------------------------------------------
+// User and elevation
+// ---------------------------------------------------------------------------
+
+// The effective user's name; falls back to the environment ($USER); empty
+// when neither is known.
+std::string userName();
+
+// True when the process runs with administrator rights (effective uid 0).
+bool isAdmin();
+
+// File name extension of the suite's scripts: ".sh" (".bat" on Windows).
+std::string scriptExtension();
+
+// Runs the script <folder>/<scriptBaseName><scriptExtension()> elevated, with
+// folder as its working directory and as its one argument; does not wait for
+// it. Linux: directly when already root, otherwise through pkexec. The folder
+// is never part of a shell command line, so any folder name is safe.
+// True when the script was launched (false: missing script, no way to start).
+bool runElevatedScript(const std::string& folder, const std::string& scriptBaseName);
+
+// ---------------------------------------------------------------------------
+// Folders and environment
+// ---------------------------------------------------------------------------
+
+// The value of $HOMEDRIVE; empty when unset.
+std::string homeDrive();
+
+// The user's data folder: $XDG_DATA_HOME, else $HOME/.local/share (no
+// trailing separator).
+std::string userDataHome();
+
+// The public profile folder: $HOMEDRIVE + "/Users/Public" when HOMEDRIVE is
+// set, otherwise userDataHome().
+std::string publicProfileFolder();
+
+// ---------------------------------------------------------------------------
+// Files
+// ---------------------------------------------------------------------------
+
+// Replaces the whole content of path with bytes, crash-safe: a crash at any
+// moment leaves the old content or the new one, never a mix. Creates the file
+// when missing; an existing file keeps its permissions. Windows writes
+// unbuffered, padding with line feeds to whole sectors; Linux writes exactly
+// the bytes given.
+bool writeWholeFile(const std::string& path, const std::string& bytes);
+
+// ---------------------------------------------------------------------------
+// Registry values (Linux: the log-on Run keys only, as XDG autostart entries)
+// ---------------------------------------------------------------------------
+
+// The registry view a key is opened in.
+enum class RegistryView : int { Bits32 = 0, Bits64 = 1 };
+
+// The programs run at log-on, machine-wide and per user.
+constexpr const char* kMachineRunKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kUserRunKey = "HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// keyPath is "<hive>\<sub-key>"; an unknown hive name means the current
+// user's hive. On Linux the Run keys map to the XDG autostart folders
+// (machine-wide: first folder of $XDG_CONFIG_DIRS, default /etc/xdg, plus
+// "/autostart"; per user: $XDG_CONFIG_HOME, default ~/.config, plus
+// "/autostart"), value N to the file N.desktop whose Exec runs the value's
+// program path; every other key opens nothing (false / empty).
+bool setRegistryString(const std::string& keyPath, RegistryView view,
+                       const std::string& valueName, const std::string& data);
+std::string registryString(const std::string& keyPath, RegistryView view,
+                           const std::string& valueName);
+// True when the value is gone afterwards.
+bool deleteRegistryValue(const std::string& keyPath, RegistryView view,
+                         const std::string& valueName);
+
+} // namespace platform
