@@ -1,0 +1,58 @@
+#pragma once
+
+// The suite's framework library: serves the web client over HTTP and
+// WebSocket and passes the client's requests (close, reboot, language,
+// skin) back to the host through the callbacks handed to it.
+//
+// The servers run on a thread of the library's own; every callback is
+// invoked from that thread, never from the caller's thread. All functions
+// may be called from the host's main thread while that thread runs.
+
+#include <functional>
+#include <string>
+
+#if defined(_WIN32)
+#  if defined(FRAMEWORK_LIBRARY_BUILD)
+#    define FRAMEWORK_API __declspec(dllexport)
+#  else
+#    define FRAMEWORK_API __declspec(dllimport)
+#  endif
+#else
+#  define FRAMEWORK_API __attribute__((visibility("default")))
+#endif
+
+// A host function called with the user pointer it was registered with.
+typedef void (*FrameworkHostCallback)(void* user);
+// A host function called with a skin name and the registered user pointer.
+typedef void (*FrameworkSkinCallback)(const char* skinName, void* user);
+
+// Reads the configuration (framework HTTP port, video wall port, WebSocket
+// port) and writes a fresh control token. False when the configuration
+// cannot be read or holds a port outside 1..65535.
+FRAMEWORK_API bool initFrameworkFirst();
+// Starts the web client's HTTP server on the HTTP port.
+FRAMEWORK_API bool initFrameworkSecond();
+// Starts the WebSocket server on the WebSocket port.
+FRAMEWORK_API bool initFrameworkLast();
+// Stops both servers and releases their ports. Harmless when repeated or
+// when nothing was initialised.
+FRAMEWORK_API void uninitFramework();
+
+FRAMEWORK_API void setRebootCallback(FrameworkHostCallback fn, void* user);
+FRAMEWORK_API void setCloseCallback(FrameworkHostCallback fn, void* user);
+FRAMEWORK_API void setDelayCloseCallback(FrameworkHostCallback fn, void* user);
+FRAMEWORK_API void setRegisterRccCallback(FrameworkSkinCallback fn, void* user);
+FRAMEWORK_API void setLanguageCallback(std::function<void(int)> fn);
+
+// Switches the web client's texts to the language of the given index.
+FRAMEWORK_API void reloadTranslations(int languageIndex);
+
+// Opens the web client's address in the desktop's browser.
+FRAMEWORK_API bool openFrameworkClient();
+// Ends a running suite client process, if any.
+FRAMEWORK_API bool closeFrameworkClient();
+
+// Store a new HTTP / WebSocket port (decimal text) where
+// initFrameworkFirst reads it.
+FRAMEWORK_API bool setHttpPort2Xml(const std::string& port);
+FRAMEWORK_API bool setWebSocketPort2Xml(const std::string& port);
