@@ -1,1 +1,854 @@
+// Linux side of the operating-system layer.
 #include "Platform.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <unordered_map>
+
+namespace platform {
+
+namespace {
+
+// --- small file helpers ------------------------------------------------------
+
+// Reads a whole file (also the size-less files of /proc and /sys) into out.
+bool readAll(const char* path, std::string& out, int dirFd = AT_FDCWD)
+{
+    out.clear();
+    const int fd = ::openat(dirFd, path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            out.append(buffer, static_cast<size_t>(n));
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR) {
+            ::close(fd);
+            return false;
+        }
+    }
+    ::close(fd);
+    return true;
+}
+
+bool writeAll(int fd, const char* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string readLink(const char* path, int dirFd = AT_FDCWD)
+{
+    char buffer[4096];
+    const ssize_t n = ::readlinkat(dirFd, path, buffer, sizeof buffer);
+    if (n <= 0)
+        return std::string();
+    return std::string(buffer, static_cast<size_t>(n));
+}
+
+std::string baseName(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string env(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+// The home folder: $HOME, else the password database.
+std::string homeFolder()
+{
+    std::string home = env("HOME");
+    if (!home.empty())
+        return home;
+    const passwd* pw = ::getpwuid(::geteuid());
+    return pw && pw->pw_dir ? std::string(pw->pw_dir) : std::string();
+}
+
+bool isNumber(const char* text)
+{
+    if (!*text)
+        return false;
+    for (; *text; ++text)
+        if (*text < '0' || *text > '9')
+            return false;
+    return true;
+}
+
+// --- port tables -------------------------------------------------------------
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// Parses hexadecimal digits at p; advances p past them.
+std::uint32_t parseHex(const char*& p, const char* end)
+{
+    std::uint32_t value = 0;
+    int digit;
+    while (p < end && (digit = hexDigit(*p)) >= 0) {
+        value = (value << 4) | static_cast<std::uint32_t>(digit);
+        ++p;
+    }
+    return value;
+}
+
+// "0100007F" (IPv4) or 32 digits (IPv6): the kernel prints each 32-bit word of
+// the network-order address as a host-order number.
+bool parseAddress(const char*& p, const char* end, IpAddress& address)
+{
+    const char* start = p;
+    while (p < end && hexDigit(*p) >= 0)
+        ++p;
+    const size_t digits = static_cast<size_t>(p - start);
+    if (digits != 8 && digits != 32)
+        return false;
+    address.v6 = digits == 32;
+    for (size_t word = 0; word < digits / 8; ++word) {
+        const char* w = start + word * 8;
+        const std::uint32_t value = parseHex(w, start + word * 8 + 8);
+        std::memcpy(address.bytes.data() + word * 4, &value, 4);
+    }
+    return true;
+}
+
+void skipSpaces(const char*& p, const char* end)
+{
+    while (p < end && (*p == ' ' || *p == '\t'))
+        ++p;
+}
+
+void skipToken(const char*& p, const char* end)
+{
+    while (p < end && *p != ' ' && *p != '\t' && *p != '\n')
+        ++p;
+}
+
+// Linux TCP state (include/net/tcp_states.h) to the Windows numbering.
+int windowsTcpState(std::uint32_t linuxState)
+{
+    switch (linuxState) {
+    case 1: return TcpEstablished;
+    case 2: return TcpSynSent;
+    case 3: return TcpSynReceived;
+    case 4: return TcpFinWait1;
+    case 5: return TcpFinWait2;
+    case 6: return TcpTimeWait;
+    case 7: return TcpClosed;
+    case 8: return TcpCloseWait;
+    case 9: return TcpLastAck;
+    case 10: return TcpListen;
+    case 11: return TcpClosing;
+    case 12: return TcpSynReceived; // NEW_SYN_RECV
+    default: return TcpStateNone;
+    }
+}
+
+// Parses one /proc/net/{tcp,tcp6,udp,udp6} table; the socket inode of every
+// entry goes to inodes, in step with entries. False when it cannot be read.
+bool readSocketTable(const char* path, Protocol protocol, std::string& buffer,
+                     std::vector<PortEntry>& entries, std::vector<std::uint64_t>& inodes)
+{
+    if (!readAll(path, buffer))
+        return false;
+    const char* p = buffer.data();
+    const char* const end = p + buffer.size();
+    // Skip the header line.
+    p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+    if (!p)
+        return true;
+    ++p;
+    while (p < end) {
+        const char* lineEnd = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        if (!lineEnd)
+            lineEnd = end;
+        PortEntry entry;
+        entry.protocol = protocol;
+        skipSpaces(p, lineEnd);
+        skipToken(p, lineEnd); // "sl:"
+        skipSpaces(p, lineEnd);
+        bool ok = parseAddress(p, lineEnd, entry.localAddress) && p < lineEnd && *p++ == ':';
+        if (ok) {
+            entry.localPort = static_cast<std::uint16_t>(parseHex(p, lineEnd));
+            skipSpaces(p, lineEnd);
+            IpAddress remote;
+            ok = parseAddress(p, lineEnd, remote) && p < lineEnd && *p++ == ':';
+            const std::uint16_t remotePort = static_cast<std::uint16_t>(parseHex(p, lineEnd));
+            skipSpaces(p, lineEnd);
+            const std::uint32_t state = parseHex(p, lineEnd);
+            if (protocol == Protocol::Tcp) {
+                entry.remoteAddress = remote;
+                entry.remotePort = remotePort;
+                entry.state = windowsTcpState(state);
+            } else {
+                entry.remoteAddress.v6 = remote.v6;
+            }
+            // tx:rx queue, timer, retransmits, uid, timeout, then the inode.
+            for (int i = 0; i < 5; ++i) {
+                skipSpaces(p, lineEnd);
+                skipToken(p, lineEnd);
+            }
+            skipSpaces(p, lineEnd);
+            std::uint64_t inode = 0;
+            const char* digits = p;
+            while (p < lineEnd && *p >= '0' && *p <= '9')
+                inode = inode * 10 + static_cast<std::uint64_t>(*p++ - '0');
+            ok = ok && p > digits;
+            if (ok) {
+                entries.push_back(entry);
+                inodes.push_back(inode);
+            }
+        }
+        p = lineEnd + 1;
+    }
+    return true;
+}
+
+// Finds the owner of every wanted socket inode with one pass over the
+// /proc/<pid>/fd links; stops as soon as all are found.
+void resolveOwners(std::unordered_map<std::uint64_t, std::uint32_t>& owners)
+{
+    size_t unresolved = owners.size();
+    if (unresolved == 0)
+        return;
+    DIR* proc = ::opendir("/proc");
+    if (!proc)
+        return;
+    static const char kSocketPrefix[] = "socket:[";
+    const size_t prefixLength = sizeof kSocketPrefix - 1;
+    char fdPath[64];
+    char link[64];
+    while (unresolved > 0) {
+        const dirent* process = ::readdir(proc);
+        if (!process)
+            break;
+        if (!isNumber(process->d_name))
+            continue;
+        std::snprintf(fdPath, sizeof fdPath, "%.20s/fd", process->d_name);
+        const int fdDirFd = ::openat(::dirfd(proc), fdPath, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fdDirFd < 0)
+            continue; // gone, or another user's process
+        DIR* fds = ::fdopendir(fdDirFd);
+        if (!fds) {
+            ::close(fdDirFd);
+            continue;
+        }
+        const std::uint32_t pid = static_cast<std::uint32_t>(std::strtoul(process->d_name, nullptr, 10));
+        while (unresolved > 0) {
+            const dirent* fd = ::readdir(fds);
+            if (!fd)
+                break;
+            if (fd->d_name[0] == '.')
+                continue;
+            const ssize_t n = ::readlinkat(fdDirFd, fd->d_name, link, sizeof link - 1);
+            if (n <= static_cast<ssize_t>(prefixLength) || std::memcmp(link, kSocketPrefix, prefixLength) != 0)
+                continue;
+            link[n] = '\0';
+            const std::uint64_t inode = std::strtoull(link + prefixLength, nullptr, 10);
+            const auto it = owners.find(inode);
+            if (it != owners.end() && it->second == kUnknownOwnerPid) {
+                it->second = pid;
+                --unresolved;
+            }
+        }
+        ::closedir(fds);
+    }
+    ::closedir(proc);
+}
+
+// --- processes ---------------------------------------------------------------
+
+std::string imageNameIn(int procFd, const char* pidText)
+{
+    char path[64];
+    std::snprintf(path, sizeof path, "%.20s/exe", pidText);
+    std::string exe = readLink(path, procFd);
+    static const std::string kDeleted = " (deleted)";
+    if (exe.size() > kDeleted.size() && exe.compare(exe.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0)
+        exe.resize(exe.size() - kDeleted.size());
+    if (!exe.empty())
+        return baseName(exe);
+    std::string content;
+    std::snprintf(path, sizeof path, "%.20s/cmdline", pidText);
+    if (readAll(path, content, procFd) && !content.empty()) {
+        const std::string argv0 = content.substr(0, content.find('\0'));
+        if (!argv0.empty())
+            return baseName(argv0);
+    }
+    // Kernel threads have neither: their command name stands in.
+    std::snprintf(path, sizeof path, "%.20s/comm", pidText);
+    if (readAll(path, content, procFd)) {
+        while (!content.empty() && content.back() == '\n')
+            content.pop_back();
+        return content;
+    }
+    return std::string();
+}
+
+// --- autostart ---------------------------------------------------------------
+
+enum class RunScope { None, Machine, User };
+
+RunScope runScope(const std::string& keyPath)
+{
+    const size_t split = keyPath.find('\\');
+    if (split == std::string::npos || split == 0 || split + 1 >= keyPath.size())
+        return RunScope::None;
+    const std::string hive = keyPath.substr(0, split);
+    std::string subKey = keyPath.substr(split + 1);
+    while (!subKey.empty() && subKey.back() == '\\')
+        subKey.pop_back();
+    static const char kRun[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+    if (subKey.size() != sizeof kRun - 1 || ::strncasecmp(subKey.c_str(), kRun, subKey.size()) != 0)
+        return RunScope::None;
+    if (hive == "HKEY_LOCAL_MACHINE")
+        return RunScope::Machine;
+    if (hive == "HKEY_CLASSES_ROOT" || hive == "HKEY_CURRENT_CONFIG" || hive == "HKEY_USERS")
+        return RunScope::None;
+    return RunScope::User; // HKEY_CURRENT_USER, and any unknown hive name
+}
+
+std::string autostartFolder(RunScope scope)
+{
+    if (scope == RunScope::Machine) {
+        const std::string dirs = env("XDG_CONFIG_DIRS");
+        std::string first = dirs.substr(0, dirs.find(':'));
+        if (first.empty() || first[0] != '/')
+            first = "/etc/xdg";
+        return first + "/autostart";
+    }
+    std::string home = env("XDG_CONFIG_HOME");
+    if (home.empty() || home[0] != '/')
+        home = homeFolder() + "/.config";
+    return home + "/autostart";
+}
+
+// The .desktop file of a value; empty when the key or the name opens nothing.
+std::string autostartFile(const std::string& keyPath, const std::string& valueName)
+{
+    const RunScope scope = runScope(keyPath);
+    if (scope == RunScope::None || valueName.empty() || valueName == "." || valueName == ".."
+        || valueName.find('/') != std::string::npos || valueName.find('\0') != std::string::npos)
+        return std::string();
+    return autostartFolder(scope) + "/" + valueName + ".desktop";
+}
+
+// Escapes a value of type string in a desktop entry.
+std::string escapeDesktopString(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\t': out += "\\t"; break;
+        case '\r': out += "\\r"; break;
+        default: out += c;
+        }
+    }
+    if (!out.empty() && out[0] == ' ')
+        out.replace(0, 1, "\\s");
+    return out;
+}
+
+std::string unescapeDesktopString(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        switch (text[++i]) {
+        case 's': out += ' '; break;
+        case 'n': out += '\n'; break;
+        case 't': out += '\t'; break;
+        case 'r': out += '\r'; break;
+        case '\\': out += '\\'; break;
+        default: out += '\\'; out += text[i];
+        }
+    }
+    return out;
+}
+
+// One Exec argument, double-quoted, "%" doubled as field codes require.
+std::string quoteExecArgument(const std::string& argument)
+{
+    std::string out = "\"";
+    for (const char c : argument) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\')
+            out += '\\';
+        out += c;
+        if (c == '%')
+            out += '%';
+    }
+    out += '"';
+    return out;
+}
+
+// The first argument of an Exec value, unquoted.
+std::string firstExecArgument(const std::string& exec)
+{
+    std::string argument;
+    size_t i = 0;
+    while (i < exec.size() && exec[i] == ' ')
+        ++i;
+    if (i < exec.size() && exec[i] == '"') {
+        for (++i; i < exec.size() && exec[i] != '"'; ++i) {
+            if (exec[i] == '\\' && i + 1 < exec.size())
+                ++i;
+            argument += exec[i];
+        }
+    } else {
+        for (; i < exec.size() && exec[i] != ' '; ++i)
+            argument += exec[i];
+    }
+    std::string out;
+    for (size_t j = 0; j < argument.size(); ++j) {
+        out += argument[j];
+        if (argument[j] == '%' && j + 1 < argument.size() && argument[j + 1] == '%')
+            ++j;
+    }
+    return out;
+}
+
+// Creates a folder and its missing parents.
+bool makeFolders(const std::string& folder)
+{
+    if (folder.empty())
+        return false;
+    struct stat info;
+    if (::stat(folder.c_str(), &info) == 0)
+        return S_ISDIR(info.st_mode);
+    const size_t slash = folder.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !makeFolders(folder.substr(0, slash)))
+        return false;
+    return ::mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST;
+}
+
+// The process's file-creation mask, read without changing it.
+mode_t currentUmask()
+{
+    std::string status;
+    if (readAll("/proc/self/status", status)) {
+        const size_t at = status.find("\nUmask:");
+        if (at != std::string::npos)
+            return static_cast<mode_t>(std::strtoul(status.c_str() + at + 7, nullptr, 8));
+    }
+    return 022;
+}
+
+} // namespace
+
+// --- process entry and start-up -----------------------------------------------
+
+bool commandLineArguments(int argc, char** argv, std::vector<std::string>& args)
+{
+    args.clear();
+    if (argc < 0 || (argc > 0 && !argv))
+        return false;
+    for (int i = 0; i < argc; ++i)
+        args.emplace_back(argv[i] ? argv[i] : "");
+    return true;
+}
+
+void setDllSearchDirectory(const std::string&)
+{
+}
+
+void setProcessDpiUnaware()
+{
+}
+
+std::string executablePath()
+{
+    return readLink("/proc/self/exe");
+}
+
+// --- displays ----------------------------------------------------------------
+
+std::vector<DisplaySize> displaySizes(const std::string& sysfsRoot)
+{
+    std::vector<DisplaySize> sizes;
+    const std::string drm = sysfsRoot + "/class/drm";
+    DIR* dir = ::opendir(drm.c_str());
+    if (!dir)
+        return sizes;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] != '.')
+            names.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    std::string content;
+    for (const std::string& name : names) {
+        const std::string connector = drm + "/" + name;
+        if (!readAll((connector + "/status").c_str(), content))
+            continue; // a card, not a connector
+        if (content.compare(0, 9, "connected") != 0
+            || (content.size() > 9 && content[9] != '\n'))
+            continue;
+        DisplaySize size;
+        if (readAll((connector + "/modes").c_str(), content)) {
+            int width = 0;
+            int height = 0;
+            if (std::sscanf(content.c_str(), "%dx%d", &width, &height) == 2 && width > 0 && height > 0) {
+                size.width = width;
+                size.height = height;
+            }
+        }
+        sizes.push_back(size);
+    }
+    return sizes;
+}
+
+// --- port tables -------------------------------------------------------------
+
+std::string addressToString(const IpAddress& address)
+{
+    char text[INET6_ADDRSTRLEN];
+    if (!::inet_ntop(address.v6 ? AF_INET6 : AF_INET, address.bytes.data(), text, sizeof text))
+        return std::string();
+    return text;
+}
+
+PortSnapshot takePortSnapshot()
+{
+    PortSnapshot snapshot;
+    std::vector<std::uint64_t> inodes;
+    std::string buffer;
+    buffer.reserve(1 << 20);
+    snapshot.entries.reserve(1024);
+    inodes.reserve(1024);
+
+    const bool tcp4 = readSocketTable("/proc/net/tcp", Protocol::Tcp, buffer, snapshot.entries, inodes);
+    const bool tcp6 = readSocketTable("/proc/net/tcp6", Protocol::Tcp, buffer, snapshot.entries, inodes);
+    const bool udp4 = readSocketTable("/proc/net/udp", Protocol::Udp, buffer, snapshot.entries, inodes);
+    const bool udp6 = readSocketTable("/proc/net/udp6", Protocol::Udp, buffer, snapshot.entries, inodes);
+    snapshot.tcpRead = tcp4 || tcp6;
+    snapshot.udpRead = udp4 || udp6;
+
+    std::unordered_map<std::uint64_t, std::uint32_t> owners;
+    owners.reserve(inodes.size() * 2);
+    for (const std::uint64_t inode : inodes) {
+        if (inode != 0)
+            owners.emplace(inode, kUnknownOwnerPid);
+    }
+    resolveOwners(owners);
+    for (size_t i = 0; i < inodes.size(); ++i)
+        snapshot.entries[i].processId = inodes[i] == 0 ? 0 : owners[inodes[i]];
+    return snapshot;
+}
+
+// --- processes ---------------------------------------------------------------
+
+std::vector<ProcessInfo> listProcesses()
+{
+    std::vector<ProcessInfo> processes;
+    DIR* proc = ::opendir("/proc");
+    if (!proc)
+        return processes;
+    while (const dirent* entry = ::readdir(proc)) {
+        if (!isNumber(entry->d_name))
+            continue;
+        ProcessInfo info;
+        info.pid = static_cast<std::uint32_t>(std::strtoul(entry->d_name, nullptr, 10));
+        info.imageName = imageNameIn(::dirfd(proc), entry->d_name);
+        if (!info.imageName.empty())
+            processes.push_back(std::move(info));
+    }
+    ::closedir(proc);
+    return processes;
+}
+
+std::string processImageName(std::uint32_t pid)
+{
+    const int procFd = ::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (procFd < 0)
+        return std::string();
+    const std::string name = imageNameIn(procFd, std::to_string(pid).c_str());
+    ::close(procFd);
+    return name;
+}
+
+std::vector<std::uint32_t> findProcessesByImageName(const std::string& imageName)
+{
+    std::vector<std::uint32_t> pids;
+    for (const ProcessInfo& process : listProcesses()) {
+        if (process.imageName == imageName)
+            pids.push_back(process.pid);
+    }
+    return pids;
+}
+
+std::uint32_t currentProcessId()
+{
+    return static_cast<std::uint32_t>(::getpid());
+}
+
+std::string clientImageName()
+{
+    return "TavrinClient";
+}
+
+// --- user and elevation ------------------------------------------------------
+
+std::string userName()
+{
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
+    passwd entry;
+    passwd* found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found
+        && found->pw_name && *found->pw_name)
+        return found->pw_name;
+    return env("USER");
+}
+
+bool isAdmin()
+{
+    return ::geteuid() == 0;
+}
+
+std::string scriptExtension()
+{
+    return ".sh";
+}
+
+bool runElevatedScript(const std::string& folder, const std::string& scriptBaseName)
+{
+    if (folder.empty() || scriptBaseName.empty())
+        return false;
+    const std::string script = scriptBaseName + scriptExtension();
+    struct stat info;
+    if (::stat((folder + "/" + script).c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+
+    // The shell sees the folder and the script only as positional parameters.
+    static const char kLauncher[] = "cd -- \"$1\" && exec /bin/sh \"./$2\" \"$1\"";
+    std::vector<const char*> argv;
+    if (!isAdmin())
+        argv.push_back("pkexec");
+    for (const char* arg : {"/bin/sh", "-c", kLauncher, "sh"})
+        argv.push_back(arg);
+    argv.push_back(folder.c_str());
+    argv.push_back(script.c_str());
+    argv.push_back(nullptr);
+
+    // Exec failure reaches the parent through a pipe that closes on success.
+    int status[2];
+    if (::pipe2(status, O_CLOEXEC) != 0)
+        return false;
+    const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(status[0]);
+        ::close(status[1]);
+        if (devNull >= 0)
+            ::close(devNull);
+        return false;
+    }
+    if (child == 0) {
+        // Double fork: the script is not our child and leaves no zombie.
+        const pid_t grandchild = ::fork();
+        if (grandchild == 0) {
+            ::setsid();
+            if (devNull >= 0)
+                ::dup2(devNull, STDIN_FILENO);
+            // Keep the host's sockets and files out of the script.
+            const int keep = status[1];
+            for (int fd = 3; fd < keep; ++fd)
+                ::close(fd);
+            ::close_range(static_cast<unsigned>(keep) + 1, ~0U, 0);
+            ::execvp(argv[0], const_cast<char* const*>(argv.data()));
+            const int error = errno;
+            (void)!::write(status[1], &error, sizeof error);
+            ::_exit(127);
+        }
+        if (grandchild < 0) {
+            const int error = errno;
+            (void)!::write(status[1], &error, sizeof error);
+        }
+        ::_exit(0);
+    }
+    ::close(status[1]);
+    if (devNull >= 0)
+        ::close(devNull);
+    int childStatus = 0;
+    while (::waitpid(child, &childStatus, 0) < 0 && errno == EINTR) {
+    }
+    int error = 0;
+    ssize_t n;
+    while ((n = ::read(status[0], &error, sizeof error)) < 0 && errno == EINTR) {
+    }
+    ::close(status[0]);
+    return n == 0;
+}
+
+// --- folders and environment ---------------------------------------------------
+
+std::string homeDrive()
+{
+    return env("HOMEDRIVE");
+}
+
+std::string userDataHome()
+{
+    std::string data = env("XDG_DATA_HOME");
+    if (!data.empty() && data[0] == '/')
+        return data;
+    return homeFolder() + "/.local/share";
+}
+
+std::string publicProfileFolder()
+{
+    const std::string drive = homeDrive();
+    if (!drive.empty())
+        return drive + "/Users/Public";
+    return userDataHome();
+}
+
+// --- files -------------------------------------------------------------------
+
+bool writeWholeFile(const std::string& path, const std::string& bytes)
+{
+    if (path.empty())
+        return false;
+    // A symbolic link stays a link: its target is what gets replaced.
+    std::string target = path;
+    struct stat info;
+    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+            target = resolved;
+            std::free(resolved);
+        }
+    }
+    const bool exists = ::stat(target.c_str(), &info) == 0;
+    if (exists && !S_ISREG(info.st_mode))
+        return false;
+
+    const size_t slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+    std::string temp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1))
+                       + "." + baseName(target) + ".XXXXXX";
+    const int fd = ::mkostemp(&temp[0], O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const mode_t mode = exists ? (info.st_mode & 07777) : (0666 & ~currentUmask());
+    bool ok = writeAll(fd, bytes.data(), bytes.size()) && ::fchmod(fd, mode) == 0;
+    if (ok && exists && (info.st_uid != ::geteuid() || info.st_gid != ::getegid()))
+        (void)!::fchown(fd, info.st_uid, info.st_gid); // only root may give a file away
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // Make the rename itself durable.
+    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        ::fsync(folderFd);
+        ::close(folderFd);
+    }
+    return true;
+}
+
+// --- registry values -----------------------------------------------------------
+
+bool setRegistryString(const std::string& keyPath, RegistryView, const std::string& valueName,
+                       const std::string& data)
+{
+    const std::string file = autostartFile(keyPath, valueName);
+    if (file.empty() || !makeFolders(file.substr(0, file.find_last_of('/'))))
+        return false;
+    const std::string entry = "[Desktop Entry]\n"
+                              "Type=Application\n"
+                              "Name=" + escapeDesktopString(valueName) + "\n"
+                              "Exec=" + escapeDesktopString(quoteExecArgument(data)) + "\n"
+                              "X-GNOME-Autostart-enabled=true\n";
+    return writeWholeFile(file, entry);
+}
+
+std::string registryString(const std::string& keyPath, RegistryView, const std::string& valueName)
+{
+    const std::string file = autostartFile(keyPath, valueName);
+    std::string content;
+    if (file.empty() || !readAll(file.c_str(), content))
+        return std::string();
+    bool inEntryGroup = false;
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find('\n', start);
+        if (end == std::string::npos)
+            end = content.size();
+        std::string line = content.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty() && line[0] == '[') {
+            inEntryGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        if (!inEntryGroup)
+            continue;
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        std::string key = line.substr(0, equals);
+        while (!key.empty() && key.back() == ' ')
+            key.pop_back();
+        if (key != "Exec")
+            continue;
+        size_t valueStart = equals + 1;
+        while (valueStart < line.size() && line[valueStart] == ' ')
+            ++valueStart;
+        return firstExecArgument(unescapeDesktopString(line.substr(valueStart)));
+    }
+    return std::string();
+}
+
+bool deleteRegistryValue(const std::string& keyPath, RegistryView, const std::string& valueName)
+{
+    const std::string file = autostartFile(keyPath, valueName);
+    if (file.empty())
+        return false;
+    return ::unlink(file.c_str()) == 0 || errno == ENOENT;
+}
+
+} // namespace platform
