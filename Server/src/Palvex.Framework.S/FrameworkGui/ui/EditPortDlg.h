@@ -1,0 +1,136 @@
+#pragma once
+// The port settings dialog: every port of the hosted services, checked live
+// against the other main fields, the claimed ports and the machine's ports in
+// use; its confirm button writes what changed (onModifyPort).
+
+#include <QDialog>
+#include <QMap>
+#include <QPoint>
+#include <QString>
+#include <QVector>
+
+class QMouseEvent;
+
+namespace Ui {
+class EditPortDlg;
+}
+
+namespace serverframework {
+
+class CCheckCorretLineEdit;
+class CTipWidget;
+
+class CEditPortDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CEditPortDlg(QWidget* parent = nullptr);
+    ~CEditPortDlg() override;
+
+    // Replaces the claimed ports; call it before the fillers, which run the checks.
+    void setClaimedPorts(const QMap<int, bool>& ports);
+
+    // Fillers: each sets the field's text, which runs the field's live check.
+    void setHttpPortText(const QString& port);
+    void setVideoWallPortText(const QString& port);
+    void setVideoWallPortValue(int port);
+    void setSmsPortValue(int port);
+    void setTamsaCMSPortText(const QString& port);
+    void setTamsaAMSPortText(const QString& port);
+    void setTamsaMQTTPortText(const QString& port);
+    void setTamsaSSPortText(const QString& port);
+    void setTamsaVideoPortText(const QString& port);
+    void setTamsaVideoVICPortText(const QString& port);
+    void setTamsaAudioPortText(const QString& port);
+    void setTamsaPlaybackPortText(const QString& port);
+    void setExternIPAddress(const QString& ip);
+
+    void setExternEnabled(bool enabled);
+    bool isExternEnabled() const;
+    // Shows or hides the whole external-access block (check box, IP and ports).
+    void setExternRowsVisible(bool visible);
+
+    void getHttpAndCmsPorts(int& http, int& cms) const;
+    void getExternPorts(int& ams, int& mqtt, int& ss, int& video, int& vic, int& audio,
+                        int& playback) const;
+
+    // Bubble texts, bubbles 1 to 10.
+    void setHttpTipText(const QString& text);
+    void setTamsaTipText(const QString& text);
+    void setAMSTipText(const QString& text);
+    void setAMS50TipText(const QString& text);
+    void setTamsaSSTipText(const QString& text);
+    void setTamsaIPTipText(const QString& text);
+    void setTamsaVideoTipText(const QString& text);
+    void setTamsaVideoVICTipText(const QString& text);
+    void setTamsaAudioTipText(const QString& text);
+    void setTamsaPlaybackTipText(const QString& text);
+
+    // True when value equals the text of the HTTP (id 0), video wall (id 9) or
+    // SMS (id 10) field, leaving out the field fieldId itself.
+    bool isDuplicatePort(const QString& value, int fieldId) const;
+    // Four dot-separated parts of 0..255, the first one 1..222.
+    static bool isValidIPv4(const QString& text);
+
+public slots:
+    void onCloseDialog();
+    void onModifyPort();
+    void onUpdateHttpLine(QString strPort);
+    void onUpdateVideoWallHttpLine(QString strPort);
+    void onUpdateTamsaCMSLine(QString strPort);
+    void onUpdateTamsaAMSLine(QString strPort);
+    void onUpdateTamsa50Line(QString strPort);
+    void onUpdateTamsaSSLine(QString strPort);
+    void onUpdateTamsaIPLine(QString strIP);
+    void onUpdateTamsaVideoPort(QString strPort);
+    void onUpdateTamsaVideoPortVIC(QString strPort);
+    void onUpdateTamsaAudioPort(QString strPort);
+    void onUpdateTamsaPlaybackPort(QString strPort);
+    void onShowHttpTipWidget(bool bShow);
+    void onShowTamsaTipWidget(bool bShow);
+    void onShowAMSTipWidget(bool bShow);
+    void onShowAMS50TipWidget(bool bShow);
+    void onShowTamsaSSTipWidget(bool bShow);
+    void onShowTamsaIPTipWidget(bool bShow);
+    void onShowTamsaVideoTipWidget(bool bShow);
+    void onShowTamsaVideoTipWidgetVIC(bool bShow);
+    void onShowTamsaAudioTipWidget(bool bShow);
+    void onShowTamsaPlaybackTipWidget(bool bShow);
+    void onEnableChecked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    enum TipIndex {
+        TipHttp = 0,
+        TipTamsa,
+        TipAms,
+        TipAms50,
+        TipSs,
+        TipIp,
+        TipVideo,
+        TipVideoVic,
+        TipAudio,
+        TipPlayback,
+        TipCount
+    };
+
+    void checkPortField(CCheckCorretLineEdit* field, int tip, const QString& strPort,
+                        int fieldId);
+    void setTipText(int tip, const QString& text);
+    void showTip(CCheckCorretLineEdit* field, int tip, bool bShow);
+    bool checkMandatoryPortField(CCheckCorretLineEdit* field);
+    void saveSmsPortAndRestart();
+
+    Ui::EditPortDlg* ui;
+    QPoint dragOffset;
+    bool dragging = false;
+    QMap<int, bool> claimedPorts;
+    QVector<CTipWidget*> tipWidgets;
+};
+
+} // namespace serverframework
