@@ -1,0 +1,58 @@
+#pragma once
+// Snapshot of the machine's TCP and UDP endpoint tables, each entry with the
+// id of the owning process, and the question whether a local port is in it.
+
+#include <boost/thread/mutex.hpp>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+struct PortEntry;
+struct PortSnapshot;
+}
+
+namespace serverframework {
+
+// One endpoint of the snapshot.
+struct PortConnInfo {
+    std::uint32_t protocol = 0;     // 0 TCP, 1 UDP
+    std::string localAddress;       // dotted decimal (IPv6: numeric text)
+    std::uint32_t localPort = 0;    // host byte order
+    std::string remoteAddress;      // TCP only; empty for UDP
+    std::uint32_t remotePort = 0;   // TCP only, 0 while listening; 0 for UDP
+    std::uint32_t state = 0;        // TCP state, Windows numbering (2 = listening); 0 for UDP
+    std::int32_t processId = -1;    // owner; 0 for sockets without one (time-wait)
+};
+
+class CPortMgr {
+public:
+    // Takes the snapshot once.
+    CPortMgr();
+
+    // Replaces the table by a fresh snapshot: all TCP entries, then all UDP.
+    void RefreshPortTable();
+
+    // True when an entry with a non-zero owner holds the local port; logs one
+    // Warn line per such entry.
+    bool CheckPortConflict(unsigned int port);
+
+    // A copy of the table, in snapshot order.
+    std::vector<PortConnInfo> portTable();
+
+    // Dotted decimal text of an IPv4 address word, lowest-addressed byte first.
+    static std::string IpToString(std::uint32_t address);
+
+private:
+    // Append the entries of one protocol of the snapshot; false when the
+    // system table could not be read (nothing of that protocol is added).
+    static bool GetTcpPortTable(const platform::PortSnapshot& snapshot, std::vector<PortConnInfo>& list);
+    static bool GetUdpPortTable(const platform::PortSnapshot& snapshot, std::vector<PortConnInfo>& list);
+    static PortConnInfo toConnInfo(const platform::PortEntry& entry);
+
+    boost::mutex m_mutex;
+    std::vector<PortConnInfo> m_portTable;
+};
+
+} // namespace serverframework
