@@ -1,0 +1,93 @@
+#pragma once
+// The port configuration "Setup.xml" in the component's user-data folder and
+// its shipped default "maintain/Setup.xml.benchmark". Process-wide instance:
+// Base::CSingleton<serverframework::XMLConfigManager>::Instance().
+//
+// The public fields are the values of the last InitManager/reInitPort; the
+// setters change the file only.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace comm_method { class CDataEncryptionConfig; }
+namespace comm_methodlib { class CCommonConfigFileMgr; }
+namespace proto { class IProto; }
+
+namespace serverframework {
+
+class XMLConfigManager
+{
+public:
+    // Working file in the user-data folder, benchmark beside the program,
+    // framework ports in the process-wide common configuration.
+    XMLConfigManager();
+    // Working file in configDir, benchmark in maintainDir (both ending in
+    // "/"), framework ports in commonConfig.
+    XMLConfigManager(std::string configDir, std::string maintainDir,
+                     comm_methodlib::CCommonConfigFileMgr& commonConfig);
+    XMLConfigManager(const XMLConfigManager&) = delete;
+    XMLConfigManager& operator=(const XMLConfigManager&) = delete;
+    ~XMLConfigManager();
+
+    void InitManager(bool checkFramework);
+    void checkConfig();
+    bool updateXMLParam();
+    void reInitPort();
+
+    void setPort2xml(std::string key, std::string value);
+    void setExternParam2xml(std::string key, std::string value);
+
+    void setWebSocketPort(const std::string& port);
+    void setHttpPort(const std::string& port);
+    void setWebPort(const std::string& port);
+    void setTamsaCMSPort(const std::string& port);
+    void setTamsaAMSPort(const std::string& port);
+    void setTamsaMQTTPort(const std::string& port);
+    void setTamsaSSPort(const std::string& port);
+    void setTamsaVideoPort(const std::string& port);
+    void setTamsaVideoVICPort(const std::string& port);
+    void setTamsaAudioPort(const std::string& port);
+    void setTamsaPlaybackPort(const std::string& port);
+    void setVideoWallPort(const std::string& port);
+    void setIPAddress(const std::string& address);
+    void setEnabled(bool enabled);
+
+    std::string workingPath() const { return configDir + "Setup.xml"; }
+    std::string benchmarkPath() const { return maintainDir + "Setup.xml.benchmark"; }
+
+    // The port a setter's text stands for (blanks, then decimal digits only,
+    // 1 to 65535); -1 when it is not a port.
+    static int parsePort(const std::string& text);
+
+    int productType = 0;
+    std::uint16_t webSocketPort = 0;
+    std::uint16_t httpPort = 0;
+    std::uint16_t cmsPort = 0;
+    std::uint16_t amsPort = 0;
+    std::uint16_t mqttPort = 0;
+    std::uint16_t ssPort = 0;
+    std::uint16_t webPort = 0;
+    std::uint16_t videoPort = 0;
+    std::uint16_t videoVicPort = 0;
+    std::uint16_t audioPort = 0;
+    std::uint16_t playbackPort = 0;
+    bool externEnabled = false;
+    std::string externIPAddress;
+    int videoWallPort = 18018;
+    int versionType = 0;
+    std::string configDir;
+    std::string maintainDir;
+    std::shared_ptr<comm_method::CDataEncryptionConfig> dataEncryptionConfig;
+
+private:
+    void resolveDirectories();
+    comm_methodlib::CCommonConfigFileMgr& commonConfig();
+    void keepDamaged(const std::string& why);
+    void readValues(proto::IProto& doc, bool fullLoad, bool checkFramework);
+
+    bool m_fixedDirectories = false;
+    comm_methodlib::CCommonConfigFileMgr* m_commonConfig = nullptr;
+};
+
+} // namespace serverframework

@@ -1,0 +1,51 @@
+#pragma once
+// The framework's common configuration: the framework HTTP port and the video
+// wall port, kept in a small XML file ("CommonConfig.xml") in the component's
+// user-data folder. Process-wide instance:
+// Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance().
+
+#include <mutex>
+#include <string>
+
+namespace comm_methodlib {
+
+class CCommonConfigFileMgr
+{
+public:
+    static constexpr int kDefaultHttpPort = 16100;
+    static constexpr int kDefaultVideoWallPort = 18018;
+
+    // Keeps the file in the user-data folder of the process-wide
+    // comm_method::CUserDataPath (resolved on each use).
+    CCommonConfigFileMgr();
+    // Keeps the file at filePath.
+    explicit CCommonConfigFileMgr(std::string filePath);
+    CCommonConfigFileMgr(const CCommonConfigFileMgr&) = delete;
+    CCommonConfigFileMgr& operator=(const CCommonConfigFileMgr&) = delete;
+
+    // Store the default when the value is missing or outside 1..65535.
+    // checkOnly: report without storing. True when the stored value is valid
+    // afterwards.
+    bool CheckHttpPort(bool checkOnly);
+    bool CheckVideoWallPort();
+
+    // The stored value; the default when none is stored.
+    int GetFrameworkHttpPort();
+    int GetFrameworkVideoWallPort();
+
+    // Store a new value (1..65535) crash-safe; true on success.
+    bool SetFrameworkHttpPort(int port);
+    bool SetFrameworkVideoWallPort(int port);
+
+    std::string filePath() const;
+
+private:
+    int readPort(const char* key);
+    bool writePort(const char* key, int port);
+    bool checkPort(const char* key, int defaultPort, bool checkOnly);
+
+    std::string m_filePath; // empty: the user-data folder's file
+    std::mutex m_mutex;
+};
+
+} // namespace comm_methodlib
