@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+namespace Base {
+
+// Conversions between the local code page (the C library's current locale,
+// LC_CTYPE), UTF-8 and wide text. Where the locale is UTF-8 the first two are
+// the identity. A text that cannot be converted gives an empty result.
+std::string LocalToUTF8(const std::string& text);
+std::string UTF8ToLocal(const std::string& text);
+std::wstring LocalToWide(const std::string& text);
+
+} // namespace Base
