@@ -1,0 +1,64 @@
+#pragma once
+// The host's application object: the start-up sequence that brings the
+// services up, the process-wide event hook, and the teardowns of every way
+// the host ends.
+
+#include "SingleApplication.h"
+
+#include <QLocale>
+
+#include <vector>
+
+class QTranslator;
+
+namespace serverframework {
+
+class CFrameworkMgr;
+
+class CKestApplication : public SingleApplication
+{
+    Q_OBJECT
+public:
+    CKestApplication(int& argc, char* argv[]);
+    ~CKestApplication() override;
+
+    // The start-up sequence; true: the event loop may run.
+    bool init();
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+    // Failed-start teardown (init returned false).
+    void abortStart();
+    // Teardown after the framework library asked for a reboot.
+    void finishAfterReboot();
+
+    // Set by the reboot callback; read by the entry after the event loop.
+    static bool rebootRequested();
+
+    bool isServicesUp() const { return servicesUp; }
+    bool isIdentityEnabled() const { return identityEnabled; }
+
+signals:
+    void singnalLanguageChange(int iLanguageType);
+
+private slots:
+    void onReStartServer();
+    void onQuitApp();
+    void onQuitAppDelay();
+    void onLanguageChange(int iLanguageType);
+
+private:
+    void showAlreadyRunning();
+    bool otherHostProcessRuns() const;
+    void dropFrameworkMgr();
+    void queueQuit();
+
+    QLocale locale;
+    std::vector<QTranslator*> translators;
+    int languageType;
+    bool servicesUp;
+    bool identityEnabled;
+    CFrameworkMgr* frameworkMgr;
+};
+
+} // namespace serverframework
