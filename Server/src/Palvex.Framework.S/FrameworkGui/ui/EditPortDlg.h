@@ -3,12 +3,14 @@
 // against the other main fields, the claimed ports and the machine's ports in
 // use; its confirm button writes what changed (onModifyPort).
 
+#include "FramelessDrag.h"
+
 #include <QDialog>
 #include <QMap>
-#include <QPoint>
 #include <QString>
 #include <QVector>
 
+class QEvent;
 class QMouseEvent;
 
 namespace Ui {
@@ -100,6 +102,7 @@ public slots:
     void onEnableChecked();
 
 protected:
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -119,16 +122,20 @@ private:
         TipCount
     };
 
+    // fieldId < 0: no comparison with the main fields (the video wall field).
     void checkPortField(CCheckCorretLineEdit* field, int tip, const QString& strPort,
                         int fieldId);
     void setTipText(int tip, const QString& text);
     void showTip(CCheckCorretLineEdit* field, int tip, bool bShow);
-    bool checkMandatoryPortField(CCheckCorretLineEdit* field);
-    void saveSmsPortAndRestart();
+    void setCodeTexts();
+    // The video wall and SMS fields before anything is written: a port from
+    // 1 to 65535, otherwise the field is marked and the reason goes to bubble 1.
+    bool checkRequiredPort(CCheckCorretLineEdit* field);
+    void saveSmsPortAndRestart(const QString& smsPort);
+    void writeMainPorts();
 
     Ui::EditPortDlg* ui;
-    QPoint dragOffset;
-    bool dragging = false;
+    CFramelessDrag drag;
     QMap<int, bool> claimedPorts;
     QVector<CTipWidget*> tipWidgets;
 };

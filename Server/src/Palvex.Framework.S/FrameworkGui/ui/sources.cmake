@@ -1,0 +1,35 @@
+# Sources of the ui folder. Shared: each area adds only its own lines.
+
+# Input widgets, notices, style sheets, languages, skins (ui)
+list(APPEND FRAMEWORKGUI_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/CheckCorretLineEdit.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/CheckCorretLineEdit.h
+    ${CMAKE_CURRENT_LIST_DIR}/CheckCorretLineEdit.ui
+    ${CMAKE_CURRENT_LIST_DIR}/ClosePushBtn.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ClosePushBtn.h
+    ${CMAKE_CURRENT_LIST_DIR}/FramelessDrag.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/FramelessDrag.h
+    ${CMAKE_CURRENT_LIST_DIR}/IntValidator.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/IntValidator.h
+    ${CMAKE_CURRENT_LIST_DIR}/Languages.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Languages.h
+    ${CMAKE_CURRENT_LIST_DIR}/BaseObserver.h
+    ${CMAKE_CURRENT_LIST_DIR}/QssReloadNotifyMgr.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/QssReloadNotifyMgr.h
+    ${CMAKE_CURRENT_LIST_DIR}/QssReloadNotifyMgrObserver.h
+    ${CMAKE_CURRENT_LIST_DIR}/RCCLoadManager.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/RCCLoadManager.h
+    ${CMAKE_CURRENT_LIST_DIR}/RightTipButton.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/RightTipButton.h
+    ${CMAKE_CURRENT_LIST_DIR}/SkinLoader.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SkinLoader.h
+    ${CMAKE_CURRENT_LIST_DIR}/StyleSheet.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/StyleSheet.h
+    ${CMAKE_CURRENT_LIST_DIR}/TipWidget.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/TipWidget.h
+    ${CMAKE_CURRENT_LIST_DIR}/TipWidget.ui
+    ${CMAKE_CURRENT_LIST_DIR}/WaringDlg.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/WaringDlg.h
+    ${CMAKE_CURRENT_LIST_DIR}/WaringDlg.ui
+)
+list(APPEND FRAMEWORKGUI_LIBS Base)
