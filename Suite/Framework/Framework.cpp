@@ -1,0 +1,111 @@
+// The framework library's exported functions.
+
+#include "Framework/Framework.h"
+
+#include "FrameworkConfig.h"
+#include "FrameworkRuntime.h"
+
+#include "Base/Log.h"
+#include "Base/Singleton.h"
+#include "Platform/Platform.h"
+
+#include <QDesktopServices>
+#include <QString>
+#include <QUrl>
+
+namespace {
+
+CFrameworkRuntime& runtime()
+{
+    return Base::CSingleton<CFrameworkRuntime>::Instance();
+}
+
+} // namespace
+
+bool initFrameworkFirst()
+{
+    return runtime().initFirst();
+}
+
+bool initFrameworkSecond()
+{
+    return runtime().initSecond();
+}
+
+bool initFrameworkLast()
+{
+    return runtime().initLast();
+}
+
+void uninitFramework()
+{
+    runtime().uninit();
+}
+
+void setRebootCallback(FrameworkHostCallback fn, void* user)
+{
+    runtime().callbacks().setReboot(fn, user);
+}
+
+void setCloseCallback(FrameworkHostCallback fn, void* user)
+{
+    runtime().callbacks().setClose(fn, user);
+}
+
+void setDelayCloseCallback(FrameworkHostCallback fn, void* user)
+{
+    runtime().callbacks().setDelayClose(fn, user);
+}
+
+void setRegisterRccCallback(FrameworkSkinCallback fn, void* user)
+{
+    runtime().callbacks().setRegisterRcc(fn, user);
+}
+
+void setLanguageCallback(std::function<void(int)> fn)
+{
+    runtime().callbacks().setLanguage(std::move(fn));
+}
+
+void reloadTranslations(int languageIndex)
+{
+    TLOG_INFO("the web client's language is now %d", languageIndex);
+    runtime().setLanguage(languageIndex);
+}
+
+bool openFrameworkClient()
+{
+    const int port = runtime().httpPort();
+    if (port <= 0) {
+        TLOG_ERROR("the web client cannot be opened: the framework is not configured");
+        return false;
+    }
+    const QUrl url(QStringLiteral("http://127.0.0.1:%1/").arg(port));
+    if (!QDesktopServices::openUrl(url)) {
+        TLOG_ERROR("the desktop cannot open %s", url.toString().toUtf8().constData());
+        return false;
+    }
+    return true;
+}
+
+bool closeFrameworkClient()
+{
+    const std::string image = platform::clientImageName();
+    bool allEnded = true;
+    for (std::uint32_t pid : platform::findProcessesByImageName(image)) {
+        const bool ended = platform::terminateProcess(pid);
+        TLOG_INFO("ending the client %s (process %u): %s", image.c_str(), pid, ended ? "done" : "failed");
+        allEnded = allEnded && ended;
+    }
+    return allEnded;
+}
+
+bool setHttpPort2Xml(const std::string& port)
+{
+    return CFrameworkConfig::writeHttpPort(port);
+}
+
+bool setWebSocketPort2Xml(const std::string& port)
+{
+    return CFrameworkConfig::writeWebSocketPort(port);
+}

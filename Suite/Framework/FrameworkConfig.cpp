@@ -1,0 +1,157 @@
+#include "FrameworkConfig.h"
+
+#include "Base/Log.h"
+#include "Base/Singleton.h"
+#include "CommonMethodLib/CommonConfigFileMgr.h"
+#include "FileOperation.h"
+#include "Proto/XmlProto.h"
+#include "UserDataPath.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTemporaryFile>
+
+namespace {
+
+constexpr int kTokenBytes = 32;
+
+bool validPort(int port)
+{
+    return port >= 1 && port <= 65535;
+}
+
+comm_methodlib::CCommonConfigFileMgr& commonConfig()
+{
+    return Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance();
+}
+
+} // namespace
+
+std::string CFrameworkConfig::setupXmlPath()
+{
+    const std::string dir = Base::CSingleton<comm_method::CUserDataPath>::Instance().getUserDataDir();
+    return dir.empty() ? std::string() : dir + "Setup.xml";
+}
+
+std::string CFrameworkConfig::tokenFilePath()
+{
+    const std::string dir = Base::CSingleton<comm_method::CUserDataPath>::Instance().getUserDataDir();
+    return dir.empty() ? std::string() : dir + kTokenFileName;
+}
+
+int CFrameworkConfig::parsePort(const std::string& text)
+{
+    if (text.empty() || text.size() > 5)
+        return -1;
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return -1;
+        value = value * 10 + (c - '0');
+    }
+    return validPort(value) ? value : -1;
+}
+
+bool CFrameworkConfig::readPorts(FrameworkPorts& ports)
+{
+    const std::string path = setupXmlPath();
+    if (path.empty()) {
+        TLOG_ERROR("the user-data folder is unknown; cannot read the framework configuration");
+        return false;
+    }
+    std::string content;
+    // Only the file itself counts: no fallback file.
+    if (!QFileInfo::exists(QString::fromStdString(path)) || !readFile(content, path, path)) {
+        TLOG_ERROR("cannot read %s", path.c_str());
+        return false;
+    }
+    proto::CXmlProto xml;
+    if (!xml.set_str(content)) {
+        TLOG_ERROR("cannot parse %s", path.c_str());
+        return false;
+    }
+    const int webSocketPort = xml.get_int(kWebSocketPath, -1);
+    const int httpPort = commonConfig().GetFrameworkHttpPort();
+    const int videoWallPort = commonConfig().GetFrameworkVideoWallPort();
+    if (!validPort(webSocketPort) || !validPort(httpPort) || !validPort(videoWallPort)) {
+        TLOG_ERROR("invalid framework ports: http %d, websocket %d, video wall %d", httpPort,
+                   webSocketPort, videoWallPort);
+        return false;
+    }
+    ports.httpPort = httpPort;
+    ports.webSocketPort = webSocketPort;
+    ports.videoWallPort = videoWallPort;
+    return true;
+}
+
+bool CFrameworkConfig::writeHttpPort(const std::string& text)
+{
+    const int port = parsePort(text);
+    if (port < 0) {
+        TLOG_ERROR("not a port: \"%s\"", text.c_str());
+        return false;
+    }
+    if (!commonConfig().SetFrameworkHttpPort(port)) {
+        TLOG_ERROR("cannot store the framework HTTP port %d", port);
+        return false;
+    }
+    TLOG_INFO("framework HTTP port set to %d", port);
+    return true;
+}
+
+bool CFrameworkConfig::writeWebSocketPort(const std::string& text)
+{
+    const int port = parsePort(text);
+    if (port < 0) {
+        TLOG_ERROR("not a port: \"%s\"", text.c_str());
+        return false;
+    }
+    const std::string path = setupXmlPath();
+    std::string content;
+    proto::CXmlProto xml;
+    if (path.empty() || !readFile(content, path, path) || !xml.set_str(content)) {
+        TLOG_ERROR("cannot read %s to store the WebSocket port", path.c_str());
+        return false;
+    }
+    if (!xml.set_int(kWebSocketPath, port) || !writeFile(path, xml.to_str(0))) {
+        TLOG_ERROR("cannot store the WebSocket port %d in %s", port, path.c_str());
+        return false;
+    }
+    TLOG_INFO("WebSocket port set to %d", port);
+    return true;
+}
+
+bool CFrameworkConfig::writeNewToken(QByteArray& token)
+{
+    const QString path = QString::fromStdString(tokenFilePath());
+    if (path.isEmpty())
+        return false;
+    QByteArray raw(kTokenBytes, Qt::Uninitialized);
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(raw.data()), kTokenBytes / 4);
+    const QByteArray text = raw.toHex();
+
+    // Written to a private temporary file first (created 0600), then moved
+    // into place, so the token is never readable by anyone else.
+    QTemporaryFile file(QFileInfo(path).absolutePath() + "/.token-XXXXXX");
+    if (!file.open() || file.write(text) != text.size() || !file.flush()) {
+        TLOG_ERROR("cannot write the control token file");
+        return false;
+    }
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QFile::remove(path);
+    if (!file.rename(path)) {
+        TLOG_ERROR("cannot move the control token file into place");
+        return false;
+    }
+    file.setAutoRemove(false);
+    token = text;
+    return true;
+}
+
+void CFrameworkConfig::removeToken()
+{
+    const std::string path = tokenFilePath();
+    if (!path.empty())
+        QFile::remove(QString::fromStdString(path));
+}

@@ -1,0 +1,108 @@
+#include "FrameworkRouter.h"
+
+#include "FrameworkCallbacks.h"
+#include "StatusPage.h"
+
+#include "Base/Log.h"
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+namespace {
+
+// Compares without an early exit, so the time taken says nothing about
+// how much of the token was right.
+bool sameToken(const QByteArray& a, const QByteArray& b)
+{
+    if (a.size() != b.size())
+        return false;
+    unsigned char diff = 0;
+    for (int i = 0; i < a.size(); ++i)
+        diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return diff == 0;
+}
+
+} // namespace
+
+CFrameworkRouter::CFrameworkRouter(const CFrameworkCallbacks& callbacks, std::function<FrameworkStatus()> status)
+    : m_callbacks(callbacks), m_status(std::move(status))
+{
+}
+
+void CFrameworkRouter::setToken(const QByteArray& token)
+{
+    m_token = token;
+}
+
+bool CFrameworkRouter::isLoopback(const QHostAddress& peer)
+{
+    bool isV4 = false;
+    const quint32 v4 = peer.toIPv4Address(&isV4); // also unwraps ::ffff:a.b.c.d
+    if (isV4)
+        return QHostAddress(v4).isLoopback();
+    return peer.isLoopback();
+}
+
+bool CFrameworkRouter::authorised(const CHttpRequest& request, const QHostAddress& peer) const
+{
+    if (m_token.isEmpty() || !isLoopback(peer))
+        return false;
+    const QByteArray value = request.header("authorization");
+    const QByteArray prefix = "Bearer ";
+    if (!value.startsWith(prefix))
+        return false;
+    return sameToken(value.mid(prefix.size()).trimmed(), m_token);
+}
+
+CHttpResponse CFrameworkRouter::handle(const CHttpRequest& request, const QHostAddress& peer) const
+{
+    const QByteArray path = request.path();
+    if (path == "/" || path == "/index.html" || path == "/api/status") {
+        if (request.method() != "GET" && request.method() != "HEAD")
+            return CHttpResponse::text(405);
+        const FrameworkStatus status = m_status();
+        if (path == "/api/status")
+            return CHttpResponse(200, "application/json", CStatusPage::statusJson(status));
+        return CHttpResponse(200, "text/html; charset=utf-8", CStatusPage::html(status));
+    }
+    if (!path.startsWith("/api/"))
+        return CHttpResponse::text(404);
+
+    const QByteArray action = path.mid(5);
+    static const QByteArray actions[] = {"close", "reboot", "delay-close", "language", "skin"};
+    if (std::find(std::begin(actions), std::end(actions), action) == std::end(actions))
+        return CHttpResponse::text(404);
+    if (request.method() != "POST")
+        return CHttpResponse::text(405);
+    if (!authorised(request, peer)) {
+        TLOG_WARN("refused control request %s from %s", path.constData(),
+                  peer.toString().toUtf8().constData());
+        return CHttpResponse::text(403);
+    }
+    return control(action, request.body().trimmed());
+}
+
+CHttpResponse CFrameworkRouter::control(const QByteArray& action, const QByteArray& body) const
+{
+    TLOG_INFO("control request %s", action.constData());
+    bool called = false;
+    if (action == "close") {
+        called = m_callbacks.close();
+    } else if (action == "reboot") {
+        called = m_callbacks.reboot();
+    } else if (action == "delay-close") {
+        called = m_callbacks.delayClose();
+    } else if (action == "language") {
+        bool ok = false;
+        const int index = body.toInt(&ok);
+        if (!ok || index < 0)
+            return CHttpResponse::text(400);
+        called = m_callbacks.language(index);
+    } else { // skin
+        if (body.isEmpty() || body.size() > 256)
+            return CHttpResponse::text(400);
+        called = m_callbacks.registerRcc(body.toStdString());
+    }
+    return CHttpResponse::text(called ? 200 : 503);
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+// The web client's HTTP and WebSocket servers. Lives on the library's own
+// thread: every slot runs there, and so do the host's callbacks that the
+// control requests reach.
+
+#include "FrameworkRouter.h"
+#include "FrameworkStatus.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <functional>
+
+class CFrameworkCallbacks;
+class QTcpServer;
+class QTcpSocket;
+class QTimer;
+class QWebSocket;
+class QWebSocketServer;
+
+class CFrameworkServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kPushIntervalMs = 1000;
+    static constexpr int kIdleTimeoutMs = 10000;
+
+    // status: ports, language and up time; the listening flags are added here.
+    CFrameworkServer(const CFrameworkCallbacks& callbacks, std::function<FrameworkStatus()> status);
+    ~CFrameworkServer() override;
+
+    // To be called on the server's thread. A port that cannot be bound is
+    // logged with the system's reason and gives false.
+    void setToken(const QByteArray& token);
+    bool startHttp(int port);
+    bool startWebSocket(int port);
+    // Closes both servers and every connection; the ports are free after it.
+    void stopAll();
+
+    FrameworkStatus status() const;
+
+private slots:
+    void onHttpConnection();
+    void onWebSocketConnection();
+    void onPushStatus();
+
+private:
+    void readRequest(QTcpSocket* socket);
+    void stopHttp();
+    void stopWebSocket();
+
+    std::function<FrameworkStatus()> m_status;
+    CFrameworkRouter m_router;
+    QTcpServer* m_http = nullptr;
+    QWebSocketServer* m_webSocket = nullptr;
+    QTimer* m_pushTimer = nullptr;
+    QHash<QTcpSocket*, QByteArray> m_pending; // bytes received per connection
+    QList<QWebSocket*> m_clients;
+};

@@ -1,0 +1,38 @@
+#include "HttpResponse.h"
+
+#include <utility>
+
+CHttpResponse::CHttpResponse(int status, QByteArray contentType, QByteArray body)
+    : m_status(status), m_contentType(std::move(contentType)), m_body(std::move(body))
+{
+}
+
+CHttpResponse CHttpResponse::text(int status)
+{
+    return CHttpResponse(status, "text/plain; charset=utf-8", reasonPhrase(status) + "\n");
+}
+
+QByteArray CHttpResponse::reasonPhrase(int status)
+{
+    switch (status) {
+    case 200: return "OK";
+    case 400: return "Bad Request";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
+    case 413: return "Payload Too Large";
+    case 503: return "Service Unavailable";
+    default: return "Error";
+    }
+}
+
+QByteArray CHttpResponse::toBytes() const
+{
+    QByteArray out = "HTTP/1.1 " + QByteArray::number(m_status) + ' ' + reasonPhrase(m_status) + "\r\n";
+    out += "Content-Type: " + m_contentType + "\r\n";
+    out += "Content-Length: " + QByteArray::number(m_body.size()) + "\r\n";
+    out += "Cache-Control: no-store\r\n";
+    out += "Connection: close\r\n\r\n";
+    out += m_body;
+    return out;
+}

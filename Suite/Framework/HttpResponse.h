@@ -1,0 +1,25 @@
+#pragma once
+
+// One HTTP response; the connection is closed after it.
+
+#include <QByteArray>
+
+class CHttpResponse
+{
+public:
+    CHttpResponse(int status, QByteArray contentType, QByteArray body);
+    // A plain-text response whose body is the reason phrase.
+    static CHttpResponse text(int status);
+
+    int status() const { return m_status; }
+    QByteArray contentType() const { return m_contentType; }
+    QByteArray body() const { return m_body; }
+    QByteArray toBytes() const;
+
+    static QByteArray reasonPhrase(int status);
+
+private:
+    int m_status;
+    QByteArray m_contentType;
+    QByteArray m_body;
+};

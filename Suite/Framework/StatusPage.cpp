@@ -1,0 +1,136 @@
+#include "StatusPage.h"
+
+#include <QJsonDocument>
+#include <QString>
+
+namespace {
+
+// Language indexes of simplified and traditional Chinese.
+constexpr int kChinese = 1;
+constexpr int kChineseTaiwan = 11;
+
+QString escapeHtml(const QString& text)
+{
+    return text.toHtmlEscaped();
+}
+
+} // namespace
+
+QJsonObject CStatusPage::texts(int language)
+{
+    QJsonObject t;
+    if (language == kChinese) {
+        t.insert("title", QString::fromUtf8("服务状态"));
+        t.insert("httpPort", QString::fromUtf8("HTTP 端口"));
+        t.insert("webSocketPort", QString::fromUtf8("WebSocket 端口"));
+        t.insert("videoWallPort", QString::fromUtf8("电视墙端口"));
+        t.insert("uptime", QString::fromUtf8("运行时间"));
+        t.insert("running", QString::fromUtf8("运行中"));
+        t.insert("stopped", QString::fromUtf8("已停止"));
+        t.insert("disconnected", QString::fromUtf8("连接已断开"));
+    } else if (language == kChineseTaiwan) {
+        t.insert("title", QString::fromUtf8("服務狀態"));
+        t.insert("httpPort", QString::fromUtf8("HTTP 連接埠"));
+        t.insert("webSocketPort", QString::fromUtf8("WebSocket 連接埠"));
+        t.insert("videoWallPort", QString::fromUtf8("電視牆連接埠"));
+        t.insert("uptime", QString::fromUtf8("執行時間"));
+        t.insert("running", QString::fromUtf8("執行中"));
+        t.insert("stopped", QString::fromUtf8("已停止"));
+        t.insert("disconnected", QString::fromUtf8("連線已中斷"));
+    } else {
+        t.insert("title", "Service status");
+        t.insert("httpPort", "HTTP port");
+        t.insert("webSocketPort", "WebSocket port");
+        t.insert("videoWallPort", "Video wall port");
+        t.insert("uptime", "Up for");
+        t.insert("running", "running");
+        t.insert("stopped", "stopped");
+        t.insert("disconnected", "Connection lost");
+    }
+    return t;
+}
+
+QJsonObject CStatusPage::statusObject(const FrameworkStatus& status)
+{
+    QJsonObject o;
+    o.insert("product", kProductName);
+    o.insert("httpPort", status.httpPort);
+    o.insert("webSocketPort", status.webSocketPort);
+    o.insert("videoWallPort", status.videoWallPort);
+    o.insert("httpListening", status.httpListening);
+    o.insert("webSocketListening", status.webSocketListening);
+    o.insert("upSeconds", static_cast<double>(status.upSeconds));
+    o.insert("language", status.language);
+    o.insert("texts", texts(status.language));
+    return o;
+}
+
+QByteArray CStatusPage::statusJson(const FrameworkStatus& status)
+{
+    return QJsonDocument(statusObject(status)).toJson(QJsonDocument::Compact);
+}
+
+QByteArray CStatusPage::html(const FrameworkStatus& status)
+{
+    const QJsonObject t = texts(status.language);
+    const QString product = QString::fromLatin1(kProductName);
+    // The first status arrives with the page; later ones through the socket.
+    // (The script holds no '%' so that the placeholders stay unambiguous.)
+    const QString page = QStringLiteral(R"(<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>%1</title>
+<style>
+body{font-family:sans-serif;margin:2em;color:#333}
+h1{color:#b22}
+table{border-collapse:collapse}
+td{padding:.3em 1em .3em 0}
+#state{color:#888}
+</style></head>
+<body>
+<h1>%1 &ndash; <span id="title">%2</span></h1>
+<table>
+<tr><td id="l-http">%3</td><td id="httpPort">%4</td></tr>
+<tr><td id="l-ws">%5</td><td id="webSocketPort">%6</td></tr>
+<tr><td id="l-vw">%7</td><td id="videoWallPort">%8</td></tr>
+<tr><td id="l-up">%9</td><td id="uptime"></td></tr>
+</table>
+<p id="state"></p>
+<script>
+var status = %10;
+function two(n){return (n<10?'0':'')+n;}
+function uptime(s){var d=Math.floor(s/86400),h=Math.floor(s/3600)-d*24,
+ m=Math.floor(s/60)-Math.floor(s/3600)*60,x=s-Math.floor(s/60)*60;
+ return (d>0?d+'d ':'')+two(h)+':'+two(m)+':'+two(x);}
+function show(s){
+ var t=s.texts;
+ document.getElementById('title').textContent=t.title;
+ document.title=s.product+' - '+t.title;
+ document.getElementById('l-http').textContent=t.httpPort;
+ document.getElementById('l-ws').textContent=t.webSocketPort;
+ document.getElementById('l-vw').textContent=t.videoWallPort;
+ document.getElementById('l-up').textContent=t.uptime;
+ document.getElementById('httpPort').textContent=s.httpPort+' ('+(s.httpListening?t.running:t.stopped)+')';
+ document.getElementById('webSocketPort').textContent=s.webSocketPort+' ('+(s.webSocketListening?t.running:t.stopped)+')';
+ document.getElementById('videoWallPort').textContent=s.videoWallPort;
+ document.getElementById('uptime').textContent=uptime(s.upSeconds);
+ document.getElementById('state').textContent='';
+ status=s;
+}
+function connect(){
+ var ws=new WebSocket('ws://'+location.hostname+':'+status.webSocketPort+'/');
+ ws.onmessage=function(e){show(JSON.parse(e.data));};
+ ws.onclose=function(){document.getElementById('state').textContent=status.texts.disconnected;
+  setTimeout(connect,3000);};
+}
+show(status);
+connect();
+</script>
+</body></html>
+)")
+        .arg(escapeHtml(product), escapeHtml(t.value("title").toString()),
+             escapeHtml(t.value("httpPort").toString()), QString::number(status.httpPort),
+             escapeHtml(t.value("webSocketPort").toString()), QString::number(status.webSocketPort),
+             escapeHtml(t.value("videoWallPort").toString()), QString::number(status.videoWallPort),
+             escapeHtml(t.value("uptime").toString()))
+        .arg(QString::fromUtf8(statusJson(status)).replace("</", "<\\/"));
+    return page.toUtf8();
+}

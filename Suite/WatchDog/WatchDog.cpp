@@ -1,0 +1,43 @@
+#include "WatchDog/WatchDog.h"
+
+#include "Base/Log.h"
+
+#include <cerrno>
+#include <cstring>
+#include <systemd/sd-daemon.h>
+
+namespace {
+
+// Sends one state to the service manager. 0 when it was sent or when no
+// service manager listens ($NOTIFY_SOCKET unset), -1 on a send failure.
+int notify(const char* state)
+{
+    const int rc = sd_notify(0, state);
+    if (rc < 0) {
+        TLOG_ERROR("watchdog: cannot send \"%s\": %s", state, std::strerror(-rc));
+        return -1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int OpenWatchDog(int intervalSeconds)
+{
+    TLOG_INFO("watchdog opened, heartbeat every %d s", intervalSeconds);
+    return notify("READY=1");
+}
+
+int SendHeartbeat(int code)
+{
+    TLOG_INFO("watchdog heartbeat %d", code);
+    switch (code) {
+    case WATCHDOG_HEARTBEAT_ALIVE:
+        return notify("WATCHDOG=1");
+    case WATCHDOG_HEARTBEAT_STOPPING:
+        return notify("STOPPING=1");
+    default:
+        TLOG_WARN("watchdog: unknown heartbeat code %d", code);
+        return -1;
+    }
+}
