@@ -1,0 +1,140 @@
+// Processes, the user, and the elevated script runner.
+#include "Platform.h"
+
+#include <QtTest>
+
+#include <pwd.h>
+#include <unistd.h>
+
+class TestPlatformProcesses : public QObject {
+    Q_OBJECT
+private slots:
+    void listFindsThisTest();
+    void imageNameOfAReplacedExecutable();
+    void imageNameOfAMissingProcess();
+    void userIsTheEffectiveUser();
+    void scriptRunsInHostileFolder_data();
+    void scriptRunsInHostileFolder();
+    void missingScriptIsNotLaunched();
+};
+
+void TestPlatformProcesses::listFindsThisTest()
+{
+    const std::string ownName = QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
+    QCOMPARE(qint64(platform::currentProcessId()), QCoreApplication::applicationPid());
+
+    bool found = false;
+    for (const platform::ProcessInfo& process : platform::listProcesses()) {
+        if (process.pid == platform::currentProcessId()) {
+            QCOMPARE(process.imageName, ownName);
+            found = true;
+        }
+    }
+    QVERIFY(found);
+    QCOMPARE(platform::processImageName(platform::currentProcessId()), ownName);
+    const std::vector<std::uint32_t> same = platform::findProcessesByImageName(ownName);
+    QVERIFY(std::find(same.begin(), same.end(), platform::currentProcessId()) != same.end());
+}
+
+void TestPlatformProcesses::imageNameOfAReplacedExecutable()
+{
+    // A program whose file was removed while it runs keeps its plain name.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString copy = dir.filePath("TavrinClient");
+    QVERIFY(QFile::copy("/bin/sleep", copy));
+    QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::ExeOwner));
+    QProcess process;
+    process.start(copy, {"30"});
+    QVERIFY(process.waitForStarted());
+    QVERIFY(QFile::remove(copy));
+
+    const auto pid = std::uint32_t(process.processId());
+    QCOMPARE(platform::processImageName(pid), platform::clientImageName());
+    const std::vector<std::uint32_t> clients = platform::findProcessesByImageName(platform::clientImageName());
+    QVERIFY(std::find(clients.begin(), clients.end(), pid) != clients.end());
+    process.kill();
+    process.waitForFinished();
+}
+
+void TestPlatformProcesses::imageNameOfAMissingProcess()
+{
+    QProcess process;
+    process.start("/bin/true", QStringList());
+    QVERIFY(process.waitForFinished());
+    const auto pid = std::uint32_t(process.processId());
+    // Reaped: the id names no process now (unless reused at once, which the list would show).
+    const std::vector<platform::ProcessInfo> all = platform::listProcesses();
+    const bool reused = std::any_of(all.begin(), all.end(), [pid](const platform::ProcessInfo& p) { return p.pid == pid; });
+    if (reused)
+        QSKIP("process id reused");
+    QCOMPARE(platform::processImageName(pid), std::string());
+}
+
+void TestPlatformProcesses::userIsTheEffectiveUser()
+{
+    QProcess id;
+    id.start("id", {"-un"});
+    QVERIFY(id.waitForFinished());
+    QCOMPARE(platform::userName(), QString::fromLocal8Bit(id.readAllStandardOutput()).trimmed().toStdString());
+    QCOMPARE(platform::isAdmin(), ::geteuid() == 0);
+}
+
+void TestPlatformProcesses::scriptRunsInHostileFolder_data()
+{
+    QTest::addColumn<QString>("folderName");
+    QTest::newRow("spaces") << "Tavrin SMS Plugin";
+    QTest::newRow("double quotes") << "bin\" && touch INJECTED && echo \"";
+    QTest::newRow("single quotes") << "bin' ; touch INJECTED ; '";
+    QTest::newRow("command substitution") << "$(touch INJECTED)";
+    QTest::newRow("backticks") << "`touch INJECTED`";
+    QTest::newRow("semicolon") << "bin;touch INJECTED";
+    QTest::newRow("leading dash") << "-n";
+    QTest::newRow("line break") << "bin\ntouch INJECTED";
+}
+
+void TestPlatformProcesses::scriptRunsInHostileFolder()
+{
+    if (!platform::isAdmin())
+        QSKIP("without root the script would wait for an elevation prompt");
+    QFETCH(QString, folderName);
+
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    // Anything a pasted folder name could run would land in the current folder.
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(root.path()));
+    const QString folder = root.filePath(folderName);
+    QVERIFY(QDir().mkpath(folder));
+    QFile script(folder + "/restart" + QString::fromStdString(platform::scriptExtension()));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nprintf '%s\\n%s' \"$(pwd)\" \"$1\" > ran.tmp && mv ran.tmp ran\n");
+    script.close();
+
+    const bool launched = platform::runElevatedScript(folder.toStdString(), "restart");
+    QVERIFY(QDir::setCurrent(previous));
+    QVERIFY(launched);
+
+    QFile ran(folder + "/ran");
+    QTRY_VERIFY_WITH_TIMEOUT(ran.exists(), 10000);
+    QVERIFY(ran.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(ran.readAll()).split('\n');
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    // The folder name may itself hold a line break: compare the whole text.
+    QCOMPARE(lines.join('\n'), canonical + "\n" + folder);
+
+    QVERIFY(!QFile::exists(root.filePath("INJECTED")));
+    QVERIFY(!QFile::exists(folder + "/INJECTED"));
+    QVERIFY(!QFile::exists(previous + "/INJECTED"));
+}
+
+void TestPlatformProcesses::missingScriptIsNotLaunched()
+{
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QVERIFY(!platform::runElevatedScript(root.path().toStdString(), "restart"));
+    QVERIFY(!platform::runElevatedScript(root.filePath("missing").toStdString(), "restart"));
+}
+
+QTEST_GUILESS_MAIN(TestPlatformProcesses)
+#include "TestPlatformProcesses.moc"
