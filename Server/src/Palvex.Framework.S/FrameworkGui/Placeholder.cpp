@@ -1,1 +1,0 @@
-// Removed as soon as the folder has real sources.

@@ -1,0 +1,113 @@
+#include "PortMgr.h"
+
+#include <Base/Log.h>
+#include "Platform.h"
+
+#include <cstring>
+
+namespace serverframework {
+
+CPortMgr::CPortMgr()
+{
+    RefreshPortTable();
+}
+
+void CPortMgr::RefreshPortTable()
+{
+    const platform::PortSnapshot snapshot = platform::takePortSnapshot();
+    std::vector<PortConnInfo> tcp;
+    std::vector<PortConnInfo> udp;
+    GetTcpPortTable(snapshot, tcp);
+    GetUdpPortTable(snapshot, udp);
+
+    boost::mutex::scoped_lock lock(m_mutex);
+    m_portTable.clear();
+    m_portTable.reserve(tcp.size() + udp.size());
+    m_portTable.insert(m_portTable.end(), tcp.begin(), tcp.end());
+    m_portTable.insert(m_portTable.end(), udp.begin(), udp.end());
+}
+
+bool CPortMgr::GetTcpPortTable(const platform::PortSnapshot& snapshot, std::vector<PortConnInfo>& list)
+{
+    if (!snapshot.tcpRead) {
+        return false;
+    }
+    for (const platform::PortEntry& entry : snapshot.entries) {
+        if (entry.protocol == platform::Protocol::Tcp) {
+            list.push_back(toConnInfo(entry));
+        }
+    }
+    return true;
+}
+
+bool CPortMgr::GetUdpPortTable(const platform::PortSnapshot& snapshot, std::vector<PortConnInfo>& list)
+{
+    if (!snapshot.udpRead) {
+        return false;
+    }
+    for (const platform::PortEntry& entry : snapshot.entries) {
+        if (entry.protocol == platform::Protocol::Udp) {
+            list.push_back(toConnInfo(entry));
+        }
+    }
+    return true;
+}
+
+PortConnInfo CPortMgr::toConnInfo(const platform::PortEntry& entry)
+{
+    const auto addressText = [](const platform::IpAddress& address) {
+        if (address.v6) {
+            return platform::addressToString(address);
+        }
+        std::uint32_t word = 0;
+        std::memcpy(&word, address.bytes.data(), sizeof(word));
+        return IpToString(word);
+    };
+
+    PortConnInfo info;
+    info.localAddress = addressText(entry.localAddress);
+    info.localPort = entry.localPort;
+    if (entry.protocol == platform::Protocol::Tcp) {
+        info.protocol = 0;
+        info.remoteAddress = addressText(entry.remoteAddress);
+        info.remotePort = entry.state == platform::TcpListen ? 0 : entry.remotePort;
+        info.state = static_cast<std::uint32_t>(entry.state);
+    } else {
+        info.protocol = 1;
+    }
+    info.processId = static_cast<std::int32_t>(entry.processId);
+    return info;
+}
+
+std::string CPortMgr::IpToString(std::uint32_t address)
+{
+    unsigned char bytes[4];
+    std::memcpy(bytes, &address, sizeof(bytes));
+    return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." + std::to_string(bytes[2]) + "."
+        + std::to_string(bytes[3]);
+}
+
+std::vector<PortConnInfo> CPortMgr::portTable()
+{
+    boost::mutex::scoped_lock lock(m_mutex);
+    return m_portTable;
+}
+
+bool CPortMgr::CheckPortConflict(unsigned int port)
+{
+    const std::vector<PortConnInfo> table = portTable();
+
+    std::vector<std::int32_t> owners;
+    for (const PortConnInfo& info : table) {
+        if (info.processId != 0 && info.localPort == port) {
+            owners.push_back(info.processId);
+        }
+    }
+    for (const std::int32_t owner : owners) {
+        TLOG_WARN(
+            "port conflict, the port is %d, conflict process id is %d.", static_cast<int>(port), owner);
+    }
+    return !owners.empty();
+}
+
+} // namespace serverframework

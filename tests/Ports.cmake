@@ -1,0 +1,4 @@
+# Port snapshot, port authority, start-up audit and properties files.
+tavrin_add_test(NAME TestProperties SOURCES TestProperties.cpp LIBS FrameworkGui)
+tavrin_add_test(NAME TestPortMgr SOURCES TestPortMgr.cpp LIBS FrameworkGui)
+tavrin_add_test(NAME TestCheckPort SOURCES TestCheckPort.cpp LIBS FrameworkGui)
