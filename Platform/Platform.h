@@ -123,6 +123,11 @@ std::vector<std::uint32_t> findProcessesByImageName(const std::string& imageName
 
 std::uint32_t currentProcessId();
 
+// Asks a process to end (SIGTERM; TerminateProcess on Windows) without
+// waiting for it. False when there is no such process or it may not be ended;
+// 0 and kUnknownOwnerPid never name a process.
+bool terminateProcess(std::uint32_t pid);
+
 // The suite client's image name: "TavrinClient" ("TavrinClient.exe" on Windows).
 std::string clientImageName();
 

@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -619,6 +621,14 @@ std::vector<std::uint32_t> findProcessesByImageName(const std::string& imageName
 std::uint32_t currentProcessId()
 {
     return static_cast<std::uint32_t>(::getpid());
+}
+
+bool terminateProcess(std::uint32_t pid)
+{
+    // 0 and ids beyond pid_t would address a process group or every process.
+    if (pid == 0 || pid > static_cast<std::uint32_t>(std::numeric_limits<pid_t>::max()))
+        return false;
+    return ::kill(static_cast<pid_t>(pid), SIGTERM) == 0;
 }
 
 std::string clientImageName()

@@ -13,6 +13,9 @@ private slots:
     void imageNameOfAReplacedExecutable();
     void imageNameOfAMissingProcess();
     void userIsTheEffectiveUser();
+    void terminateEndsAProcess();
+    void terminateRefusesNonProcesses_data();
+    void terminateRefusesNonProcesses();
     void scriptRunsInHostileFolder_data();
     void scriptRunsInHostileFolder();
     void missingScriptIsNotLaunched();
@@ -78,6 +81,32 @@ void TestPlatformProcesses::userIsTheEffectiveUser()
     QVERIFY(id.waitForFinished());
     QCOMPARE(platform::userName(), QString::fromLocal8Bit(id.readAllStandardOutput()).trimmed().toStdString());
     QCOMPARE(platform::isAdmin(), ::geteuid() == 0);
+}
+
+void TestPlatformProcesses::terminateEndsAProcess()
+{
+    QProcess process;
+    process.start("/bin/sleep", {"30"});
+    QVERIFY(process.waitForStarted());
+    QVERIFY(platform::terminateProcess(std::uint32_t(process.processId())));
+    QVERIFY(process.waitForFinished(5000));
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+}
+
+void TestPlatformProcesses::terminateRefusesNonProcesses_data()
+{
+    QTest::addColumn<quint32>("pid");
+    QTest::newRow("no process") << quint32(0);
+    QTest::newRow("unknown owner") << quint32(platform::kUnknownOwnerPid);
+    QTest::newRow("beyond any process id") << quint32(0x80000000u);
+    QTest::newRow("not running") << quint32(0x7FFFFFF0u);
+}
+
+void TestPlatformProcesses::terminateRefusesNonProcesses()
+{
+    QFETCH(quint32, pid);
+    // A wrong guard would signal this test's own process group or every process.
+    QVERIFY(!platform::terminateProcess(pid));
 }
 
 void TestPlatformProcesses::scriptRunsInHostileFolder_data()
