@@ -64,7 +64,8 @@ bool Sha256(unsigned char* out, std::size_t outSize, const std::string& text, st
 
 // Standard Base64 (with padding, no line breaks) of `length` bytes.
 bool Base64EncodeEx(std::string& out, const unsigned char* data, std::size_t length);
-// Reverse of Base64EncodeEx; false for malformed text.
+// Reverse of Base64EncodeEx (surrounding white space ignored); false for
+// malformed text.
 bool Base64DecodeEx(std::string& out, const std::string& text);
 
 } // namespace Encrypt

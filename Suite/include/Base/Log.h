@@ -26,8 +26,8 @@ public:
     void Fatal(const std::string& loggerName, const std::string& message, const log4cxx::spi::LocationInfo& location);
 
     // Replaces the whole log4cxx configuration by the properties file at
-    // `propertiesPath`. False (configuration unchanged) when the file cannot
-    // be read.
+    // `propertiesPath`. False when the file cannot be read (configuration
+    // unchanged) or configures nothing (console output then).
     static bool Configure(const std::string& propertiesPath);
 
 private:
