@@ -1,8 +1,72 @@
-#include <QApplication>
+#include "DllDirectoryGuard.h"
+#include "DpiPolicy.h"
+#include "KestApplication.h"
+#include "logical/SimpleProperties.h"
 
-// Bare entry until the start-up sequence is wired in.
-int main(int argc, char *argv[])
+#include <Base/Encoding.h>
+#include <Base/FileUtil.h>
+#include <Base/Log.h>
+#include "UserDataPath.h"
+#include <Platform.h>
+#include <ZRT/ZRT.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QtDebug>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    return 0;
+    std::vector<std::string> args;
+    if (!platform::commandLineArguments(argc, argv, args))
+        return -1;
+    std::vector<char*> argPointers;
+    for (std::string& arg : args)
+        argPointers.push_back(&arg[0]);
+    argPointers.push_back(nullptr);
+    int argCount = static_cast<int>(args.size());
+
+    const std::string exeDir = Base::FileUtil::GetCurExeDir();
+    const std::string exeDirUtf8 = Base::LocalToUTF8(exeDir);
+
+    int result = 0;
+    {
+        serverframework::DllDirectoryGuard dllDirectory;
+        dllDirectory.setDirectory(exeDir);
+
+        comm_method::CUserDataPath& userData = Base::CSingleton<comm_method::CUserDataPath>::Instance();
+        userData.init(exeDir, "Framework.S", -1, -1);
+        Base::details::CLog::Configure(userData.getPropertiesPath());
+
+        Base::FileUtil::InitCurExeDirUtf8(exeDirUtf8);
+
+        const std::string propertiesPath = exeDir + "../TavrinSMSPlugin/conf/" + "config.properties";
+        if (ZRT_AccessFile(propertiesPath.c_str(), 0) == 0)
+            serverframework::SimpleProperties::Instance().loadLogged(propertiesPath);
+
+        serverframework::applyHighDpiPolicy(platform::displaySizes());
+
+        const QString currentDir = QString::fromUtf8(exeDirUtf8.c_str());
+        qDebug() << "Working directory:" << currentDir;
+        QDir::setCurrent(currentDir);
+
+        auto app = std::make_unique<serverframework::CKestApplication>(argCount, argPointers.data());
+        QCoreApplication::addLibraryPath(QDir::toNativeSeparators(QCoreApplication::applicationDirPath())
+                                         + QDir::separator() + QStringLiteral("plugins"));
+
+        if (app->init()) {
+            app->exec();
+            if (serverframework::CKestApplication::rebootRequested())
+                app->finishAfterReboot();
+            result = 0;
+        } else {
+            app->abortStart();
+            result = -1;
+        }
+        app.reset();
+    }
+    return result;
 }

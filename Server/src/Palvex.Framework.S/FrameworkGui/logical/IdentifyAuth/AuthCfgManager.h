@@ -27,9 +27,7 @@ public:
     // Code of InitIdentifyLib when the store holds no record yet.
     static constexpr std::uint32_t kNoRecord = Base::IdentifyUtil::kNoRecord;
 
-    // storeDir: where the identity store lives; empty for the suite's
-    // shared store.
-    explicit CAuthenticationManager(const std::string& storeDir = std::string());
+    CAuthenticationManager();
 
     // The identity library's code, unchanged (0 on success).
     std::uint32_t InitIdentifyLib();
@@ -48,7 +46,6 @@ private:
     static std::string generateKey();
     static bool recordAcceptable(const IdentifyData& data);
 
-    std::string storeDir;
     bool libInitialised;
 };
 

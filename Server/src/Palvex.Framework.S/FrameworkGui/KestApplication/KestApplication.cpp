@@ -1,0 +1,322 @@
+#include "KestApplication.h"
+
+#include "FrameworkMgr.h"
+#include "SignalSet.h"
+#include "WatchDog.h"
+#include "controller/ServerConfigManager.h"
+#include "controller/XMLConfigManager.h"
+#include "logical/CheckPort.h"
+#include "logical/IdentifyAuth/AuthCfgManager.h"
+#include "ui/SkinLoader.h"
+#include "ui/WaringDlg.h"
+
+#include <Base/Log.h>
+#include <DeviceManager/DeviceManager.h>
+#include <Framework/Framework.h>
+#include <Platform.h>
+#include <VideoServer/VideoServer.h>
+
+#include <QEvent>
+#include <QHelpEvent>
+#include <QThread>
+#include <QToolTip>
+#include <QTranslator>
+#include <QVariant>
+#include <QWidget>
+
+#include <atomic>
+#include <cstdio>
+#include <exception>
+
+namespace serverframework {
+
+namespace {
+
+std::atomic<bool> g_rebootRequested{false};
+
+// The framework library calls these from a thread of its own; each only
+// sets a flag or hands the request to the main thread.
+void rebootCallback(void*)
+{
+    g_rebootRequested = true;
+    QMetaObject::invokeMethod(QCoreApplication::instance(), "quit", Qt::QueuedConnection);
+}
+
+void closeCallback(void*)
+{
+    CSignalSet::Instance().emitCloseFrame();
+}
+
+void delayCloseCallback(void*)
+{
+    CSignalSet::Instance().stopCloseTimer();
+}
+
+// Product types whose services authenticate each other.
+bool productUsesIdentity(int productType)
+{
+    return productType == 0 || productType == 2 || productType == 4;
+}
+
+} // namespace
+
+CKestApplication::CKestApplication(int& argc, char* argv[])
+    : SingleApplication(argc, argv, false, SingleApplication::PerUser, 1000)
+    , languageType(0)
+    , servicesUp(true)
+    , identityEnabled(false)
+    , frameworkMgr(nullptr)
+{
+    QApplication::setEffectEnabled(Qt::UI_AnimateMenu, false);
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    connect(&CSignalSet::Instance(), &CSignalSet::signalCloseFrame,
+            this, &CKestApplication::onQuitAppDelay);
+    connect(this, &CKestApplication::singnalLanguageChange,
+            this, &CKestApplication::onLanguageChange);
+}
+
+CKestApplication::~CKestApplication()
+{
+    delete frameworkMgr;
+}
+
+bool CKestApplication::rebootRequested()
+{
+    return g_rebootRequested;
+}
+
+bool CKestApplication::init()
+{
+    Base::CSingleton<XMLConfigManager>::Instance().InitManager(true);
+
+    loadSkin("GreyRedSkin");
+
+    CServerConfigManager& settings = CServerConfigManager::Instance();
+    languageType = settings.translator;
+    settings.loadLanguage(languageType);
+    const QVector<QTranslator*> installed = settings.getTranslators();
+    translators.assign(installed.begin(), installed.end());
+    locale = settings.localeFor(languageType);
+
+    if (!isPrimary() || otherHostProcessRuns()) {
+        showAlreadyRunning();
+        servicesUp = false;
+        return false;
+    }
+
+    TLOG_INFO("Checking the configured ports.");
+    if (!CCheckPort::instance().checkAllPortIsUsed()) {
+        TLOG_INFO("The port check was not completed; the services stay down.");
+        servicesUp = false;
+        return false;
+    }
+    TLOG_INFO("The port check is complete.");
+
+    Base::CSingleton<XMLConfigManager>::Instance().reInitPort();
+
+    if (!initFrameworkFirst()) {
+        CWaringDlg dialog;
+        dialog.setTitleText(tr("Information"));
+        dialog.setConfirmOnly(true);
+        dialog.setWaringText(tr("FailedToReadConfigurjfxcxFAf"));
+        dialog.exec();
+        return false;
+    }
+    initFrameworkSecond();
+    initFrameworkLast();
+    devmgr::InitDeviceManagerServer();
+    video::InitVideoServer();
+
+    setRebootCallback(&rebootCallback, this);
+    setCloseCallback(&closeCallback, this);
+    setDelayCloseCallback(&delayCloseCallback, this);
+    setRegisterRccCallback(&registerRccCallback, this);
+    setLanguageCallback([this](int iLanguageType) { emit singnalLanguageChange(iLanguageType); });
+
+    WatchDog::Instance().start();
+
+    if (productUsesIdentity(Base::CSingleton<XMLConfigManager>::Instance().productType)) {
+        identityEnabled = true;
+        CAuthenticationManager& identity = CAuthenticationManager::Instance();
+        if (identity.InitIdentifyLib() == CAuthenticationManager::kNoRecord) {
+            identity.CreateIdentifyInfo();
+            identity.InitIdentifyLib();
+        }
+    }
+
+    if (!frameworkMgr) {
+        frameworkMgr = new CFrameworkMgr();
+        connect(frameworkMgr, &CFrameworkMgr::signalQuitApp, this, &CKestApplication::onQuitApp);
+        connect(frameworkMgr, &CFrameworkMgr::signalReStartApp, this, &CKestApplication::onReStartServer);
+    }
+    return true;
+}
+
+bool CKestApplication::otherHostProcessRuns() const
+{
+    const QString filePath = QCoreApplication::applicationFilePath();
+    const std::string imageName =
+        filePath.mid(filePath.lastIndexOf(QLatin1Char('/')) + 1).toLocal8Bit().toStdString();
+    const std::uint32_t self = platform::currentProcessId();
+    for (std::uint32_t pid : platform::findProcessesByImageName(imageName)) {
+        if (pid != self)
+            return true;
+    }
+    return false;
+}
+
+void CKestApplication::showAlreadyRunning()
+{
+    CWaringDlg dialog;
+    dialog.setTitleText(QStringLiteral("Tavrin.Framework.S"));
+    dialog.setConfirmOnly(true);
+    dialog.setWaringText(tr("TheServiceIsAlreadyStarted"));
+    dialog.exec();
+}
+
+bool CKestApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        switch (event->type()) {
+        case QEvent::Show:
+            if (receiver->isWidgetType()) {
+                for (QWidget* w = static_cast<QWidget*>(receiver); w; w = w->parentWidget()) {
+                    if (!w->testAttribute(Qt::WA_Mapped))
+                        w->setAttribute(Qt::WA_Mapped);
+                }
+            }
+            break;
+        case QEvent::ApplicationFontChange:
+        case QEvent::ApplicationPaletteChange:
+            return true;
+        case QEvent::ToolTip:
+            if (receiver->property("toolTip").isNull() && !receiver->inherits("QLineEdit")) {
+                const QPoint pos = static_cast<QHelpEvent*>(event)->globalPos();
+                const QVariant text = receiver->property("text");
+                if (!text.isNull()) {
+                    QToolTip::showText(pos, text.toString());
+                    return true;
+                }
+                const QVariant current = receiver->property("currentText");
+                if (!current.isNull()) {
+                    QToolTip::showText(pos, current.toString());
+                    return true;
+                }
+            }
+            break;
+        default:
+            break;
+        }
+        return SingleApplication::notify(receiver, event);
+    } catch (...) {
+        return false;
+    }
+}
+
+void CKestApplication::queueQuit()
+{
+    QMetaObject::invokeMethod(this, "quit", Qt::QueuedConnection);
+}
+
+void CKestApplication::dropFrameworkMgr()
+{
+    if (!frameworkMgr)
+        return;
+    disconnect(frameworkMgr, &CFrameworkMgr::signalQuitApp, this, &CKestApplication::onQuitApp);
+    disconnect(frameworkMgr, &CFrameworkMgr::signalReStartApp, this, &CKestApplication::onReStartServer);
+    frameworkMgr->close();
+    // We may be inside one of its own signals: free it once that returned.
+    frameworkMgr->deleteLater();
+    frameworkMgr = nullptr;
+}
+
+void CKestApplication::onQuitAppDelay()
+{
+    QThread::msleep(3000);
+    onQuitApp();
+}
+
+void CKestApplication::onQuitApp()
+{
+    TLOG_INFO("Quit: begin.");
+    CAuthenticationManager::Instance().ReleaseIdentifyLib();
+    TLOG_INFO("Quit: identity library released.");
+    WatchDog::Instance().stop();
+    TLOG_INFO("Quit: watchdog stopped; client side done.");
+    if (servicesUp) {
+        servicesUp = false;
+        uninitFramework();
+        TLOG_INFO("Quit: framework library released.");
+    }
+    TLOG_INFO("Quit: server side done.");
+    if (frameworkMgr) {
+        dropFrameworkMgr();
+        TLOG_INFO("Quit: tray object deleted.");
+    }
+    TLOG_INFO("Quit: queueing the end of the event loop.");
+    queueQuit();
+}
+
+void CKestApplication::onReStartServer()
+{
+    TLOG_INFO("Restart: begin.");
+    CAuthenticationManager::Instance().ReleaseIdentifyLib();
+    TLOG_INFO("Restart: identity library released.");
+    if (servicesUp) {
+        servicesUp = false;
+        uninitFramework();
+        TLOG_INFO("Restart: framework library released.");
+    }
+    if (frameworkMgr) {
+        dropFrameworkMgr();
+        TLOG_INFO("Restart: tray object deleted.");
+    }
+    queueQuit();
+    TLOG_INFO("Restart: end of the event loop queued.");
+}
+
+void CKestApplication::abortStart()
+{
+    if (servicesUp) {
+        servicesUp = false;
+        if (identityEnabled) {
+            delete frameworkMgr;
+            frameworkMgr = nullptr;
+            CAuthenticationManager::Instance().ReleaseIdentifyLib();
+            TLOG_INFO("Failed start: identity library released.");
+        }
+        WatchDog::Instance().stop();
+        TLOG_INFO("Failed start: watchdog stopped.");
+        devmgr::UnInitDeviceManagerServer();
+        video::UnInitVideoServer();
+        uninitFramework();
+        TLOG_INFO("Failed start: modules and framework library released.");
+    }
+    queueQuit();
+}
+
+void CKestApplication::finishAfterReboot()
+{
+    if (servicesUp) {
+        servicesUp = false;
+        if (identityEnabled) {
+            delete frameworkMgr;
+            frameworkMgr = nullptr;
+            CAuthenticationManager::Instance().ReleaseIdentifyLib();
+            TLOG_INFO("Reboot: identity library released.");
+        }
+        uninitFramework();
+        TLOG_INFO("Reboot: framework library released.");
+    }
+    queueQuit();
+}
+
+void CKestApplication::onLanguageChange(int iLanguageType)
+{
+    std::fputs("I get the language change!!!!\n", stdout);
+    std::fflush(stdout);
+    CServerConfigManager::Instance().switchLanguage(iLanguageType);
+    reloadTranslations(iLanguageType);
+}
+
+} // namespace serverframework
