@@ -13,10 +13,12 @@
 #include <limits>
 #include <netinet/in.h>
 #include <pwd.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <thread>
 #include <unordered_map>
 
 namespace platform {
@@ -680,54 +682,31 @@ bool runElevatedScript(const std::string& folder, const std::string& scriptBaseN
     argv.push_back(script.c_str());
     argv.push_back(nullptr);
 
-    // Exec failure reaches the parent through a pipe that closes on success.
-    int status[2];
-    if (::pipe2(status, O_CLOEXEC) != 0)
+    // pkexec trusts only a live parent, so the script stays our child; a
+    // detached waiter reaps it. Its own session keeps it out of our signals,
+    // and it inherits none of our sockets or files.
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    if (::posix_spawn_file_actions_init(&actions) != 0)
         return false;
-    const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    const pid_t child = ::fork();
-    if (child < 0) {
-        ::close(status[0]);
-        ::close(status[1]);
-        if (devNull >= 0)
-            ::close(devNull);
+    if (::posix_spawnattr_init(&attributes) != 0) {
+        ::posix_spawn_file_actions_destroy(&actions);
         return false;
     }
-    if (child == 0) {
-        // Double fork: the script is not our child and leaves no zombie.
-        const pid_t grandchild = ::fork();
-        if (grandchild == 0) {
-            ::setsid();
-            if (devNull >= 0)
-                ::dup2(devNull, STDIN_FILENO);
-            // Keep the host's sockets and files out of the script.
-            const int keep = status[1];
-            for (int fd = 3; fd < keep; ++fd)
-                ::close(fd);
-            ::close_range(static_cast<unsigned>(keep) + 1, ~0U, 0);
-            ::execvp(argv[0], const_cast<char* const*>(argv.data()));
-            const int error = errno;
-            (void)!::write(status[1], &error, sizeof error);
-            ::_exit(127);
+    bool ok = ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) == 0
+              && ::posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0
+              && ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID) == 0;
+    pid_t child = -1;
+    ok = ok && ::posix_spawnp(&child, argv[0], &actions, &attributes, const_cast<char* const*>(argv.data()), environ) == 0;
+    ::posix_spawnattr_destroy(&attributes);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (!ok)
+        return false;
+    std::thread([child] {
+        while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
         }
-        if (grandchild < 0) {
-            const int error = errno;
-            (void)!::write(status[1], &error, sizeof error);
-        }
-        ::_exit(0);
-    }
-    ::close(status[1]);
-    if (devNull >= 0)
-        ::close(devNull);
-    int childStatus = 0;
-    while (::waitpid(child, &childStatus, 0) < 0 && errno == EINTR) {
-    }
-    int error = 0;
-    ssize_t n;
-    while ((n = ::read(status[0], &error, sizeof error)) < 0 && errno == EINTR) {
-    }
-    ::close(status[0]);
-    return n == 0;
+    }).detach();
+    return true;
 }
 
 // --- folders and environment ---------------------------------------------------

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <pwd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 class TestPlatformProcesses : public QObject {
@@ -18,6 +19,7 @@ private slots:
     void terminateRefusesNonProcesses();
     void scriptRunsInHostileFolder_data();
     void scriptRunsInHostileFolder();
+    void scriptInheritsNoDescriptor();
     void missingScriptIsNotLaunched();
 };
 
@@ -155,6 +157,32 @@ void TestPlatformProcesses::scriptRunsInHostileFolder()
     QVERIFY(!QFile::exists(root.filePath("INJECTED")));
     QVERIFY(!QFile::exists(folder + "/INJECTED"));
     QVERIFY(!QFile::exists(previous + "/INJECTED"));
+}
+
+void TestPlatformProcesses::scriptInheritsNoDescriptor()
+{
+    if (!platform::isAdmin())
+        QSKIP("without root the script would wait for an elevation prompt");
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    // A listening socket of the host, inheritable, on a known descriptor.
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    QVERIFY(socket >= 0);
+    const int held = 77;
+    QCOMPARE(::dup2(socket, held), held);
+    ::close(socket);
+    QFile script(folder.filePath("restart" + QString::fromStdString(platform::scriptExtension())));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nif [ -e /proc/$$/fd/77 ]; then echo open; else echo closed; fi > fd.tmp && mv fd.tmp fd\n");
+    script.close();
+
+    const bool launched = platform::runElevatedScript(folder.path().toStdString(), "restart");
+    ::close(held);
+    QVERIFY(launched);
+    QFile result(folder.filePath("fd"));
+    QTRY_VERIFY_WITH_TIMEOUT(result.exists(), 10000);
+    QVERIFY(result.open(QIODevice::ReadOnly));
+    QCOMPARE(result.readAll().trimmed(), QByteArray("closed"));
 }
 
 void TestPlatformProcesses::missingScriptIsNotLaunched()
