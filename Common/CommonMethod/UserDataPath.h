@@ -49,8 +49,6 @@ public:
 
     // "Tavrin/" for 0, "Orbelle " for 1, empty for anything else.
     static std::string brandFolder(int versionType);
-    // The public profile path: homeDrive + "/Users/Public".
-    static std::string publicProfilePath(const std::string& homeDrive);
     // True when the first byte of exeDir equals the first byte of
     // publicProfile (case-sensitive); false when either is empty.
     static bool onSystemDrive(const std::string& exeDir, const std::string& publicProfile);
@@ -63,8 +61,8 @@ public:
                                const std::string& brand);
     // Every "\" becomes "/", then every "/x/../" collapses to "/".
     static std::string normalise(const std::string& path);
-    // True when the text (UTF-8) holds a character in U+4E00..U+9FFF.
-    static bool containsCjk(const std::string& text);
+    // True when the text holds a character in U+4E00..U+9FFF.
+    static bool containsCjk(const std::wstring& text);
     // The properties template rewritten for a component: the R, error and
     // per-logger file appenders point into logDir (which ends with "/").
     static std::vector<std::string> rewriteProperties(const std::vector<std::string>& templateLines,
@@ -79,7 +77,7 @@ private:
     std::string m_name;
     std::string m_exeDir;
     std::string m_userDataDir;   // cached result of getUserDataDir()
-    std::string m_publicProfile; // public profile path seen by init()
+    std::string m_publicProfile; // the platform's public profile folder, seen by init()
     int m_versionType = -1;
     int m_productType = -1;
 };
