@@ -83,7 +83,7 @@ public:
 private:
     void resolveDirectories();
     comm_methodlib::CCommonConfigFileMgr& commonConfig();
-    void keepDamaged(const std::string& why);
+    void keepDamaged(const std::string& working);
     void readValues(proto::IProto& doc, bool fullLoad, bool checkFramework);
 
     bool m_fixedDirectories = false;

@@ -1,0 +1,335 @@
+#include "XMLConfigManager.h"
+
+#include "DataEncryptionConfig.h"
+#include "FileOperation.h"
+#include "Proto/XmlProto.h"
+#include "UserDataPath.h"
+
+#include "Base/FileUtil.h"
+#include "Base/Log.h"
+#include "Base/Singleton.h"
+#include "CommonMethodLib/CommonConfigFileMgr.h"
+#include "DatabaseUpdate/DBVersion.h"
+#include "ZRT/ZRT.h"
+
+#include <QDateTime>
+
+#include <filesystem>
+#include <system_error>
+
+namespace serverframework {
+
+namespace {
+
+const char* const kServerPort = "/Configs/ServerPort/";
+const char* const kExternParam = "/Configs/ExternParam/";
+
+// Reads and parses a whole file; false when either fails (no logging).
+bool loadDocument(const std::string& path, proto::CXmlProto& doc)
+{
+    std::string content;
+    return readFile(content, path) && doc.set_str(content);
+}
+
+std::uint16_t portValue(proto::IProto& doc, const char* key)
+{
+    // A missing port reads as -1 and so as 65535.
+    return static_cast<std::uint16_t>(doc.get_int(std::string(kServerPort) + key, -1));
+}
+
+std::string timeStamp()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toStdString();
+}
+
+} // namespace
+
+XMLConfigManager::XMLConfigManager() = default;
+
+XMLConfigManager::XMLConfigManager(std::string configDirectory, std::string maintainDirectory,
+                                   comm_methodlib::CCommonConfigFileMgr& common)
+    : configDir(std::move(configDirectory))
+    , maintainDir(std::move(maintainDirectory))
+    , m_fixedDirectories(true)
+    , m_commonConfig(&common)
+{
+}
+
+XMLConfigManager::~XMLConfigManager() = default;
+
+void XMLConfigManager::resolveDirectories()
+{
+    if (m_fixedDirectories)
+        return;
+    configDir = Base::CSingleton<comm_method::CUserDataPath>::Instance().getUserDataDir();
+    maintainDir = Base::FileUtil::GetCurExeDir() + "maintain/";
+}
+
+comm_methodlib::CCommonConfigFileMgr& XMLConfigManager::commonConfig()
+{
+    return m_commonConfig ? *m_commonConfig : Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance();
+}
+
+int XMLConfigManager::parsePort(const std::string& text)
+{
+    std::string::size_type i = text.find_first_not_of(" \t");
+    if (i == std::string::npos)
+        return -1;
+    long value = 0;
+    bool digits = false;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return -1;
+        digits = true;
+        value = value * 10 + (text[i] - '0');
+        if (value > 65535)
+            return -1;
+    }
+    return digits && value >= 1 ? static_cast<int>(value) : -1;
+}
+
+void XMLConfigManager::InitManager(bool checkFramework)
+{
+    resolveDirectories();
+    dataEncryptionConfig = std::make_shared<comm_method::CDataEncryptionConfig>();
+    checkConfig();
+
+    const std::string path = workingPath();
+    std::string content;
+    if (configDir.empty() || !readFile(content, path)) {
+        TLOG_FATAL("ReadFile fail, path = %s", path.c_str());
+        return;
+    }
+    proto::CXmlProto doc;
+    doc.set_str(content); // not XML: an empty document, every value missing
+    readValues(doc, true, checkFramework);
+}
+
+void XMLConfigManager::reInitPort()
+{
+    resolveDirectories();
+    dataEncryptionConfig = std::make_shared<comm_method::CDataEncryptionConfig>();
+
+    const std::string path = workingPath();
+    std::string content;
+    if (configDir.empty() || !readFile(content, path)) {
+        TLOG_FATAL("ReadFile fail, path = %s", path.c_str());
+        return;
+    }
+    proto::CXmlProto doc;
+    doc.set_str(content);
+    readValues(doc, false, false);
+}
+
+void XMLConfigManager::readValues(proto::IProto& doc, bool fullLoad, bool checkFramework)
+{
+    comm_methodlib::CCommonConfigFileMgr& common = commonConfig();
+    if (fullLoad) {
+        if (checkFramework)
+            common.CheckHttpPort(false);
+        httpPort = static_cast<std::uint16_t>(common.GetFrameworkHttpPort());
+        webSocketPort = portValue(doc, "WebSocket");
+    } else {
+        webSocketPort = portValue(doc, "WebSocket");
+        httpPort = static_cast<std::uint16_t>(common.GetFrameworkHttpPort());
+    }
+    cmsPort = portValue(doc, "TamsaCMS");
+    amsPort = portValue(doc, "TamsaAMS");
+    mqttPort = portValue(doc, "TamsaMQTT");
+    ssPort = portValue(doc, "TamsaSS");
+    webPort = portValue(doc, "Web");
+    videoPort = portValue(doc, "TamsaVideo");
+    videoVicPort = portValue(doc, "TamsaVideoVIC");
+    audioPort = portValue(doc, "TamsaAudio");
+    playbackPort = portValue(doc, "TamsaPlayback");
+    if (fullLoad) {
+        productType = doc.get_int("/Configs/ProductType/Value", -1);
+        versionType = doc.get_int("/Configs/VersionType/Value", -1);
+    }
+    externEnabled = doc.get_str(std::string(kExternParam) + "Enabled", std::string()) == "true";
+    externIPAddress = doc.get_str(std::string(kExternParam) + "IPAddress", std::string());
+    if (fullLoad) {
+        if (checkFramework)
+            common.CheckVideoWallPort();
+        videoWallPort = common.GetFrameworkVideoWallPort();
+    }
+}
+
+void XMLConfigManager::checkConfig()
+{
+    const std::string working = workingPath();
+    const std::string benchmark = benchmarkPath();
+    if (configDir.empty()) {
+        TLOG_FATAL("No user data folder: the port configuration cannot be checked.");
+        return;
+    }
+
+    if (ZRT_AccessFile(working.c_str(), 0) == 0) {
+        std::string content;
+        proto::CXmlProto doc;
+        if (!readFile(content, working)) {
+            ZRT_AccessFile(working.c_str(), 4); // records why it cannot be read
+            TLOG_ERROR("Failed to read [file-%s]. [error-%d-%d]", working.c_str(), ZRT_GetLastError(),
+                       ZRT_GetSystemLastError());
+        } else if (!doc.set_str(content)) {
+            TLOG_ERROR("Failed to parse [file-%s].", working.c_str());
+        } else {
+            const std::string workingVersion = doc.get_attr("/Configs", "Version", "");
+            std::string benchmarkVersion;
+            proto::CXmlProto benchmarkDoc;
+            if (ZRT_AccessFile(benchmark.c_str(), 0) == 0 && loadDocument(benchmark, benchmarkDoc))
+                benchmarkVersion = benchmarkDoc.get_attr("/Configs", "Version", "");
+            if (DatabaseUpdate::CDBVersion(benchmarkVersion) > DatabaseUpdate::CDBVersion(workingVersion))
+                updateXMLParam();
+            return;
+        }
+        keepDamaged(working);
+    }
+
+    if (ZRT_CopyFile(benchmark.c_str(), working.c_str(), 0) == -1) {
+        TLOG_FATAL("Failed copy [file-%s] to [file-%s]. [error-%d-%d]", benchmark.c_str(), working.c_str(),
+                   ZRT_GetLastError(), ZRT_GetSystemLastError());
+    }
+}
+
+// Moves a damaged working file aside, so the user's values can be recovered
+// by hand after the benchmark has replaced it.
+void XMLConfigManager::keepDamaged(const std::string& working)
+{
+    namespace fs = std::filesystem;
+    const std::string stem = working + ".damaged-" + timeStamp();
+    std::string kept = stem;
+    for (int n = 2; ZRT_AccessFile(kept.c_str(), 0) == 0; ++n)
+        kept = stem + "-" + std::to_string(n);
+    std::error_code error;
+    fs::rename(fs::path(working), fs::path(kept), error);
+    if (error)
+        TLOG_ERROR("Damaged [file-%s] could not be kept as [file-%s]: %s.", working.c_str(), kept.c_str(),
+                   error.message().c_str());
+    else
+        TLOG_ERROR("Damaged [file-%s] kept as [file-%s]; it is replaced by the benchmark.", working.c_str(),
+                   kept.c_str());
+}
+
+bool XMLConfigManager::updateXMLParam()
+{
+    const std::string working = workingPath();
+    const std::string benchmark = benchmarkPath();
+    proto::CXmlProto workingDoc;
+    proto::CXmlProto benchmarkDoc;
+    if (!loadDocument(working, workingDoc)) {
+        TLOG_FATAL("ReadFile fail, path = %s", working.c_str());
+        return false;
+    }
+    if (!loadDocument(benchmark, benchmarkDoc)) {
+        TLOG_FATAL("ReadFile fail, path = %s", benchmark.c_str());
+        return false;
+    }
+
+    workingDoc.set_attr("/Configs", "Version", benchmarkDoc.get_attr("/Configs", "Version", ""));
+    static const std::string kMerged[] = {
+        std::string(kServerPort) + "TamsaSS",       std::string(kExternParam) + "Enabled",
+        std::string(kExternParam) + "IPAddress",    std::string(kServerPort) + "TamsaVideo",
+        std::string(kServerPort) + "TamsaVideoVIC", std::string(kServerPort) + "TamsaAudio",
+        std::string(kServerPort) + "TamsaPlayback",
+    };
+    for (const std::string& path : kMerged) {
+        if (workingDoc.get_str(path, std::string()).empty())
+            workingDoc.set_value(path, benchmarkDoc.get_str(path, std::string()));
+    }
+
+    if (!writeFile(working, workingDoc.to_str(0))) {
+        TLOG_FATAL("ReadFile fail, path = %s", working.c_str());
+        return false;
+    }
+    return true;
+}
+
+void XMLConfigManager::setPort2xml(std::string key, std::string value)
+{
+    const int port = parsePort(value);
+    if (port < 0) {
+        TLOG_ERROR("[%s] is not a port (1 to 65535): %s is not written.", value.c_str(), key.c_str());
+        return;
+    }
+    if (configDir.empty())
+        resolveDirectories();
+    const std::string working = workingPath();
+    std::string content;
+    if (configDir.empty() || !readFile(content, working)) {
+        TLOG_FATAL("ReadFile fail, path = %s", working.c_str());
+        return;
+    }
+    proto::CXmlProto doc;
+    if (!doc.set_str(content)) {
+        TLOG_ERROR("Failed to parse [file-%s]: %s is not written.", working.c_str(), key.c_str());
+        return;
+    }
+    if (!doc.set_int(kServerPort + key, port)) {
+        TLOG_ERROR("Port %s cannot be set in [file-%s].", key.c_str(), working.c_str());
+        return;
+    }
+    if (!writeFile(working, doc.to_str(0)))
+        TLOG_FATAL("ReadFile fail, path = %s", working.c_str());
+}
+
+void XMLConfigManager::setExternParam2xml(std::string key, std::string value)
+{
+    if (configDir.empty())
+        resolveDirectories();
+    const std::string working = workingPath();
+    std::string content;
+    if (configDir.empty() || !readFile(content, working)) {
+        TLOG_FATAL("ReadFile fail, path = %s", working.c_str());
+        return;
+    }
+    proto::CXmlProto doc;
+    if (!doc.set_str(content)) {
+        TLOG_ERROR("Failed to parse [file-%s]: %s is not written.", working.c_str(), key.c_str());
+        return;
+    }
+    if (!doc.set_value(kExternParam + key, value)) {
+        TLOG_ERROR("External parameter %s cannot be set in [file-%s].", key.c_str(), working.c_str());
+        return;
+    }
+    if (!writeFile(working, doc.to_str(0)))
+        TLOG_FATAL("ReadFile fail, path = %s", working.c_str());
+}
+
+void XMLConfigManager::setWebSocketPort(const std::string& port) { setPort2xml("WebSocket", port); }
+void XMLConfigManager::setWebPort(const std::string& port) { setPort2xml("Web", port); }
+void XMLConfigManager::setTamsaCMSPort(const std::string& port) { setPort2xml("TamsaCMS", port); }
+void XMLConfigManager::setTamsaAMSPort(const std::string& port) { setPort2xml("TamsaAMS", port); }
+void XMLConfigManager::setTamsaMQTTPort(const std::string& port) { setPort2xml("TamsaMQTT", port); }
+void XMLConfigManager::setTamsaSSPort(const std::string& port) { setPort2xml("TamsaSS", port); }
+void XMLConfigManager::setTamsaVideoPort(const std::string& port) { setPort2xml("TamsaVideo", port); }
+void XMLConfigManager::setTamsaVideoVICPort(const std::string& port) { setPort2xml("TamsaVideoVIC", port); }
+void XMLConfigManager::setTamsaAudioPort(const std::string& port) { setPort2xml("TamsaAudio", port); }
+void XMLConfigManager::setTamsaPlaybackPort(const std::string& port) { setPort2xml("TamsaPlayback", port); }
+
+void XMLConfigManager::setHttpPort(const std::string& port)
+{
+    const int value = parsePort(port);
+    if (value < 0) {
+        TLOG_ERROR("[%s] is not a port (1 to 65535): Http is not written.", port.c_str());
+        return;
+    }
+    setPort2xml("Http", port);
+    commonConfig().SetFrameworkHttpPort(value);
+}
+
+void XMLConfigManager::setVideoWallPort(const std::string& port)
+{
+    const int value = parsePort(port);
+    if (value < 0) {
+        TLOG_ERROR("[%s] is not a port (1 to 65535): the video wall port is not written.", port.c_str());
+        return;
+    }
+    commonConfig().SetFrameworkVideoWallPort(value);
+}
+
+void XMLConfigManager::setIPAddress(const std::string& address) { setExternParam2xml("IPAddress", address); }
+
+void XMLConfigManager::setEnabled(bool enabled) { setExternParam2xml("Enabled", enabled ? "true" : "false"); }
+
+} // namespace serverframework
