@@ -2,6 +2,8 @@
 
 // A snapshot of what the web client shows.
 
+#include <QtGlobal>
+
 struct FrameworkStatus {
     int httpPort = 0;
     int webSocketPort = 0;
