@@ -748,7 +748,8 @@ bool writeWholeFile(const std::string& path, const std::string& bytes)
         }
     }
     const bool exists = ::stat(target.c_str(), &info) == 0;
-    if (exists && !S_ISREG(info.st_mode))
+    // A read-only file stays as it is, as an in-place write would fail.
+    if (exists && (!S_ISREG(info.st_mode) || ::access(target.c_str(), W_OK) != 0))
         return false;
 
     const size_t slash = target.find_last_of('/');

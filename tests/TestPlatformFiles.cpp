@@ -35,6 +35,7 @@ private slots:
     void keepsPermissions();
     void newFileFollowsUmask();
     void writesThroughSymbolicLink();
+    void leavesReadOnlyFileAlone();
     void failsWithoutFolder();
     void killedWriterLeavesWholeFile();
 
@@ -126,6 +127,17 @@ void TestPlatformFiles::writesThroughSymbolicLink()
     QVERIFY(writeWhole(link, "new"));
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(readAll(target), QByteArray("new"));
+}
+
+void TestPlatformFiles::leavesReadOnlyFileAlone()
+{
+    if (::geteuid() == 0)
+        QSKIP("root may write any file");
+    const QString path = m_dir->filePath("locked.xml");
+    QVERIFY(writeWhole(path, "old"));
+    QCOMPARE(::chmod(path.toLocal8Bit().constData(), 0444), 0);
+    QVERIFY(!writeWhole(path, "new"));
+    QCOMPARE(readAll(path), QByteArray("old"));
 }
 
 void TestPlatformFiles::failsWithoutFolder()
