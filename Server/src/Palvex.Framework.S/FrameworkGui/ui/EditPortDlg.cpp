@@ -1,0 +1,711 @@
+#include "EditPortDlg.h"
+
+#include "ui_EditPortDlg.h"
+
+#include "CheckCorretLineEdit.h"
+#include "CheckPort.h"
+#include "SimpleProperties.h"
+#include "TipWidget.h"
+#include "XMLConfigManager.h"
+
+#include <Base/FileUtil.h>
+#include <Base/Log.h>
+#include <Base/Singleton.h>
+#include <Platform.h>
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFile>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+
+#include <cstdlib>
+#include <string>
+
+namespace serverframework {
+
+namespace {
+
+// Field ids of the duplicate test.
+constexpr int kHttpFieldId = 0;
+constexpr int kTamsaCmsFieldId = 1;
+constexpr int kAmsFieldId = 2;
+constexpr int kMqttFieldId = 3;
+constexpr int kSsFieldId = 4;
+constexpr int kVideoFieldId = 5;
+constexpr int kVideoVicFieldId = 6;
+constexpr int kAudioFieldId = 7;
+constexpr int kPlaybackFieldId = 8;
+constexpr int kVideoWallFieldId = 9;
+constexpr int kSmsFieldId = 10;
+constexpr int kNoDuplicateTest = -1;
+
+constexpr int kHeightExtern = 448;
+constexpr int kHeightPlain = 268;
+
+// The product types whose dialog holds only the HTTP and video wall ports.
+bool isHttpOnlyProduct(int productType)
+{
+    return productType == 2 || productType == 4;
+}
+
+int portValue(const CCheckCorretLineEdit* field)
+{
+    return field->text().toInt(nullptr, 10);
+}
+
+std::string narrow(const CCheckCorretLineEdit* field)
+{
+    return field->text().toStdString();
+}
+
+XMLConfigManager& portConfig()
+{
+    return Base::CSingleton<XMLConfigManager>::Instance();
+}
+
+} // namespace
+
+CEditPortDlg::CEditPortDlg(QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint)
+    , ui(new Ui::EditPortDlg)
+{
+    ui->setupUi(this);
+
+    // Never shown: the TamsaCMS row only carries its value, the check box only
+    // the external-access flag.
+    ui->m_WebServerLabel->hide();
+    ui->m_TamsaLineEdit->hide();
+    setExternRowsVisible(false);
+
+    setCodeTexts();
+
+    const QList<CCheckCorretLineEdit*> fields = findChildren<CCheckCorretLineEdit*>();
+    for (CCheckCorretLineEdit* field : fields) {
+        field->clear();
+    }
+    ui->m_pChkEnabled->setChecked(false);
+    onEnableChecked();
+
+    QFile qss(QStringLiteral(":/Qss/Qss/ServerFramework.qss"));
+    if (qss.open(QIODevice::ReadOnly)) {
+        setStyleSheet(QString::fromLatin1(qss.readAll()));
+    }
+    qss.close();
+
+    connect(ui->m_TitleCloseBtn, &QPushButton::clicked, this, &CEditPortDlg::onCloseDialog);
+    connect(ui->m_CloseBtn, &QPushButton::clicked, this, &CEditPortDlg::onCloseDialog);
+    connect(ui->m_ConfirmBtn, &QPushButton::clicked, this, &CEditPortDlg::onModifyPort);
+    connect(ui->m_pChkEnabled, &QCheckBox::stateChanged, this, &CEditPortDlg::onEnableChecked);
+
+    const struct {
+        CCheckCorretLineEdit* field;
+        void (CEditPortDlg::*check)(QString);
+        void (CEditPortDlg::*tip)(bool);
+    } wiring[] = {
+        {ui->m_HttpPortLineEdit, &CEditPortDlg::onUpdateHttpLine, &CEditPortDlg::onShowHttpTipWidget},
+        {ui->m_VideoWallPortLineEdit, &CEditPortDlg::onUpdateVideoWallHttpLine, nullptr},
+        {ui->m_TamsaLineEdit, &CEditPortDlg::onUpdateTamsaCMSLine, &CEditPortDlg::onShowTamsaTipWidget},
+        {ui->m_pLineEditAlarm40Port, &CEditPortDlg::onUpdateTamsaAMSLine, &CEditPortDlg::onShowAMSTipWidget},
+        {ui->m_pLineEditAlarm50Port, &CEditPortDlg::onUpdateTamsa50Line, &CEditPortDlg::onShowAMS50TipWidget},
+        {ui->m_pLineEditImageServerPort, &CEditPortDlg::onUpdateTamsaSSLine, &CEditPortDlg::onShowTamsaSSTipWidget},
+        {ui->m_pLineEditTamsaIP, &CEditPortDlg::onUpdateTamsaIPLine, &CEditPortDlg::onShowTamsaIPTipWidget},
+        {ui->m_pLineEditTamsaVideoPort, &CEditPortDlg::onUpdateTamsaVideoPort, &CEditPortDlg::onShowTamsaVideoTipWidget},
+        {ui->m_pLineEditTamsaVideoPortVIC, &CEditPortDlg::onUpdateTamsaVideoPortVIC, &CEditPortDlg::onShowTamsaVideoTipWidgetVIC},
+        {ui->m_pLineEditTamsaAudioPort, &CEditPortDlg::onUpdateTamsaAudioPort, &CEditPortDlg::onShowTamsaAudioTipWidget},
+        {ui->m_pLineEditTamsaPlaybackPort, &CEditPortDlg::onUpdateTamsaPlaybackPort, &CEditPortDlg::onShowTamsaPlaybackTipWidget},
+    };
+    for (const auto& w : wiring) {
+        connect(w.field, &CCheckCorretLineEdit::signalText, this, w.check);
+        if (w.tip) {
+            connect(w.field, &CCheckCorretLineEdit::signalShowTip, this, w.tip);
+        }
+    }
+    // The two required fields without a bubble of their own show the reason
+    // a press was refused (kept in bubble 1) beside themselves.
+    for (CCheckCorretLineEdit* field : {ui->m_VideoWallPortLineEdit, ui->m_pSMSPortLineEdit}) {
+        connect(field, &CCheckCorretLineEdit::signalShowTip, this,
+                [this, field](bool bShow) { showTip(field, TipHttp, bShow); });
+    }
+
+    claimedPorts = CCheckPort::instance().claimedPorts;
+
+    for (int i = 0; i < TipCount; ++i) {
+        CTipWidget* tip = new CTipWidget(nullptr);
+        tip->hide();
+        tipWidgets.append(tip);
+    }
+}
+
+CEditPortDlg::~CEditPortDlg()
+{
+    qDeleteAll(tipWidgets);
+    delete ui;
+}
+
+void CEditPortDlg::setCodeTexts()
+{
+    ui->m_CloseBtn->setText(tr("UndoMerge"));
+    ui->m_HttpPortLabel->setText(tr("HTTPPortNo"));
+    ui->m_WebServerLabel->setText(tr("TamsaPort"));
+    ui->m_VideoWallPortLabel->setText(tr("VideoWallPortNo"));
+    ui->m_pLabalSMSPort->setText(tr("SMSPortNo"));
+}
+
+void CEditPortDlg::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+        setCodeTexts();
+    }
+    QDialog::changeEvent(event);
+}
+
+void CEditPortDlg::setClaimedPorts(const QMap<int, bool>& ports)
+{
+    claimedPorts = ports;
+}
+
+void CEditPortDlg::setHttpPortText(const QString& port)
+{
+    ui->m_HttpPortLineEdit->setText(port);
+}
+
+void CEditPortDlg::setVideoWallPortText(const QString& port)
+{
+    ui->m_VideoWallPortLineEdit->setText(port);
+}
+
+void CEditPortDlg::setVideoWallPortValue(int port)
+{
+    ui->m_VideoWallPortLineEdit->setText(QString::number(port, 10));
+}
+
+void CEditPortDlg::setSmsPortValue(int port)
+{
+    ui->m_pSMSPortLineEdit->setText(QString::number(port, 10));
+}
+
+void CEditPortDlg::setTamsaCMSPortText(const QString& port)
+{
+    ui->m_TamsaLineEdit->setText(port);
+}
+
+void CEditPortDlg::setTamsaAMSPortText(const QString& port)
+{
+    ui->m_pLineEditAlarm40Port->setText(port);
+}
+
+void CEditPortDlg::setTamsaMQTTPortText(const QString& port)
+{
+    ui->m_pLineEditAlarm50Port->setText(port);
+}
+
+void CEditPortDlg::setTamsaSSPortText(const QString& port)
+{
+    ui->m_pLineEditImageServerPort->setText(port);
+}
+
+void CEditPortDlg::setTamsaVideoPortText(const QString& port)
+{
+    ui->m_pLineEditTamsaVideoPort->setText(port);
+}
+
+void CEditPortDlg::setTamsaVideoVICPortText(const QString& port)
+{
+    ui->m_pLineEditTamsaVideoPortVIC->setText(port);
+}
+
+void CEditPortDlg::setTamsaAudioPortText(const QString& port)
+{
+    ui->m_pLineEditTamsaAudioPort->setText(port);
+}
+
+void CEditPortDlg::setTamsaPlaybackPortText(const QString& port)
+{
+    ui->m_pLineEditTamsaPlaybackPort->setText(port);
+}
+
+void CEditPortDlg::setExternIPAddress(const QString& ip)
+{
+    CCheckCorretLineEdit* field = ui->m_pLineEditTamsaIP;
+    field->setFreeTextMode();
+    if (ip == QLatin1String("0.0.0.0")) {
+        field->clear();
+        setTipText(TipIp, tr("IPAddressCannotBeEmpty"));
+        field->setInvalid(true);
+        return;
+    }
+    field->setText(ip);
+}
+
+void CEditPortDlg::setExternEnabled(bool enabled)
+{
+    ui->m_pChkEnabled->setChecked(enabled);
+}
+
+bool CEditPortDlg::isExternEnabled() const
+{
+    return ui->m_pChkEnabled->isChecked();
+}
+
+void CEditPortDlg::setExternRowsVisible(bool visible)
+{
+    QWidget* const block[] = {
+        ui->m_pLabelEnabled, ui->m_pChkEnabled,
+        ui->m_pLabelTamsaIP, ui->m_pLineEditTamsaIP,
+        ui->m_pLabelAlarm40Port, ui->m_pLineEditAlarm40Port,
+        ui->m_pLabelAlarm50Port, ui->m_pLineEditAlarm50Port,
+        ui->m_pLabelImageServerPort, ui->m_pLineEditImageServerPort,
+        ui->m_pLabelTamsaVideoPort, ui->m_pLineEditTamsaVideoPort,
+        ui->m_pLabelTamsaVideoPortVIC, ui->m_pLineEditTamsaVideoPortVIC,
+        ui->m_pLabelTamsaAudioPort, ui->m_pLineEditTamsaAudioPort,
+        ui->m_pLabelTamsaPlaybackPort, ui->m_pLineEditTamsaPlaybackPort,
+    };
+    for (QWidget* w : block) {
+        w->setVisible(visible);
+    }
+}
+
+void CEditPortDlg::getHttpAndCmsPorts(int& http, int& cms) const
+{
+    http = portValue(ui->m_HttpPortLineEdit);
+    cms = portValue(ui->m_TamsaLineEdit);
+}
+
+void CEditPortDlg::getExternPorts(int& ams, int& mqtt, int& ss, int& video, int& vic,
+                                  int& audio, int& playback) const
+{
+    ams = portValue(ui->m_pLineEditAlarm40Port);
+    mqtt = portValue(ui->m_pLineEditAlarm50Port);
+    ss = portValue(ui->m_pLineEditImageServerPort);
+    video = portValue(ui->m_pLineEditTamsaVideoPort);
+    vic = portValue(ui->m_pLineEditTamsaVideoPortVIC);
+    audio = portValue(ui->m_pLineEditTamsaAudioPort);
+    playback = portValue(ui->m_pLineEditTamsaPlaybackPort);
+}
+
+void CEditPortDlg::setTipText(int tip, const QString& text)
+{
+    if (tip >= 0 && tip < tipWidgets.size() && tipWidgets.at(tip)) {
+        tipWidgets.at(tip)->setText(text);
+    }
+}
+
+void CEditPortDlg::setHttpTipText(const QString& text) { setTipText(TipHttp, text); }
+void CEditPortDlg::setTamsaTipText(const QString& text) { setTipText(TipTamsa, text); }
+void CEditPortDlg::setAMSTipText(const QString& text) { setTipText(TipAms, text); }
+void CEditPortDlg::setAMS50TipText(const QString& text) { setTipText(TipAms50, text); }
+void CEditPortDlg::setTamsaSSTipText(const QString& text) { setTipText(TipSs, text); }
+void CEditPortDlg::setTamsaIPTipText(const QString& text) { setTipText(TipIp, text); }
+void CEditPortDlg::setTamsaVideoTipText(const QString& text) { setTipText(TipVideo, text); }
+void CEditPortDlg::setTamsaVideoVICTipText(const QString& text) { setTipText(TipVideoVic, text); }
+void CEditPortDlg::setTamsaAudioTipText(const QString& text) { setTipText(TipAudio, text); }
+void CEditPortDlg::setTamsaPlaybackTipText(const QString& text) { setTipText(TipPlayback, text); }
+
+bool CEditPortDlg::isDuplicatePort(const QString& value, int fieldId) const
+{
+    QStringList others;
+    if (fieldId != kHttpFieldId) {
+        others << ui->m_HttpPortLineEdit->text();
+    }
+    if (fieldId != kVideoWallFieldId) {
+        others << ui->m_VideoWallPortLineEdit->text();
+    }
+    if (fieldId != kSmsFieldId) {
+        others << ui->m_pSMSPortLineEdit->text();
+    }
+    return others.contains(value, Qt::CaseSensitive);
+}
+
+bool CEditPortDlg::isValidIPv4(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char('.'), Qt::KeepEmptyParts);
+    if (parts.size() != 4) {
+        return false;
+    }
+    for (int i = 0; i < parts.size(); ++i) {
+        bool ok = false;
+        const uint value = parts.at(i).toUInt(&ok, 10);
+        if (!ok || value > 255) {
+            return false;
+        }
+        if (i == 0 && (value < 1 || value > 222)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void CEditPortDlg::checkPortField(CCheckCorretLineEdit* field, int tip, const QString& strPort,
+                                  int fieldId)
+{
+    if (field->text().isEmpty()) {
+        setTipText(tip, tr("PortNumberCannotBeEmpty"));
+        field->setInvalid(true);
+        return;
+    }
+    if (fieldId != kNoDuplicateTest && isDuplicatePort(field->text(), fieldId)) {
+        setTipText(tip, tr("PortCantNotBeTheSame"));
+        field->setInvalid(true);
+        return;
+    }
+    const int port = strPort.toInt(nullptr, 10);
+    if (claimedPorts.contains(port)) {
+        setTipText(tip, tr("PortCantNotBeTheSame"));
+        field->setInvalid(true);
+        return;
+    }
+    QString processName;
+    if (CCheckPort::instance().IsPortUsed(static_cast<unsigned int>(port), processName)) {
+        if (!processName.isEmpty()) {
+            setTipText(tip, tr("TheWebServersPort%1IsOccupiedBy%2ChangeItToOtherValue")
+                                .arg(strPort, processName));
+        } else {
+            setTipText(tip, tr("PortIsOccupied"));
+        }
+        field->setInvalid(true);
+        return;
+    }
+    field->setInvalid(false);
+}
+
+void CEditPortDlg::onCloseDialog()
+{
+    reject();
+}
+
+void CEditPortDlg::onUpdateHttpLine(QString strPort)
+{
+    checkPortField(ui->m_HttpPortLineEdit, TipHttp, strPort, kHttpFieldId);
+}
+
+void CEditPortDlg::onUpdateVideoWallHttpLine(QString strPort)
+{
+    checkPortField(ui->m_VideoWallPortLineEdit, TipHttp, strPort, kNoDuplicateTest);
+}
+
+void CEditPortDlg::onUpdateTamsaCMSLine(QString strPort)
+{
+    checkPortField(ui->m_TamsaLineEdit, TipTamsa, strPort, kTamsaCmsFieldId);
+}
+
+void CEditPortDlg::onUpdateTamsaAMSLine(QString strPort)
+{
+    checkPortField(ui->m_pLineEditAlarm40Port, TipAms, strPort, kAmsFieldId);
+}
+
+void CEditPortDlg::onUpdateTamsa50Line(QString strPort)
+{
+    checkPortField(ui->m_pLineEditAlarm50Port, TipAms50, strPort, kMqttFieldId);
+}
+
+void CEditPortDlg::onUpdateTamsaSSLine(QString strPort)
+{
+    checkPortField(ui->m_pLineEditImageServerPort, TipSs, strPort, kSsFieldId);
+}
+
+void CEditPortDlg::onUpdateTamsaIPLine(QString strIP)
+{
+    Q_UNUSED(strIP);
+    CCheckCorretLineEdit* field = ui->m_pLineEditTamsaIP;
+    const QString text = field->text();
+    if (text.isEmpty()) {
+        setTipText(TipIp, tr("IPAddressCannotBeEmpty"));
+        field->setInvalid(true);
+    } else if (isValidIPv4(text)) {
+        field->setInvalid(false);
+    } else {
+        setTipText(TipIp, tr("InvalidIPAddress"));
+        field->setInvalid(true);
+    }
+}
+
+void CEditPortDlg::onUpdateTamsaVideoPort(QString strPort)
+{
+    checkPortField(ui->m_pLineEditTamsaVideoPort, TipVideo, strPort, kVideoFieldId);
+}
+
+void CEditPortDlg::onUpdateTamsaVideoPortVIC(QString strPort)
+{
+    checkPortField(ui->m_pLineEditTamsaVideoPortVIC, TipVideoVic, strPort, kVideoVicFieldId);
+}
+
+void CEditPortDlg::onUpdateTamsaAudioPort(QString strPort)
+{
+    checkPortField(ui->m_pLineEditTamsaAudioPort, TipAudio, strPort, kAudioFieldId);
+}
+
+void CEditPortDlg::onUpdateTamsaPlaybackPort(QString strPort)
+{
+    checkPortField(ui->m_pLineEditTamsaPlaybackPort, TipPlayback, strPort, kPlaybackFieldId);
+}
+
+void CEditPortDlg::showTip(CCheckCorretLineEdit* field, int tip, bool bShow)
+{
+    if (field->isValid() || tip < 0 || tip >= tipWidgets.size()) {
+        return;
+    }
+    CTipWidget* bubble = tipWidgets.at(tip);
+    if (!bShow) {
+        bubble->hide();
+        return;
+    }
+    // Left of the field, the bubble's arrow pointing at the field's middle.
+    const QPoint topLeft = field->mapTo(this, QPoint(0, 0));
+    const QPoint at(topLeft.x() - bubble->width(),
+                    topLeft.y() + (field->height() - bubble->height()) / 2);
+    bubble->move(mapToGlobal(at));
+    bubble->show();
+}
+
+void CEditPortDlg::onShowHttpTipWidget(bool bShow)
+{
+    showTip(ui->m_HttpPortLineEdit, TipHttp, bShow);
+}
+
+void CEditPortDlg::onShowTamsaTipWidget(bool bShow)
+{
+    showTip(ui->m_TamsaLineEdit, TipTamsa, bShow);
+}
+
+void CEditPortDlg::onShowAMSTipWidget(bool bShow)
+{
+    showTip(ui->m_pLineEditAlarm40Port, TipAms, bShow);
+}
+
+void CEditPortDlg::onShowAMS50TipWidget(bool bShow)
+{
+    showTip(ui->m_pLineEditAlarm50Port, TipAms50, bShow);
+}
+
+void CEditPortDlg::onShowTamsaSSTipWidget(bool bShow)
+{
+    showTip(ui->m_pLineEditImageServerPort, TipSs, bShow);
+}
+
+void CEditPortDlg::onShowTamsaIPTipWidget(bool bShow)
+{
+    showTip(ui->m_pLineEditTamsaIP, TipIp, bShow);
+}
+
+void CEditPortDlg::onShowTamsaVideoTipWidget(bool bShow)
+{
+    showTip(ui->m_pLineEditTamsaVideoPort, TipVideo, bShow);
+}
+
+void CEditPortDlg::onShowTamsaVideoTipWidgetVIC(bool bShow)
+{
+    showTip(ui->m_pLineEditTamsaVideoPortVIC, TipVideoVic, bShow);
+}
+
+void CEditPortDlg::onShowTamsaAudioTipWidget(bool bShow)
+{
+    showTip(ui->m_pLineEditTamsaAudioPort, TipAudio, bShow);
+}
+
+void CEditPortDlg::onShowTamsaPlaybackTipWidget(bool bShow)
+{
+    showTip(ui->m_pLineEditTamsaPlaybackPort, TipPlayback, bShow);
+}
+
+void CEditPortDlg::onEnableChecked()
+{
+    const bool checked = ui->m_pChkEnabled->isChecked();
+    setFixedHeight(checked ? kHeightExtern : kHeightPlain);
+
+    QWidget* const rows[] = {
+        ui->m_pLabelTamsaIP, ui->m_pLineEditTamsaIP,
+        ui->m_pLabelAlarm40Port, ui->m_pLineEditAlarm40Port,
+        ui->m_pLabelAlarm50Port, ui->m_pLineEditAlarm50Port,
+        ui->m_pLabelImageServerPort, ui->m_pLineEditImageServerPort,
+        ui->m_pLabelTamsaVideoPortVIC, ui->m_pLineEditTamsaVideoPortVIC,
+        ui->m_pLabelTamsaAudioPort, ui->m_pLineEditTamsaAudioPort,
+    };
+    for (QWidget* w : rows) {
+        w->setVisible(checked);
+    }
+
+    QWidget* const productZeroRows[] = {
+        ui->m_pLabelTamsaVideoPort, ui->m_pLineEditTamsaVideoPort,
+        ui->m_pLabelTamsaPlaybackPort, ui->m_pLineEditTamsaPlaybackPort,
+    };
+    const int productType = portConfig().productType;
+    if (productType == 0 || productType == 1) {
+        for (QWidget* w : productZeroRows) {
+            w->setVisible(productType == 0 && checked);
+        }
+    }
+}
+
+bool CEditPortDlg::checkRequiredPort(CCheckCorretLineEdit* field)
+{
+    const QString text = field->text();
+    if (XMLConfigManager::parsePort(text.toStdString()) != -1) {
+        // The SMS field has no live check: a corrected value loses its mark
+        // here. The video wall field keeps what its live check decided.
+        if (field == ui->m_pSMSPortLineEdit) {
+            field->setInvalid(false);
+        }
+        return true;
+    }
+    setTipText(TipHttp, text.isEmpty() ? tr("PortNumberCannotBeEmpty")
+                                       : tr("PortNumberMustBeFrom1To65535"));
+    field->setInvalid(true);
+    return false;
+}
+
+void CEditPortDlg::onModifyPort()
+{
+    XMLConfigManager& config = portConfig();
+    const int productType = config.productType;
+    const bool httpOnly = isHttpOnlyProduct(productType);
+
+    // Nothing is written while a required port is missing or out of range.
+    bool requiredOk = checkRequiredPort(ui->m_VideoWallPortLineEdit);
+    if (!httpOnly) {
+        requiredOk = checkRequiredPort(ui->m_pSMSPortLineEdit) && requiredOk;
+    }
+    if (!requiredOk) {
+        return;
+    }
+
+    const bool httpValid = ui->m_HttpPortLineEdit->isValid();
+    const bool httpChanged = portValue(ui->m_HttpPortLineEdit) != config.httpPort;
+    const bool videoWallChanged = portValue(ui->m_VideoWallPortLineEdit) != config.videoWallPort;
+
+    if (httpOnly) {
+        if (!httpValid) {
+            return;
+        }
+        if (httpChanged || videoWallChanged) {
+            writeMainPorts();
+        } else {
+            reject();
+        }
+        return;
+    }
+
+    if (!httpValid || !ui->m_TamsaLineEdit->isValid()) {
+        return;
+    }
+    const bool externEnabled = isExternEnabled();
+    bool changed = httpChanged || videoWallChanged
+                   || portValue(ui->m_TamsaLineEdit) != config.cmsPort
+                   || externEnabled != config.externEnabled;
+
+    if (externEnabled) {
+        QList<CCheckCorretLineEdit*> required = {
+            ui->m_pLineEditAlarm40Port, ui->m_pLineEditAlarm50Port,
+            ui->m_pLineEditImageServerPort, ui->m_pLineEditTamsaIP,
+            ui->m_pLineEditTamsaVideoPortVIC, ui->m_pLineEditTamsaAudioPort,
+        };
+        if (productType == 0) {
+            required << ui->m_pLineEditTamsaVideoPort << ui->m_pLineEditTamsaPlaybackPort;
+        }
+        for (const CCheckCorretLineEdit* field : required) {
+            if (!field->isValid()) {
+                return;
+            }
+        }
+
+        if (ui->m_pLineEditTamsaIP->text().toStdString() != config.externIPAddress) {
+            changed = true;
+            config.setIPAddress(narrow(ui->m_pLineEditTamsaIP));
+        }
+        if (portValue(ui->m_pLineEditAlarm40Port) != config.amsPort) {
+            changed = true;
+            config.setTamsaAMSPort(narrow(ui->m_pLineEditAlarm40Port));
+        }
+        if (portValue(ui->m_pLineEditAlarm50Port) != config.mqttPort) {
+            changed = true;
+            config.setTamsaMQTTPort(narrow(ui->m_pLineEditAlarm50Port));
+        }
+        if (portValue(ui->m_pLineEditImageServerPort) != config.ssPort) {
+            changed = true;
+            config.setTamsaSSPort(narrow(ui->m_pLineEditImageServerPort));
+        }
+        if (productType == 0) {
+            if (portValue(ui->m_pLineEditTamsaVideoPort) != config.videoPort) {
+                changed = true;
+                config.setTamsaVideoPort(narrow(ui->m_pLineEditTamsaVideoPort));
+            }
+            if (portValue(ui->m_pLineEditTamsaPlaybackPort) != config.playbackPort) {
+                changed = true;
+                config.setTamsaPlaybackPort(narrow(ui->m_pLineEditTamsaPlaybackPort));
+            }
+        }
+        if (portValue(ui->m_pLineEditTamsaVideoPortVIC) != config.videoVicPort) {
+            changed = true;
+            config.setTamsaVideoVICPort(narrow(ui->m_pLineEditTamsaVideoPortVIC));
+        }
+        if (portValue(ui->m_pLineEditTamsaAudioPort) != config.audioPort) {
+            changed = true;
+            config.setTamsaAudioPort(narrow(ui->m_pLineEditTamsaAudioPort));
+        }
+    }
+
+    config.setEnabled(externEnabled);
+
+    SimpleProperties& properties = Base::CSingleton<SimpleProperties>::Instance();
+    const int oldSmsPort = std::atoi(properties.getProperty(kRtspPortKey).c_str());
+    const bool smsChanged = portValue(ui->m_pSMSPortLineEdit) != oldSmsPort;
+    if (!changed && !smsChanged) {
+        reject();
+        return;
+    }
+    if (smsChanged) {
+        saveSmsPortAndRestart(ui->m_pSMSPortLineEdit->text());
+        if (!changed) {
+            accept();
+            return;
+        }
+    }
+    writeMainPorts();
+}
+
+void CEditPortDlg::saveSmsPortAndRestart(const QString& smsPort)
+{
+    SimpleProperties& properties = Base::CSingleton<SimpleProperties>::Instance();
+    const std::string value = smsPort.toStdString();
+    if (!properties.setProperty(kRtspPortKey, value)) {
+        properties.addProperty(kRtspPortKey, value);
+    }
+    // A file that cannot be saved is logged by storeLogged; the plug-in is
+    // then not restarted, since it would read the old port again.
+    if (!properties.storeLogged(SimpleProperties::smsConfigPath())) {
+        return;
+    }
+    const std::string binDir = Base::FileUtil::GetCurExeDir() + "../TavrinSMSPlugin/bin";
+    if (!platform::runElevatedScript(binDir, "restart")) {
+        TLOG_WARN("Failed to launch the SMS plug-in restart script in %s", binDir.c_str());
+    }
+}
+
+void CEditPortDlg::writeMainPorts()
+{
+    XMLConfigManager& config = portConfig();
+    config.setHttpPort(narrow(ui->m_HttpPortLineEdit));
+    config.setTamsaCMSPort(narrow(ui->m_TamsaLineEdit));
+    config.setVideoWallPort(narrow(ui->m_VideoWallPortLineEdit));
+    config.reInitPort();
+    accept();
+}
+
+void CEditPortDlg::mousePressEvent(QMouseEvent* event)
+{
+    drag.press(this, event);
+}
+
+void CEditPortDlg::mouseMoveEvent(QMouseEvent* event)
+{
+    drag.move(this, event);
+}
+
+void CEditPortDlg::mouseReleaseEvent(QMouseEvent* event)
+{
+    drag.release(event);
+}
+
+} // namespace serverframework
