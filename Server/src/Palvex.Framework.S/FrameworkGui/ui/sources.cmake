@@ -33,3 +33,10 @@ list(APPEND FRAMEWORKGUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/WaringDlg.ui
 )
 list(APPEND FRAMEWORKGUI_LIBS Base)
+
+# Port settings dialog (portdialog)
+list(APPEND FRAMEWORKGUI_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/EditPortDlg.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/EditPortDlg.h
+    ${CMAKE_CURRENT_LIST_DIR}/EditPortDlg.ui
+)
