@@ -1,0 +1,154 @@
+#pragma once
+// The port dialog finds the SMS plug-in and the port-owner script relative to
+// the program folder, so its tests run from a copy of the test executable in a
+// temporary program layout:
+//   <root>/Server/<test>                the copy (its build RPATH still finds the libraries)
+//   <root>/Server/checkport<ext>        stand-in that prints <root>/owners/<port> when present
+//   <root>/TavrinSMSPlugin/{conf,bin}   copied from the source Install/ tree
+//   <root>/home/...                     HOME and the XDG folders of the copy
+// The first run builds the layout, runs the copy with the same arguments and
+// returns its exit code.
+
+#include <Platform.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace editport_test {
+
+constexpr const char* kMarker = "editport-layout";
+
+inline QString exeDir()
+{
+    return QFileInfo(QString::fromStdString(platform::executablePath())).absolutePath();
+}
+
+// The layout root when running inside one, else empty.
+inline QString layoutRoot()
+{
+    const QString root = QDir::cleanPath(exeDir() + "/..");
+    return QFile::exists(root + "/" + kMarker) ? root : QString();
+}
+
+inline bool copyTree(const QString& from, const QString& to)
+{
+    if (!QDir().mkpath(to)) {
+        return false;
+    }
+    QDirIterator it(from, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString target = to + "/" + QDir(from).relativeFilePath(path);
+        if (it.fileInfo().isDir()) {
+            if (!QDir().mkpath(target)) {
+                return false;
+            }
+        } else if (!QFile::copy(path, target)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+inline bool writeExecutable(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    file.write(content);
+    file.close();
+    return file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                               | QFileDevice::ReadGroup | QFileDevice::ExeGroup);
+}
+
+inline int fail(const char* what)
+{
+    std::fprintf(stderr, "test layout: %s\n", what);
+    return 1;
+}
+
+inline int relaunchInLayout(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir root;
+    if (!root.isValid()) {
+        return fail("no temporary folder");
+    }
+    const QString r = root.path();
+    const QString exe = QString::fromStdString(platform::executablePath());
+    const QString copy = r + "/Server/" + QFileInfo(exe).fileName();
+    const QString plugin = QStringLiteral(TAVRIN_SOURCE_DIR) + "/Install/TavrinSMSPlugin";
+    for (const char* dir : {"/Server", "/owners", "/home/config", "/home/data", "/home/configdirs", "/home/runtime"}) {
+        QDir().mkpath(r + dir);
+    }
+    QFile::setPermissions(r + "/home/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (!QFile::copy(exe, copy) || !QFile::setPermissions(copy, QFile::permissions(exe))) {
+        return fail("cannot copy the test executable");
+    }
+    if (!copyTree(plugin + "/conf", r + "/TavrinSMSPlugin/conf")
+        || !copyTree(plugin + "/bin", r + "/TavrinSMSPlugin/bin")) {
+        return fail("cannot copy Install/TavrinSMSPlugin/{conf,bin}");
+    }
+    const QString script = r + "/Server/checkport" + QString::fromStdString(platform::scriptExtension());
+    if (!writeExecutable(script, "#!/bin/sh\ncat \"$(dirname \"$0\")/../owners/$1\" 2>/dev/null\nexit 0\n")) {
+        return fail("cannot write the port-owner script");
+    }
+    QFile marker(r + "/" + kMarker);
+    if (!marker.open(QIODevice::WriteOnly)) {
+        return fail("cannot write the layout marker");
+    }
+    marker.close();
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", r + "/home");
+    env.insert("XDG_CONFIG_HOME", r + "/home/config");
+    env.insert("XDG_DATA_HOME", r + "/home/data");
+    env.insert("XDG_CONFIG_DIRS", r + "/home/configdirs");
+    env.insert("XDG_RUNTIME_DIR", r + "/home/runtime");
+    env.remove("HOMEDRIVE");
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    child.start(copy, args);
+    if (!child.waitForStarted(30000)) {
+        return fail("the copied test did not start");
+    }
+    child.waitForFinished(-1);
+    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : fail("the copied test crashed");
+}
+
+// Records owner as the name the port-owner script prints for port.
+inline bool setOwnerName(quint16 port, const QByteArray& printed)
+{
+    QFile file(layoutRoot() + "/owners/" + QString::number(port));
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    file.write(printed);
+    return true;
+}
+
+} // namespace editport_test
+
+// main() of a dialog test: relaunch inside the layout, then run the cases.
+#define EDITPORT_TEST_MAIN(TestClass)                                      \
+    int main(int argc, char** argv)                                       \
+    {                                                                     \
+        if (editport_test::layoutRoot().isEmpty()) {                      \
+            return editport_test::relaunchInLayout(argc, argv);           \
+        }                                                                 \
+        QApplication app(argc, argv);                                     \
+        TestClass tc;                                                     \
+        return QTest::qExec(&tc, argc, argv);                             \
+    }
