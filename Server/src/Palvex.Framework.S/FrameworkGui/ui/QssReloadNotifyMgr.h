@@ -21,6 +21,7 @@ class CQssReloadNotifyMgr : public Base::details::CWeakReferenceOwner,
 {
 public:
     CQssReloadNotifyMgr() = default;
+    ~CQssReloadNotifyMgr();
     CQssReloadNotifyMgr(const CQssReloadNotifyMgr&) = delete;
     CQssReloadNotifyMgr& operator=(const CQssReloadNotifyMgr&) = delete;
 

@@ -1,0 +1,33 @@
+#include "StyleSheet.h"
+
+#include <QByteArray>
+#include <QDebug>
+#include <QFile>
+
+namespace serverframework {
+
+QString loadStyleSheets(const QStringList& files, QString dir)
+{
+    if (!dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    QString result;
+    for (const QString& name : files)
+        result += readStyleFile(dir + name);
+    return result;
+}
+
+QString readStyleFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qDebug().noquote() << QStringLiteral("Unable to open %1: %2").arg(path, file.errorString());
+        return QString();
+    }
+    QByteArray bytes = file.readAll();
+    const int nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes.truncate(nul);
+    return QString::fromLatin1(bytes);
+}
+
+} // namespace serverframework

@@ -1,0 +1,72 @@
+#include "TipWidget.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygon>
+
+#include "ui_TipWidget.h"
+
+namespace serverframework {
+
+namespace {
+const int kArrowWidth = 6;
+const int kArrowHeight = 12;
+const int kCornerRadius = 5;
+const int kFillAlpha = 216;
+} // namespace
+
+CTipWidget::CTipWidget(QWidget* parent)
+    : QWidget(parent)
+    , ui(new Ui::TipWidget)
+{
+    ui->setupUi(this);
+    setAttribute(Qt::WA_TranslucentBackground);
+    ui->m_Label->setWordWrap(true);
+    ui->m_Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ui->m_Label->adjustSize();
+    ui->m_Label->setText(QString());
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+    setFixedSize(240, 80);
+}
+
+CTipWidget::~CTipWidget() = default;
+
+void CTipWidget::setText(const QString& text)
+{
+    ui->m_Label->setText(text);
+}
+
+QString CTipWidget::text() const
+{
+    return ui->m_Label->text();
+}
+
+QColor CTipWidget::fillColor()
+{
+    // A dark slate blue: readable under white text in every skin.
+    QColor colour(0x1F, 0x23, 0x29);
+    colour.setAlpha(kFillAlpha);
+    return colour;
+}
+
+void CTipWidget::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    const QBrush brush(fillColor(), Qt::SolidPattern);
+    painter.setBrush(brush);
+
+    const int w = width();
+    const int h = height();
+    painter.drawRoundedRect(QRect(0, 0, w - kArrowWidth, h), kCornerRadius, kCornerRadius,
+                            Qt::AbsoluteSize);
+
+    const int t = (h - kArrowHeight) / 2;
+    QPolygon arrow;
+    arrow << QPoint(w - kArrowWidth, t) << QPoint(w - kArrowWidth, t + kArrowHeight)
+          << QPoint(w, t + kArrowHeight / 2);
+    painter.drawPolygon(arrow, Qt::OddEvenFill);
+}
+
+} // namespace serverframework
