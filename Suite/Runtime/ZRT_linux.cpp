@@ -145,10 +145,17 @@ int ZRT_CopyFile(const char* source, const char* target, int failIfExists)
     }
     if (ok) {
         if (failIfExists) {
-            // link() fails when the target appeared meanwhile.
+            // link() fails when the target appeared meanwhile. File systems
+            // without hard links get a check-then-rename instead.
             if (::link(temp.c_str(), target) != 0) {
-                ok = false;
                 err = errno;
+                if (err == EEXIST || ::access(target, F_OK) == 0) {
+                    ok = false;
+                    err = EEXIST;
+                } else if (::rename(temp.c_str(), target) != 0) {
+                    ok = false;
+                    err = errno;
+                }
             }
             ::unlink(temp.c_str());
         } else if (::rename(temp.c_str(), target) != 0) {
