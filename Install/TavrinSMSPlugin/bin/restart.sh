@@ -18,7 +18,7 @@ fi
 # The first "ums.1.rtspPort" line counts; blanks around key and value and an
 # inline "#" comment are not part of the value.
 port=$(awk -F= '
-    { sub(/^ +/, ""); sub(/ +$/, "") }
+    { sub(/\r$/, ""); sub(/^ +/, ""); sub(/ +$/, "") }
     /^#/ || NF < 2 { next }
     { key = $1; sub(/ +$/, "", key) }
     key == "ums.1.rtspPort" {

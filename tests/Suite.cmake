@@ -1,0 +1,15 @@
+# The suite's libraries of this platform and the installation data they use.
+tavrin_add_test(NAME TestFramework
+    SOURCES TestFramework.cpp TestFrameworkSupport.cpp TestFrameworkSupport.h
+    LIBS Framework CommonMethod CommonMethodLib Base Qt5::Network Qt5::WebSockets)
+target_include_directories(TestFramework PRIVATE ${PROJECT_SOURCE_DIR}/Suite/Framework)
+
+tavrin_add_test(NAME TestFrameworkRouter
+    SOURCES TestFrameworkRouter.cpp
+    LIBS Framework Qt5::Network)
+target_include_directories(TestFrameworkRouter PRIVATE ${PROJECT_SOURCE_DIR}/Suite/Framework)
+
+tavrin_add_test(NAME TestWatchDogLib SOURCES TestWatchDogLib.cpp LIBS WatchDogLib)
+tavrin_add_test(NAME TestSQLite SOURCES TestSQLite.cpp LIBS SQLiteAccess)
+tavrin_add_test(NAME TestCheckportScript SOURCES TestCheckportScript.cpp LIBS Qt5::Network)
+tavrin_add_test(NAME TestSmsPlugin SOURCES TestSmsPlugin.cpp LIBS Qt5::Core)

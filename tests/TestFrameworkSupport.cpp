@@ -1,0 +1,77 @@
+#include "TestFrameworkSupport.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QEventLoop>
+#include <QHostAddress>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTcpServer>
+#include <QTimer>
+#include <QUrl>
+
+namespace frameworktest {
+
+void isolateEnvironment(const QTemporaryDir& dir)
+{
+    const QString root = dir.path();
+    const struct { const char* name; const char* sub; } vars[] = {
+        {"HOME", "home"},           {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
+        {"XDG_CONFIG_DIRS", "etc"}, {"XDG_RUNTIME_DIR", "run"},
+    };
+    for (const auto& v : vars) {
+        const QString path = root + "/" + v.sub;
+        QDir().mkpath(path);
+        qputenv(v.name, path.toLocal8Bit());
+    }
+}
+
+int freePort()
+{
+    QTcpServer server;
+    if (!server.listen(QHostAddress::Any, 0))
+        return 0;
+    return server.serverPort();
+}
+
+bool canListen(int port)
+{
+    QTcpServer server;
+    return server.listen(QHostAddress::Any, static_cast<quint16>(port));
+}
+
+HttpReply httpRequest(const QByteArray& method, int port, const QString& path, const QByteArray& body,
+                      const Headers& headers)
+{
+    QNetworkAccessManager manager;
+    manager.setProxy(QNetworkProxy::NoProxy);
+    QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path)));
+    for (const auto& header : headers)
+        request.setRawHeader(header.first, header.second);
+    if (!body.isEmpty())
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "text/plain");
+
+    QBuffer data;
+    data.setData(body);
+    data.open(QIODevice::ReadOnly);
+    QNetworkReply* reply = manager.sendCustomRequest(request, method, &data);
+
+    QEventLoop loop;
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished())
+        loop.exec();
+
+    HttpReply result;
+    if (reply->isFinished()) {
+        result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        result.body = reply->readAll();
+    }
+    reply->abort();
+    delete reply;
+    return result;
+}
+
+} // namespace frameworktest

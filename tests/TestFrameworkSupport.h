@@ -1,0 +1,33 @@
+#pragma once
+
+// Helpers of the framework library's tests: a private user-data folder,
+// free loopback ports and a blocking HTTP client.
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace frameworktest {
+
+// Points HOME and the XDG folders at dir (before anything reads them).
+void isolateEnvironment(const QTemporaryDir& dir);
+
+// A TCP port that was free a moment ago (bound to port 0 and released).
+int freePort();
+// True when a server can listen on the port right now.
+bool canListen(int port);
+
+struct HttpReply {
+    int status = 0;        // 0: no HTTP answer (refused, timed out)
+    QByteArray body;
+};
+
+using Headers = QList<QPair<QByteArray, QByteArray>>;
+
+// One request to 127.0.0.1:port, waited for at most 5 s.
+HttpReply httpRequest(const QByteArray& method, int port, const QString& path,
+                      const QByteArray& body = QByteArray(), const Headers& headers = Headers());
+
+} // namespace frameworktest
