@@ -1,0 +1,156 @@
+// The language table and the loading and switching of translators.
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <QTranslator>
+#include <QtTest>
+
+#include "Languages.h"
+#include "TestUiTools.h"
+
+using namespace serverframework;
+
+namespace {
+QString tr(const char* key)
+{
+    return QCoreApplication::translate("serverframework::CKestApplication", key);
+}
+} // namespace
+
+class TestLanguages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        root = dir.path() + QStringLiteral("/translations/");
+        const QString context = QStringLiteral("serverframework::CKestApplication");
+        QVERIFY(uitest::makeQm(root + "zh_TW/host.qm", context, {{"Information", "資訊"}}));
+        QVERIFY(uitest::makeQm(root + "Spainish/host.qm", context, {{"Information", "Información"}}));
+        QVERIFY(uitest::makeQm(root + "English/host.qm", context,
+                               {{"Information", "Information"}, {"OnlyEnglish", "English only"}}));
+        QVERIFY(uitest::makeQm(root + "English/more.qm", context, {{"Second", "Second file"}}));
+        QVERIFY(uitest::makeQm(root + "Chinese/host.qm", context, {{"Information", "信息"}}));
+        QVERIFY(uitest::makeQm(root + "top.qm", context, {{"Information", "top level"}}));
+        QVERIFY(QDir().mkpath(root + "Greek"));
+        uitest::writeText(root + "Greek/readme.txt", "not a translation");
+    }
+
+    void table_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("language");
+        QTest::addColumn<int>("country");
+        QTest::newRow("0") << 0 << "English" << 31 << 225;
+        QTest::newRow("1") << 1 << "Chinese" << 25 << 44;
+        QTest::newRow("11") << 11 << "zh_TW" << 25 << 208;
+        QTest::newRow("16") << 16 << "Spainish" << 111 << 197;
+        QTest::newRow("19") << 19 << "Deutsch" << 42 << 82;
+        QTest::newRow("26") << 26 << "Norwegian" << 85 << 161;
+        QTest::newRow("29") << 29 << "Serbian" << 100 << 243;
+        QTest::newRow("33") << 33 << "PortugueseBrazil" << 91 << 30;
+        QTest::newRow("34") << 34 << "Arabic" << 8 << 186;
+        QTest::newRow("36") << 36 << "Indonesia" << 52 << 101;
+    }
+
+    void table()
+    {
+        QFETCH(int, index);
+        QFETCH(QString, name);
+        QFETCH(int, language);
+        QFETCH(int, country);
+        QCOMPARE(languageName(index), name);
+        const QLocale locale = languageLocale(index);
+        QCOMPARE(int(locale.language()), language);
+        QCOMPARE(int(locale.country()), country);
+    }
+
+    void allRowsDistinct()
+    {
+        QSet<QString> names;
+        for (int i = 0; i <= 36; ++i) {
+            QVERIFY2(!languageName(i).isEmpty(), qPrintable(QString::number(i)));
+            names.insert(languageName(i));
+        }
+        QCOMPARE(names.size(), 37);
+    }
+
+    void outOfTable_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::newRow("37") << 37;
+        QTest::newRow("65535") << 65535;
+        QTest::newRow("-1") << -1;
+    }
+
+    void outOfTable()
+    {
+        QFETCH(int, index);
+        QVERIFY(languageName(index).isEmpty());
+        QCOMPARE(languageLocale(index), QLocale());
+    }
+
+    void loadsTheLanguageFolder_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("files");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("zh_TW") << 11 << 1 << "資訊";
+        QTest::newRow("Spainish") << 16 << 1 << "Información";
+        QTest::newRow("English, two files") << 0 << 2 << "Information";
+        QTest::newRow("above the table: top folder") << 40 << 1 << "top level";
+        QTest::newRow("folder without .qm") << 2 << 0 << "Information";
+        QTest::newRow("missing folder") << 3 << 0 << "Information";
+    }
+
+    void loadsTheLanguageFolder()
+    {
+        QFETCH(int, index);
+        QFETCH(int, files);
+        QFETCH(QString, expected);
+        const QVector<QTranslator*> translators = loadTranslators(index, root);
+        QCOMPARE(translators.size(), files);
+        for (QTranslator* translator : translators)
+            QVERIFY(!translator->isEmpty());
+        QCOMPARE(tr("Information"), expected);
+        for (QTranslator* translator : translators) {
+            QCoreApplication::removeTranslator(translator);
+            delete translator;
+        }
+        QCOMPARE(tr("Information"), QStringLiteral("Information"));
+    }
+
+    void switchRemovesOldTranslators()
+    {
+        QVector<QTranslator*> current = loadTranslators(0, root);
+        QCOMPARE(tr("OnlyEnglish"), QStringLiteral("English only"));
+        QCOMPARE(tr("Second"), QStringLiteral("Second file"));
+
+        const QVector<QTranslator*> old = current;
+        current = switchTranslators(1, root, current);
+        QCOMPARE(current.size(), 1);
+        QCOMPARE(tr("Information"), QStringLiteral("信息"));
+        // Nothing of the old language survives.
+        QCOMPARE(tr("OnlyEnglish"), QStringLiteral("OnlyEnglish"));
+        QCOMPARE(tr("Second"), QStringLiteral("Second"));
+        // Removed, not deleted: the old objects are still usable.
+        QCOMPARE(old.at(0)->translate("serverframework::CKestApplication", "OnlyEnglish"),
+                 QStringLiteral("English only"));
+
+        current = switchTranslators(11, root, current);
+        QCOMPARE(tr("Information"), QStringLiteral("資訊"));
+        current = switchTranslators(2, root, current);
+        QVERIFY(current.isEmpty());
+        QCOMPARE(tr("Information"), QStringLiteral("Information"));
+        qDeleteAll(old);
+    }
+
+private:
+    QTemporaryDir dir;
+    QString root;
+};
+
+QTEST_MAIN(TestLanguages)
+#include "TestLanguages.moc"

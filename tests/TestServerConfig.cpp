@@ -1,0 +1,98 @@
+// Server settings read from "Setup.xml" and the product names.
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "ServerConfigManager.h"
+#include "TestUiTools.h"
+
+using serverframework::CServerConfigManager;
+
+class TestServerConfig : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(home.isValid());
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CONFIG_DIRS", "XDG_RUNTIME_DIR"})
+            qputenv(name, home.path().toUtf8());
+    }
+
+    void settings_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<int>("translator");
+        QTest::addColumn<int>("versionType");
+        QTest::addColumn<QString>("skin");
+        QTest::addColumn<int>("productType");
+        QTest::addColumn<QString>("productName");
+
+        QTest::newRow("all set") << setup(1, 1, "BlueSkin", 4) << 1 << 1 << "BlueSkin" << 4 << "Orbelle VS";
+        QTest::newRow("first brand AC") << setup(0, 0, "GreyRedSkin", 1) << 0 << 0 << "GreyRedSkin" << 1 << "Palvex AC";
+        QTest::newRow("second brand AC") << setup(0, 1, "GreyRedSkin", 1) << 0 << 1 << "GreyRedSkin" << 1 << "Orbelle AC";
+        QTest::newRow("VS 2") << setup(0, 0, "x", 2) << 0 << 0 << "x" << 2 << "Palvex VS";
+        QTest::newRow("Brevant 3") << setup(0, 0, "x", 3) << 0 << 0 << "x" << 3 << "Palvex Brevant";
+        QTest::newRow("Brevant 10, second brand") << setup(0, 1, "x", 10) << 0 << 1 << "x" << 10 << "Orbelle Brevant";
+        QTest::newRow("product 7: bare brand") << setup(0, 0, "x", 7) << 0 << 0 << "x" << 7 << "Palvex";
+        QTest::newRow("version 2: first brand") << setup(0, 2, "x", 0) << 0 << 2 << "x" << 0 << "Palvex";
+        QTest::newRow("skin and translator absent")
+            << "<Configs><VersionType><Value>0</Value></VersionType><ProductType><Value>0</Value></ProductType></Configs>"
+            << 65535 << 0 << "" << 0 << "Palvex";
+        QTest::newRow("empty skin") << setup(5, 0, "", 0) << 5 << 0 << "" << 0 << "Palvex";
+        QTest::newRow("everything absent") << "<Configs/>" << 65535 << 65535 << "" << -1 << "Palvex";
+    }
+
+    void settings()
+    {
+        QFETCH(QString, body);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QVERIFY(uitest::writeText(dir.path() + "/Setup.xml", "<?xml version=\"1.0\"?>\n" + body.toUtf8()));
+        CServerConfigManager settings(dir.path().toStdString() + "/");
+        QTEST(int(settings.translator), "translator");
+        QTEST(int(settings.versionType), "versionType");
+        QTEST(QString::fromStdString(settings.skin), "skin");
+        QTEST(settings.productType, "productType");
+        QTEST(QString::fromStdString(settings.productName()), "productName");
+    }
+
+    void missingFileKeepsDefaults()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        CServerConfigManager settings(dir.path().toStdString() + "/");
+        QCOMPARE(int(settings.translator), 0);
+        QCOMPARE(int(settings.versionType), 0);
+        QCOMPARE(settings.skin, std::string("GreyRedSkin"));
+        QCOMPARE(settings.productType, 0);
+        QCOMPARE(settings.productName(), std::string("Palvex"));
+        QVERIFY(settings.getTranslators().isEmpty());
+    }
+
+    void localeAndSwitch()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        CServerConfigManager settings(dir.path().toStdString() + "/");
+        QCOMPARE(settings.localeFor(11), QLocale(QLocale::Chinese, QLocale::Taiwan));
+        settings.switchLanguage(16);
+        QCOMPARE(int(settings.translator), 16);
+        QCOMPARE(settings.locale, QLocale(QLocale::Spanish, QLocale::Spain));
+    }
+
+private:
+    static QString setup(int translator, int versionType, const QString& skin, int productType)
+    {
+        return QStringLiteral("<Configs><Translator><Value>%1</Value></Translator>"
+                              "<VersionType><Value>%2</Value></VersionType>"
+                              "<Skin><Value>%3</Value></Skin>"
+                              "<ProductType><Value>%4</Value></ProductType></Configs>")
+            .arg(translator).arg(versionType).arg(skin).arg(productType);
+    }
+
+    QTemporaryDir home;
+};
+
+QTEST_MAIN(TestServerConfig)
+#include "TestServerConfig.moc"
