@@ -1,0 +1,51 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN" sourcelanguage="en_US">
+<context>
+    <name>EditPort</name>
+    <message>
+        <source>Form</source>
+        <translation>修改端口</translation>
+    </message>
+    <message>
+        <source>ModifyPort</source>
+        <translation>修改端口</translation>
+    </message>
+    <message>
+        <source>HTTPPort</source>
+        <translation>HTTP端口</translation>
+    </message>
+    <message>
+        <source>WebSocketPort</source>
+        <translation>WebSocket端口</translation>
+    </message>
+    <message>
+        <source>OutsideTheWebAddress</source>
+        <translation>外网访问</translation>
+    </message>
+    <message>
+        <source>IP</source>
+        <translation>外网IP地址</translation>
+    </message>
+    <message>
+        <source>AlarmEvents(40)ThePortNumber</source>
+        <translation>报警事件(40)端口号</translation>
+    </message>
+    <message>
+        <source>AlarmEvents(50)ThePortNumber</source>
+        <translation>报警事件(50)端口号</translation>
+    </message>
+    <message>
+        <source>ImageStoreServerPortNumber</source>
+        <translation>图片存储服务器端口号</translation>
+    </message>
+    <message>
+        <source>UndoMerge</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>确定</translation>
+    </message>
+</context>
+</TS>

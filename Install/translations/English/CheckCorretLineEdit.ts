@@ -1,0 +1,11 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="en_US">
+<context>
+    <name>CheckCorretLineEdit</name>
+    <message>
+        <source>Form</source>
+        <translation>Port</translation>
+    </message>
+</context>
+</TS>

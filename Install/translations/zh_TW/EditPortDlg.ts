@@ -1,0 +1,126 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_TW" sourcelanguage="en_US">
+<context>
+    <name>EditPortDlg</name>
+    <message>
+        <source>Form</source>
+        <translation>修改連接埠</translation>
+    </message>
+    <message>
+        <source>ModifyPort</source>
+        <translation>修改連接埠</translation>
+    </message>
+    <message>
+        <source>HTTPPortNo</source>
+        <translation>HTTP 連接埠號</translation>
+    </message>
+    <message>
+        <source>VideoWallPortNo</source>
+        <translation>電視牆連接埠號</translation>
+    </message>
+    <message>
+        <source>SMSPortNo</source>
+        <translation>串流媒體連接埠號</translation>
+    </message>
+    <message>
+        <source>TamsaPort</source>
+        <translation>設備接入連接埠號</translation>
+    </message>
+    <message>
+        <source>OutsideTheWebAddress</source>
+        <translation>外部網路存取</translation>
+    </message>
+    <message>
+        <source>IP</source>
+        <translation>外部 IP 位址</translation>
+    </message>
+    <message>
+        <source>AlarmEvents(40)ThePortNumber</source>
+        <translation>警報事件(40)連接埠號</translation>
+    </message>
+    <message>
+        <source>AlarmEvents(50)ThePortNumber</source>
+        <translation>警報事件(50)連接埠號</translation>
+    </message>
+    <message>
+        <source>ImageStoreServerPortNumber</source>
+        <translation>圖片儲存伺服器連接埠號</translation>
+    </message>
+    <message>
+        <source>PreviewThePortMFysKOrxFQ</source>
+        <translation>預覽連接埠號</translation>
+    </message>
+    <message>
+        <source>VisualIntercomPrevietPkokAnu</source>
+        <translation>可視對講預覽連接埠號</translation>
+    </message>
+    <message>
+        <source>IntercomPortMyfhFYDiFP</source>
+        <translation>對講連接埠號</translation>
+    </message>
+    <message>
+        <source>PlaybackPortbkZdjMmACc</source>
+        <translation>回放連接埠號</translation>
+    </message>
+    <message>
+        <source>UndoMerge</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>確定</translation>
+    </message>
+</context>
+<context>
+    <name>serverframework::CEditPortDlg</name>
+    <message>
+        <source>UndoMerge</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>HTTPPortNo</source>
+        <translation>HTTP 連接埠號</translation>
+    </message>
+    <message>
+        <source>TamsaPort</source>
+        <translation>設備接入連接埠號</translation>
+    </message>
+    <message>
+        <source>VideoWallPortNo</source>
+        <translation>電視牆連接埠號</translation>
+    </message>
+    <message>
+        <source>SMSPortNo</source>
+        <translation>串流媒體連接埠號</translation>
+    </message>
+    <message>
+        <source>PortNumberCannotBeEmpty</source>
+        <translation>連接埠號不能為空。</translation>
+    </message>
+    <message>
+        <source>PortCantNotBeTheSame</source>
+        <translation>該連接埠已被其他服務使用，請更換連接埠。</translation>
+    </message>
+    <message>
+        <source>TheWebServersPort%1IsOccupiedBy%2ChangeItToOtherValue</source>
+        <translation>連接埠 %1 已被 %2 佔用，請修改為其他值。</translation>
+    </message>
+    <message>
+        <source>PortIsOccupied</source>
+        <translation>該連接埠已被佔用，請修改為其他值。</translation>
+    </message>
+    <message>
+        <source>IPAddressCannotBeEmpty</source>
+        <translation>IP 位址不能為空。</translation>
+    </message>
+    <message>
+        <source>InvalidIPAddress</source>
+        <translation>IP 位址無效。</translation>
+    </message>
+    <message>
+        <source>PortNumberMustBeFrom1To65535</source>
+        <translation>連接埠號必須介於 1 到 65535 之間。</translation>
+    </message>
+</context>
+</TS>

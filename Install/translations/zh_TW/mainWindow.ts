@@ -1,0 +1,110 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_TW" sourcelanguage="en_US">
+<context>
+    <name>mainWindow</name>
+    <message>
+        <source>Form</source>
+        <translation>服務管理</translation>
+    </message>
+    <message>
+        <source>Palvex</source>
+        <translation>Palvex</translation>
+    </message>
+    <message>
+        <source>ServiceManagement</source>
+        <translation>服務管理</translation>
+    </message>
+    <message>
+        <source>HTTPPortNo</source>
+        <translation>HTTP 連接埠號</translation>
+    </message>
+    <message>
+        <source>videoWallPort</source>
+        <translation>電視牆連接埠</translation>
+    </message>
+    <message>
+        <source>SMSPort</source>
+        <translation>串流媒體連接埠</translation>
+    </message>
+    <message>
+        <source>554</source>
+        <translation>554</translation>
+    </message>
+    <message>
+        <source>Started</source>
+        <translation>已啟動</translation>
+    </message>
+    <message>
+        <source>ModifyPort</source>
+        <translation>修改連接埠</translation>
+    </message>
+    <message>
+        <source>RunTime</source>
+        <translation>執行時間:</translation>
+    </message>
+    <message>
+        <source>Auto-Launch</source>
+        <translation>開機自動啟動</translation>
+    </message>
+</context>
+<context>
+    <name>serverframework::CMainWindow</name>
+    <message>
+        <source>Palvex</source>
+        <translation>Palvex</translation>
+    </message>
+    <message>
+        <source>RunTime</source>
+        <translation>執行時間:</translation>
+    </message>
+    <message>
+        <source>Sky</source>
+        <translation>天 </translation>
+    </message>
+    <message>
+        <source>ChooseFile</source>
+        <translation>選擇檔案</translation>
+    </message>
+    <message>
+        <source>XMLFile</source>
+        <translation>XML 檔案 </translation>
+    </message>
+    <message>
+        <source>Hint</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>NoEnoughHDDSpace</source>
+        <translation>磁碟空間不足。</translation>
+    </message>
+    <message>
+        <source>Exported</source>
+        <translation>匯出成功。</translation>
+    </message>
+    <message>
+        <source>Tip</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Saved.PleaseRestartClient</source>
+        <translation>儲存成功，請重新啟動用戶端。</translation>
+    </message>
+    <message>
+        <source>Caution</source>
+        <translation>注意</translation>
+    </message>
+    <message>
+        <source>HTTPPortConflictedSetANewOne</source>
+        <translation>HTTP 連接埠衝突，請重新設定。</translation>
+    </message>
+    <message>
+        <source>WebSocketPortConflictedSetANewOne</source>
+        <translation>WebSocket 連接埠衝突，請重新設定。</translation>
+    </message>
+    <message>
+        <source>RebootTheDeviceNowToMakeNewSettingsEffective</source>
+        <translation>請立即重新啟動設備，使新設定生效。</translation>
+    </message>
+</context>
+</TS>
