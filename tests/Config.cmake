@@ -2,6 +2,9 @@
 # configuration, the common configuration, DESetup and version ordering.
 tavrin_add_test(NAME TestXmlProto SOURCES TestXmlProto.cpp LIBS CommonMethod)
 tavrin_add_test(NAME TestXmlProtoFiles SOURCES TestXmlProtoFiles.cpp LIBS CommonMethod)
+tavrin_add_test(NAME TestDataEncryption SOURCES TestDataEncryption.cpp LIBS CommonMethod)
+tavrin_add_test(NAME TestDBVersion SOURCES TestDBVersion.cpp LIBS DatabaseUpdate)
+tavrin_add_test(NAME TestCommonConfig SOURCES TestCommonConfig.cpp LIBS CommonMethodLib)
 tavrin_add_test(NAME TestUserDataPath SOURCES TestUserDataPath.cpp TestUserDataPathEnv.h LIBS CommonMethod)
 # log4cxx's own rolling appender frees its private data with a mismatched
 # size at exit (inside the system library); not a fault of this code.
