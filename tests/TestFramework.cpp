@@ -15,6 +15,8 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
@@ -80,6 +82,7 @@ private slots:
     void controlRequestWithoutValidTokenCallsNothing_data();
     void controlRequestWithoutValidTokenCallsNothing();
     void reloadTranslationsSwitchesTexts();
+    void closeFrameworkClientEndsTheClient();
 
 private:
     void writeSetup(const QByteArray& content);
@@ -376,6 +379,25 @@ void TestFramework::reloadTranslationsSwitchesTexts()
     QVERIFY(httpRequest("GET", m_httpPort, "/").body.contains("服务状态"));
     reloadTranslations(0);
     QCOMPARE(title(), QStringLiteral("Service status"));
+}
+
+void TestFramework::closeFrameworkClientEndsTheClient()
+{
+    // Nothing to end is not a failure.
+    QVERIFY(closeFrameworkClient());
+
+    // A stand-in client: a copy of sleep under the client's image name.
+    const QString sleep = QStandardPaths::findExecutable("sleep");
+    QVERIFY(!sleep.isEmpty());
+    const QString client = m_dir.path() + "/TavrinClient";
+    QVERIFY(QFile::copy(sleep, client));
+    QProcess process;
+    process.start(client, {"60"});
+    QVERIFY(process.waitForStarted(5000));
+
+    QVERIFY(closeFrameworkClient());
+    QVERIFY(process.waitForFinished(5000));
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit); // ended by a signal
 }
 
 QTEST_GUILESS_MAIN(TestFramework)
