@@ -111,7 +111,7 @@ void TestEditPortDlg::initTestCase()
     m_claimed = unusedPort();
     QVERIFY(m_heldTcp.listen(QHostAddress::LocalHost, 0));
     QVERIFY(m_heldNamed.listen(QHostAddress::LocalHost, 0));
-    QVERIFY(m_heldUdp.bind(QHostAddress::LocalHost, 0));
+    QVERIFY(m_heldUdp.bind(QHostAddress(QHostAddress::LocalHost), 0));
     QVERIFY(editport_test::setOwnerName(m_heldNamed.serverPort(), "\"portholder\"\r\n"));
     Base::CSingleton<XMLConfigManager>::Instance().productType = 0;
     // The snapshot is taken now, with the three ports held.

@@ -16,6 +16,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -149,6 +150,8 @@ inline bool setOwnerName(quint16 port, const QByteArray& printed)
             return editport_test::relaunchInLayout(argc, argv);           \
         }                                                                 \
         QApplication app(argc, argv);                                     \
+        /* The skin's images are not linked into the tests. */            \
+        QLoggingCategory::setFilterRules("qt.svg.warning=false");         \
         TestClass tc;                                                     \
         return QTest::qExec(&tc, argc, argv);                             \
     }

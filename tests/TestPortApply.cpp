@@ -46,6 +46,13 @@ comm_methodlib::CCommonConfigFileMgr& common()
     return Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance();
 }
 
+// The working "Setup.xml" in the component's user-data folder.
+QString setupPath()
+{
+    return QString::fromStdString(
+        Base::CSingleton<comm_method::CUserDataPath>::Instance().getUserDataDir() + "Setup.xml");
+}
+
 QByteArray readAll(const QString& path)
 {
     QFile file(path);
@@ -56,7 +63,7 @@ QByteArray readAll(const QString& path)
 QMap<QString, QString> setupValues()
 {
     QMap<QString, QString> values;
-    QXmlStreamReader xml(readAll(QString::fromStdString(config().workingPath())));
+    QXmlStreamReader xml(readAll(setupPath()));
     QStringList path;
     while (!xml.atEnd()) {
         xml.readNext();
@@ -163,13 +170,14 @@ void TestPortApply::writeSetup(int productType, bool enabled)
                    "  <Skin><Value>Default</Value></Skin>\n  <Translator><Value>0</Value></Translator>\n"
                    "</Configs>\n")
                .arg(enabled ? "true" : "false");
-    QFile file(QString::fromStdString(config().workingPath()));
+    QFile file(setupPath());
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(xml.toUtf8());
     file.close();
     QVERIFY(common().SetFrameworkHttpPort(m_ports["Http"]));
     QVERIFY(common().SetFrameworkVideoWallPort(m_ports["VideoWall"]));
     config().InitManager(false);
+    QCOMPARE(QString::fromStdString(config().workingPath()), setupPath());
     QCOMPARE(config().productType, productType);
     QCOMPARE(config().httpPort, m_ports["Http"]);
 }
@@ -295,7 +303,7 @@ void TestPortApply::httpOnlyProductIgnoresTheSmsPort()
 void TestPortApply::invalidRequiredExternalFieldWritesNothing()
 {
     writeSetup(0, true);
-    const QByteArray before = readAll(QString::fromStdString(config().workingPath()));
+    const QByteArray before = readAll(setupPath());
     QMap<int, bool> claimed;
     claimed.insert(m_ports["TamsaMQTT"], true);
     auto dlg = openFilled(claimed);
@@ -304,7 +312,7 @@ void TestPortApply::invalidRequiredExternalFieldWritesNothing()
     typeInto(field(*dlg, "m_pSMSPortLineEdit"), QString::number(m_spare[1]));
     QCOMPARE(press(*dlg), -1);
     QVERIFY(dlg->isVisible());
-    QCOMPARE(readAll(QString::fromStdString(config().workingPath())), before);
+    QCOMPARE(readAll(setupPath()), before);
     QCOMPARE(readAll(propertiesPath()), m_originalProperties);
     comm_methodlib::CCommonConfigFileMgr reread(common().filePath());
     QCOMPARE(reread.GetFrameworkHttpPort(), int(m_ports["Http"]));
@@ -359,7 +367,7 @@ void TestPortApply::missingRequiredPortRefusesThePress()
     QFETCH(QString, fieldName);
     QFETCH(QString, value);
     QFETCH(QString, reason);
-    const QByteArray before = readAll(QString::fromStdString(config().workingPath()));
+    const QByteArray before = readAll(setupPath());
     auto dlg = openFilled();
     typeInto(field(*dlg, "m_HttpPortLineEdit"), QString::number(m_spare[0]));
     CCheckCorretLineEdit* f = field(*dlg, fieldName.toLatin1().constData());
@@ -367,7 +375,7 @@ void TestPortApply::missingRequiredPortRefusesThePress()
     f->setText(value);
     QCOMPARE(press(*dlg), -1);
     QVERIFY(!f->isValid());
-    QCOMPARE(readAll(QString::fromStdString(config().workingPath())), before);
+    QCOMPARE(readAll(setupPath()), before);
     QCOMPARE(readAll(propertiesPath()), m_originalProperties);
 
     QEvent enter(QEvent::Enter);
