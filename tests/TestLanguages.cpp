@@ -10,7 +10,7 @@
 using namespace serverframework;
 
 namespace {
-QString tr(const char* key)
+QString translated(const char* key)
 {
     return QCoreApplication::translate("serverframework::CKestApplication", key);
 }
@@ -114,36 +114,36 @@ private slots:
         QCOMPARE(translators.size(), files);
         for (QTranslator* translator : translators)
             QVERIFY(!translator->isEmpty());
-        QCOMPARE(tr("Information"), expected);
+        QCOMPARE(translated("Information"), expected);
         for (QTranslator* translator : translators) {
             QCoreApplication::removeTranslator(translator);
             delete translator;
         }
-        QCOMPARE(tr("Information"), QStringLiteral("Information"));
+        QCOMPARE(translated("Information"), QStringLiteral("Information"));
     }
 
     void switchRemovesOldTranslators()
     {
         QVector<QTranslator*> current = loadTranslators(0, root);
-        QCOMPARE(tr("OnlyEnglish"), QStringLiteral("English only"));
-        QCOMPARE(tr("Second"), QStringLiteral("Second file"));
+        QCOMPARE(translated("OnlyEnglish"), QStringLiteral("English only"));
+        QCOMPARE(translated("Second"), QStringLiteral("Second file"));
 
         const QVector<QTranslator*> old = current;
         current = switchTranslators(1, root, current);
         QCOMPARE(current.size(), 1);
-        QCOMPARE(tr("Information"), QStringLiteral("信息"));
+        QCOMPARE(translated("Information"), QStringLiteral("信息"));
         // Nothing of the old language survives.
-        QCOMPARE(tr("OnlyEnglish"), QStringLiteral("OnlyEnglish"));
-        QCOMPARE(tr("Second"), QStringLiteral("Second"));
+        QCOMPARE(translated("OnlyEnglish"), QStringLiteral("OnlyEnglish"));
+        QCOMPARE(translated("Second"), QStringLiteral("Second"));
         // Removed, not deleted: the old objects are still usable.
         QCOMPARE(old.at(0)->translate("serverframework::CKestApplication", "OnlyEnglish"),
                  QStringLiteral("English only"));
 
         current = switchTranslators(11, root, current);
-        QCOMPARE(tr("Information"), QStringLiteral("資訊"));
+        QCOMPARE(translated("Information"), QStringLiteral("資訊"));
         current = switchTranslators(2, root, current);
         QVERIFY(current.isEmpty());
-        QCOMPARE(tr("Information"), QStringLiteral("Information"));
+        QCOMPARE(translated("Information"), QStringLiteral("Information"));
         qDeleteAll(old);
     }
 

@@ -1,6 +1,8 @@
 // Skin resources and the style sheet reload notification.
 #include <QCoreApplication>
 #include <QFile>
+#include <QIcon>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -181,6 +183,36 @@ private slots:
         QVERIFY(loadSkin("NeutralSkin", rccDir));
         QCOMPARE(UiDataController::CRCCLoadManager::Instance().getCurrentSkin(), std::string("Neutral"));
         QVERIFY(!QFile::exists(kQss));
+    }
+
+    void shippedSkinsHoldEveryPath_data()
+    {
+        QTest::addColumn<QString>("skin");
+        QTest::newRow("BlackRed") << "BlackRedSkin";
+        QTest::newRow("GreyRed") << "GreyRedSkin";
+        QTest::newRow("Blue") << "BlueSkin";
+        QTest::newRow("Neutral") << "NeutralSkin";
+    }
+
+    void shippedSkinsHoldEveryPath()
+    {
+        QFETCH(QString, skin);
+        // The first load may fail to unregister a skin an earlier case took
+        // from another folder; loading again starts from this folder's files.
+        loadSkin(skin.toStdString(), TAVRIN_BUILD_DIR "/Server/rcc");
+        QVERIFY(loadSkin(skin.toStdString(), TAVRIN_BUILD_DIR "/Server/rcc"));
+        const QString image = QStringLiteral(":/FrameworkGui/TrayIcon/Image/");
+        for (const char* name : {"confirm_Icon.svg", "ic_close_dis.svg", "ic_edit_nor.svg", "ic_min_dis.svg",
+                                 "ic_start.svg", "line_corret.svg", "line_no_corret.svg", "notice_Icon.svg",
+                                 "notselect_nor.svg", "select_nor.svg"}) {
+            QIcon icon(image + name);
+            QVERIFY2(!icon.pixmap(QSize(16, 16)).isNull(), name);
+        }
+        const QImage tray(image + "server 24.png");
+        QCOMPARE(tray.size(), QSize(24, 24));
+        const QString qss = QString::fromLatin1(uitest::readResource(kQss));
+        QVERIFY(qss.contains(QStringLiteral("QPushButton#m_ConfirmBtn")));
+        QVERIFY(!qss.contains(QLatin1Char('@')));
     }
 
     void notifiesObserversOnTheLoopThread()

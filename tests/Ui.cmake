@@ -10,5 +10,6 @@ tavrin_add_test(NAME TestLanguages SOURCES TestLanguages.cpp TestUiTools.h LIBS 
 target_compile_definitions(TestLanguages PRIVATE ${TAVRIN_UI_TOOLS})
 tavrin_add_test(NAME TestSkins SOURCES TestSkins.cpp TestUiTools.h LIBS FrameworkGui)
 target_compile_definitions(TestSkins PRIVATE ${TAVRIN_UI_TOOLS})
+add_dependencies(TestSkins skins)
 tavrin_add_test(NAME TestServerConfig SOURCES TestServerConfig.cpp TestUiTools.h LIBS FrameworkGui)
 target_compile_definitions(TestServerConfig PRIVATE ${TAVRIN_UI_TOOLS})
