@@ -1,0 +1,245 @@
+// Runs the installed host as a real process with a private home and data
+// folders, drives it through the framework library's control endpoint and
+// listens to its watchdog datagrams.
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace {
+
+const QString kHost = QStringLiteral(TAVRIN_STAGE_DIR "/Server/Palvex.Framework.S");
+const QString kBenchmark = QStringLiteral(TAVRIN_STAGE_DIR "/Server/maintain/Setup.xml.benchmark");
+
+QStringList readDatagrams(int fd)
+{
+    QStringList received;
+    char buffer[256];
+    for (;;) {
+        const ssize_t n = ::recv(fd, buffer, sizeof(buffer), MSG_DONTWAIT);
+        if (n < 0)
+            break;
+        received << QString::fromLatin1(buffer, static_cast<int>(n));
+    }
+    return received;
+}
+
+} // namespace
+
+class TestHostProcess : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        QVERIFY(QFile::exists(kHost));
+        home.reset(new QTemporaryDir());
+        QVERIFY(home->isValid());
+        const QString socketPath = home->filePath("notify.sock");
+        notifyFd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, socketPath.toLocal8Bit().constData(), sizeof(address.sun_path) - 1);
+        QCOMPARE(::bind(notifyFd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+
+        environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home->path());
+        environment.insert("XDG_CONFIG_HOME", home->filePath("config"));
+        environment.insert("XDG_DATA_HOME", home->filePath("data"));
+        environment.insert("XDG_CONFIG_DIRS", home->filePath("etc"));
+        environment.insert("XDG_RUNTIME_DIR", home->filePath("run"));
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("NOTIFY_SOCKET", socketPath);
+        environment.insert("ASAN_OPTIONS", "detect_leaks=0");
+        environment.remove("HOMEDRIVE");
+        QDir(home->path()).mkpath("run");
+    }
+
+    void cleanup()
+    {
+        if (host && host->state() != QProcess::NotRunning) {
+            host->kill();
+            host->waitForFinished(5000);
+        }
+        host.reset();
+        ::close(notifyFd);
+    }
+
+    void firstStartServesAndClosesInOrder()
+    {
+        startHost();
+        int httpPort = 0;
+        QVERIFY(waitForServices(httpPort));
+
+        const QString dataDir = userDataDir();
+        QVERIFY(!dataDir.isEmpty());
+        QVERIFY(QFile::exists(dataDir + "Framework.S.log4cxx.properties"));
+        if (!logText().contains("is taken, moved to"))
+            QCOMPARE(fileBytes(dataDir + "Setup.xml"), fileBytes(kBenchmark));
+        QCOMPARE(request("GET", httpPort, "/api/status", QByteArray()), 200);
+
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(request("POST", httpPort, "/api/close", token()), 200);
+        QVERIFY(host->waitForFinished(30000));
+        QVERIFY2(clock.elapsed() >= 2500, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(host->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(host->exitCode(), 0);
+
+        const QStringList datagrams = readDatagrams(notifyFd);
+        QVERIFY2(!datagrams.isEmpty() && datagrams.last() == "STOPPING=1", qPrintable(datagrams.join(',')));
+        QCOMPARE(datagrams.count("STOPPING=1"), 1);
+
+        const QString log = logText();
+        QCOMPARE(log.count("the framework's servers are stopped"), 1);
+        verifyOrder(log, {"Quit: begin.", "Quit: identity library released.", "watchdog heartbeat 2",
+                          "the framework's servers are stopped", "Quit: tray object deleted.",
+                          "Quit: queueing the end of the event loop."});
+    }
+
+    void rebootRequestEndsThroughTheRebootTeardown()
+    {
+        startHost();
+        int httpPort = 0;
+        QVERIFY(waitForServices(httpPort));
+        QCOMPARE(request("POST", httpPort, "/api/reboot", token()), 200);
+        QVERIFY(host->waitForFinished(30000));
+        QCOMPARE(host->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(host->exitCode(), 0);
+        const QString log = logText();
+        verifyOrder(log, {"Reboot: identity library released.", "the framework's servers are stopped",
+                          "Reboot: framework library released."});
+        QVERIFY(!log.contains("Quit: begin."));
+        QVERIFY(!readDatagrams(notifyFd).contains("STOPPING=1"));
+    }
+
+    void killedHostIsReplacedAtOnce()
+    {
+        startHost();
+        int httpPort = 0;
+        QVERIFY(waitForServices(httpPort));
+        host->kill();
+        QVERIFY(host->waitForFinished(5000));
+
+        const int linesBefore = logText().count("initFrameworkFirst: http");
+        startHost();
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(waitForServices(httpPort, linesBefore + 1));
+        QVERIFY2(clock.elapsed() < 8000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(host->state(), QProcess::Running);
+        QCOMPARE(request("POST", httpPort, "/api/close", token()), 200);
+        QVERIFY(host->waitForFinished(30000));
+        QCOMPARE(host->exitCode(), 0);
+    }
+
+private:
+    void startHost()
+    {
+        host.reset(new QProcess());
+        host->setProcessEnvironment(environment);
+        host->setWorkingDirectory(home->path());
+        host->setProcessChannelMode(QProcess::ForwardedChannels);
+        host->start(kHost, QStringList());
+        QVERIFY(host->waitForStarted(10000));
+    }
+
+    QString userDataDir() const
+    {
+        QDirIterator it(home->filePath("data"), {"Setup.xml"}, QDir::Files, QDirIterator::Subdirectories);
+        return it.hasNext() ? QFileInfo(it.next()).absolutePath() + "/" : QString();
+    }
+
+    QString logText() const
+    {
+        QDirIterator it(home->filePath("data"), {"Framework.S.txt"}, QDir::Files, QDirIterator::Subdirectories);
+        return it.hasNext() ? QString::fromUtf8(fileBytes(it.next())) : QString();
+    }
+
+    static QByteArray fileBytes(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // Waits until the host logged its framework ports (the count-th time)
+    // and the web client answers.
+    bool waitForServices(int& httpPort, int count = 1)
+    {
+        static const QRegularExpression portLine("initFrameworkFirst: http (\\d+)");
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 60000 && host->state() == QProcess::Running) {
+            const QString log = logText();
+            auto matches = portLine.globalMatch(log);
+            int seen = 0;
+            while (matches.hasNext()) {
+                httpPort = matches.next().captured(1).toInt();
+                ++seen;
+            }
+            if (seen >= count && request("GET", httpPort, "/api/status", QByteArray()) == 200)
+                return true;
+            QTest::qWait(200);
+        }
+        return false;
+    }
+
+    QByteArray token() const
+    {
+        const QString path = userDataDir() + "FrameworkControl.token";
+        struct stat info {};
+        if (::stat(path.toLocal8Bit().constData(), &info) != 0 || (info.st_mode & 0777) != 0600)
+            return QByteArray();
+        return fileBytes(path).trimmed();
+    }
+
+    int request(const QByteArray& verb, int port, const QString& path, const QByteArray& bearer)
+    {
+        QNetworkRequest req(QUrl(QString("http://127.0.0.1:%1%2").arg(port).arg(path)));
+        if (!bearer.isEmpty())
+            req.setRawHeader("Authorization", "Bearer " + bearer);
+        req.setHeader(QNetworkRequest::ContentTypeHeader, "text/plain");
+        QNetworkReply* reply = network.sendCustomRequest(req, verb, QByteArray());
+        QElapsedTimer clock;
+        clock.start();
+        while (!reply->isFinished() && clock.elapsed() < 5000)
+            QTest::qWait(20);
+        const int status = reply->isFinished()
+            ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : -1;
+        reply->abort();
+        reply->deleteLater();
+        return status;
+    }
+
+    static void verifyOrder(const QString& log, const QStringList& lines)
+    {
+        int from = 0;
+        for (const QString& line : lines) {
+            const int at = log.indexOf(line, from);
+            QVERIFY2(at >= 0, qPrintable("missing or out of order: " + line));
+            from = at + line.size();
+        }
+    }
+
+    QScopedPointer<QTemporaryDir> home;
+    QScopedPointer<QProcess> host;
+    QProcessEnvironment environment;
+    QNetworkAccessManager network;
+    int notifyFd = -1;
+};
+
+QTEST_GUILESS_MAIN(TestHostProcess)
+#include "TestHostProcess.moc"

@@ -1,0 +1,195 @@
+// The application object in-process: refused as a second instance (the
+// primary is a copy of this test started with "--primary"), the event hook,
+// and the high-DPI decision.
+#include "KestApplication.h"
+#include "DpiPolicy.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolTip>
+#include <QtTest>
+
+#include <cstdio>
+#include <cstdlib>
+
+using serverframework::CKestApplication;
+
+static int runPrimary(int argc, char** argv)
+{
+    SingleApplication app(argc, argv, false, SingleApplication::PerUser, 1000);
+    std::printf("primary=%d\n", app.isPrimary() ? 1 : 0);
+    std::fflush(stdout);
+    QObject::connect(&app, &SingleApplication::instanceStarted, [&app] {
+        std::printf("instanceStarted\n");
+        std::fflush(stdout);
+        QTimer::singleShot(200, &app, &QCoreApplication::quit);
+    });
+    QTimer::singleShot(60000, &app, &QCoreApplication::quit);
+    return app.isPrimary() ? app.exec() : 1;
+}
+
+class TestKestApplication : public QObject
+{
+    Q_OBJECT
+public:
+    TestKestApplication(CKestApplication& app, FILE* primary) : app(app), primary(primary) {}
+
+private slots:
+    void secondInstanceIsRefused()
+    {
+        QVERIFY(primary);
+        QVERIFY(!app.isPrimary());
+        QString shownText;
+        QString shownTitle;
+        QTimer answer;
+        answer.setInterval(50);
+        connect(&answer, &QTimer::timeout, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog)
+                return;
+            for (QLabel* label : dialog->findChildren<QLabel*>()) {
+                if (label->text() == "TheServiceIsAlreadyStarted")
+                    shownText = label->text();
+                if (label->text() == "Tavrin.Framework.S")
+                    shownTitle = label->text();
+            }
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        });
+        answer.start();
+        QTimer::singleShot(30000, [] {
+            if (QWidget* dialog = QApplication::activeModalWidget())
+                QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
+        });
+        QVERIFY(!app.init());
+        answer.stop();
+        QCOMPARE(shownText, QString("TheServiceIsAlreadyStarted"));
+        QCOMPARE(shownTitle, QString("Tavrin.Framework.S"));
+        QVERIFY(!app.isServicesUp());
+        app.abortStart();
+        QVERIFY(!app.isServicesUp());
+
+        // The primary was told about us.
+        char line[64] = {};
+        bool announced = false;
+        while (std::fgets(line, sizeof(line), primary)) {
+            if (QByteArray(line).trimmed() == "instanceStarted")
+                announced = true;
+        }
+        QVERIFY(announced);
+    }
+
+    void toolTipsShowOwnText()
+    {
+        QPushButton button("Restart the services");
+        QLineEdit edit("8080");
+        QLabel withTip("label");
+        withTip.setToolTip("own tip");
+        QToolTip::hideText();
+
+        QHelpEvent onButton(QEvent::ToolTip, QPoint(1, 1), QPoint(10, 10));
+        QVERIFY(app.notify(&button, &onButton));
+        QTRY_COMPARE(QToolTip::text(), QString("Restart the services"));
+        QToolTip::hideText();
+        QTRY_VERIFY(!QToolTip::isVisible());
+
+        QHelpEvent onEdit(QEvent::ToolTip, QPoint(1, 1), QPoint(10, 10));
+        app.notify(&edit, &onEdit);
+        QVERIFY(QToolTip::text() != QString("8080"));
+    }
+
+    void paletteAndFontChangesAreSwallowed()
+    {
+        QPushButton button("b");
+        int seen = 0;
+        struct Counter : QObject {
+            int* seen;
+            explicit Counter(int* s) : seen(s) {}
+            bool eventFilter(QObject*, QEvent* e) override
+            {
+                if (e->type() == QEvent::ApplicationPaletteChange || e->type() == QEvent::ApplicationFontChange)
+                    ++*seen;
+                return false;
+            }
+        } counter(&seen);
+        button.installEventFilter(&counter);
+        QEvent palette(QEvent::ApplicationPaletteChange);
+        QEvent font(QEvent::ApplicationFontChange);
+        QVERIFY(app.notify(&button, &palette));
+        QVERIFY(app.notify(&button, &font));
+        QCOMPARE(seen, 0);
+    }
+
+    void showMarksTheParentsMapped()
+    {
+        QWidget top;
+        QWidget child(&top);
+        QVERIFY(!top.testAttribute(Qt::WA_Mapped));
+        QShowEvent show;
+        app.notify(&child, &show);
+        QVERIFY(child.testAttribute(Qt::WA_Mapped));
+        QVERIFY(top.testAttribute(Qt::WA_Mapped));
+    }
+
+    void highDpiDecision_data()
+    {
+        QTest::addColumn<QVector<QSize>>("displays");
+        QTest::addColumn<bool>("scaling");
+        QTest::newRow("one small") << QVector<QSize>{{1366, 768}} << false;
+        QTest::newRow("all large") << QVector<QSize>{{1920, 1080}, {2560, 1440}} << true;
+        QTest::newRow("small second") << QVector<QSize>{{1920, 1080}, {1280, 1024}} << false;
+        QTest::newRow("narrow only") << QVector<QSize>{{1439, 1200}} << false;
+        QTest::newRow("low only") << QVector<QSize>{{1600, 899}} << false;
+        QTest::newRow("exact limit") << QVector<QSize>{{1440, 900}} << true;
+        QTest::newRow("unreadable ignored") << QVector<QSize>{{0, 0}, {1920, 1080}} << true;
+        QTest::newRow("negative ignored") << QVector<QSize>{{-1, 768}} << true;
+        QTest::newRow("none") << QVector<QSize>{} << true;
+    }
+
+    void highDpiDecision()
+    {
+        QFETCH(QVector<QSize>, displays);
+        QFETCH(bool, scaling);
+        std::vector<platform::DisplaySize> sizes;
+        for (const QSize& s : displays)
+            sizes.push_back(platform::DisplaySize{s.width(), s.height()});
+        QCOMPARE(serverframework::wantsHighDpiScaling(sizes), scaling);
+    }
+
+private:
+    CKestApplication& app;
+    FILE* primary;
+};
+
+int main(int argc, char** argv)
+{
+    if (argc >= 2 && qstrcmp(argv[1], "--primary") == 0)
+        return runPrimary(argc, argv);
+
+    QTemporaryDir home;
+    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_RUNTIME_DIR"})
+        qputenv(name, home.path().toLocal8Bit());
+
+    // The primary: a copy of this program, which reports its verdict and
+    // then every notice it gets.
+    const QByteArray command = "'" + QByteArray(argv[0]).replace("'", "'\\''") + "' --primary";
+    FILE* primary = popen(command.constData(), "r");
+    char line[64] = {};
+    if (!primary || !std::fgets(line, sizeof(line), primary) || QByteArray(line).trimmed() != "primary=1") {
+        std::fprintf(stderr, "the primary copy did not start\n");
+        return 1;
+    }
+
+    int result = 0;
+    {
+        CKestApplication app(argc, argv);
+        TestKestApplication test(app, primary);
+        result = QTest::qExec(&test, argc, argv);
+    }
+    pclose(primary);
+    return result;
+}
+
+#include "TestKestApplication.moc"
