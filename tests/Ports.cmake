@@ -2,3 +2,4 @@
 tavrin_add_test(NAME TestProperties SOURCES TestProperties.cpp LIBS FrameworkGui)
 tavrin_add_test(NAME TestPortMgr SOURCES TestPortMgr.cpp LIBS FrameworkGui)
 tavrin_add_test(NAME TestCheckPort SOURCES TestCheckPort.cpp LIBS FrameworkGui)
+tavrin_add_test(NAME TestPortAudit SOURCES TestPortAudit.cpp LIBS FrameworkGui TIMEOUT 300)

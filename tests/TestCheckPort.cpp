@@ -75,7 +75,7 @@ void TestCheckPort::ownerNameComesFromScript()
     QUdpSocket udpSocket;
     quint16 port = 0;
     if (udp) {
-        QVERIFY(udpSocket.bind(QHostAddress::LocalHost, 0));
+        QVERIFY(udpSocket.bind(QHostAddress(QHostAddress::LocalHost), 0));
         port = udpSocket.localPort();
     } else {
         QVERIFY(tcp.listen(QHostAddress::LocalHost, 0));

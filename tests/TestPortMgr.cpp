@@ -105,7 +105,7 @@ QStringList TestPortMgr::warnLines()
 void TestPortMgr::udpOnlyPortIsTaken()
 {
     QUdpSocket udp;
-    QVERIFY(udp.bind(QHostAddress::LocalHost, 0));
+    QVERIFY(udp.bind(QHostAddress(QHostAddress::LocalHost), 0));
     CPortMgr ports;
     QVERIFY(entriesOn(ports, udp.localPort(), 0).empty());
     QCOMPARE(entriesOn(ports, udp.localPort(), 1).size(), size_t(1));

@@ -209,8 +209,11 @@ bool CCheckPort::checkAllPortIsUsed(const std::string& smsPropertiesPath)
         if (ports.http == ports.cms) {
             CEditPortDlg dialog(nullptr);
             dialog.setClaimedPorts(claimedPorts);
-            dialog.setHttpPortText(QString::number(ports.http));
+            // TamsaCMS first: its field is hidden, and filled after the equal
+            // HTTP port it would stay marked as a duplicate however the user
+            // changes the HTTP port.
             dialog.setTamsaCMSPortText(QString::number(ports.cms));
+            dialog.setHttpPortText(QString::number(ports.http));
             if (dialog.exec() != QDialog::Accepted) {
                 return false;
             }

@@ -1,0 +1,165 @@
+// Opens 10,000 loopback TCP sockets (a listener with 5,000 connections, both
+// ends in this process), then measures in the same run:
+//   - taking the port snapshot (CPortMgr) against `ss -tuanp` listing the
+//     same sockets with their processes, as a ratio;
+//   - answering one free port from the snapshot.
+#include "PortMgr.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kConnections = 5000; // two sockets each, plus the listener
+constexpr int kRuns = 7;
+
+double millisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+sockaddr_in loopback(unsigned short port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    return address;
+}
+
+unsigned short boundPort(int fd)
+{
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
+bool raiseFileLimit(rlim_t wanted)
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return false;
+    if (limit.rlim_cur >= wanted)
+        return true;
+    limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, wanted);
+    return setrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur >= wanted;
+}
+
+// Runs `ss -tuanp` and reads its whole output; the number of lines it listed.
+long runSs()
+{
+    FILE* pipe = popen("ss -tuanp", "r");
+    if (!pipe)
+        return -1;
+    long lines = 0;
+    char buffer[65536];
+    size_t count = 0;
+    while ((count = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        lines += std::count(buffer, buffer + count, '\n');
+    return pclose(pipe) == 0 ? lines : -1;
+}
+
+} // namespace
+
+int main()
+{
+    if (!raiseFileLimit(2 * kConnections + 256)) {
+        std::fprintf(stderr, "cannot raise the open file limit to %d\n", 2 * kConnections + 256);
+        return 1;
+    }
+
+    std::vector<int> sockets;
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = loopback(0);
+    if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
+        || listen(listener, 1024) != 0) {
+        std::perror("listener");
+        return 1;
+    }
+    sockets.push_back(listener);
+    const unsigned short listenPort = boundPort(listener);
+    address = loopback(listenPort);
+    for (int i = 0; i < kConnections; ++i) {
+        const int client = socket(AF_INET, SOCK_STREAM, 0);
+        if (client < 0 || connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            std::perror("connect");
+            return 1;
+        }
+        const int accepted = accept(listener, nullptr, nullptr);
+        if (accepted < 0) {
+            std::perror("accept");
+            return 1;
+        }
+        sockets.push_back(client);
+        sockets.push_back(accepted);
+    }
+
+    // A port that is free when the snapshot is taken.
+    unsigned short freePort = 0;
+    {
+        const int probe = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in any = loopback(0);
+        bind(probe, reinterpret_cast<sockaddr*>(&any), sizeof any);
+        freePort = boundPort(probe);
+        close(probe);
+    }
+
+    std::vector<double> snapshotTimes;
+    std::vector<double> ssTimes;
+    size_t entries = 0;
+    long ssLines = 0;
+    for (int run = 0; run < kRuns; ++run) {
+        Clock::time_point start = Clock::now();
+        serverframework::CPortMgr ports;
+        snapshotTimes.push_back(millisecondsSince(start));
+        entries = ports.portTable().size();
+
+        start = Clock::now();
+        ssLines = runSs();
+        ssTimes.push_back(millisecondsSince(start));
+        if (ssLines < 0) {
+            std::fprintf(stderr, "ss -tuanp failed\n");
+            return 1;
+        }
+    }
+
+    serverframework::CPortMgr ports;
+    constexpr int kQuestions = 200;
+    bool anyTaken = false;
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < kQuestions; ++i)
+        anyTaken |= ports.CheckPortConflict(freePort);
+    const double perAnswer = millisecondsSince(start) / kQuestions;
+
+    const double snapshot = median(snapshotTimes);
+    const double ss = median(ssTimes);
+    std::printf("sockets opened by this program: %zu\n", sockets.size());
+    std::printf("snapshot entries: %zu, ss lines: %ld\n", entries, ssLines);
+    std::printf("snapshot (median of %d): %.2f ms\n", kRuns, snapshot);
+    std::printf("ss -tuanp (median of %d): %.2f ms\n", kRuns, ss);
+    std::printf("snapshot / ss ratio: %.3f (target <= 1)\n", snapshot / ss);
+    std::printf("free-port answer: %.4f ms (target < 1 ms)%s\n", perAnswer,
+                anyTaken ? " -- the probe port was taken meanwhile" : "");
+
+    for (const int fd : sockets)
+        close(fd);
+    return 0;
+}
