@@ -1,11 +1,35 @@
 #include "RCCLoadManager.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QMetaObject>
+#include <QPixmapCache>
 #include <QResource>
 #include <QString>
 #include <QStringList>
+#include <QThread>
 
 namespace UiDataController {
+
+namespace {
+
+// Images read from the previous skin stay in the pixmap cache under the same
+// resource path (the skins' files may share sizes and times); drop them so the
+// next image of a path comes from the new skin. The cache belongs to the main
+// thread, so a switch from another thread clears it there, ahead of the style
+// sheet reload that follows the switch.
+void dropCachedImages()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    if (QThread::currentThread() == app->thread())
+        QPixmapCache::clear();
+    else
+        QMetaObject::invokeMethod(app, [] { QPixmapCache::clear(); }, Qt::QueuedConnection);
+}
+
+} // namespace
 
 void CRCCLoadManager::setRccDir(const std::string& dir)
 {
@@ -49,6 +73,7 @@ bool CRCCLoadManager::loadRccSkin(const std::string& folder)
             break;
         }
     }
+    dropCachedImages();
     return removed && registered;
 }
 
