@@ -12,6 +12,9 @@
 #include <QTimer>
 #include <QWebSocket>
 #include <QWebSocketServer>
+
+#include <cstdio>
+#include <string>
 #include <utility>
 
 CFrameworkServer::CFrameworkServer(const CFrameworkCallbacks& callbacks, std::function<FrameworkStatus()> status)
@@ -54,6 +57,11 @@ bool CFrameworkServer::startHttp(int port)
     }
     connect(m_http, &QTcpServer::newConnection, this, &CFrameworkServer::onHttpConnection);
     TLOG_INFO("the web client's HTTP server listens on port %d", port);
+    // Whoever started the host from a terminal sees where to point a browser.
+    const std::string address = "http://127.0.0.1:" + std::to_string(port) + "/";
+    std::printf("Web client: %s\n", address.c_str());
+    std::fflush(stdout);
+    TLOG_INFO("Web client: %s", address.c_str());
     return true;
 }
 
