@@ -78,6 +78,7 @@ private slots:
             host->waitForFinished(5000);
         }
         host.reset();
+        hostOutput.clear();
         ::close(notifyFd);
     }
 
@@ -152,13 +153,57 @@ private slots:
         QCOMPARE(host->exitCode(), 0);
     }
 
+    void languageAndSkinSwitchAtRunTime()
+    {
+        startHost(QProcess::ForwardedErrorChannel); // standard output is read here
+        int httpPort = 0;
+        QVERIFY(waitForServices(httpPort));
+        QTRY_VERIFY_WITH_TIMEOUT(hostOutput.append(host->readAllStandardOutput())
+                                     .contains(QString("Web client: http://127.0.0.1:%1/").arg(httpPort).toUtf8()),
+                                 10000);
+
+        // Chinese: every translation file of its folder is loaded.
+        QCOMPARE(request("POST", httpPort, "/api/language", token(), "1"), 200);
+        static const QRegularExpression chinese(
+            "Language 1 \\(Chinese\\): (\\d+) of (\\d+) translation files loaded");
+        QRegularExpressionMatch loaded;
+        QTRY_VERIFY_WITH_TIMEOUT((loaded = chinese.match(logText())).hasMatch(), 10000);
+        QVERIFY(loaded.captured(2).toInt() > 0);
+        QCOMPARE(loaded.captured(1), loaded.captured(2));
+        QTRY_VERIFY_WITH_TIMEOUT(logText().contains("Interface language switched to 1."), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(hostOutput.append(host->readAllStandardOutput())
+                                     .contains("I get the language change!!!!"), 10000);
+
+        // BlackRed replaces the start-up skin's resources.
+        QCOMPARE(request("POST", httpPort, "/api/skin", token(), "BlackRedSkin"), 200);
+        static const QRegularExpression blackRed("Skin BlackRed: (\\d+) of (\\d+) resource files registered");
+        QTRY_VERIFY_WITH_TIMEOUT((loaded = blackRed.match(logText())).hasMatch(), 10000);
+        QVERIFY(loaded.captured(2).toInt() > 0);
+        QCOMPARE(loaded.captured(1), loaded.captured(2));
+        // A name outside the skin table changes nothing.
+        QCOMPARE(request("POST", httpPort, "/api/skin", token(), "GreyRed"), 200);
+
+        // Still serving, with the web client on the new language.
+        QTest::qWait(500);
+        QCOMPARE(host->state(), QProcess::Running);
+        QCOMPARE(request("GET", httpPort, "/api/status", QByteArray()), 200);
+        const QString log = logText();
+        QCOMPARE(log.count("Skin GreyRed:"), 1);
+        QVERIFY(log.contains("the web client's language is now 1"));
+
+        QCOMPARE(request("POST", httpPort, "/api/close", token()), 200);
+        QVERIFY(host->waitForFinished(30000));
+        QCOMPARE(host->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(host->exitCode(), 0);
+    }
+
 private:
-    void startHost()
+    void startHost(QProcess::ProcessChannelMode channels = QProcess::ForwardedChannels)
     {
         host.reset(new QProcess());
         host->setProcessEnvironment(environment);
         host->setWorkingDirectory(home->path());
-        host->setProcessChannelMode(QProcess::ForwardedChannels);
+        host->setProcessChannelMode(channels);
         host->start(kHost, QStringList());
         QVERIFY(host->waitForStarted(10000));
     }
@@ -212,13 +257,14 @@ private:
         return fileBytes(path).trimmed();
     }
 
-    int request(const QByteArray& verb, int port, const QString& path, const QByteArray& bearer)
+    int request(const QByteArray& verb, int port, const QString& path, const QByteArray& bearer,
+                const QByteArray& body = QByteArray())
     {
         QNetworkRequest req(QUrl(QString("http://127.0.0.1:%1%2").arg(port).arg(path)));
         if (!bearer.isEmpty())
             req.setRawHeader("Authorization", "Bearer " + bearer);
         req.setHeader(QNetworkRequest::ContentTypeHeader, "text/plain");
-        QNetworkReply* reply = network.sendCustomRequest(req, verb, QByteArray());
+        QNetworkReply* reply = network.sendCustomRequest(req, verb, body);
         QElapsedTimer clock;
         clock.start();
         while (!reply->isFinished() && clock.elapsed() < 5000)
@@ -244,6 +290,7 @@ private:
     QScopedPointer<QProcess> host;
     QProcessEnvironment environment;
     QNetworkAccessManager network;
+    QByteArray hostOutput;
     int notifyFd = -1;
 };
 

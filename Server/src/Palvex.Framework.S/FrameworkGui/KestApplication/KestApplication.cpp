@@ -316,6 +316,7 @@ void CKestApplication::onLanguageChange(int iLanguageType)
     std::fputs("I get the language change!!!!\n", stdout);
     std::fflush(stdout);
     CServerConfigManager::Instance().switchLanguage(iLanguageType);
+    TLOG_INFO("Interface language switched to %d.", iLanguageType);
     reloadTranslations(iLanguageType);
 }
 

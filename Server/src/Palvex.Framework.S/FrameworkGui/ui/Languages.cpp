@@ -7,6 +7,7 @@
 
 #include "Base/Encoding.h"
 #include "Base/FileUtil.h"
+#include "Base/Log.h"
 
 namespace serverframework {
 
@@ -91,12 +92,16 @@ QVector<QTranslator*> loadTranslators(int language, const QString& translationsD
     const QStringList files = QDir(folder).entryList(QStringList{QStringLiteral("*.qm")});
 
     QVector<QTranslator*> result;
+    int loaded = 0;
     for (const QString& file : files) {
         auto* translator = new QTranslator();
-        translator->load(file, loadDir);
+        if (translator->load(file, loadDir))
+            ++loaded;
         QCoreApplication::installTranslator(translator);
         result.append(translator);
     }
+    TLOG_INFO("Language %d (%s): %d of %d translation files loaded from %s", language,
+              name.toUtf8().constData(), loaded, int(files.size()), folder.toUtf8().constData());
     return result;
 }
 

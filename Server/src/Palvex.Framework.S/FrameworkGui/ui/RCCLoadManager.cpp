@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QThread>
 
+#include "Base/Log.h"
+
 namespace UiDataController {
 
 namespace {
@@ -67,12 +69,17 @@ bool CRCCLoadManager::loadRccSkin(const std::string& folder)
     }
 
     bool registered = true;
-    for (const std::string& file : listRccFiles(folder)) {
+    int count = 0;
+    const std::vector<std::string> files = listRccFiles(folder);
+    for (const std::string& file : files) {
         if (!QResource::registerResource(QString::fromStdString(file))) {
             registered = false;
             break;
         }
+        ++count;
     }
+    TLOG_INFO("Skin %s: %d of %d resource files registered from %s/%s", folder.c_str(), count,
+              int(files.size()), rccDir.c_str(), folder.c_str());
     dropCachedImages();
     return removed && registered;
 }
