@@ -1,0 +1,310 @@
+// The start-up sequence and its teardowns in-process, against the installed
+// program folder and a private home. One application object per process: the
+// build makes one executable of this file per case (KEST_CASE names the test
+// function, KEST_PRODUCT_TYPE the product type where the case takes one).
+#include "FrameworkMgr.h"
+#include "KestApplication.h"
+#include "logical/CheckPort.h"
+#include "logical/IdentifyAuth/AuthCfgManager.h"
+
+#include <Base/FileUtil.h>
+#include <Base/IdentifyUtil.h>
+#include <Base/Log.h>
+#include <CommonMethodLib/CommonConfigFileMgr.h>
+#include <Framework/Framework.h>
+
+#include "FileOperation.h"
+#include "Proto/XmlProto.h"
+#include "UserDataPath.h"
+
+#include <QDirIterator>
+#include <QLabel>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <cstring>
+#include <memory>
+
+using serverframework::CAuthenticationManager;
+using serverframework::CFrameworkMgr;
+using serverframework::CKestApplication;
+
+namespace {
+
+const std::string kStageServer = TAVRIN_STAGE_DIR "/Server/";
+
+// Answers every modal dialog while it is installed, recording each one once
+// as "<class>: <label texts, sorted>".
+class ModalAnswerer : public QObject
+{
+public:
+    explicit ModalAnswerer(bool accept) : accept(accept)
+    {
+        connect(&timer, &QTimer::timeout, this, [this] { answer(); });
+        timer.start(50);
+    }
+
+    QStringList seen;
+
+private:
+    void answer()
+    {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog)
+            return;
+        if (!answered.contains(dialog)) {
+            answered << dialog;
+            QStringList texts;
+            for (QLabel* label : dialog->findChildren<QLabel*>()) {
+                if (!label->text().isEmpty())
+                    texts << label->text();
+            }
+            texts.sort();
+            seen << QString("%1: %2").arg(dialog->metaObject()->className(), texts.join(", "));
+        }
+        QMetaObject::invokeMethod(dialog, accept ? "accept" : "reject", Qt::QueuedConnection);
+    }
+
+    bool accept;
+    QTimer timer;
+    QList<QPointer<QWidget>> answered;
+};
+
+QString logText()
+{
+    QDirIterator it(qEnvironmentVariable("XDG_DATA_HOME"), {"Framework.S.txt"}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    if (!it.hasNext())
+        return QString();
+    QFile file(it.next());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QString identityStore()
+{
+    return qEnvironmentVariable("XDG_DATA_HOME") + "/Tavrin/Identify";
+}
+
+CFrameworkMgr* trayObject()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* tray = qobject_cast<CFrameworkMgr*>(widget))
+            return tray;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestKestApplicationStart : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TestKestApplicationStart(CKestApplication& app) : app(app) {}
+
+private slots:
+    void frameworkFirstFailsTearsDown()
+    {
+        prepare(KEST_PRODUCT_TYPE);
+        // A folder where the framework writes its control token: it cannot
+        // write one, so its first stage fails.
+        QVERIFY(QDir().mkpath(QString::fromStdString(dataDir) + "FrameworkControl.token/kept"));
+
+        ModalAnswerer answerer(true);
+        QVERIFY(!app.init());
+        QCOMPARE(answerer.seen, QStringList{"serverframework::CWaringDlg: FailedToReadConfigurjfxcxFAf, Information"});
+        QVERIFY(app.isServicesUp());
+
+        app.abortStart();
+        QVERIFY(!app.isServicesUp());
+        const QString log = logText();
+        verifyOrder(log, {"initFrameworkFirst: the control token cannot be written", "Failed start: watchdog stopped.",
+                          "device-manager server stopped", "video server stopped",
+                          "Failed start: modules and framework library released."});
+        QVERIFY(!log.contains("device-manager server started"));
+        QVERIFY(!log.contains("video server started"));
+    }
+
+    void auditCancelledStartsNothing()
+    {
+        QTcpServer holder; // the configured HTTP port is held: the audit asks for another
+        prepare(KEST_PRODUCT_TYPE, &holder);
+
+        ModalAnswerer answerer(false);
+        QVERIFY(!app.init());
+        QCOMPARE(answerer.seen.size(), 1);
+        QVERIFY2(answerer.seen.first().startsWith("serverframework::CEditPortDlg: "), qPrintable(answerer.seen.first()));
+        QVERIFY(!app.isServicesUp());
+
+        app.abortStart();
+        const QString log = logText();
+        QVERIFY(log.contains("The port check was not completed"));
+        for (const char* line : {"initFrameworkFirst", "device-manager server", "video server", "watchdog",
+                                 "Failed start:"})
+            QVERIFY2(!log.contains(line), line);
+        QVERIFY(!QFile::exists(QString::fromStdString(dataDir) + "FrameworkControl.token"));
+    }
+
+    // The window's restart path: the tray's restart request, then the
+    // framework library re-initialised before the queued quit ends the loop.
+    void restartWithoutIdentity()
+    {
+        prepare(KEST_PRODUCT_TYPE);
+        ModalAnswerer answerer(true);
+        QVERIFY(app.init());
+        QCOMPARE(answerer.seen, QStringList());
+        QVERIFY(!app.isIdentityEnabled());
+        QVERIFY(!CAuthenticationManager::Instance().isLibInitialised());
+        QVERIFY(!QFileInfo::exists(identityStore()));
+
+        QPointer<CFrameworkMgr> tray = trayObject();
+        QVERIFY(tray);
+        QTimer::singleShot(0, [&tray] {
+            emit tray->signalReStartApp();
+            serverframework::CCheckPort::instance().reinitFramework();
+        });
+        QCOMPARE(runEventLoop(), 0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(tray.isNull());
+        QVERIFY(!app.isServicesUp());
+
+        const QString log = logText();
+        verifyOrder(log, {"Restart: begin.", "Restart: identity library released.",
+                          "the framework's servers are stopped", "Restart: framework library released.",
+                          "Restart: tray object deleted.", "Restart: end of the event loop queued.",
+                          "initFrameworkFirst: http"});
+        QVERIFY(!log.contains("watchdog heartbeat 2"));
+        QVERIFY(!QFileInfo::exists(identityStore()));
+
+        // The re-initialised web client listens again.
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, quint16(httpPort));
+        QVERIFY(client.waitForConnected(5000));
+        client.abort();
+        uninitFramework(); // the test's own cleanup: nothing in the process releases it any more
+    }
+
+    void identityCreatedThenQuitInOrder()
+    {
+        prepare(KEST_PRODUCT_TYPE);
+        QVERIFY(!QFileInfo::exists(identityStore()));
+        ModalAnswerer answerer(true);
+        QVERIFY(app.init());
+        QCOMPARE(answerer.seen, QStringList());
+        QVERIFY(app.isIdentityEnabled());
+        QVERIFY(CAuthenticationManager::Instance().isLibInitialised());
+        QVERIFY(QFileInfo::exists(identityStore())); // the store the other product types leave alone
+
+        tagRegCfgInfo record;
+        QCOMPARE(Base::IdentifyUtil::ReadIdentifyInfo(record), Base::IdentifyUtil::kOk);
+        QCOMPARE(QByteArray(record.encryptName), QByteArray("AES"));
+        QCOMPARE(QByteArray(record.encryptMode), QByteArray("ECB"));
+        QCOMPARE(QByteArray(record.digest), QByteArray("sha256"));
+        QCOMPARE(record.keyLength, 128);
+        QCOMPARE(std::strlen(record.saltKey), size_t(16));
+        QCOMPARE(std::strlen(record.secretKey), size_t(16));
+        QVERIFY(std::strcmp(record.saltKey, record.secretKey) != 0);
+
+        QPointer<CFrameworkMgr> tray = trayObject();
+        QVERIFY(tray);
+        QTimer::singleShot(0, [&tray] { emit tray->signalQuitApp(); });
+        QCOMPARE(runEventLoop(), 0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(tray.isNull());
+        QVERIFY(!app.isServicesUp());
+        QVERIFY(!CAuthenticationManager::Instance().isLibInitialised());
+
+        const QString log = logText();
+        verifyOrder(log, {"Quit: begin.", "Quit: identity library released.", "watchdog heartbeat 2",
+                          "Quit: watchdog stopped; client side done.", "the framework's servers are stopped",
+                          "Quit: framework library released.", "Quit: server side done.",
+                          "Quit: tray object deleted.", "Quit: queueing the end of the event loop."});
+        QCOMPARE(log.count("the framework's servers are stopped"), 1);
+        QVERIFY(!log.contains(QString::fromLatin1(record.saltKey)));
+        QVERIFY(!log.contains(QString::fromLatin1(record.secretKey)));
+    }
+
+private:
+    // User data and log under the private home, the product type in
+    // "Setup.xml", and a framework HTTP port free at this moment (kept held
+    // by holder when one is given).
+    void prepare(int productType, QTcpServer* holder = nullptr)
+    {
+        auto& userData = Base::CSingleton<comm_method::CUserDataPath>::Instance();
+        QVERIFY(userData.init(kStageServer, "Framework.S", 0, productType));
+        QVERIFY(Base::details::CLog::Configure(userData.getPropertiesPath()));
+        Base::FileUtil::InitCurExeDirUtf8(kStageServer); // skins from the installed folder
+        dataDir = userData.getUserDataDir();
+        QVERIFY(!dataDir.empty());
+
+        std::string content;
+        QVERIFY(readFile(content, kStageServer + "maintain/Setup.xml.benchmark"));
+        proto::CXmlProto setup;
+        QVERIFY(setup.set_str(content));
+        QVERIFY(setup.set_int("/Configs/ProductType/Value", productType));
+        QVERIFY(writeFile(dataDir + "Setup.xml", setup.to_str(0)));
+
+        QTcpServer probe;
+        QTcpServer* server = holder ? holder : &probe;
+        QVERIFY(server->listen(QHostAddress::Any, 0));
+        httpPort = server->serverPort();
+        probe.close();
+        QVERIFY(Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance().SetFrameworkHttpPort(httpPort));
+    }
+
+    // The event loop, ended after 30 s at the latest.
+    int runEventLoop()
+    {
+        QTimer guard;
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, &app, [this] { app.exit(99); });
+        guard.start(30000);
+        return app.exec();
+    }
+
+    static void verifyOrder(const QString& log, const QStringList& lines)
+    {
+        int from = 0;
+        for (const QString& line : lines) {
+            const int at = log.indexOf(line, from);
+            QVERIFY2(at >= 0, qPrintable("missing or out of order: " + line));
+            from = at + line.size();
+        }
+    }
+
+    CKestApplication& app;
+    std::string dataDir;
+    int httpPort = 0;
+};
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir home;
+    if (!home.isValid())
+        return 1;
+    qputenv("HOME", home.path().toLocal8Bit());
+    for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_RUNTIME_DIR"}) {
+        const QString folder = home.filePath(QString::fromLatin1(name));
+        QDir().mkpath(folder);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv(name, folder.toLocal8Bit());
+    }
+    qunsetenv("HOMEDRIVE");
+    qunsetenv("NOTIFY_SOCKET");
+
+    int result = 0;
+    {
+        CKestApplication app(argc, argv);
+        TestKestApplicationStart test(app);
+        QStringList arguments = app.arguments().mid(0, 1);
+        arguments << app.arguments().mid(1) << QStringLiteral(KEST_CASE);
+        result = QTest::qExec(&test, arguments);
+    }
+    return result;
+}
+
+#include "TestKestApplicationStart.moc"
