@@ -252,28 +252,16 @@ void XMLConfigManager::setPort2xml(std::string key, std::string value)
         TLOG_ERROR("[%s] is not a port (1 to 65535): %s is not written.", value.c_str(), key.c_str());
         return;
     }
-    if (configDir.empty())
-        resolveDirectories();
-    const std::string working = workingPath();
-    std::string content;
-    if (configDir.empty() || !readFile(content, working)) {
-        TLOG_FATAL("ReadFile fail, path = %s", working.c_str());
-        return;
-    }
-    proto::CXmlProto doc;
-    if (!doc.set_str(content)) {
-        TLOG_ERROR("Failed to parse [file-%s]: %s is not written.", working.c_str(), key.c_str());
-        return;
-    }
-    if (!doc.set_int(kServerPort + key, port)) {
-        TLOG_ERROR("Port %s cannot be set in [file-%s].", key.c_str(), working.c_str());
-        return;
-    }
-    if (!writeFile(working, doc.to_str(0)))
-        TLOG_FATAL("ReadFile fail, path = %s", working.c_str());
+    writeWorkingValue(kServerPort, key, std::to_string(port), "Port");
 }
 
 void XMLConfigManager::setExternParam2xml(std::string key, std::string value)
+{
+    writeWorkingValue(kExternParam, key, value, "External parameter");
+}
+
+void XMLConfigManager::writeWorkingValue(const char* section, const std::string& key, const std::string& value,
+                                         const char* what)
 {
     if (configDir.empty())
         resolveDirectories();
@@ -288,8 +276,8 @@ void XMLConfigManager::setExternParam2xml(std::string key, std::string value)
         TLOG_ERROR("Failed to parse [file-%s]: %s is not written.", working.c_str(), key.c_str());
         return;
     }
-    if (!doc.set_value(kExternParam + key, value)) {
-        TLOG_ERROR("External parameter %s cannot be set in [file-%s].", key.c_str(), working.c_str());
+    if (!doc.set_value(section + key, value)) {
+        TLOG_ERROR("%s %s cannot be set in [file-%s].", what, key.c_str(), working.c_str());
         return;
     }
     if (!writeFile(working, doc.to_str(0)))

@@ -85,6 +85,9 @@ private:
     comm_methodlib::CCommonConfigFileMgr& commonConfig();
     void keepDamaged(const std::string& working);
     void readValues(proto::IProto& doc, bool fullLoad, bool checkFramework);
+    // Sets section + key to value in the working file and writes it back;
+    // what names the kind of value in the log.
+    void writeWorkingValue(const char* section, const std::string& key, const std::string& value, const char* what);
 
     bool m_fixedDirectories = false;
     comm_methodlib::CCommonConfigFileMgr* m_commonConfig = nullptr;
