@@ -78,31 +78,28 @@ bool CFrameworkRuntime::initFirst()
 
 bool CFrameworkRuntime::initSecond()
 {
-    if (onServerThread())
-        return false;
-    std::lock_guard<std::mutex> lock(m_lifecycle);
-    if (!m_configured) {
-        TLOG_ERROR("initFrameworkSecond before a successful initFrameworkFirst");
-        return false;
-    }
-    const FrameworkPorts ports = [this] {
-        std::lock_guard<std::mutex> state(m_stateMutex);
-        if (!m_upTime.isValid())
-            m_upTime.start();
-        return m_ports;
-    }();
-    bool ok = false;
-    runOnServerThread([this, &ok, &ports] { ok = m_server->startHttp(ports.httpPort); });
-    return ok;
+    return startServer("initFrameworkSecond",
+                       [](CFrameworkServer& server, const FrameworkPorts& ports) {
+                           return server.startHttp(ports.httpPort);
+                       });
 }
 
 bool CFrameworkRuntime::initLast()
+{
+    return startServer("initFrameworkLast",
+                       [](CFrameworkServer& server, const FrameworkPorts& ports) {
+                           return server.startWebSocket(ports.webSocketPort);
+                       });
+}
+
+bool CFrameworkRuntime::startServer(const char* caller,
+                                    const std::function<bool(CFrameworkServer&, const FrameworkPorts&)>& start)
 {
     if (onServerThread())
         return false;
     std::lock_guard<std::mutex> lock(m_lifecycle);
     if (!m_configured) {
-        TLOG_ERROR("initFrameworkLast before a successful initFrameworkFirst");
+        TLOG_ERROR("%s before a successful initFrameworkFirst", caller);
         return false;
     }
     const FrameworkPorts ports = [this] {
@@ -112,7 +109,7 @@ bool CFrameworkRuntime::initLast()
         return m_ports;
     }();
     bool ok = false;
-    runOnServerThread([this, &ok, &ports] { ok = m_server->startWebSocket(ports.webSocketPort); });
+    runOnServerThread([this, &ok, &ports, &start] { ok = start(*m_server, ports); });
     return ok;
 }
 

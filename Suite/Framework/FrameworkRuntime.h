@@ -40,6 +40,10 @@ private:
     // Runs fn on the library's thread and waits for it.
     void runOnServerThread(const std::function<void()>& fn);
     bool onServerThread() const;
+    // The common part of initSecond and initLast: refused before initFirst,
+    // starts the up time, then runs start with the ports on the library's thread.
+    bool startServer(const char* caller,
+                     const std::function<bool(CFrameworkServer&, const FrameworkPorts&)>& start);
 
     std::mutex m_lifecycle; // one init or uninit at a time
     CFrameworkCallbacks m_callbacks;

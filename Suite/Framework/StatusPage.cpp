@@ -3,6 +3,8 @@
 #include <QJsonDocument>
 #include <QString>
 
+#include <iterator>
+
 namespace {
 
 // Language indexes of simplified and traditional Chinese.
@@ -18,35 +20,25 @@ QString escapeHtml(const QString& text)
 
 QJsonObject CStatusPage::texts(int language)
 {
+    static const char* const kKeys[] = {"title",  "httpPort", "webSocketPort", "videoWallPort",
+                                        "uptime", "running",  "stopped",       "disconnected"};
+    static const char* const kChineseTexts[] = {"服务状态", "HTTP 端口", "WebSocket 端口", "电视墙端口",
+                                                "运行时间", "运行中",    "已停止",         "连接已断开"};
+    static const char* const kChineseTaiwanTexts[] = {"服務狀態", "HTTP 連接埠", "WebSocket 連接埠",
+                                                      "電視牆連接埠", "執行時間", "執行中", "已停止",
+                                                      "連線已中斷"};
+    static const char* const kEnglishTexts[] = {"Service status", "HTTP port", "WebSocket port",
+                                                "Video wall port", "Up for", "running", "stopped",
+                                                "Connection lost"};
+    static_assert(std::size(kKeys) == std::size(kChineseTexts) && std::size(kKeys) == std::size(kChineseTaiwanTexts)
+                      && std::size(kKeys) == std::size(kEnglishTexts),
+                  "every language has a text for every key");
+    const char* const* texts = language == kChinese         ? kChineseTexts
+                               : language == kChineseTaiwan ? kChineseTaiwanTexts
+                                                            : kEnglishTexts;
     QJsonObject t;
-    if (language == kChinese) {
-        t.insert("title", QString::fromUtf8("服务状态"));
-        t.insert("httpPort", QString::fromUtf8("HTTP 端口"));
-        t.insert("webSocketPort", QString::fromUtf8("WebSocket 端口"));
-        t.insert("videoWallPort", QString::fromUtf8("电视墙端口"));
-        t.insert("uptime", QString::fromUtf8("运行时间"));
-        t.insert("running", QString::fromUtf8("运行中"));
-        t.insert("stopped", QString::fromUtf8("已停止"));
-        t.insert("disconnected", QString::fromUtf8("连接已断开"));
-    } else if (language == kChineseTaiwan) {
-        t.insert("title", QString::fromUtf8("服務狀態"));
-        t.insert("httpPort", QString::fromUtf8("HTTP 連接埠"));
-        t.insert("webSocketPort", QString::fromUtf8("WebSocket 連接埠"));
-        t.insert("videoWallPort", QString::fromUtf8("電視牆連接埠"));
-        t.insert("uptime", QString::fromUtf8("執行時間"));
-        t.insert("running", QString::fromUtf8("執行中"));
-        t.insert("stopped", QString::fromUtf8("已停止"));
-        t.insert("disconnected", QString::fromUtf8("連線已中斷"));
-    } else {
-        t.insert("title", "Service status");
-        t.insert("httpPort", "HTTP port");
-        t.insert("webSocketPort", "WebSocket port");
-        t.insert("videoWallPort", "Video wall port");
-        t.insert("uptime", "Up for");
-        t.insert("running", "running");
-        t.insert("stopped", "stopped");
-        t.insert("disconnected", "Connection lost");
-    }
+    for (std::size_t i = 0; i < std::size(kKeys); ++i)
+        t.insert(QLatin1String(kKeys[i]), QString::fromUtf8(texts[i]));
     return t;
 }
 
