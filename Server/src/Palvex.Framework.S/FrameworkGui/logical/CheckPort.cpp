@@ -181,28 +181,53 @@ bool CCheckPort::checkAllPortIsUsed(const std::string& smsPropertiesPath)
 
     bool externEnabled = false;
 
+    // The HTTP port is held: the user picks the ports in the dialog; false
+    // when it is refused. withExtern: the external access rows are shown
+    // (turned off), and the TamsaCMS and turned-on external ports are claimed.
+    const auto askPorts = [&](bool withExtern) {
+        CEditPortDlg dialog(nullptr);
+        dialog.setClaimedPorts(claimedPorts);
+        fillPortFields(dialog, ports);
+        if (withExtern) {
+            dialog.setExternIPAddress(QString::fromStdString(ports.externIp));
+            dialog.setExternEnabled(false);
+        } else {
+            dialog.setExternRowsVisible(false);
+        }
+        dialog.setSmsPortValue(ports.rtsp);
+        dialog.setVideoWallPortValue(ports.videoWall);
+        if (dialog.exec() != QDialog::Accepted) {
+            return false;
+        }
+        int http = 0;
+        int cms = 0;
+        dialog.getHttpAndCmsPorts(http, cms);
+        claimedPorts.insert(http, true);
+        if (withExtern) {
+            claimedPorts.insert(cms, true);
+            externEnabled = dialog.isExternEnabled();
+            if (externEnabled) {
+                int externPorts[7] = {};
+                dialog.getExternPorts(externPorts[0], externPorts[1], externPorts[2], externPorts[3], externPorts[4], externPorts[5],
+                                      externPorts[6]);
+                for (const int port : externPorts) {
+                    claimedPorts.insert(port, true);
+                }
+            }
+        }
+        acceptedHttpPort = http;
+        acceptedCmsPort = cms;
+        return true;
+    };
+
     if (ports.productType == 2 || ports.productType == 4) {
         // 2. The HTTP port; the TamsaCMS port goes with it.
         if (isFree(ports.http)) {
             claimedPorts.insert(ports.http, true);
             acceptedHttpPort = ports.http;
             acceptedCmsPort = ports.cms;
-        } else {
-            CEditPortDlg dialog(nullptr);
-            dialog.setClaimedPorts(claimedPorts);
-            fillPortFields(dialog, ports);
-            dialog.setExternRowsVisible(false);
-            dialog.setSmsPortValue(ports.rtsp);
-            dialog.setVideoWallPortValue(ports.videoWall);
-            if (dialog.exec() != QDialog::Accepted) {
-                return false;
-            }
-            int http = 0;
-            int cms = 0;
-            dialog.getHttpAndCmsPorts(http, cms);
-            claimedPorts.insert(http, true);
-            acceptedHttpPort = http;
-            acceptedCmsPort = cms;
+        } else if (!askPorts(false)) {
+            return false;
         }
     } else {
         // 3. The HTTP and TamsaCMS ports must differ first.
@@ -226,33 +251,8 @@ bool CCheckPort::checkAllPortIsUsed(const std::string& smsPropertiesPath)
             claimedPorts.insert(ports.cms, true);
             acceptedHttpPort = ports.http;
             acceptedCmsPort = ports.cms;
-        } else {
-            CEditPortDlg dialog(nullptr);
-            dialog.setClaimedPorts(claimedPorts);
-            fillPortFields(dialog, ports);
-            dialog.setExternIPAddress(QString::fromStdString(ports.externIp));
-            dialog.setExternEnabled(false);
-            dialog.setSmsPortValue(ports.rtsp);
-            dialog.setVideoWallPortValue(ports.videoWall);
-            if (dialog.exec() != QDialog::Accepted) {
-                return false;
-            }
-            int http = 0;
-            int cms = 0;
-            dialog.getHttpAndCmsPorts(http, cms);
-            claimedPorts.insert(http, true);
-            claimedPorts.insert(cms, true);
-            externEnabled = dialog.isExternEnabled();
-            if (externEnabled) {
-                int externPorts[7] = {};
-                dialog.getExternPorts(externPorts[0], externPorts[1], externPorts[2], externPorts[3], externPorts[4], externPorts[5],
-                                      externPorts[6]);
-                for (const int port : externPorts) {
-                    claimedPorts.insert(port, true);
-                }
-            }
-            acceptedHttpPort = http;
-            acceptedCmsPort = cms;
+        } else if (!askPorts(true)) {
+            return false;
         }
     }
 
