@@ -178,6 +178,10 @@ std::string publicProfileFolder();
 // the bytes given.
 bool writeWholeFile(const std::string& path, const std::string& bytes);
 
+// writeWholeFile for a file only its owner may read: the new content is
+// 0600 whatever the old file's permissions, and a read-only file is replaced too.
+bool writePrivateFile(const std::string& path, const std::string& bytes);
+
 // ---------------------------------------------------------------------------
 // Registry values (Linux: the log-on Run keys only, as XDG autostart entries)
 // ---------------------------------------------------------------------------

@@ -734,7 +734,10 @@ std::string publicProfileFolder()
 
 // --- files -------------------------------------------------------------------
 
-bool writeWholeFile(const std::string& path, const std::string& bytes)
+namespace {
+
+// writeWholeFile, and with ownerOnly writePrivateFile.
+bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOnly)
 {
     if (path.empty())
         return false;
@@ -749,7 +752,7 @@ bool writeWholeFile(const std::string& path, const std::string& bytes)
     }
     const bool exists = ::stat(target.c_str(), &info) == 0;
     // A read-only file stays as it is, as an in-place write would fail.
-    if (exists && (!S_ISREG(info.st_mode) || ::access(target.c_str(), W_OK) != 0))
+    if (exists && (!S_ISREG(info.st_mode) || (!ownerOnly && ::access(target.c_str(), W_OK) != 0)))
         return false;
 
     const size_t slash = target.find_last_of('/');
@@ -759,9 +762,9 @@ bool writeWholeFile(const std::string& path, const std::string& bytes)
     const int fd = ::mkostemp(&temp[0], O_CLOEXEC);
     if (fd < 0)
         return false;
-    const mode_t mode = exists ? (info.st_mode & 07777) : (0666 & ~currentUmask());
+    const mode_t mode = ownerOnly ? 0600 : exists ? (info.st_mode & 07777) : (0666 & ~currentUmask());
     bool ok = writeAll(fd, bytes.data(), bytes.size()) && ::fchmod(fd, mode) == 0;
-    if (ok && exists && (info.st_uid != ::geteuid() || info.st_gid != ::getegid()))
+    if (ok && !ownerOnly && exists && (info.st_uid != ::geteuid() || info.st_gid != ::getegid()))
         (void)!::fchown(fd, info.st_uid, info.st_gid); // only root may give a file away
     ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
@@ -777,6 +780,18 @@ bool writeWholeFile(const std::string& path, const std::string& bytes)
         ::close(folderFd);
     }
     return true;
+}
+
+} // namespace
+
+bool writeWholeFile(const std::string& path, const std::string& bytes)
+{
+    return replaceFile(path, bytes, false);
+}
+
+bool writePrivateFile(const std::string& path, const std::string& bytes)
+{
+    return replaceFile(path, bytes, true);
 }
 
 // --- registry values -----------------------------------------------------------

@@ -1,5 +1,7 @@
 #include "Base/IdentifyUtil.h"
 
+#include "Platform.h"
+
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 
@@ -71,21 +73,6 @@ bool digest(const tagRegCfgInfo& record, unsigned char* out)
 {
     unsigned int length = 0;
     return EVP_Digest(&record, sizeof record, out, &length, EVP_sha256(), nullptr) == 1 && length == kDigestSize;
-}
-
-bool writeAll(int fd, const unsigned char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 std::uint32_t readLocked(tagRegCfgInfo& record)
@@ -164,25 +151,13 @@ std::uint32_t WriteIdenteifyInfo(const tagRegCfgInfo& record)
     if (!digest(record, p + sizeof record))
         return kStoreError;
 
-    // New content goes to a temporary file (created 0600) that replaces the
-    // store in one rename, so a crash leaves the old record or the new one.
-    std::string temp = dir + "/" + kFileName + ".XXXXXX";
-    const int fd = ::mkostemp(&temp[0], O_CLOEXEC);
-    if (fd < 0)
-        return kStoreError;
-    bool ok = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && writeAll(fd, buffer, sizeof buffer) && ::fsync(fd) == 0;
+    // Crash-safe: a crash leaves the old record or the new one.
+    std::string bytes(reinterpret_cast<const char*>(buffer), sizeof buffer);
     OPENSSL_cleanse(buffer, sizeof buffer);
-    ok = ::close(fd) == 0 && ok;
-    const std::string path = dir + "/" + kFileName;
-    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
+    const bool ok = platform::writePrivateFile(dir + "/" + kFileName, bytes);
+    OPENSSL_cleanse(&bytes[0], bytes.size());
+    if (!ok)
         return kStoreError;
-    }
-    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
     return kOk;
 }
 
