@@ -29,6 +29,10 @@ using serverframework::CEditPortDlg;
 using serverframework::CTipWidget;
 using serverframework::XMLConfigManager;
 
+using editport_test::portField;
+using editport_test::typeInto;
+using editport_test::unusedPort;
+
 namespace {
 
 const char* const kPortFields[] = {
@@ -36,20 +40,6 @@ const char* const kPortFields[] = {
     "m_pLineEditImageServerPort", "m_pLineEditTamsaVideoPort", "m_pLineEditTamsaVideoPortVIC",
     "m_pLineEditTamsaAudioPort", "m_pLineEditTamsaPlaybackPort",
 };
-
-quint16 unusedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-void typeInto(CCheckCorretLineEdit* field, const QString& text)
-{
-    field->lineEdit()->selectAll();
-    QTest::keyClick(field->lineEdit(), Qt::Key_Backspace);
-    QTest::keyClicks(field->lineEdit(), text);
-}
 
 // The text of the bubble shown while the mouse is over the field's status
 // button; empty when no bubble appears.
@@ -94,7 +84,6 @@ private slots:
 
 private:
     std::unique_ptr<CEditPortDlg> makeDialog();
-    CCheckCorretLineEdit* field(CEditPortDlg& dlg, const char* name);
 
     QTcpServer m_heldTcp;
     QTcpServer m_heldNamed;
@@ -127,15 +116,6 @@ std::unique_ptr<CEditPortDlg> TestEditPortDlg::makeDialog()
     claimed.insert(m_claimed, true);
     dlg->setClaimedPorts(claimed);
     return dlg;
-}
-
-CCheckCorretLineEdit* TestEditPortDlg::field(CEditPortDlg& dlg, const char* name)
-{
-    auto* f = dlg.findChild<CCheckCorretLineEdit*>(name);
-    if (!f) {
-        qWarning("no field %s", name);
-    }
-    return f;
 }
 
 void TestEditPortDlg::portCheck_data()
@@ -185,7 +165,7 @@ void TestEditPortDlg::portCheck()
     dlg->setVideoWallPortValue(m_free[1]);
     dlg->setSmsPortValue(m_free[2]);
     dlg->show();
-    CCheckCorretLineEdit* f = field(*dlg, fieldName.toLatin1().constData());
+    CCheckCorretLineEdit* f = portField(*dlg, fieldName.toLatin1().constData());
     QVERIFY(f);
     f->setText(QString::number(m_free[3]));
     QVERIFY(f->isValid());
@@ -200,10 +180,10 @@ void TestEditPortDlg::videoWallIsNotComparedWithHttp()
     auto dlg = makeDialog();
     dlg->setVideoWallPortValue(m_free[0]);
     dlg->setHttpPortText(QString::number(m_free[0]));
-    QVERIFY(!field(*dlg, "m_HttpPortLineEdit")->isValid());
-    QVERIFY(field(*dlg, "m_VideoWallPortLineEdit")->isValid());
+    QVERIFY(!portField(*dlg, "m_HttpPortLineEdit")->isValid());
+    QVERIFY(portField(*dlg, "m_VideoWallPortLineEdit")->isValid());
     dlg->setVideoWallPortText(QString::number(m_free[0]));
-    QVERIFY(field(*dlg, "m_VideoWallPortLineEdit")->isValid());
+    QVERIFY(portField(*dlg, "m_VideoWallPortLineEdit")->isValid());
 }
 
 void TestEditPortDlg::deviceAccessPortsAreNotComparedWithEachOther()
@@ -211,8 +191,8 @@ void TestEditPortDlg::deviceAccessPortsAreNotComparedWithEachOther()
     auto dlg = makeDialog();
     dlg->setTamsaAMSPortText(QString::number(m_free[0]));
     dlg->setTamsaMQTTPortText(QString::number(m_free[0]));
-    QVERIFY(field(*dlg, "m_pLineEditAlarm40Port")->isValid());
-    QVERIFY(field(*dlg, "m_pLineEditAlarm50Port")->isValid());
+    QVERIFY(portField(*dlg, "m_pLineEditAlarm40Port")->isValid());
+    QVERIFY(portField(*dlg, "m_pLineEditAlarm50Port")->isValid());
     QVERIFY(!dlg->isDuplicatePort(QString::number(m_free[0]), 2));
 }
 
@@ -220,7 +200,7 @@ void TestEditPortDlg::fillingAClaimedPortMarksAtOnce()
 {
     auto dlg = makeDialog();
     dlg->setHttpPortText(QString::number(m_claimed));
-    CCheckCorretLineEdit* http = field(*dlg, "m_HttpPortLineEdit");
+    CCheckCorretLineEdit* http = portField(*dlg, "m_HttpPortLineEdit");
     QVERIFY(!http->isValid());
     QVERIFY(!dlg->isVisible());
     dlg->show();
@@ -278,7 +258,7 @@ void TestEditPortDlg::ipField()
     dlg->setExternIPAddress("10.0.0.1");
     dlg->setExternEnabled(true);
     dlg->show();
-    CCheckCorretLineEdit* ip = field(*dlg, "m_pLineEditTamsaIP");
+    CCheckCorretLineEdit* ip = portField(*dlg, "m_pLineEditTamsaIP");
     QVERIFY(ip->isValid());
     typeInto(ip, typed);
     QCOMPARE(ip->text(), typed);
@@ -292,7 +272,7 @@ void TestEditPortDlg::configuredNullAddressIsEmpty()
     dlg->setExternIPAddress("0.0.0.0");
     dlg->setExternEnabled(true);
     dlg->show();
-    CCheckCorretLineEdit* ip = field(*dlg, "m_pLineEditTamsaIP");
+    CCheckCorretLineEdit* ip = portField(*dlg, "m_pLineEditTamsaIP");
     QVERIFY(ip->text().isEmpty());
     QVERIFY(!ip->isValid());
     QCOMPARE(hoverBubble(ip), QString("IPAddressCannotBeEmpty"));

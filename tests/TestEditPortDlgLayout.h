@@ -7,7 +7,9 @@
 //   <root>/TavrinSMSPlugin/{conf,bin}   copied from the source Install/ tree
 //   <root>/home/...                     HOME and the XDG folders of the copy
 // The first run builds the layout, runs the copy with the same arguments and
-// returns its exit code.
+// returns its exit code. Also the small helpers both dialog tests use.
+
+#include "CheckCorretLineEdit.h"
 
 #include <Platform.h>
 
@@ -16,16 +18,45 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
+#include <QLineEdit>
 #include <QLoggingCategory>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QtTest>
 
 #include <cstdio>
 
 namespace editport_test {
 
 constexpr const char* kMarker = "editport-layout";
+
+// A loopback TCP port that was free a moment ago.
+inline quint16 unusedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// Replaces the field's text by typing, as a user would.
+inline void typeInto(serverframework::CCheckCorretLineEdit* field, const QString& text)
+{
+    field->lineEdit()->selectAll();
+    QTest::keyClick(field->lineEdit(), Qt::Key_Backspace);
+    QTest::keyClicks(field->lineEdit(), text);
+}
+
+// The dialog's port field of that object name; null (with a warning) when missing.
+inline serverframework::CCheckCorretLineEdit* portField(QWidget& dialog, const char* name)
+{
+    auto* f = dialog.findChild<serverframework::CCheckCorretLineEdit*>(name);
+    if (!f)
+        qWarning("no field %s", name);
+    return f;
+}
 
 inline QString exeDir()
 {

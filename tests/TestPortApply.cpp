@@ -34,6 +34,10 @@ using serverframework::CTipWidget;
 using serverframework::SimpleProperties;
 using serverframework::XMLConfigManager;
 
+using editport_test::portField;
+using editport_test::typeInto;
+using editport_test::unusedPort;
+
 namespace {
 
 XMLConfigManager& config()
@@ -78,20 +82,6 @@ QMap<QString, QString> setupValues()
     return values;
 }
 
-quint16 unusedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-void typeInto(CCheckCorretLineEdit* field, const QString& text)
-{
-    field->lineEdit()->selectAll();
-    QTest::keyClick(field->lineEdit(), Qt::Key_Backspace);
-    QTest::keyClicks(field->lineEdit(), text);
-}
-
 } // namespace
 
 class TestPortApply : public QObject
@@ -116,7 +106,6 @@ private:
     void writeSetup(int productType, bool enabled);
     std::unique_ptr<CEditPortDlg> openFilled(const QMap<int, bool>& claimed = {});
     int press(CEditPortDlg& dlg);
-    CCheckCorretLineEdit* field(CEditPortDlg& dlg, const char* name);
     QString restartLog() const;
     QString propertiesPath() const;
 
@@ -226,11 +215,6 @@ int TestPortApply::press(CEditPortDlg& dlg)
     return finished.isEmpty() ? -1 : finished.at(0).at(0).toInt();
 }
 
-CCheckCorretLineEdit* TestPortApply::field(CEditPortDlg& dlg, const char* name)
-{
-    return dlg.findChild<CCheckCorretLineEdit*>(name);
-}
-
 void TestPortApply::nothingChangedRejects()
 {
     const QMap<QString, QString> before = setupValues();
@@ -245,8 +229,8 @@ void TestPortApply::nothingChangedRejects()
 void TestPortApply::httpChangeWritesTheMainPorts()
 {
     auto dlg = openFilled();
-    typeInto(field(*dlg, "m_HttpPortLineEdit"), QString::number(m_spare[0]));
-    QVERIFY(field(*dlg, "m_HttpPortLineEdit")->isValid());
+    typeInto(portField(*dlg, "m_HttpPortLineEdit"), QString::number(m_spare[0]));
+    QVERIFY(portField(*dlg, "m_HttpPortLineEdit")->isValid());
     QCOMPARE(press(*dlg), 1);
 
     const QMap<QString, QString> values = setupValues();
@@ -266,7 +250,7 @@ void TestPortApply::smsChangeSavesAndRestartsThePlugin()
 {
     const QMap<QString, QString> before = setupValues();
     auto dlg = openFilled();
-    typeInto(field(*dlg, "m_pSMSPortLineEdit"), QString::number(m_spare[1]));
+    typeInto(portField(*dlg, "m_pSMSPortLineEdit"), QString::number(m_spare[1]));
     QCOMPARE(press(*dlg), 1);
 
     QVERIFY(readAll(propertiesPath()).contains("ums.1.rtspPort=" + QByteArray::number(m_spare[1]) + "\n"));
@@ -284,16 +268,16 @@ void TestPortApply::httpOnlyProductIgnoresTheSmsPort()
     writeSetup(4, false);
     const QMap<QString, QString> before = setupValues();
     auto dlg = openFilled();
-    typeInto(field(*dlg, "m_pSMSPortLineEdit"), QString());
+    typeInto(portField(*dlg, "m_pSMSPortLineEdit"), QString());
     QCOMPARE(press(*dlg), 0);
     dlg->show();
-    typeInto(field(*dlg, "m_pSMSPortLineEdit"), QString::number(m_spare[1]));
+    typeInto(portField(*dlg, "m_pSMSPortLineEdit"), QString::number(m_spare[1]));
     QCOMPARE(press(*dlg), 0);
     dlg->show();
     QCOMPARE(readAll(propertiesPath()), m_originalProperties);
     QCOMPARE(setupValues(), before);
 
-    typeInto(field(*dlg, "m_VideoWallPortLineEdit"), QString::number(m_spare[2]));
+    typeInto(portField(*dlg, "m_VideoWallPortLineEdit"), QString::number(m_spare[2]));
     QCOMPARE(press(*dlg), 1);
     comm_methodlib::CCommonConfigFileMgr reread(common().filePath());
     QCOMPARE(reread.GetFrameworkVideoWallPort(), int(m_spare[2]));
@@ -307,9 +291,9 @@ void TestPortApply::invalidRequiredExternalFieldWritesNothing()
     QMap<int, bool> claimed;
     claimed.insert(m_ports["TamsaMQTT"], true);
     auto dlg = openFilled(claimed);
-    QVERIFY(!field(*dlg, "m_pLineEditAlarm50Port")->isValid());
-    typeInto(field(*dlg, "m_HttpPortLineEdit"), QString::number(m_spare[0]));
-    typeInto(field(*dlg, "m_pSMSPortLineEdit"), QString::number(m_spare[1]));
+    QVERIFY(!portField(*dlg, "m_pLineEditAlarm50Port")->isValid());
+    typeInto(portField(*dlg, "m_HttpPortLineEdit"), QString::number(m_spare[0]));
+    typeInto(portField(*dlg, "m_pSMSPortLineEdit"), QString::number(m_spare[1]));
     QCOMPARE(press(*dlg), -1);
     QVERIFY(dlg->isVisible());
     QCOMPARE(readAll(setupPath()), before);
@@ -322,9 +306,9 @@ void TestPortApply::externalValuesAreWritten()
 {
     writeSetup(0, true);
     auto dlg = openFilled();
-    typeInto(field(*dlg, "m_pLineEditTamsaIP"), "192.168.7.9");
-    typeInto(field(*dlg, "m_pLineEditAlarm40Port"), QString::number(m_spare[0]));
-    typeInto(field(*dlg, "m_pLineEditTamsaPlaybackPort"), QString::number(m_spare[1]));
+    typeInto(portField(*dlg, "m_pLineEditTamsaIP"), "192.168.7.9");
+    typeInto(portField(*dlg, "m_pLineEditAlarm40Port"), QString::number(m_spare[0]));
+    typeInto(portField(*dlg, "m_pLineEditTamsaPlaybackPort"), QString::number(m_spare[1]));
     QCOMPARE(press(*dlg), 1);
     const QMap<QString, QString> values = setupValues();
     QCOMPARE(values.value("ExternParam/IPAddress"), QString("192.168.7.9"));
@@ -344,8 +328,8 @@ void TestPortApply::hiddenVideoRowsAreNotRequired()
     claimed.insert(m_ports["TamsaVideo"], true);
     auto dlg = openFilled(claimed);
     dlg->setExternEnabled(true);
-    QVERIFY(!field(*dlg, "m_pLineEditTamsaVideoPort")->isValid());
-    QVERIFY(!field(*dlg, "m_pLineEditTamsaVideoPort")->isVisible());
+    QVERIFY(!portField(*dlg, "m_pLineEditTamsaVideoPort")->isValid());
+    QVERIFY(!portField(*dlg, "m_pLineEditTamsaVideoPort")->isVisible());
     QCOMPARE(press(*dlg), 1);
     QCOMPARE(setupValues().value("ExternParam/Enabled"), QString("true"));
     QCOMPARE(setupValues().value("ServerPort/TamsaVideo"), QString::number(m_ports["TamsaVideo"]));
@@ -369,8 +353,8 @@ void TestPortApply::missingRequiredPortRefusesThePress()
     QFETCH(QString, reason);
     const QByteArray before = readAll(setupPath());
     auto dlg = openFilled();
-    typeInto(field(*dlg, "m_HttpPortLineEdit"), QString::number(m_spare[0]));
-    CCheckCorretLineEdit* f = field(*dlg, fieldName.toLatin1().constData());
+    typeInto(portField(*dlg, "m_HttpPortLineEdit"), QString::number(m_spare[0]));
+    CCheckCorretLineEdit* f = portField(*dlg, fieldName.toLatin1().constData());
     // Values the validator refuses to take from the keyboard come from the fillers.
     f->setText(value);
     QCOMPARE(press(*dlg), -1);
@@ -403,8 +387,8 @@ void TestPortApply::unsavablePropertiesSkipsTheRestart()
     QVERIFY(QFile::remove(propertiesPath()));
     QVERIFY(QDir().mkpath(propertiesPath()));
     auto dlg = openFilled();
-    typeInto(field(*dlg, "m_pSMSPortLineEdit"), QString::number(m_spare[1]));
-    typeInto(field(*dlg, "m_HttpPortLineEdit"), QString::number(m_spare[0]));
+    typeInto(portField(*dlg, "m_pSMSPortLineEdit"), QString::number(m_spare[1]));
+    typeInto(portField(*dlg, "m_HttpPortLineEdit"), QString::number(m_spare[0]));
     QCOMPARE(press(*dlg), 1);
     QCOMPARE(setupValues().value("ServerPort/Http"), QString::number(m_spare[0]));
     QCOMPARE(config().httpPort, m_spare[0]);
