@@ -5,7 +5,7 @@ tavrin_add_test(NAME TestXmlProtoFiles SOURCES TestXmlProtoFiles.cpp LIBS Common
 tavrin_add_test(NAME TestDataEncryption SOURCES TestDataEncryption.cpp LIBS CommonMethod)
 tavrin_add_test(NAME TestDBVersion SOURCES TestDBVersion.cpp LIBS DatabaseUpdate)
 tavrin_add_test(NAME TestCommonConfig SOURCES TestCommonConfig.cpp LIBS CommonMethodLib)
-tavrin_add_test(NAME TestUserDataPath SOURCES TestUserDataPath.cpp TestUserDataPathEnv.h LIBS CommonMethod)
+tavrin_add_test(NAME TestUserDataPath SOURCES TestUserDataPath.cpp TestScratch.h LIBS CommonMethod)
 # log4cxx's own rolling appender frees its private data with a mismatched
 # size at exit (inside the system library); not a fault of this code.
 set_property(TEST TestUserDataPath APPEND PROPERTY ENVIRONMENT

@@ -2,6 +2,8 @@
 
 #include <Base/IdentifyUtil.h>
 
+#include "TestScratch.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -34,8 +36,6 @@ private slots:
     void initTestCase()
     {
         QVERIFY(home.isValid());
-        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
-            qputenv(name, home.path().toLocal8Bit());
     }
 
     // Each test opens a store of its own.
@@ -191,7 +191,7 @@ private:
         file.write(text.toUtf8());
     }
 
-    QTemporaryDir home;
+    ScratchHome home;
     QScopedPointer<QTemporaryDir> storeDir;
 };
 

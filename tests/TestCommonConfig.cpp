@@ -1,6 +1,6 @@
 // The framework's common configuration: defaults, checks and persistence.
 #include "CommonMethodLib/CommonConfigFileMgr.h"
-#include "TestUserDataPathEnv.h"
+#include "TestScratch.h"
 
 #include <QFile>
 #include <QtTest>
@@ -24,12 +24,12 @@ private slots:
 
 private:
     QString file() const { return m_env->path() + "/CommonConfig.xml"; }
-    std::unique_ptr<ScratchEnvironment> m_env;
+    std::unique_ptr<ScratchHome> m_env;
 };
 
 void TestCommonConfig::init()
 {
-    m_env = std::make_unique<ScratchEnvironment>();
+    m_env = std::make_unique<ScratchHome>(ScratchHome::WithDrive);
 }
 
 void TestCommonConfig::defaultsWhenMissing()

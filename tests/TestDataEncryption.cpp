@@ -3,7 +3,7 @@
 #include "DataEncryptionConfig.h"
 #include "FileOperation.h"
 #include "Proto/XmlProto.h"
-#include "TestUserDataPathEnv.h"
+#include "TestScratch.h"
 
 #include "Base/Encrypt.h"
 #include "Base/StringUtil.h"
@@ -64,12 +64,12 @@ private slots:
     void regenerateChangesKeys();
 
 private:
-    std::unique_ptr<ScratchEnvironment> m_env;
+    std::unique_ptr<ScratchHome> m_env;
 };
 
 void TestDataEncryption::init()
 {
-    m_env = std::make_unique<ScratchEnvironment>();
+    m_env = std::make_unique<ScratchHome>(ScratchHome::WithDrive);
 }
 
 void TestDataEncryption::fileParamsAreUsable()

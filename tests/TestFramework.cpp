@@ -2,6 +2,7 @@
 // and WebSocket clients on loopback.
 
 #include "TestFrameworkSupport.h"
+#include "TestScratch.h"
 
 #include "FrameworkConfig.h"
 #include "Framework/Framework.h"
@@ -90,7 +91,7 @@ private:
     bool initAll();
     QByteArray token() const;
 
-    QTemporaryDir m_dir;
+    ScratchHome m_dir; // the private home; other folders of the case too
     QString m_userDataDir;
     int m_httpPort = 0;
     int m_webSocketPort = 0;
@@ -99,7 +100,6 @@ private:
 void TestFramework::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    isolateEnvironment(m_dir);
     QDir().mkpath(m_dir.path() + "/Server");
     auto& paths = Base::CSingleton<comm_method::CUserDataPath>::Instance();
     QVERIFY(paths.init((m_dir.path() + "/Server/").toStdString(), "Framework.S", 0, 0));

@@ -1,7 +1,6 @@
 #include "TestFrameworkSupport.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QNetworkAccessManager>
@@ -13,20 +12,6 @@
 #include <QUrl>
 
 namespace frameworktest {
-
-void isolateEnvironment(const QTemporaryDir& dir)
-{
-    const QString root = dir.path();
-    const struct { const char* name; const char* sub; } vars[] = {
-        {"HOME", "home"},           {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
-        {"XDG_CONFIG_DIRS", "etc"}, {"XDG_RUNTIME_DIR", "run"},
-    };
-    for (const auto& v : vars) {
-        const QString path = root + "/" + v.sub;
-        QDir().mkpath(path);
-        qputenv(v.name, path.toLocal8Bit());
-    }
-}
 
 int freePort()
 {

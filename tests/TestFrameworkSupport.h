@@ -1,18 +1,14 @@
 #pragma once
 
-// Helpers of the framework library's tests: a private user-data folder,
-// free loopback ports and a blocking HTTP client.
+// Helpers of the framework library's tests: free loopback ports and a
+// blocking HTTP client.
 
 #include <QByteArray>
 #include <QList>
 #include <QPair>
 #include <QString>
-#include <QTemporaryDir>
 
 namespace frameworktest {
-
-// Points HOME and the XDG folders at dir (before anything reads them).
-void isolateEnvironment(const QTemporaryDir& dir);
 
 // A TCP port that was free a moment ago (bound to port 0 and released).
 int freePort();

@@ -7,6 +7,7 @@
 #include "SimpleProperties.h"
 #include "UserDataPath.h"
 #include "XMLConfigManager.h"
+#include "TestScratch.h"
 
 #include <Base/FileUtil.h>
 #include <Base/Singleton.h>
@@ -77,19 +78,37 @@ public:
                 return port;
         }
     }
+    // A held port, different from every one handed out (a socket that got
+    // such a port stays open so that the next try gets another).
     int holdTcp()
     {
-        m_tcp.emplace_back(new QTcpServer);
-        m_tcp.back()->listen(QHostAddress::LocalHost, 0);
-        m_given.insert(m_tcp.back()->serverPort());
-        return m_tcp.back()->serverPort();
+        for (;;) {
+            m_tcp.emplace_back(new QTcpServer);
+            if (!m_tcp.back()->listen(QHostAddress::LocalHost, 0))
+                return 0;
+            if (m_given.insert(m_tcp.back()->serverPort()).second)
+                return m_tcp.back()->serverPort();
+        }
     }
     int holdUdp()
     {
-        m_udp.emplace_back(new QUdpSocket);
-        m_udp.back()->bind(QHostAddress(QHostAddress::LocalHost), 0);
-        m_given.insert(m_udp.back()->localPort());
-        return m_udp.back()->localPort();
+        for (;;) {
+            m_udp.emplace_back(new QUdpSocket);
+            if (!m_udp.back()->bind(QHostAddress(QHostAddress::LocalHost), 0))
+                return 0;
+            if (m_given.insert(m_udp.back()->localPort()).second)
+                return m_udp.back()->localPort();
+        }
+    }
+    // Every port of a case free; the case then holds the ones it tests.
+    Ports freePorts(int productType)
+    {
+        Ports p;
+        p.productType = productType;
+        for (int* port : {&p.http, &p.webSocket, &p.web, &p.cms, &p.ams, &p.mqtt, &p.ss, &p.video, &p.videoVic,
+                          &p.audio, &p.playback, &p.videoWall, &p.rtsp})
+            *port = freePort();
+        return p;
     }
 
 private:
@@ -117,6 +136,20 @@ std::set<int> keys(const QMap<int, bool>& map)
     return std::set<int>(map.keyBegin(), map.keyEnd());
 }
 
+QByteArray workingFile()
+{
+    return readBytes(QString::fromStdString(config().workingPath()));
+}
+
+void expectAccepted(const CCheckPort& checker, int expectedHttp, int expectedCms)
+{
+    int http = 0;
+    int cms = 0;
+    checker.GetAcceptedPorts(http, cms);
+    QCOMPARE(http, expectedHttp);
+    QCOMPARE(cms, expectedCms);
+}
+
 } // namespace
 
 class TestPortAudit : public QObject {
@@ -142,6 +175,8 @@ private slots:
 
 private:
     void writeConfiguration(const Ports& ports);
+    // Runs the audit with the case's properties file.
+    bool audit(CCheckPort& checker) { return checker.checkAllPortIsUsed(m_propertiesPath.toStdString()); }
     // Answers the next port dialog with answer; fails the case if none opens.
     void answerDialog(std::function<void(CEditPortDlg*)> answer);
     void refuseAnyDialog();
@@ -274,20 +309,16 @@ void TestPortAudit::allFreeWritesNothing()
 {
     QFETCH(int, productType);
     Holder holder;
-    Ports p;
-    p.productType = productType;
-    for (int* port : {&p.http, &p.webSocket, &p.web, &p.cms, &p.ams, &p.mqtt, &p.ss, &p.video, &p.videoVic,
-                      &p.audio, &p.playback, &p.videoWall, &p.rtsp})
-        *port = holder.freePort();
+    Ports p = holder.freePorts(productType);
     writeConfiguration(p);
-    const QByteArray before = readBytes(QString::fromStdString(config().workingPath()));
+    const QByteArray before = workingFile();
     refuseAnyDialog();
 
     CCheckPort checker;
-    QVERIFY(checker.checkAllPortIsUsed(m_propertiesPath.toStdString()));
+    QVERIFY(audit(checker));
     QVERIFY(!m_dialogSeen);
 
-    QCOMPARE(readBytes(QString::fromStdString(config().workingPath())), before);
+    QCOMPARE(workingFile(), before);
     QVERIFY(!QFile::exists(m_propertiesPath));
     QCOMPARE(commonConfig().GetFrameworkVideoWallPort(), p.videoWall);
 
@@ -299,20 +330,13 @@ void TestPortAudit::allFreeWritesNothing()
         expected.insert(p.playback);
     }
     QCOMPARE(keys(checker.claimedPorts), expected);
-    int http = 0;
-    int cms = 0;
-    checker.GetAcceptedPorts(http, cms);
-    QCOMPARE(http, p.http);
-    QCOMPARE(cms, p.cms);
+    expectAccepted(checker, p.http, p.cms);
 }
 
 void TestPortAudit::webSocketEqualToWebMovesWeb()
 {
     Holder holder;
-    Ports p;
-    p.productType = 1;
-    for (int* port : {&p.http, &p.webSocket, &p.cms, &p.ams, &p.mqtt, &p.ss, &p.videoVic, &p.audio, &p.videoWall})
-        *port = holder.freePort();
+    Ports p = holder.freePorts(1);
     p.web = p.webSocket;
     writeConfiguration(p);
     refuseAnyDialog();
@@ -322,7 +346,7 @@ void TestPortAudit::webSocketEqualToWebMovesWeb()
     const int expectedWeb = firstFree(machine, 8090, claimedBefore);
 
     CCheckPort checker;
-    QVERIFY(checker.checkAllPortIsUsed(m_propertiesPath.toStdString()));
+    QVERIFY(audit(checker));
     QVERIFY(!m_dialogSeen);
     config().reInitPort();
     QCOMPARE(int(config().webSocketPort), p.webSocket);
@@ -334,11 +358,7 @@ void TestPortAudit::webSocketEqualToWebMovesWeb()
 void TestPortAudit::heldDevicePortsMove()
 {
     Holder holder;
-    Ports p;
-    p.productType = 0;
-    for (int* port : {&p.http, &p.web, &p.cms, &p.mqtt, &p.video, &p.videoVic, &p.audio, &p.playback,
-                      &p.videoWall, &p.rtsp})
-        *port = holder.freePort();
+    Ports p = holder.freePorts(0);
     p.webSocket = holder.holdTcp();
     p.ams = holder.holdUdp();
     p.ss = holder.holdTcp();
@@ -355,7 +375,7 @@ void TestPortAudit::heldDevicePortsMove()
     const int ss = firstFree(machine, p.ss, claimed);
 
     CCheckPort checker;
-    QVERIFY(checker.checkAllPortIsUsed(m_propertiesPath.toStdString()));
+    QVERIFY(audit(checker));
     config().reInitPort();
     QCOMPARE(int(config().webSocketPort), webSocket);
     QCOMPARE(int(config().amsPort), ams);
@@ -370,22 +390,18 @@ void TestPortAudit::heldDevicePortsMove()
 void TestPortAudit::productType3SkipsDevicePorts()
 {
     Holder holder;
-    Ports p;
-    p.productType = 3;
-    for (int* port : {&p.http, &p.webSocket, &p.web, &p.cms, &p.videoVic, &p.audio, &p.video, &p.playback,
-                      &p.videoWall, &p.rtsp})
-        *port = holder.freePort();
+    Ports p = holder.freePorts(3);
     p.ams = holder.holdUdp();
     p.mqtt = holder.holdTcp();
     p.ss = holder.holdTcp();
     writeConfiguration(p);
-    const QByteArray before = readBytes(QString::fromStdString(config().workingPath()));
+    const QByteArray before = workingFile();
     refuseAnyDialog();
 
     CCheckPort checker;
-    QVERIFY(checker.checkAllPortIsUsed(m_propertiesPath.toStdString()));
+    QVERIFY(audit(checker));
     QVERIFY(!m_dialogSeen);
-    QCOMPARE(readBytes(QString::fromStdString(config().workingPath())), before);
+    QCOMPARE(workingFile(), before);
     // The TamsaCMS port is replaced by 1 and claimed with the HTTP port;
     // no device-access port is tested.
     QCOMPARE(keys(checker.claimedPorts), (std::set<int>{p.http, 1, p.webSocket, p.web}));
@@ -398,11 +414,7 @@ void TestPortAudit::productType3SkipsDevicePorts()
 void TestPortAudit::rtspAndVideoWallMove()
 {
     Holder holder;
-    Ports p;
-    p.productType = 0;
-    for (int* port : {&p.http, &p.webSocket, &p.web, &p.cms, &p.ams, &p.mqtt, &p.ss, &p.video, &p.videoVic,
-                      &p.audio, &p.playback})
-        *port = holder.freePort();
+    Ports p = holder.freePorts(0);
     p.rtsp = holder.holdUdp();
     p.videoWall = holder.holdTcp();
     writeConfiguration(p);
@@ -417,7 +429,7 @@ void TestPortAudit::rtspAndVideoWallMove()
     const int videoWall = firstFree(machine, 18018, claimed);
 
     CCheckPort checker;
-    QVERIFY(checker.checkAllPortIsUsed(m_propertiesPath.toStdString()));
+    QVERIFY(audit(checker));
     QVERIFY(checker.claimedPorts.contains(rtsp));
     QVERIFY(checker.claimedPorts.contains(videoWall));
     QCOMPARE(commonConfig().GetFrameworkVideoWallPort(), videoWall);
@@ -432,11 +444,7 @@ void TestPortAudit::rtspAndVideoWallMove()
 void TestPortAudit::unwritablePropertiesDoNotStopTheAudit()
 {
     Holder holder;
-    Ports p;
-    p.productType = 0;
-    for (int* port : {&p.http, &p.webSocket, &p.web, &p.cms, &p.ams, &p.mqtt, &p.ss, &p.video, &p.videoVic,
-                      &p.audio, &p.playback, &p.videoWall})
-        *port = holder.freePort();
+    Ports p = holder.freePorts(0);
     p.rtsp = holder.holdTcp();
     writeConfiguration(p);
     refuseAnyDialog();
@@ -453,20 +461,17 @@ void TestPortAudit::unwritablePropertiesDoNotStopTheAudit()
 void TestPortAudit::heldHttpCancelled()
 {
     Holder holder;
-    Ports p;
-    for (int* port : {&p.webSocket, &p.web, &p.cms, &p.ams, &p.mqtt, &p.ss, &p.video, &p.videoVic, &p.audio,
-                      &p.playback, &p.videoWall, &p.rtsp})
-        *port = holder.freePort();
+    Ports p = holder.freePorts(0);
     p.http = holder.holdTcp();
     writeConfiguration(p);
-    const QByteArray before = readBytes(QString::fromStdString(config().workingPath()));
+    const QByteArray before = workingFile();
     answerDialog(&TestPortAudit::clickCancel);
 
     CCheckPort checker;
-    QVERIFY(!checker.checkAllPortIsUsed(m_propertiesPath.toStdString()));
+    QVERIFY(!audit(checker));
     QVERIFY(m_dialogSeen);
     QVERIFY(checker.claimedPorts.isEmpty());
-    QCOMPARE(readBytes(QString::fromStdString(config().workingPath())), before);
+    QCOMPARE(workingFile(), before);
 }
 
 void TestPortAudit::heldHttpAccepted_data()
@@ -480,11 +485,7 @@ void TestPortAudit::heldHttpAccepted()
 {
     QFETCH(bool, externAccess);
     Holder holder;
-    Ports p;
-    p.productType = 0;
-    for (int* port : {&p.webSocket, &p.web, &p.cms, &p.mqtt, &p.ss, &p.video, &p.videoVic, &p.audio,
-                      &p.playback, &p.videoWall, &p.rtsp})
-        *port = holder.freePort();
+    Ports p = holder.freePorts(0);
     p.http = holder.holdTcp();
     p.ams = holder.holdUdp();
     writeConfiguration(p);
@@ -500,27 +501,23 @@ void TestPortAudit::heldHttpAccepted()
         if (externAccess) {
             dialog->setExternEnabled(true);
             dialog->setExternIPAddress(QStringLiteral("10.1.2.3"));
-            dialog->setTamsaAMSPortText(QString::number(externPorts[0]));
-            dialog->setTamsaMQTTPortText(QString::number(externPorts[1]));
-            dialog->setTamsaSSPortText(QString::number(externPorts[2]));
-            dialog->setTamsaVideoPortText(QString::number(externPorts[3]));
-            dialog->setTamsaVideoVICPortText(QString::number(externPorts[4]));
-            dialog->setTamsaAudioPortText(QString::number(externPorts[5]));
-            dialog->setTamsaPlaybackPortText(QString::number(externPorts[6]));
+            const auto setters = {&CEditPortDlg::setTamsaAMSPortText,   &CEditPortDlg::setTamsaMQTTPortText,
+                                  &CEditPortDlg::setTamsaSSPortText,    &CEditPortDlg::setTamsaVideoPortText,
+                                  &CEditPortDlg::setTamsaVideoVICPortText, &CEditPortDlg::setTamsaAudioPortText,
+                                  &CEditPortDlg::setTamsaPlaybackPortText};
+            int i = 0;
+            for (const auto set : setters)
+                (dialog->*set)(QString::number(externPorts[i++]));
         }
         clickConfirm(dialog);
     });
 
     CPortMgr machine;
     CCheckPort checker;
-    QVERIFY(checker.checkAllPortIsUsed(m_propertiesPath.toStdString()));
+    QVERIFY(audit(checker));
     QVERIFY(m_dialogSeen);
     QCOMPARE(shownHttp, QString::number(p.http));
-    int http = 0;
-    int cms = 0;
-    checker.GetAcceptedPorts(http, cms);
-    QCOMPARE(http, newHttp);
-    QCOMPARE(cms, p.cms);
+    expectAccepted(checker, newHttp, p.cms);
     QVERIFY(checker.claimedPorts.contains(newHttp));
     QVERIFY(checker.claimedPorts.contains(p.cms));
     QCOMPARE(commonConfig().GetFrameworkHttpPort(), newHttp);
@@ -543,11 +540,7 @@ void TestPortAudit::heldHttpAccepted()
 void TestPortAudit::productType3DialogShowsReplacements()
 {
     Holder holder;
-    Ports p;
-    p.productType = 3;
-    for (int* port : {&p.webSocket, &p.web, &p.cms, &p.ams, &p.mqtt, &p.ss, &p.video, &p.videoVic, &p.audio,
-                      &p.playback, &p.videoWall, &p.rtsp})
-        *port = holder.freePort();
+    Ports p = holder.freePorts(3);
     p.http = holder.holdTcp();
     writeConfiguration(p);
 
@@ -559,18 +552,14 @@ void TestPortAudit::productType3DialogShowsReplacements()
         clickCancel(dialog);
     });
     CCheckPort checker;
-    QVERIFY(!checker.checkAllPortIsUsed(m_propertiesPath.toStdString()));
+    QVERIFY(!audit(checker));
     QCOMPARE(shown, (QStringList{"1", "2", "3", "4", ""}));
 }
 
 void TestPortAudit::heldHttpOnlyProductClaimsHttpOnly()
 {
     Holder holder;
-    Ports p;
-    p.productType = 2;
-    for (int* port : {&p.webSocket, &p.web, &p.cms, &p.ams, &p.mqtt, &p.ss, &p.video, &p.videoVic, &p.audio,
-                      &p.playback, &p.videoWall, &p.rtsp})
-        *port = holder.freePort();
+    Ports p = holder.freePorts(2);
     p.http = holder.holdTcp();
     writeConfiguration(p);
     const int newHttp = holder.freePort();
@@ -579,25 +568,17 @@ void TestPortAudit::heldHttpOnlyProductClaimsHttpOnly()
         clickConfirm(dialog);
     });
     CCheckPort checker;
-    QVERIFY(checker.checkAllPortIsUsed(m_propertiesPath.toStdString()));
+    QVERIFY(audit(checker));
     QVERIFY(m_dialogSeen);
     QVERIFY(checker.claimedPorts.contains(newHttp));
     QVERIFY(!checker.claimedPorts.contains(p.cms));
-    int http = 0;
-    int cms = 0;
-    checker.GetAcceptedPorts(http, cms);
-    QCOMPARE(http, newHttp);
-    QCOMPARE(cms, p.cms);
+    expectAccepted(checker, newHttp, p.cms);
 }
 
 void TestPortAudit::equalHttpAndCmsAskFirst()
 {
     Holder holder;
-    Ports p;
-    p.productType = 1;
-    for (int* port : {&p.webSocket, &p.web, &p.ams, &p.mqtt, &p.ss, &p.video, &p.videoVic, &p.audio, &p.playback,
-                      &p.videoWall, &p.rtsp, &p.http})
-        *port = holder.freePort();
+    Ports p = holder.freePorts(1);
     p.cms = p.http;
     writeConfiguration(p);
     const int newHttp = holder.freePort();
@@ -612,29 +593,17 @@ void TestPortAudit::equalHttpAndCmsAskFirst()
         clickConfirm(dialog);
     });
     CCheckPort checker;
-    QVERIFY(checker.checkAllPortIsUsed(m_propertiesPath.toStdString()));
+    QVERIFY(audit(checker));
     QVERIFY(m_dialogSeen);
     QCOMPARE(shown, (QStringList{QString::number(p.http), QString::number(p.http), "", ""}));
-    int http = 0;
-    int cms = 0;
-    checker.GetAcceptedPorts(http, cms);
-    QCOMPARE(http, newHttp);
-    QCOMPARE(cms, p.cms);
+    expectAccepted(checker, newHttp, p.cms);
     QVERIFY(checker.claimedPorts.contains(newHttp));
     QVERIFY(checker.claimedPorts.contains(p.cms));
 }
 
 int main(int argc, char** argv)
 {
-    // Nothing of the real home folder is touched.
-    QTemporaryDir scratch;
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CONFIG_DIRS", "XDG_RUNTIME_DIR"}) {
-        const QString folder = scratch.filePath(QString::fromLatin1(name));
-        QDir().mkpath(folder);
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv(name, folder.toUtf8());
-    }
-    qunsetenv("HOMEDRIVE");
+    ScratchHome home;
     QApplication app(argc, argv);
     TestPortAudit test;
     return QTest::qExec(&test, argc, argv);

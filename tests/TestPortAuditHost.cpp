@@ -2,6 +2,7 @@
 // moves it to the first free port from 8081, writes it to "Setup.xml", and
 // the framework library's WebSocket answers on the new port.
 #include "PortMgr.h"
+#include "TestScratch.h"
 
 #include <QDirIterator>
 #include <QHostAddress>
@@ -41,16 +42,9 @@ private slots:
 
 void TestPortAuditHost::heldWebSocketPortIsMoved()
 {
-    QTemporaryDir scratch;
+    ScratchHome scratch; // for this process and the host alike
     QVERIFY(scratch.isValid());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CONFIG_DIRS", "XDG_RUNTIME_DIR"}) {
-        const QString folder = scratch.filePath(QString::fromLatin1(name));
-        QVERIFY(QDir().mkpath(folder));
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        env.insert(QString::fromLatin1(name), folder);
-    }
-    env.remove(QStringLiteral("HOMEDRIVE"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
 
     QFile benchmark(kServerDir + "/maintain/Setup.xml.benchmark");

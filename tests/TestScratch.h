@@ -1,29 +1,44 @@
 #pragma once
-// Points HOME, the XDG folders and HOMEDRIVE at a scratch folder, so that no
-// configuration test touches the real home folder.
+// A private home for a test: HOME, the XDG folders and HOMEDRIVE point into a
+// scratch folder, so that nothing of the real home folder is read or written.
+// Construct it before anything reads these variables.
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QtGlobal>
 
-class ScratchEnvironment
+class ScratchHome
 {
 public:
-    ScratchEnvironment()
+    // WithDrive: HOMEDRIVE is the folder drive(), so the public profile
+    // folder is <drive>/Users/Public; otherwise HOMEDRIVE is unset.
+    enum Drive { WithoutDrive, WithDrive };
+
+    explicit ScratchHome(Drive drive = WithoutDrive)
     {
-        const QString root = m_dir.path();
-        for (const char* sub : {"home", "config", "data", "xdg", "runtime", "drive"})
-            QDir(root).mkpath(sub);
-        qputenv("HOME", QDir(root).filePath("home").toUtf8());
-        qputenv("XDG_CONFIG_HOME", QDir(root).filePath("config").toUtf8());
-        qputenv("XDG_DATA_HOME", QDir(root).filePath("data").toUtf8());
-        qputenv("XDG_CONFIG_DIRS", QDir(root).filePath("xdg").toUtf8());
-        qputenv("XDG_RUNTIME_DIR", QDir(root).filePath("runtime").toUtf8());
-        // The public profile folder becomes <drive>/Users/Public.
-        qputenv("HOMEDRIVE", QDir(root).filePath("drive").toUtf8());
+        static const struct { const char* name; const char* folder; } kVariables[] = {
+            {"HOME", "home"},           {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
+            {"XDG_CACHE_HOME", "cache"}, {"XDG_CONFIG_DIRS", "xdg"},   {"XDG_RUNTIME_DIR", "runtime"},
+        };
+        for (const auto& variable : kVariables) {
+            const QString folder = QDir(m_dir.path()).filePath(QLatin1String(variable.folder));
+            QDir().mkpath(folder);
+            qputenv(variable.name, folder.toUtf8());
+        }
+        QFile::setPermissions(QDir(m_dir.path()).filePath(QStringLiteral("runtime")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (drive == WithDrive) {
+            QDir().mkpath(this->drive());
+            qputenv("HOMEDRIVE", this->drive().toUtf8());
+        } else {
+            qunsetenv("HOMEDRIVE");
+        }
     }
+
+    bool isValid() const { return m_dir.isValid(); }
     QString path() const { return m_dir.path(); }
-    QString drive() const { return QDir(m_dir.path()).filePath("drive"); }
+    QString drive() const { return QDir(m_dir.path()).filePath(QStringLiteral("drive")); }
 
 private:
     QTemporaryDir m_dir;

@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "ServerConfigManager.h"
+#include "TestScratch.h"
 #include "TestUiTools.h"
 
 using serverframework::CServerConfigManager;
@@ -12,12 +13,7 @@ class TestServerConfig : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(home.isValid());
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CONFIG_DIRS", "XDG_RUNTIME_DIR"})
-            qputenv(name, home.path().toUtf8());
-    }
+    void initTestCase() { QVERIFY(home.isValid()); }
 
     void settings_data()
     {
@@ -91,7 +87,7 @@ private:
             .arg(translator).arg(versionType).arg(skin).arg(productType);
     }
 
-    QTemporaryDir home;
+    ScratchHome home;
 };
 
 QTEST_MAIN(TestServerConfig)

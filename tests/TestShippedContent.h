@@ -16,33 +16,12 @@
 #include <QTranslator>
 #include <QXmlStreamReader>
 
+#include "TestScratch.h"
+
 #include <memory>
 #include <vector>
 
 namespace content {
-
-// HOME and the XDG folders in a scratch folder, set before Qt reads them.
-class ScratchHome
-{
-public:
-    ScratchHome()
-    {
-        const QString root = m_dir.path();
-        for (const char* sub : {"home", "config", "data", "cache", "xdg", "runtime"})
-            QDir(root).mkpath(QLatin1String(sub));
-        QFile::setPermissions(QDir(root).filePath("runtime"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("HOME", QDir(root).filePath("home").toUtf8());
-        qputenv("XDG_CONFIG_HOME", QDir(root).filePath("config").toUtf8());
-        qputenv("XDG_DATA_HOME", QDir(root).filePath("data").toUtf8());
-        qputenv("XDG_CACHE_HOME", QDir(root).filePath("cache").toUtf8());
-        qputenv("XDG_CONFIG_DIRS", QDir(root).filePath("xdg").toUtf8());
-        qputenv("XDG_RUNTIME_DIR", QDir(root).filePath("runtime").toUtf8());
-    }
-
-private:
-    QTemporaryDir m_dir;
-};
 
 inline const QStringList& skinFolders()
 {

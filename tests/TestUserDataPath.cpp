@@ -1,7 +1,7 @@
 // The user-data folders: the path decisions fed with Windows-style inputs,
 // the folder tree made by init, and the generated logging configuration,
 // which log4cxx then really writes through.
-#include "TestUserDataPathEnv.h"
+#include "TestScratch.h"
 #include "UserDataPath.h"
 
 #include "Base/Log.h"
@@ -61,12 +61,12 @@ private slots:
     void log4cxxWritesNamedFiles();
 
 private:
-    std::unique_ptr<ScratchEnvironment> m_env;
+    std::unique_ptr<ScratchHome> m_env;
 };
 
 void TestUserDataPath::init()
 {
-    m_env = std::make_unique<ScratchEnvironment>();
+    m_env = std::make_unique<ScratchHome>(ScratchHome::WithDrive);
 }
 
 void TestUserDataPath::root_data()

@@ -14,6 +14,7 @@
 #include "RightTipButton.h"
 #include "StyleSheet.h"
 #include "TipWidget.h"
+#include "TestScratch.h"
 
 using namespace serverframework;
 
@@ -22,12 +23,7 @@ class TestWidgets : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(home.isValid());
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CONFIG_DIRS", "XDG_RUNTIME_DIR"})
-            qputenv(name, home.path().toUtf8());
-    }
+    void initTestCase() { QVERIFY(home.isValid()); }
 
     void validate_data()
     {
@@ -239,7 +235,7 @@ private:
         QCOMPARE(file.write(bytes), qint64(bytes.size()));
     }
 
-    QTemporaryDir home;
+    ScratchHome home;
 };
 
 QTEST_MAIN(TestWidgets)

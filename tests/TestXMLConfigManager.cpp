@@ -4,7 +4,7 @@
 
 #include "CommonMethodLib/CommonConfigFileMgr.h"
 #include "Proto/XmlProto.h"
-#include "TestUserDataPathEnv.h"
+#include "TestScratch.h"
 
 #include <QDir>
 #include <QFile>
@@ -70,7 +70,7 @@ private:
     QString benchmark() const { return m_maintainDir + "Setup.xml.benchmark"; }
     std::unique_ptr<XMLConfigManager> makeManager();
 
-    std::unique_ptr<ScratchEnvironment> m_env;
+    std::unique_ptr<ScratchHome> m_env;
     std::unique_ptr<comm_methodlib::CCommonConfigFileMgr> m_common;
     QString m_dataDir;
     QString m_maintainDir;
@@ -78,7 +78,7 @@ private:
 
 void TestXMLConfigManager::init()
 {
-    m_env = std::make_unique<ScratchEnvironment>();
+    m_env = std::make_unique<ScratchHome>(ScratchHome::WithDrive);
     m_dataDir = m_env->path() + "/data/";
     m_maintainDir = m_env->path() + "/maintain/";
     QDir().mkpath(m_dataDir);

@@ -1,7 +1,7 @@
 // The XML document object: the document operations, and parsing of hostile
 // input (entity expansion, external entities, very large files).
 #include "Proto/XmlProto.h"
-#include "TestUserDataPathEnv.h"
+#include "TestScratch.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -65,12 +65,12 @@ private slots:
     void largeDocumentDoesNotHang();
 
 private:
-    std::unique_ptr<ScratchEnvironment> m_env;
+    std::unique_ptr<ScratchHome> m_env;
 };
 
 void TestXmlProto::initTestCase()
 {
-    m_env = std::make_unique<ScratchEnvironment>();
+    m_env = std::make_unique<ScratchHome>(ScratchHome::WithDrive);
 }
 
 void TestXmlProto::getStr_data()

@@ -1,7 +1,7 @@
 // Whole-file reading and writing: the padding arithmetic, the ".data"
 // fallback and the trailing line feeds.
 #include "FileOperation.h"
-#include "TestUserDataPathEnv.h"
+#include "TestScratch.h"
 
 #include <QFile>
 #include <QtTest>
@@ -41,12 +41,12 @@ private slots:
     void readFailureLeavesContent();
 
 private:
-    std::unique_ptr<ScratchEnvironment> m_env;
+    std::unique_ptr<ScratchHome> m_env;
 };
 
 void TestXmlProtoFiles::init()
 {
-    m_env = std::make_unique<ScratchEnvironment>();
+    m_env = std::make_unique<ScratchHome>(ScratchHome::WithDrive);
 }
 
 void TestXmlProtoFiles::padding_data()
