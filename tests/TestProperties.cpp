@@ -8,6 +8,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 using serverframework::PropertiesError;
 using serverframework::SimpleProperties;
 
@@ -63,6 +66,7 @@ private slots:
     void storesSortedWithoutComments();
     void roundTrip();
     void storeToUnwritablePathFails();
+    void failedStoreKeepsOldFile();
     void loggedVariantsGoOn();
 
 private:
@@ -285,6 +289,40 @@ void TestProperties::storeToUnwritablePathFails()
         QCOMPARE(std::string(e->what()), std::string("can 't construct the output file!"));
         delete e;
     }
+}
+
+// A save that cannot be completed (here: the file size limit, as with a full
+// disk) fails and leaves the previous file whole.
+void TestProperties::failedStoreKeepsOldFile()
+{
+    const QString path = m_dir.filePath(QStringLiteral("kept.properties"));
+    const QByteArray old("ums.1.rtspPort=554\n");
+    writeAll(path, old);
+
+    SimpleProperties properties;
+    QVERIFY(properties.load(path.toStdString()));
+    for (int i = 0; i < 200; ++i) {
+        properties.addProperty("ums." + std::to_string(i) + ".name", std::string(40, 'x'));
+    }
+
+    struct rlimit saved;
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 512;
+    const sighandler_t previous = ::signal(SIGXFSZ, SIG_IGN);
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+    std::string failure;
+    try {
+        properties.store(path.toStdString());
+    } catch (std::exception* e) {
+        failure = e->what();
+        delete e;
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, previous);
+
+    QCOMPARE(failure, std::string("can 't construct the output file!"));
+    QCOMPARE(QByteArray::fromStdString(readAll(path)), old);
 }
 
 void TestProperties::loggedVariantsGoOn()

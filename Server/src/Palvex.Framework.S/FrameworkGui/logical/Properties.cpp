@@ -1,19 +1,20 @@
 #include "Properties.h"
 
-#include <fstream>
+#include "Platform.h"
 
 namespace serverframework {
 
 bool Properties::store(const std::string& path)
 {
-    std::ofstream out(path, std::ios::out | std::ios::trunc);
-    if (!out.is_open()) {
+    std::string text;
+    for (const auto& entry : m_entries) {
+        text += entry.first + "=" + entry.second + "\n";
+    }
+    // Replaced whole: a kill or a full disk while saving leaves the old file
+    // or the new one, never a torn one the plug-in cannot read.
+    if (!platform::writeWholeFile(path, text)) {
         throw new PropertiesError("can 't construct the output file!");
     }
-    for (const auto& entry : m_entries) {
-        out << entry.first << "=" << entry.second << std::endl;
-    }
-    out.close();
     return true;
 }
 
