@@ -2,6 +2,8 @@
 // beside the executable.
 #include "CheckPort.h"
 
+#include "TestSupport.h"
+
 #include <Base/FileUtil.h>
 #include "Platform.h"
 
@@ -90,12 +92,8 @@ void TestCheckPort::ownerNameComesFromScript()
 void TestCheckPort::freePortKeepsCallersName()
 {
     useScript("echo should-not-run\n");
-    quint16 port = 0;
-    {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        port = probe.serverPort();
-    }
+    const quint16 port = tst::freePort();
+    QVERIFY(port != 0);
     CCheckPort checker;
     QString name = QStringLiteral("caller's value");
     QVERIFY(!checker.IsPortUsed(port, name));

@@ -31,7 +31,7 @@ using serverframework::XMLConfigManager;
 
 using editport_test::portField;
 using editport_test::typeInto;
-using editport_test::unusedPort;
+using tst::freePort;
 
 namespace {
 
@@ -95,9 +95,9 @@ private:
 void TestEditPortDlg::initTestCase()
 {
     for (quint16& port : m_free) {
-        port = unusedPort();
+        port = freePort();
     }
-    m_claimed = unusedPort();
+    m_claimed = freePort();
     QVERIFY(m_heldTcp.listen(QHostAddress::LocalHost, 0));
     QVERIFY(m_heldNamed.listen(QHostAddress::LocalHost, 0));
     QVERIFY(m_heldUdp.bind(QHostAddress(QHostAddress::LocalHost), 0));

@@ -10,6 +10,7 @@
 // returns its exit code. Also the small helpers both dialog tests use.
 
 #include "CheckCorretLineEdit.h"
+#include "TestSupport.h"
 
 #include <Platform.h>
 
@@ -32,14 +33,6 @@
 namespace editport_test {
 
 constexpr const char* kMarker = "editport-layout";
-
-// A loopback TCP port that was free a moment ago.
-inline quint16 unusedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 // Replaces the field's text by typing, as a user would.
 inline void typeInto(serverframework::CCheckCorretLineEdit* field, const QString& text)

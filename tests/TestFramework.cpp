@@ -11,6 +11,8 @@
 #include "CommonMethodLib/CommonConfigFileMgr.h"
 #include "UserDataPath.h"
 
+#include "TestSupport.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -120,8 +122,8 @@ void TestFramework::initTestCase()
 
 void TestFramework::init()
 {
-    m_httpPort = freePort();
-    m_webSocketPort = freePort();
+    m_httpPort = tst::freePort(tst::Bind::AnyAddress);
+    m_webSocketPort = tst::freePort(tst::Bind::AnyAddress);
     QVERIFY(m_httpPort > 0 && m_webSocketPort > 0 && m_httpPort != m_webSocketPort);
     writePorts(m_httpPort, m_webSocketPort);
     takeCalls();
@@ -140,9 +142,7 @@ void TestFramework::cleanupTestCase()
 
 void TestFramework::writeSetup(const QByteArray& content)
 {
-    QFile file(m_userDataDir + "Setup.xml");
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
+    QVERIFY(tst::writeBytes(m_userDataDir + "Setup.xml", content));
 }
 
 void TestFramework::writePorts(int httpPort, int webSocketPort)
@@ -164,10 +164,7 @@ bool TestFramework::initAll()
 
 QByteArray TestFramework::token() const
 {
-    QFile file(m_userDataDir + CFrameworkConfig::kTokenFileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
+    return tst::readBytes(m_userDataDir + CFrameworkConfig::kTokenFileName);
 }
 
 void TestFramework::badConfigurationFailsFirstStage_data()
@@ -267,8 +264,8 @@ void TestFramework::uninitFreesPortsAndReinitBindsNewOnes()
     QVERIFY(canListen(m_webSocketPort));
     uninitFramework(); // twice is harmless
 
-    const int newHttp = freePort();
-    const int newWebSocket = freePort();
+    const int newHttp = tst::freePort(tst::Bind::AnyAddress);
+    const int newWebSocket = tst::freePort(tst::Bind::AnyAddress);
     QVERIFY(setHttpPort2Xml(std::to_string(newHttp)));
     QVERIFY(setWebSocketPort2Xml(std::to_string(newWebSocket)));
     QVERIFY(!setHttpPort2Xml("0"));

@@ -13,14 +13,6 @@
 
 namespace frameworktest {
 
-int freePort()
-{
-    QTcpServer server;
-    if (!server.listen(QHostAddress::Any, 0))
-        return 0;
-    return server.serverPort();
-}
-
 bool canListen(int port)
 {
     QTcpServer server;

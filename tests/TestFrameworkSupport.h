@@ -1,7 +1,7 @@
 #pragma once
 
-// Helpers of the framework library's tests: free loopback ports and a
-// blocking HTTP client.
+// Helpers of the framework library's tests: whether a port can be listened
+// on, and a blocking HTTP client.
 
 #include <QByteArray>
 #include <QList>
@@ -10,8 +10,6 @@
 
 namespace frameworktest {
 
-// A TCP port that was free a moment ago (bound to port 0 and released).
-int freePort();
 // True when a server can listen on the port right now.
 bool canListen(int port);
 

@@ -1,7 +1,6 @@
 // Runs the installed host as a real process with a private home and data
 // folders, drives it through the framework library's control endpoint and
 // listens to its watchdog datagrams.
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -12,30 +11,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
+#include "TestSupport.h"
 
-#include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
 const QString kHost = QStringLiteral(TAVRIN_STAGE_DIR "/Server/Palvex.Framework.S");
 const QString kBenchmark = QStringLiteral(TAVRIN_STAGE_DIR "/Server/maintain/Setup.xml.benchmark");
-
-QStringList readDatagrams(int fd)
-{
-    QStringList received;
-    char buffer[256];
-    for (;;) {
-        const ssize_t n = ::recv(fd, buffer, sizeof(buffer), MSG_DONTWAIT);
-        if (n < 0)
-            break;
-        received << QString::fromLatin1(buffer, static_cast<int>(n));
-    }
-    return received;
-}
 
 } // namespace
 
@@ -49,11 +32,8 @@ private slots:
         home.reset(new QTemporaryDir());
         QVERIFY(home->isValid());
         const QString socketPath = home->filePath("notify.sock");
-        notifyFd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, socketPath.toLocal8Bit().constData(), sizeof(address.sun_path) - 1);
-        QCOMPARE(::bind(notifyFd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+        notify.reset(new tst::NotifySocket(socketPath));
+        QVERIFY(notify->bound());
 
         environment = QProcessEnvironment::systemEnvironment();
         environment.insert("HOME", home->path());
@@ -79,7 +59,7 @@ private slots:
         }
         host.reset();
         hostOutput.clear();
-        ::close(notifyFd);
+        notify.reset();
     }
 
     void firstStartServesAndClosesInOrder()
@@ -92,7 +72,7 @@ private slots:
         QVERIFY(!dataDir.isEmpty());
         QVERIFY(QFile::exists(dataDir + "Framework.S.log4cxx.properties"));
         if (!logText().contains("is taken, moved to"))
-            QCOMPARE(fileBytes(dataDir + "Setup.xml"), fileBytes(kBenchmark));
+            QCOMPARE(tst::readBytes(dataDir + "Setup.xml"), tst::readBytes(kBenchmark));
         QCOMPARE(request("GET", httpPort, "/api/status", QByteArray()), 200);
 
         QElapsedTimer clock;
@@ -103,13 +83,13 @@ private slots:
         QCOMPARE(host->exitStatus(), QProcess::NormalExit);
         QCOMPARE(host->exitCode(), 0);
 
-        const QStringList datagrams = readDatagrams(notifyFd);
+        const QStringList datagrams = notify->drain();
         QVERIFY2(!datagrams.isEmpty() && datagrams.last() == "STOPPING=1", qPrintable(datagrams.join(',')));
         QCOMPARE(datagrams.count("STOPPING=1"), 1);
 
         const QString log = logText();
         QCOMPARE(log.count("the framework's servers are stopped"), 1);
-        verifyOrder(log, {"Quit: begin.", "Quit: identity library released.", "watchdog heartbeat 2",
+        tst::verifyInOrder(log, {"Quit: begin.", "Quit: identity library released.", "watchdog heartbeat 2",
                           "the framework's servers are stopped", "Quit: tray object deleted.",
                           "Quit: queueing the end of the event loop."});
     }
@@ -127,10 +107,10 @@ private slots:
         QCOMPARE(host->exitCode(), 0);
         const QString log = logText();
         QVERIFY(log.contains("control request reboot"));
-        verifyOrder(log, {"Reboot: identity library released.", "the framework's servers are stopped",
+        tst::verifyInOrder(log, {"Reboot: identity library released.", "the framework's servers are stopped",
                           "Reboot: framework library released."});
         QVERIFY(!log.contains("Quit: begin."));
-        QVERIFY(!readDatagrams(notifyFd).contains("STOPPING=1"));
+        QVERIFY(!notify->drain().contains("STOPPING=1"));
     }
 
     void killedHostIsReplacedAtOnce()
@@ -210,21 +190,11 @@ private:
 
     QString userDataDir() const
     {
-        QDirIterator it(home->filePath("data"), {"Setup.xml"}, QDir::Files, QDirIterator::Subdirectories);
-        return it.hasNext() ? QFileInfo(it.next()).absolutePath() + "/" : QString();
+        const QString setup = tst::findFile(home->filePath("data"), "Setup.xml");
+        return setup.isEmpty() ? QString() : QFileInfo(setup).absolutePath() + "/";
     }
 
-    QString logText() const
-    {
-        QDirIterator it(home->filePath("data"), {"Framework.S.txt"}, QDir::Files, QDirIterator::Subdirectories);
-        return it.hasNext() ? QString::fromUtf8(fileBytes(it.next())) : QString();
-    }
-
-    static QByteArray fileBytes(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QString logText() const { return tst::findText(home->filePath("data"), "Framework.S.txt"); }
 
     // Waits until the host logged its framework ports (the count-th time)
     // and the web client answers.
@@ -254,7 +224,7 @@ private:
         struct stat info {};
         if (::stat(path.toLocal8Bit().constData(), &info) != 0 || (info.st_mode & 0777) != 0600)
             return QByteArray();
-        return fileBytes(path).trimmed();
+        return tst::readBytes(path).trimmed();
     }
 
     int request(const QByteArray& verb, int port, const QString& path, const QByteArray& bearer,
@@ -276,22 +246,12 @@ private:
         return status;
     }
 
-    static void verifyOrder(const QString& log, const QStringList& lines)
-    {
-        int from = 0;
-        for (const QString& line : lines) {
-            const int at = log.indexOf(line, from);
-            QVERIFY2(at >= 0, qPrintable("missing or out of order: " + line));
-            from = at + line.size();
-        }
-    }
-
     QScopedPointer<QTemporaryDir> home;
     QScopedPointer<QProcess> host;
     QProcessEnvironment environment;
     QNetworkAccessManager network;
     QByteArray hostOutput;
-    int notifyFd = -1;
+    QScopedPointer<tst::NotifySocket> notify;
 };
 
 QTEST_GUILESS_MAIN(TestHostProcess)

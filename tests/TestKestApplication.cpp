@@ -3,11 +3,12 @@
 // and the high-DPI decision.
 #include "KestApplication.h"
 #include "DpiPolicy.h"
+#include "TestModal.h"
+#include "TestScratch.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolTip>
 #include <QtTest>
@@ -42,31 +43,10 @@ private slots:
     {
         QVERIFY(primary);
         QVERIFY(!app.isPrimary());
-        QString shownText;
-        QString shownTitle;
-        QTimer answer;
-        answer.setInterval(50);
-        connect(&answer, &QTimer::timeout, [&] {
-            QWidget* dialog = QApplication::activeModalWidget();
-            if (!dialog)
-                return;
-            for (QLabel* label : dialog->findChildren<QLabel*>()) {
-                if (label->text() == "TheServiceIsAlreadyStarted")
-                    shownText = label->text();
-                if (label->text() == "Tavrin.Framework.S")
-                    shownTitle = label->text();
-            }
-            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-        });
-        answer.start();
-        QTimer::singleShot(30000, [] {
-            if (QWidget* dialog = QApplication::activeModalWidget())
-                QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
-        });
+        tst::ModalAnswerer answerer(true);
         QVERIFY(!app.init());
-        answer.stop();
-        QCOMPARE(shownText, QString("TheServiceIsAlreadyStarted"));
-        QCOMPARE(shownTitle, QString("Tavrin.Framework.S"));
+        QVERIFY2(answerer.labels.contains("TheServiceIsAlreadyStarted"), qPrintable(answerer.seen.join('|')));
+        QVERIFY2(answerer.labels.contains("Tavrin.Framework.S"), qPrintable(answerer.seen.join('|')));
         QVERIFY(!app.isServicesUp());
         app.abortStart();
         QVERIFY(!app.isServicesUp());
@@ -168,9 +148,7 @@ int main(int argc, char** argv)
     if (argc >= 2 && qstrcmp(argv[1], "--primary") == 0)
         return runPrimary(argc, argv);
 
-    QTemporaryDir home;
-    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_RUNTIME_DIR"})
-        qputenv(name, home.path().toLocal8Bit());
+    ScratchHome home;
 
     // The primary: a copy of this program, which reports its verdict and
     // then every notice it gets.

@@ -16,13 +16,13 @@
 #include "FileOperation.h"
 #include "Proto/XmlProto.h"
 #include "UserDataPath.h"
+#include "TestScratch.h"
+#include "TestModal.h"
+#include "TestSupport.h"
 
-#include <QDirIterator>
-#include <QLabel>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -37,51 +37,9 @@ namespace {
 
 const std::string kStageServer = TAVRIN_STAGE_DIR "/Server/";
 
-// Answers every modal dialog while it is installed, recording each one once
-// as "<class>: <label texts, sorted>".
-class ModalAnswerer : public QObject
-{
-public:
-    explicit ModalAnswerer(bool accept) : accept(accept)
-    {
-        connect(&timer, &QTimer::timeout, this, [this] { answer(); });
-        timer.start(50);
-    }
-
-    QStringList seen;
-
-private:
-    void answer()
-    {
-        QWidget* dialog = QApplication::activeModalWidget();
-        if (!dialog)
-            return;
-        if (!answered.contains(dialog)) {
-            answered << dialog;
-            QStringList texts;
-            for (QLabel* label : dialog->findChildren<QLabel*>()) {
-                if (!label->text().isEmpty())
-                    texts << label->text();
-            }
-            texts.sort();
-            seen << QString("%1: %2").arg(dialog->metaObject()->className(), texts.join(", "));
-        }
-        QMetaObject::invokeMethod(dialog, accept ? "accept" : "reject", Qt::QueuedConnection);
-    }
-
-    bool accept;
-    QTimer timer;
-    QList<QPointer<QWidget>> answered;
-};
-
 QString logText()
 {
-    QDirIterator it(qEnvironmentVariable("XDG_DATA_HOME"), {"Framework.S.txt"}, QDir::Files,
-                    QDirIterator::Subdirectories);
-    if (!it.hasNext())
-        return QString();
-    QFile file(it.next());
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    return tst::findText(qEnvironmentVariable("XDG_DATA_HOME"), "Framework.S.txt");
 }
 
 QString identityStore()
@@ -114,7 +72,7 @@ private slots:
         // write one, so its first stage fails.
         QVERIFY(QDir().mkpath(QString::fromStdString(dataDir) + "FrameworkControl.token/kept"));
 
-        ModalAnswerer answerer(true);
+        tst::ModalAnswerer answerer(true);
         QVERIFY(!app.init());
         QCOMPARE(answerer.seen, QStringList{"serverframework::CWaringDlg: FailedToReadConfigurjfxcxFAf, Information"});
         QVERIFY(app.isServicesUp());
@@ -122,7 +80,7 @@ private slots:
         app.abortStart();
         QVERIFY(!app.isServicesUp());
         const QString log = logText();
-        verifyOrder(log, {"initFrameworkFirst: the control token cannot be written", "Failed start: watchdog stopped.",
+        tst::verifyInOrder(log, {"initFrameworkFirst: the control token cannot be written", "Failed start: watchdog stopped.",
                           "device-manager server stopped", "video server stopped",
                           "Failed start: modules and framework library released."});
         QVERIFY(!log.contains("device-manager server started"));
@@ -134,7 +92,7 @@ private slots:
         QTcpServer holder; // the configured HTTP port is held: the audit asks for another
         prepare(KEST_PRODUCT_TYPE, &holder);
 
-        ModalAnswerer answerer(false);
+        tst::ModalAnswerer answerer(false);
         QVERIFY(!app.init());
         QCOMPARE(answerer.seen.size(), 1);
         QVERIFY2(answerer.seen.first().startsWith("serverframework::CEditPortDlg: "), qPrintable(answerer.seen.first()));
@@ -154,7 +112,7 @@ private slots:
     void restartWithoutIdentity()
     {
         prepare(KEST_PRODUCT_TYPE);
-        ModalAnswerer answerer(true);
+        tst::ModalAnswerer answerer(true);
         QVERIFY(app.init());
         QCOMPARE(answerer.seen, QStringList());
         QVERIFY(!app.isIdentityEnabled());
@@ -173,7 +131,7 @@ private slots:
         QVERIFY(!app.isServicesUp());
 
         const QString log = logText();
-        verifyOrder(log, {"Restart: begin.", "Restart: identity library released.",
+        tst::verifyInOrder(log, {"Restart: begin.", "Restart: identity library released.",
                           "the framework's servers are stopped", "Restart: framework library released.",
                           "Restart: tray object deleted.", "Restart: end of the event loop queued.",
                           "initFrameworkFirst: http"});
@@ -192,7 +150,7 @@ private slots:
     {
         prepare(KEST_PRODUCT_TYPE);
         QVERIFY(!QFileInfo::exists(identityStore()));
-        ModalAnswerer answerer(true);
+        tst::ModalAnswerer answerer(true);
         QVERIFY(app.init());
         QCOMPARE(answerer.seen, QStringList());
         QVERIFY(app.isIdentityEnabled());
@@ -219,7 +177,7 @@ private slots:
         QVERIFY(!CAuthenticationManager::Instance().isLibInitialised());
 
         const QString log = logText();
-        verifyOrder(log, {"Quit: begin.", "Quit: identity library released.", "watchdog heartbeat 2",
+        tst::verifyInOrder(log, {"Quit: begin.", "Quit: identity library released.", "watchdog heartbeat 2",
                           "Quit: watchdog stopped; client side done.", "the framework's servers are stopped",
                           "Quit: framework library released.", "Quit: server side done.",
                           "Quit: tray object deleted.", "Quit: queueing the end of the event loop."});
@@ -266,16 +224,6 @@ private:
         return app.exec();
     }
 
-    static void verifyOrder(const QString& log, const QStringList& lines)
-    {
-        int from = 0;
-        for (const QString& line : lines) {
-            const int at = log.indexOf(line, from);
-            QVERIFY2(at >= 0, qPrintable("missing or out of order: " + line));
-            from = at + line.size();
-        }
-    }
-
     CKestApplication& app;
     std::string dataDir;
     int httpPort = 0;
@@ -283,17 +231,9 @@ private:
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir home;
+    ScratchHome home;
     if (!home.isValid())
         return 1;
-    qputenv("HOME", home.path().toLocal8Bit());
-    for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_RUNTIME_DIR"}) {
-        const QString folder = home.filePath(QString::fromLatin1(name));
-        QDir().mkpath(folder);
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv(name, folder.toLocal8Bit());
-    }
-    qunsetenv("HOMEDRIVE");
     qunsetenv("NOTIFY_SOCKET");
 
     int result = 0;

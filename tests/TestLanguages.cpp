@@ -34,7 +34,7 @@ private slots:
         QVERIFY(uitest::makeQm(root + "Chinese/host.qm", context, {{"Information", "信息"}}));
         QVERIFY(uitest::makeQm(root + "top.qm", context, {{"Information", "top level"}}));
         QVERIFY(QDir().mkpath(root + "Greek"));
-        uitest::writeText(root + "Greek/readme.txt", "not a translation");
+        tst::writeBytes(root + "Greek/readme.txt", "not a translation");
     }
 
     void table_data()

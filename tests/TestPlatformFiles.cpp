@@ -2,6 +2,8 @@
 // and the profile folders.
 #include "Platform.h"
 
+#include "TestSupport.h"
+
 #include <QtTest>
 
 #include <csignal>
@@ -10,12 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 bool writeWhole(const QString& path, const QByteArray& bytes)
 {
@@ -88,7 +84,7 @@ void TestPlatformFiles::writesExactBytes()
     if (!old.isEmpty())
         QVERIFY(writeWhole(path, old));
     QVERIFY(writeWhole(path, bytes));
-    QCOMPARE(readAll(path), bytes);
+    QCOMPARE(tst::readBytes(path), bytes);
     // Nothing but the file is left in the folder.
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{"Setup.xml"});
@@ -103,7 +99,7 @@ void TestPlatformFiles::keepsPermissions()
     struct stat info;
     QCOMPARE(::stat(path.toLocal8Bit().constData(), &info), 0);
     QCOMPARE(info.st_mode & 07777, mode_t(0640));
-    QCOMPARE(readAll(path), QByteArray("a=2"));
+    QCOMPARE(tst::readBytes(path), QByteArray("a=2"));
 }
 
 void TestPlatformFiles::newFileFollowsUmask()
@@ -126,7 +122,7 @@ void TestPlatformFiles::writesThroughSymbolicLink()
     QVERIFY(QFile::link(target, link));
     QVERIFY(writeWhole(link, "new"));
     QVERIFY(QFileInfo(link).isSymLink());
-    QCOMPARE(readAll(target), QByteArray("new"));
+    QCOMPARE(tst::readBytes(target), QByteArray("new"));
 }
 
 void TestPlatformFiles::leavesReadOnlyFileAlone()
@@ -137,7 +133,7 @@ void TestPlatformFiles::leavesReadOnlyFileAlone()
     QVERIFY(writeWhole(path, "old"));
     QCOMPARE(::chmod(path.toLocal8Bit().constData(), 0444), 0);
     QVERIFY(!writeWhole(path, "new"));
-    QCOMPARE(readAll(path), QByteArray("old"));
+    QCOMPARE(tst::readBytes(path), QByteArray("old"));
 }
 
 void TestPlatformFiles::failsWithoutFolder()
@@ -167,7 +163,7 @@ void TestPlatformFiles::killedWriterLeavesWholeFile()
         int status = 0;
         QCOMPARE(::waitpid(writer, &status, 0), writer);
         QVERIFY(WIFSIGNALED(status));
-        const QByteArray content = readAll(path);
+        const QByteArray content = tst::readBytes(path);
         QVERIFY2(content == QByteArray::fromStdString(first) || content == QByteArray::fromStdString(second),
                  qPrintable(QStringLiteral("round %1: torn file of %2 bytes").arg(round).arg(content.size())));
     }
@@ -216,7 +212,7 @@ void TestPlatformFiles::runValueEntryFormat()
 {
     const std::string program = "/opt/A \"B\" $C `D` 5%\\E/run";
     QVERIFY(platform::setRegistryString(platform::kUserRunKey, platform::RegistryView::Bits32, "TavrinServer", program));
-    const QStringList lines = QString::fromUtf8(readAll(m_dir->filePath("config/autostart/TavrinServer.desktop")))
+    const QStringList lines = QString::fromUtf8(tst::readBytes(m_dir->filePath("config/autostart/TavrinServer.desktop")))
                                   .split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.value(0), QStringLiteral("[Desktop Entry]"));
     QVERIFY(lines.contains("Type=Application"));

@@ -13,6 +13,8 @@
 #include "UserDataPath.h"
 #include "XMLConfigManager.h"
 
+#include "TestSupport.h"
+
 #include <Base/FileUtil.h>
 #include <Base/Singleton.h>
 #include <CommonMethodLib/CommonConfigFileMgr.h>
@@ -36,7 +38,7 @@ using serverframework::XMLConfigManager;
 
 using editport_test::portField;
 using editport_test::typeInto;
-using editport_test::unusedPort;
+using tst::freePort;
 
 namespace {
 
@@ -57,17 +59,11 @@ QString setupPath()
         Base::CSingleton<comm_method::CUserDataPath>::Instance().getUserDataDir() + "Setup.xml");
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // "ServerPort/Http" and the like: the text of every element under the root.
 QMap<QString, QString> setupValues()
 {
     QMap<QString, QString> values;
-    QXmlStreamReader xml(readAll(setupPath()));
+    QXmlStreamReader xml(tst::readBytes(setupPath()));
     QStringList path;
     while (!xml.atEnd()) {
         xml.readNext();
@@ -120,15 +116,15 @@ void TestPortApply::initTestCase()
     m_root = editport_test::layoutRoot();
     QVERIFY(Base::CSingleton<comm_method::CUserDataPath>::Instance().init(
         Base::FileUtil::GetCurExeDir(), "Framework.S", 0, 0));
-    m_originalProperties = readAll(propertiesPath());
+    m_originalProperties = tst::readBytes(propertiesPath());
     QVERIFY(m_originalProperties.contains("ums.1.rtspPort"));
     QVERIFY(Base::CSingleton<SimpleProperties>::Instance().loadLogged(SimpleProperties::smsConfigPath()));
     for (const char* key : {"WebSocket", "Http", "TamsaCMS", "TamsaAMS", "TamsaMQTT", "TamsaSS", "Web",
                             "TamsaVideo", "TamsaVideoVIC", "TamsaAudio", "TamsaPlayback", "VideoWall"}) {
-        m_ports[key] = unusedPort();
+        m_ports[key] = freePort();
     }
     for (quint16& port : m_spare) {
-        port = unusedPort();
+        port = freePort();
     }
     CCheckPort::instance();
 }
@@ -221,7 +217,7 @@ void TestPortApply::nothingChangedRejects()
     auto dlg = openFilled();
     QCOMPARE(press(*dlg), 0);
     QCOMPARE(setupValues(), before);
-    QCOMPARE(readAll(propertiesPath()), m_originalProperties);
+    QCOMPARE(tst::readBytes(propertiesPath()), m_originalProperties);
     QTest::qWait(300);
     QVERIFY(!QFile::exists(restartLog()));
 }
@@ -241,7 +237,7 @@ void TestPortApply::httpChangeWritesTheMainPorts()
     QCOMPARE(reread.GetFrameworkHttpPort(), int(m_spare[0]));
     QCOMPARE(reread.GetFrameworkVideoWallPort(), int(m_ports["VideoWall"]));
     QCOMPARE(config().httpPort, m_spare[0]);
-    QCOMPARE(readAll(propertiesPath()), m_originalProperties);
+    QCOMPARE(tst::readBytes(propertiesPath()), m_originalProperties);
     QTest::qWait(300);
     QVERIFY(!QFile::exists(restartLog()));
 }
@@ -253,14 +249,14 @@ void TestPortApply::smsChangeSavesAndRestartsThePlugin()
     typeInto(portField(*dlg, "m_pSMSPortLineEdit"), QString::number(m_spare[1]));
     QCOMPARE(press(*dlg), 1);
 
-    QVERIFY(readAll(propertiesPath()).contains("ums.1.rtspPort=" + QByteArray::number(m_spare[1]) + "\n"));
+    QVERIFY(tst::readBytes(propertiesPath()).contains("ums.1.rtspPort=" + QByteArray::number(m_spare[1]) + "\n"));
     QCOMPARE(setupValues(), before);
     QCOMPARE(config().httpPort, m_ports["Http"]);
     if (!platform::isAdmin()) {
         QSKIP("the elevated restart needs a password prompt when not run as root");
     }
     QTRY_VERIFY_WITH_TIMEOUT(
-        readAll(restartLog()).contains("rtspPort=" + QByteArray::number(m_spare[1]) + "\n"), 10000);
+        tst::readBytes(restartLog()).contains("rtspPort=" + QByteArray::number(m_spare[1]) + "\n"), 10000);
 }
 
 void TestPortApply::httpOnlyProductIgnoresTheSmsPort()
@@ -274,20 +270,20 @@ void TestPortApply::httpOnlyProductIgnoresTheSmsPort()
     typeInto(portField(*dlg, "m_pSMSPortLineEdit"), QString::number(m_spare[1]));
     QCOMPARE(press(*dlg), 0);
     dlg->show();
-    QCOMPARE(readAll(propertiesPath()), m_originalProperties);
+    QCOMPARE(tst::readBytes(propertiesPath()), m_originalProperties);
     QCOMPARE(setupValues(), before);
 
     typeInto(portField(*dlg, "m_VideoWallPortLineEdit"), QString::number(m_spare[2]));
     QCOMPARE(press(*dlg), 1);
     comm_methodlib::CCommonConfigFileMgr reread(common().filePath());
     QCOMPARE(reread.GetFrameworkVideoWallPort(), int(m_spare[2]));
-    QCOMPARE(readAll(propertiesPath()), m_originalProperties);
+    QCOMPARE(tst::readBytes(propertiesPath()), m_originalProperties);
 }
 
 void TestPortApply::invalidRequiredExternalFieldWritesNothing()
 {
     writeSetup(0, true);
-    const QByteArray before = readAll(setupPath());
+    const QByteArray before = tst::readBytes(setupPath());
     QMap<int, bool> claimed;
     claimed.insert(m_ports["TamsaMQTT"], true);
     auto dlg = openFilled(claimed);
@@ -296,8 +292,8 @@ void TestPortApply::invalidRequiredExternalFieldWritesNothing()
     typeInto(portField(*dlg, "m_pSMSPortLineEdit"), QString::number(m_spare[1]));
     QCOMPARE(press(*dlg), -1);
     QVERIFY(dlg->isVisible());
-    QCOMPARE(readAll(setupPath()), before);
-    QCOMPARE(readAll(propertiesPath()), m_originalProperties);
+    QCOMPARE(tst::readBytes(setupPath()), before);
+    QCOMPARE(tst::readBytes(propertiesPath()), m_originalProperties);
     comm_methodlib::CCommonConfigFileMgr reread(common().filePath());
     QCOMPARE(reread.GetFrameworkHttpPort(), int(m_ports["Http"]));
 }
@@ -351,7 +347,7 @@ void TestPortApply::missingRequiredPortRefusesThePress()
     QFETCH(QString, fieldName);
     QFETCH(QString, value);
     QFETCH(QString, reason);
-    const QByteArray before = readAll(setupPath());
+    const QByteArray before = tst::readBytes(setupPath());
     auto dlg = openFilled();
     typeInto(portField(*dlg, "m_HttpPortLineEdit"), QString::number(m_spare[0]));
     CCheckCorretLineEdit* f = portField(*dlg, fieldName.toLatin1().constData());
@@ -359,8 +355,8 @@ void TestPortApply::missingRequiredPortRefusesThePress()
     f->setText(value);
     QCOMPARE(press(*dlg), -1);
     QVERIFY(!f->isValid());
-    QCOMPARE(readAll(setupPath()), before);
-    QCOMPARE(readAll(propertiesPath()), m_originalProperties);
+    QCOMPARE(tst::readBytes(setupPath()), before);
+    QCOMPARE(tst::readBytes(propertiesPath()), m_originalProperties);
 
     QEvent enter(QEvent::Enter);
     QApplication::sendEvent(f->tipButton(), &enter);

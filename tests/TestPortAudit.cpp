@@ -8,6 +8,7 @@
 #include "UserDataPath.h"
 #include "XMLConfigManager.h"
 #include "TestScratch.h"
+#include "TestSupport.h"
 
 #include <Base/FileUtil.h>
 #include <Base/Singleton.h>
@@ -57,12 +58,6 @@ SimpleProperties& properties()
     return Base::CSingleton<SimpleProperties>::Instance();
 }
 
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // Ports held by this test for the length of one case.
 class Holder {
 public:
@@ -70,11 +65,8 @@ public:
     int freePort()
     {
         for (;;) {
-            QTcpServer probe;
-            if (!probe.listen(QHostAddress::LocalHost, 0))
-                return 0;
-            const int port = probe.serverPort();
-            if (m_given.insert(port).second)
+            const int port = tst::freePort();
+            if (port == 0 || m_given.insert(port).second)
                 return port;
         }
     }
@@ -138,7 +130,7 @@ std::set<int> keys(const QMap<int, bool>& map)
 
 QByteArray workingFile()
 {
-    return readBytes(QString::fromStdString(config().workingPath()));
+    return tst::readBytes(QString::fromStdString(config().workingPath()));
 }
 
 void expectAccepted(const CCheckPort& checker, int expectedHttp, int expectedCms)
@@ -438,7 +430,7 @@ void TestPortAudit::rtspAndVideoWallMove()
     SimpleProperties reread;
     QVERIFY(reread.load(m_propertiesPath.toStdString()));
     QCOMPARE(reread.getProperty(serverframework::kRtspPortKey), std::to_string(rtsp));
-    QVERIFY(readBytes(m_propertiesPath).contains("ums.1.name=sms one\nums.1.rtspPort=" + QByteArray::number(rtsp) + "\n"));
+    QVERIFY(tst::readBytes(m_propertiesPath).contains("ums.1.name=sms one\nums.1.rtspPort=" + QByteArray::number(rtsp) + "\n"));
 }
 
 void TestPortAudit::unwritablePropertiesDoNotStopTheAudit()

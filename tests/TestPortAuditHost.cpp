@@ -3,8 +3,8 @@
 // the framework library's WebSocket answers on the new port.
 #include "PortMgr.h"
 #include "TestScratch.h"
+#include "TestSupport.h"
 
-#include <QDirIterator>
 #include <QHostAddress>
 #include <QProcess>
 #include <QRegularExpression>
@@ -25,12 +25,6 @@ int benchmarkPort(const QByteArray& xml, const char* key)
     return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
-QString findSetupXml(const QString& root)
-{
-    QDirIterator it(root, QStringList() << QStringLiteral("Setup.xml"), QDir::Files, QDirIterator::Subdirectories);
-    return it.hasNext() ? it.next() : QString();
-}
-
 } // namespace
 
 class TestPortAuditHost : public QObject {
@@ -47,9 +41,8 @@ void TestPortAuditHost::heldWebSocketPortIsMoved()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
 
-    QFile benchmark(kServerDir + "/maintain/Setup.xml.benchmark");
-    QVERIFY(benchmark.open(QIODevice::ReadOnly));
-    const QByteArray xml = benchmark.readAll();
+    const QByteArray xml = tst::readBytes(kServerDir + "/maintain/Setup.xml.benchmark");
+    QVERIFY(!xml.isEmpty());
     const int webSocket = benchmarkPort(xml, "WebSocket");
     const int http = benchmarkPort(xml, "Http");
     const int cms = benchmarkPort(xml, "TamsaCMS");
@@ -77,13 +70,8 @@ void TestPortAuditHost::heldWebSocketPortIsMoved()
 
     // The port is written before the services start, then the WebSocket answers.
     QString setupXml;
-    QTRY_VERIFY_WITH_TIMEOUT(!(setupXml = findSetupXml(scratch.path())).isEmpty(), 30000);
-    QTRY_COMPARE_WITH_TIMEOUT(
-        [&setupXml]() {
-            QFile file(setupXml);
-            return file.open(QIODevice::ReadOnly) ? benchmarkPort(file.readAll(), "WebSocket") : -1;
-        }(),
-        expected, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!(setupXml = tst::findFile(scratch.path(), "Setup.xml")).isEmpty(), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(benchmarkPort(tst::readBytes(setupXml), "WebSocket"), expected, 30000);
 
     QWebSocket client;
     QSignalSpy answered(&client, &QWebSocket::textMessageReceived);

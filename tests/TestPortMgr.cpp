@@ -1,6 +1,8 @@
 // The port snapshot against sockets this test opens itself.
 #include "PortMgr.h"
 
+#include "TestSupport.h"
+
 #include <Base/Log.h>
 
 #include <QHostAddress>
@@ -170,12 +172,8 @@ void TestPortMgr::snapshotIsNotRefreshed()
     const quint16 releasedPort = released->serverPort();
 
     // A port that is free at snapshot time and opened afterwards.
-    quint16 laterPort = 0;
-    {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        laterPort = probe.serverPort();
-    }
+    const quint16 laterPort = tst::freePort();
+    QVERIFY(laterPort != 0);
 
     CPortMgr ports;
     released.reset();

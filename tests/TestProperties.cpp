@@ -2,6 +2,8 @@
 // the round trip through a file.
 #include "SimpleProperties.h"
 
+#include "TestSupport.h"
+
 #include <QtTest>
 
 #include <fstream>
@@ -27,13 +29,6 @@ std::string readAll(const QString& path)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), qint64(bytes.size()));
 }
 
 // The entries as the store hands them out, for the keys expected.
@@ -109,7 +104,7 @@ void TestProperties::readsFormat()
     QFETCH(Entries, expected);
 
     const QString path = m_dir.filePath(QStringLiteral("format.properties"));
-    writeAll(path, content);
+    QVERIFY(tst::writeBytes(path, content));
     SimpleProperties properties;
     QVERIFY(properties.load(path.toStdString()));
     QCOMPARE(entriesOf(properties, expected), expected);
@@ -137,7 +132,7 @@ void TestProperties::rejectsMalformedLine()
 {
     QFETCH(QByteArray, content);
     const QString path = m_dir.filePath(QStringLiteral("bad.properties"));
-    writeAll(path, content);
+    QVERIFY(tst::writeBytes(path, content));
     SimpleProperties properties;
     try {
         properties.load(path.toStdString());
@@ -169,7 +164,7 @@ void TestProperties::checksFileName()
     QFETCH(QString, name);
     QFETCH(bool, accepted);
     const QString path = m_dir.filePath(name);
-    writeAll(path, "k=v\n");
+    QVERIFY(tst::writeBytes(path, "k=v\n"));
     SimpleProperties properties;
     try {
         QVERIFY(properties.load(path.toStdString()));
@@ -213,8 +208,8 @@ void TestProperties::firstWinsAcrossLoads()
 {
     const QString first = m_dir.filePath(QStringLiteral("one.properties"));
     const QString second = m_dir.filePath(QStringLiteral("two.properties"));
-    writeAll(first, "shared=from one\n");
-    writeAll(second, "shared=from two\nonly=two\n");
+    QVERIFY(tst::writeBytes(first, "shared=from one\n"));
+    QVERIFY(tst::writeBytes(second, "shared=from two\nonly=two\n"));
     SimpleProperties properties;
     QVERIFY(properties.load(first.toStdString()));
     QVERIFY(properties.load(second.toStdString()));
@@ -297,7 +292,7 @@ void TestProperties::failedStoreKeepsOldFile()
 {
     const QString path = m_dir.filePath(QStringLiteral("kept.properties"));
     const QByteArray old("ums.1.rtspPort=554\n");
-    writeAll(path, old);
+    QVERIFY(tst::writeBytes(path, old));
 
     SimpleProperties properties;
     QVERIFY(properties.load(path.toStdString()));

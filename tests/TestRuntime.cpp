@@ -1,6 +1,8 @@
 // The portable runtime: files, events, threads, dynamic loading.
 #include "ZRT/ZRT.h"
 
+#include "TestSupport.h"
+
 #include <QtTest>
 
 #include <atomic>
@@ -8,18 +10,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-bool writeText(const QString& path, const QByteArray& text)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
-}
-
-QByteArray readText(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 
 struct WaitArgs
 {
@@ -112,13 +102,13 @@ void TestRuntime::copyFile()
     QTemporaryDir dir;
     const QString source = dir.path() + "/source.xml";
     const QString target = dir.path() + "/target.xml";
-    QVERIFY(writeText(source, "source"));
+    QVERIFY(tst::writeBytes(source, "source"));
     ::chmod(source.toUtf8().constData(), 0640);
     if (targetExists)
-        QVERIFY(writeText(target, "old target"));
+        QVERIFY(tst::writeBytes(target, "old target"));
     QCOMPARE(ZRT_CopyFile(source.toUtf8().constData(), target.toUtf8().constData(), failIfExists), result);
-    QCOMPARE(readText(target), targetAfter);
-    QCOMPARE(readText(source), QByteArray("source"));
+    QCOMPARE(tst::readBytes(target), targetAfter);
+    QCOMPARE(tst::readBytes(source), QByteArray("source"));
     if (result == 0) {
         struct stat st{};
         QCOMPARE(::stat(target.toUtf8().constData(), &st), 0);
@@ -137,9 +127,9 @@ void TestRuntime::copyFailures()
     // A big file copies whole.
     QByteArray big(300000, 'z');
     big[1234] = 'y';
-    QVERIFY(writeText(path("big.bin"), big));
+    QVERIFY(tst::writeBytes(path("big.bin"), big));
     QCOMPARE(ZRT_CopyFile(path("big.bin").toUtf8().constData(), target.constData(), 1), 0);
-    QCOMPARE(readText(path("copy-target.xml")), big);
+    QCOMPARE(tst::readBytes(path("copy-target.xml")), big);
     // Target folder missing; a folder as source.
     QCOMPARE(ZRT_CopyFile(path("big.bin").toUtf8().constData(), path("nodir/x").toUtf8().constData(), 0), -1);
     QCOMPARE(ZRT_CopyFile(m_dir.path().toUtf8().constData(), path("dircopy").toUtf8().constData(), 0), -1);
@@ -148,7 +138,7 @@ void TestRuntime::copyFailures()
 
 void TestRuntime::deleteFile()
 {
-    QVERIFY(writeText(path("gone.txt"), "x"));
+    QVERIFY(tst::writeBytes(path("gone.txt"), "x"));
     QCOMPARE(ZRT_DeleteFile(path("gone.txt").toUtf8().constData()), 0);
     QVERIFY(!QFileInfo::exists(path("gone.txt")));
     QCOMPARE(ZRT_DeleteFile(path("gone.txt").toUtf8().constData()), -1);

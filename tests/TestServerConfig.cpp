@@ -44,7 +44,7 @@ private slots:
         QFETCH(QString, body);
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        QVERIFY(uitest::writeText(dir.path() + "/Setup.xml", "<?xml version=\"1.0\"?>\n" + body.toUtf8()));
+        QVERIFY(tst::writeBytes(dir.path() + "/Setup.xml", "<?xml version=\"1.0\"?>\n" + body.toUtf8()));
         CServerConfigManager settings(dir.path().toStdString() + "/");
         QTEST(int(settings.translator), "translator");
         QTEST(int(settings.versionType), "versionType");

@@ -1,6 +1,8 @@
 // The build's translation key check, run on small source trees: it passes
 // when every key is translated in its context and names what is missing.
 
+#include "TestSupport.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -13,13 +15,6 @@
 using namespace content;
 
 namespace {
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
 
 QByteArray classSource(const QByteArray& className, const QByteArray& calls)
 {
@@ -83,8 +78,8 @@ void TestShippedContentKeys::check()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString src = dir.filePath(QStringLiteral("src"));
-    QVERIFY(writeFile(src + QStringLiteral("/Texts.h"), code));
-    QVERIFY(writeFile(src + QStringLiteral("/ui/Form.ui"), form));
+    QVERIFY(tst::writeBytes(src + QStringLiteral("/Texts.h"), code));
+    QVERIFY(tst::writeBytes(src + QStringLiteral("/ui/Form.ui"), form));
 
     const QString extracted = dir.filePath(QStringLiteral("extracted.ts"));
     QProcess lupdate;

@@ -103,7 +103,7 @@ private slots:
         QVERIFY(uitest::makeRcc(base + "GreyRed/Images.rcc", {{":/FrameworkGui/TrayIcon/Image/a.svg", "a"}}));
         QVERIFY(uitest::makeRcc(base + "Blue/ServerFramework.rcc", {{kQss, "blue"}}));
         QVERIFY(uitest::makeRcc(base + "BlackRed/ServerFramework.rcc", {{kQss, "black"}}));
-        QVERIFY(uitest::writeText(base + "Blue/notes.txt", "ignored"));
+        QVERIFY(tst::writeBytes(base + "Blue/notes.txt", "ignored"));
     }
 
     void skinTable_data()

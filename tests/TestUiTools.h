@@ -2,6 +2,8 @@
 // Small helpers of the ui tests: build fixture .qm and .rcc files with the
 // Qt tools the build uses.
 
+#include "TestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,15 +12,6 @@
 #include <QStringList>
 
 namespace uitest {
-
-inline bool writeText(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(bytes) == bytes.size();
-}
 
 inline bool runTool(const QString& program, const QStringList& arguments)
 {
@@ -45,7 +38,7 @@ inline bool makeQm(const QString& qmPath, const QString& context,
               + message.second.toUtf8() + "</translation></message>\n";
     ts += "</context>\n</TS>\n";
     const QString tsPath = qmPath + QStringLiteral(".ts");
-    if (!writeText(tsPath, ts))
+    if (!tst::writeBytes(tsPath, ts))
         return false;
     const bool ok = runTool(QStringLiteral(LRELEASE_EXECUTABLE),
                             {QStringLiteral("-silent"), tsPath, QStringLiteral("-qm"), qmPath});
@@ -62,13 +55,13 @@ inline bool makeRcc(const QString& rccPath, const QList<QPair<QString, QByteArra
     int index = 0;
     for (const auto& file : files) {
         const QString local = QStringLiteral("f%1").arg(index++);
-        if (!writeText(work + QLatin1Char('/') + local, file.second))
+        if (!tst::writeBytes(work + QLatin1Char('/') + local, file.second))
             return false;
         qrc += "<file alias=\"" + file.first.mid(2).toUtf8() + "\">" + local.toUtf8() + "</file>\n";
     }
     qrc += "</qresource>\n</RCC>\n";
     const QString qrcPath = work + QStringLiteral("/skin.qrc");
-    if (!writeText(qrcPath, qrc))
+    if (!tst::writeBytes(qrcPath, qrc))
         return false;
     const bool ok = runTool(QStringLiteral(RCC_EXECUTABLE),
                             {QStringLiteral("-binary"), qrcPath, QStringLiteral("-o"), rccPath});

@@ -2,6 +2,7 @@
 // the folder tree made by init, and the generated logging configuration,
 // which log4cxx then really writes through.
 #include "TestScratch.h"
+#include "TestSupport.h"
 #include "UserDataPath.h"
 
 #include "Base/Log.h"
@@ -15,12 +16,6 @@
 using comm_method::CUserDataPath;
 
 namespace {
-
-QString readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
 
 // A program folder with the shipped maintain/ files; returns it with a
 // trailing "/".
@@ -193,7 +188,7 @@ void TestUserDataPath::initCreatesTree()
 
     const QString properties = QString::fromStdString(paths.getPropertiesPath());
     QCOMPARE(properties, root + "Framework.S/Framework.S.log4cxx.properties");
-    const QString text = readAll(properties);
+    const QString text = tst::readText(properties);
     QVERIFY(text.contains("log4j.appender.R.File=" + root + "Log/Framework.S/Framework.S.txt\n"));
     QVERIFY(text.contains("log4j.appender.error.File=" + root + "Log/Framework.S/Framework.S.Error.txt\n"));
     QVERIFY(text.contains("log4j.appender.Net.File=" + root + "Log/Framework.S/Net.txt\n"));
@@ -278,7 +273,7 @@ void TestUserDataPath::existingPropertiesUntouched()
     CUserDataPath again;
     QVERIFY(again.init(exeDir.toStdString(), "Framework.S"));
     QVERIFY(again.createProperties(exeDir.toStdString()));
-    QCOMPARE(readAll(QString::fromStdString(again.getPropertiesPath())), QString("# edited by the user\n"));
+    QCOMPARE(tst::readText(QString::fromStdString(again.getPropertiesPath())), QString("# edited by the user\n"));
 }
 
 void TestUserDataPath::log4cxxWritesNamedFiles()
@@ -292,9 +287,9 @@ void TestUserDataPath::log4cxxWritesNamedFiles()
     Base::CSingleton<Base::details::CLog>::Instance().Info("Net", "a network line", TLOG_LOCATION);
 
     const QString logDir = QString::fromStdString(paths.getLogDir());
-    const QString main = readAll(logDir + "Framework.S.txt");
-    const QString errors = readAll(logDir + "Framework.S.Error.txt");
-    const QString net = readAll(logDir + "Net.txt");
+    const QString main = tst::readText(logDir + "Framework.S.txt");
+    const QString errors = tst::readText(logDir + "Framework.S.Error.txt");
+    const QString net = tst::readText(logDir + "Net.txt");
     QVERIFY2(main.contains("an info line 1") && main.contains("an error line 2"), qPrintable(main));
     QVERIFY2(errors.contains("an error line 2") && !errors.contains("an info line"), qPrintable(errors));
     QVERIFY2(net.contains("a network line"), qPrintable(net));

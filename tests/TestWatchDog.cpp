@@ -5,46 +5,9 @@
 #include <QThread>
 #include <QtTest>
 
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
+#include "TestSupport.h"
 
-#include <cstring>
-
-// Receives what the watchdog library sends to the service manager's socket.
-class NotifySocket
-{
-public:
-    explicit NotifySocket(const QString& path)
-    {
-        fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.toLocal8Bit().constData(), sizeof(address.sun_path) - 1);
-        bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-        qputenv("NOTIFY_SOCKET", path.toLocal8Bit());
-    }
-    ~NotifySocket()
-    {
-        qunsetenv("NOTIFY_SOCKET");
-        ::close(fd);
-    }
-    QStringList drain()
-    {
-        QStringList received;
-        char buffer[256];
-        for (;;) {
-            const ssize_t n = ::recv(fd, buffer, sizeof(buffer), MSG_DONTWAIT);
-            if (n < 0)
-                break;
-            received << QString::fromLatin1(buffer, static_cast<int>(n));
-        }
-        return received;
-    }
-
-    int fd = -1;
-    bool bound = false;
-};
+using tst::NotifySocket;
 
 class TestWatchDog : public QObject
 {
@@ -58,7 +21,7 @@ private slots:
     void beatsUntilStoppedThenSaysStopping()
     {
         NotifySocket notify(dir.filePath("beat.sock"));
-        QVERIFY(notify.bound);
+        QVERIFY(notify.bound());
         serverframework::WatchDog watchDog(100);
         QVERIFY(watchDog.start());
         QThread::msleep(550);

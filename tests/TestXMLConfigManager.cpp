@@ -6,6 +6,8 @@
 #include "Proto/XmlProto.h"
 #include "TestScratch.h"
 
+#include "TestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -18,19 +20,6 @@
 using serverframework::XMLConfigManager;
 
 namespace {
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void put(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), qint64(bytes.size()));
-}
 
 const char* const kOldWorking =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -102,7 +91,7 @@ void TestXMLConfigManager::restoreFromBenchmark()
 {
     auto config = makeManager();
     config->InitManager(true);
-    QCOMPARE(bytesOf(working()), bytesOf(benchmark())); // a byte copy, no padding
+    QCOMPARE(tst::readBytes(working()), tst::readBytes(benchmark())); // a byte copy, no padding
     QCOMPARE(int(config->webSocketPort), 16101);
     QCOMPARE(int(config->cmsPort), 17000);
     QCOMPARE(int(config->playbackPort), 17013);
@@ -127,20 +116,20 @@ void TestXMLConfigManager::damagedWorkingFileKept_data()
 void TestXMLConfigManager::damagedWorkingFileKept()
 {
     QFETCH(QByteArray, content);
-    put(working(), content);
+    QVERIFY(tst::writeBytes(working(), content));
     auto config = makeManager();
     config->InitManager(true);
-    QCOMPARE(bytesOf(working()), bytesOf(benchmark()));
+    QCOMPARE(tst::readBytes(working()), tst::readBytes(benchmark()));
     const QStringList kept = QDir(m_dataDir).entryList({"Setup.xml.damaged-*"}, QDir::Files);
     QCOMPARE(kept.size(), 1);
-    QCOMPARE(bytesOf(m_dataDir + kept.first()), content);
+    QCOMPARE(tst::readBytes(m_dataDir + kept.first()), content);
     QCOMPARE(int(config->cmsPort), 17000);
 }
 
 void TestXMLConfigManager::emptyWorkingFileWithDataFile()
 {
-    put(working(), QByteArray());
-    put(m_dataDir + "Setup.data", QByteArray(kOldWorking).replace("%1", "1.1").replace("%2", "true"));
+    QVERIFY(tst::writeBytes(working(), QByteArray()));
+    QVERIFY(tst::writeBytes(m_dataDir + "Setup.data", QByteArray(kOldWorking).replace("%1", "1.1").replace("%2", "true")));
     auto config = makeManager();
     config->InitManager(false);
     QCOMPARE(int(config->cmsPort), 12345);
@@ -150,11 +139,11 @@ void TestXMLConfigManager::emptyWorkingFileWithDataFile()
 
 void TestXMLConfigManager::upgradeKeepsUserValues()
 {
-    put(working(), QByteArray(kOldWorking).replace("%1", "1.0").replace("%2", ""));
+    QVERIFY(tst::writeBytes(working(), QByteArray(kOldWorking).replace("%1", "1.0").replace("%2", "")));
     auto config = makeManager();
     config->InitManager(true);
     proto::CXmlProto doc;
-    QVERIFY(doc.set_str(bytesOf(working()).toStdString()));
+    QVERIFY(doc.set_str(tst::readBytes(working()).toStdString()));
     QCOMPARE(doc.get_attr("/Configs", "Version", ""), std::string("1.1"));
     QCOMPARE(doc.get_int("/Configs/ServerPort/TamsaCMS", 0), 12345);     // user's, not merged
     QCOMPARE(doc.get_int("/Configs/ServerPort/TamsaSS", 0), 2222);       // user's value kept
@@ -183,10 +172,10 @@ void TestXMLConfigManager::equalOrNewerUntouched()
 {
     QFETCH(QString, version);
     const QByteArray content = QByteArray(kOldWorking).replace("%1", version.toUtf8()).replace("%2", "");
-    put(working(), content);
+    QVERIFY(tst::writeBytes(working(), content));
     auto config = makeManager();
     config->InitManager(true);
-    QCOMPARE(bytesOf(working()), content);
+    QCOMPARE(tst::readBytes(working()), content);
     QCOMPARE(config->playbackPort, quint16(65535));
 }
 
@@ -204,7 +193,7 @@ void TestXMLConfigManager::externEnabled()
 {
     QFETCH(QString, text);
     QFETCH(bool, expected);
-    put(working(), QByteArray(kOldWorking).replace("%1", "9").replace("%2", text.toUtf8()));
+    QVERIFY(tst::writeBytes(working(), QByteArray(kOldWorking).replace("%1", "9").replace("%2", text.toUtf8())));
     auto config = makeManager();
     config->InitManager(false);
     QCOMPARE(config->externEnabled, expected);
@@ -227,7 +216,7 @@ void TestXMLConfigManager::settersAndReInit()
     QCOMPARE(config->externIPAddress, std::string("a&b"));
     QCOMPARE(config->externEnabled, true);
     QCOMPARE(config->productType, 77); // not re-read
-    QVERIFY(bytesOf(working()).contains("<Web>80</Web>"));
+    QVERIFY(tst::readBytes(working()).contains("<Web>80</Web>"));
 
     struct Setter { void (XMLConfigManager::*set)(const std::string&); quint16 XMLConfigManager::*field; };
     const Setter setters[] = {
@@ -253,13 +242,13 @@ void TestXMLConfigManager::httpAndVideoWallPorts()
 {
     auto config = makeManager();
     config->InitManager(true);
-    const QByteArray before = bytesOf(working());
+    const QByteArray before = tst::readBytes(working());
     config->setVideoWallPort("19019");
-    QCOMPARE(bytesOf(working()), before); // not in Setup.xml
+    QCOMPARE(tst::readBytes(working()), before); // not in Setup.xml
     QCOMPARE(m_common->GetFrameworkVideoWallPort(), 19019);
 
     config->setHttpPort("16200");
-    QVERIFY(bytesOf(working()).contains("<Http>16200</Http>"));
+    QVERIFY(tst::readBytes(working()).contains("<Http>16200</Http>"));
     QCOMPARE(m_common->GetFrameworkHttpPort(), 16200);
     config->reInitPort();
     QCOMPARE(int(config->httpPort), 16200);
@@ -285,13 +274,13 @@ void TestXMLConfigManager::notAPortWritesNothing()
     QFETCH(QString, text);
     auto config = makeManager();
     config->InitManager(true);
-    const QByteArray before = bytesOf(working());
-    const QByteArray commonBefore = bytesOf(m_dataDir + "CommonConfig.xml");
+    const QByteArray before = tst::readBytes(working());
+    const QByteArray commonBefore = tst::readBytes(m_dataDir + "CommonConfig.xml");
     config->setTamsaCMSPort(text.toStdString());
     config->setHttpPort(text.toStdString());
     config->setVideoWallPort(text.toStdString());
-    QCOMPARE(bytesOf(working()), before);
-    QCOMPARE(bytesOf(m_dataDir + "CommonConfig.xml"), commonBefore);
+    QCOMPARE(tst::readBytes(working()), before);
+    QCOMPARE(tst::readBytes(m_dataDir + "CommonConfig.xml"), commonBefore);
 }
 
 void TestXMLConfigManager::unparsableFileLeftAlone()
@@ -299,10 +288,10 @@ void TestXMLConfigManager::unparsableFileLeftAlone()
     auto config = makeManager();
     config->InitManager(true);
     const QByteArray broken = "<Configs><ServerPort><TamsaCMS>17000</TamsaCMS>";
-    put(working(), broken);
+    QVERIFY(tst::writeBytes(working(), broken));
     config->setTamsaCMSPort("20000");
     config->setEnabled(true);
-    QCOMPARE(bytesOf(working()), broken);
+    QCOMPARE(tst::readBytes(working()), broken);
 }
 
 void TestXMLConfigManager::killedWriterLeavesWholeFile()
@@ -323,7 +312,7 @@ void TestXMLConfigManager::killedWriterLeavesWholeFile()
         QCOMPARE(process.exitStatus(), QProcess::CrashExit);
 
         proto::CXmlProto doc;
-        const QByteArray bytes = bytesOf(working());
+        const QByteArray bytes = tst::readBytes(working());
         QVERIFY2(doc.set_str(QByteArray(bytes).replace(QByteArray(1, '\0'), "").toStdString()), bytes.constData());
         const int cms = doc.get_int("/Configs/ServerPort/TamsaCMS", -1);
         QVERIFY2(cms == 17000 || cms == 20001 || cms == 20002, qPrintable(QString::number(cms)));

@@ -2,28 +2,12 @@
 // fallback and the trailing line feeds.
 #include "FileOperation.h"
 #include "TestScratch.h"
+#include "TestSupport.h"
 
 #include <QFile>
 #include <QtTest>
 
 #include <memory>
-
-namespace {
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void put(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), qint64(bytes.size()));
-}
-
-} // namespace
 
 class TestXmlProtoFiles : public QObject
 {
@@ -96,13 +80,13 @@ void TestXmlProtoFiles::writeThenRead()
     QFETCH(int, expectedSize);
     const QString path = m_env->path() + "/Setup.xml";
     if (oldSize >= 0)
-        put(path, QByteArray(oldSize, 'o'));
+        QVERIFY(tst::writeBytes(path, QByteArray(oldSize, 'o')));
     std::string content;
     for (int i = 0; i < newLength; ++i)
         content += char('a' + i % 26);
     QVERIFY(writeFile(path.toStdString(), content + "\n\n"));
 
-    const QByteArray onDisk = bytesOf(path);
+    const QByteArray onDisk = tst::readBytes(path);
     QCOMPARE(onDisk.size(), expectedSize);
     QCOMPARE(onDisk.left(newLength), QByteArray::fromStdString(content));
     QCOMPARE(onDisk.mid(newLength), QByteArray(expectedSize - newLength, '\n'));
@@ -121,7 +105,7 @@ void TestXmlProtoFiles::writeNothingFails()
     QVERIFY(!writeFile((m_env->path() + "/missing/dir/f.xml").toStdString(), "x"));
     // A content of line feeds only is kept whole.
     QVERIFY(writeFile(path.toStdString(), "\n\n"));
-    QCOMPARE(bytesOf(path), QByteArray(512, '\n'));
+    QCOMPARE(tst::readBytes(path), QByteArray(512, '\n'));
 }
 
 void TestXmlProtoFiles::readFallback_data()
@@ -145,9 +129,9 @@ void TestXmlProtoFiles::readFallback()
     QFETCH(QString, expected);
     const QString dir = m_env->path();
     if (primary)
-        put(dir + "/Setup.xml", primaryEmpty ? QByteArray() : QByteArray("primary\n\n"));
+        QVERIFY(tst::writeBytes(dir + "/Setup.xml", primaryEmpty ? QByteArray() : QByteArray("primary\n\n")));
     if (data)
-        put(dir + "/Setup.data", "data");
+        QVERIFY(tst::writeBytes(dir + "/Setup.data", "data"));
     std::string content = "untouched";
     const bool ok = readFile(content, (dir + "/Setup.xml").toStdString());
     QCOMPARE(ok, !expected.isEmpty());
@@ -157,7 +141,7 @@ void TestXmlProtoFiles::readFallback()
 void TestXmlProtoFiles::readFailureLeavesContent()
 {
     const QString dir = m_env->path();
-    put(dir + "/other.txt", "other");
+    QVERIFY(tst::writeBytes(dir + "/other.txt", "other"));
     std::string content = "keep";
     QVERIFY(readFile(content, (dir + "/missing.xml").toStdString(), (dir + "/other.txt").toStdString()));
     QCOMPARE(content, std::string("other"));

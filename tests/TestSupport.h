@@ -1,0 +1,148 @@
+#pragma once
+// Small helpers shared by the tests: whole-file reads and writes, finding a
+// file the host wrote, log lines in order, a loopback port nobody holds, and a
+// stand-in for the service manager's notify socket.
+
+#include <QByteArray>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <QStringList>
+#include <QtTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace tst {
+
+// The file's bytes; empty when it cannot be read.
+inline QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The file's text (UTF-8); empty when it cannot be read.
+inline QString readText(const QString& path)
+{
+    return QString::fromUtf8(readBytes(path));
+}
+
+// Replaces the file's content, making its folder first; false unless every
+// byte was written.
+inline bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// The first file of that name below root; empty when there is none.
+inline QString findFile(const QString& root, const QString& name)
+{
+    QDirIterator it(root, {name}, QDir::Files, QDirIterator::Subdirectories);
+    return it.hasNext() ? it.next() : QString();
+}
+
+// The text of the first file of that name below root; empty when there is none.
+inline QString findText(const QString& root, const QString& name)
+{
+    const QString path = findFile(root, name);
+    return path.isEmpty() ? QString() : readText(path);
+}
+
+// Fails the test unless every line stands in text, each after the one before.
+inline void verifyInOrder(const QString& text, const QStringList& lines)
+{
+    int from = 0;
+    for (const QString& line : lines) {
+        const int at = text.indexOf(line, from);
+        QVERIFY2(at >= 0, qPrintable("missing or out of order: " + line));
+        from = at + line.size();
+    }
+}
+
+// A TCP port that was free a moment ago, on the loopback address or on any
+// address; 0 when none could be bound.
+enum class Bind { Loopback, AnyAddress };
+inline quint16 freePort(Bind on = Bind::Loopback)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(on == Bind::Loopback ? INADDR_LOOPBACK : INADDR_ANY);
+    socklen_t length = sizeof(address);
+    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+                       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return bound ? ntohs(address.sin_port) : 0;
+}
+
+// A datagram socket bound at path, standing in for the service manager's
+// notify socket: NOTIFY_SOCKET names it while it lives.
+class NotifySocket
+{
+public:
+    explicit NotifySocket(const QString& path)
+    {
+        m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.toLocal8Bit().constData(), sizeof(address.sun_path) - 1);
+        m_bound = m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+        timeval timeout{2, 0};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+        qputenv("NOTIFY_SOCKET", path.toLocal8Bit());
+    }
+    ~NotifySocket()
+    {
+        qunsetenv("NOTIFY_SOCKET");
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    NotifySocket(const NotifySocket&) = delete;
+    NotifySocket& operator=(const NotifySocket&) = delete;
+
+    bool bound() const { return m_bound; }
+    // Every message waiting now, without blocking.
+    QStringList drain()
+    {
+        QStringList received;
+        char buffer[256];
+        for (;;) {
+            const ssize_t n = ::recv(m_fd, buffer, sizeof(buffer), MSG_DONTWAIT);
+            if (n < 0)
+                break;
+            received << QString::fromLatin1(buffer, static_cast<int>(n));
+        }
+        return received;
+    }
+    // The next message; empty after 2 s without one.
+    QByteArray receive()
+    {
+        char buffer[512];
+        const ssize_t n = ::recv(m_fd, buffer, sizeof(buffer), 0);
+        return n > 0 ? QByteArray(buffer, static_cast<int>(n)) : QByteArray();
+    }
+    // Whether a message is waiting, without blocking.
+    bool hasMessage()
+    {
+        char buffer[8];
+        return ::recv(m_fd, buffer, sizeof(buffer), MSG_DONTWAIT | MSG_PEEK) > 0;
+    }
+
+private:
+    int m_fd = -1;
+    bool m_bound = false;
+};
+
+} // namespace tst
