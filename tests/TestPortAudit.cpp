@@ -593,12 +593,6 @@ void TestPortAudit::equalHttpAndCmsAskFirst()
     QVERIFY(checker.claimedPorts.contains(p.cms));
 }
 
-int main(int argc, char** argv)
-{
-    ScratchHome home;
-    QApplication app(argc, argv);
-    TestPortAudit test;
-    return QTest::qExec(&test, argc, argv);
-}
+SCRATCH_TEST_MAIN(QApplication, TestPortAudit)
 
 #include "TestPortAudit.moc"

@@ -43,3 +43,14 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// main() of a test that runs whole in a scratch home, set before the
+// application object reads the environment.
+#define SCRATCH_TEST_MAIN(Application, TestClass)                                                          \
+    int main(int argc, char** argv)                                                                        \
+    {                                                                                                      \
+        ScratchHome home;                                                                                  \
+        Application app(argc, argv);                                                                       \
+        TestClass test;                                                                                    \
+        return QTest::qExec(&test, argc, argv);                                                            \
+    }

@@ -33,9 +33,7 @@ private:
 
 void TestShippedContent::skinHoldsEveryResource_data()
 {
-    QTest::addColumn<QString>("folder");
-    for (const QString& folder : skinFolders())
-        QTest::newRow(qPrintable(folder)) << folder;
+    folderRows(skinFolders());
 }
 
 void TestShippedContent::skinHoldsEveryResource()
@@ -95,9 +93,7 @@ void TestShippedContent::skinsLookDifferent()
 
 void TestShippedContent::everyLanguageTranslatesEveryKey_data()
 {
-    QTest::addColumn<QString>("folder");
-    for (const QString& folder : languageFolders())
-        QTest::newRow(qPrintable(folder)) << folder;
+    folderRows(languageFolders());
 }
 
 void TestShippedContent::everyLanguageTranslatesEveryKey()
@@ -158,9 +154,7 @@ void TestShippedContent::sampleTranslations()
 
 void TestShippedContent::placeholdersSurvive_data()
 {
-    QTest::addColumn<QString>("folder");
-    for (const char* folder : {"English", "Chinese", "zh_TW"})
-        QTest::newRow(folder) << QString::fromLatin1(folder);
+    folderRows({"English", "Chinese", "zh_TW"});
 }
 
 void TestShippedContent::placeholdersSurvive()
@@ -192,12 +186,6 @@ void TestShippedContent::placeholdersSurvive()
     QVERIFY2(filled.contains(QLatin1String("8080")) && filled.contains(QLatin1String("nginx")), qPrintable(filled));
 }
 
-int main(int argc, char* argv[])
-{
-    ScratchHome home;
-    QGuiApplication app(argc, argv);
-    TestShippedContent test;
-    return QTest::qExec(&test, argc, argv);
-}
+SCRATCH_TEST_MAIN(QGuiApplication, TestShippedContent)
 
 #include "TestShippedContent.moc"

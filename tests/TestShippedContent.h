@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QXmlStreamReader>
+#include <QtTest>
 
 #include "TestScratch.h"
 
@@ -128,6 +129,14 @@ inline QList<Message> englishMessages()
         }
     }
     return messages;
+}
+
+// One data row a folder, in a column "folder".
+inline void folderRows(const QStringList& folders)
+{
+    QTest::addColumn<QString>("folder");
+    for (const QString& folder : folders)
+        QTest::newRow(qPrintable(folder)) << folder;
 }
 
 // Loads (without installing) every .qm of a built language folder.

@@ -16,9 +16,7 @@ class TestShippedContentInstall : public QObject
 private slots:
     void translationsInstalled_data()
     {
-        QTest::addColumn<QString>("folder");
-        for (const QString& folder : languageFolders())
-            QTest::newRow(qPrintable(folder)) << folder;
+        folderRows(languageFolders());
     }
 
     void translationsInstalled()
@@ -32,9 +30,7 @@ private slots:
 
     void skinsInstalled_data()
     {
-        QTest::addColumn<QString>("folder");
-        for (const QString& folder : skinFolders())
-            QTest::newRow(qPrintable(folder)) << folder;
+        folderRows(skinFolders());
     }
 
     void skinsInstalled()
@@ -52,12 +48,6 @@ private slots:
     }
 };
 
-int main(int argc, char* argv[])
-{
-    ScratchHome home;
-    QCoreApplication app(argc, argv);
-    TestShippedContentInstall test;
-    return QTest::qExec(&test, argc, argv);
-}
+SCRATCH_TEST_MAIN(QCoreApplication, TestShippedContentInstall)
 
 #include "TestShippedContentInstall.moc"

@@ -101,12 +101,6 @@ void TestShippedContentKeys::check()
         QVERIFY2(output.contains(reported), qPrintable(output));
 }
 
-int main(int argc, char* argv[])
-{
-    ScratchHome home;
-    QCoreApplication app(argc, argv);
-    TestShippedContentKeys test;
-    return QTest::qExec(&test, argc, argv);
-}
+SCRATCH_TEST_MAIN(QCoreApplication, TestShippedContentKeys)
 
 #include "TestShippedContentKeys.moc"

@@ -107,12 +107,6 @@ void TestShippedContentScreens::skinsGiveDifferentTitleBars()
     QCOMPARE(QSet<QRgb>(colours.begin(), colours.end()).size(), skinFolders().size());
 }
 
-int main(int argc, char* argv[])
-{
-    ScratchHome home;
-    QApplication app(argc, argv);
-    TestShippedContentScreens test;
-    return QTest::qExec(&test, argc, argv);
-}
+SCRATCH_TEST_MAIN(QApplication, TestShippedContentScreens)
 
 #include "TestShippedContentScreens.moc"
