@@ -1,5 +1,7 @@
 #include "IdentifyAuth/AuthCfgManager.h"
 
+#include "TestSupport.h"
+
 #include <Base/IdentifyUtil.h>
 
 #include "TestScratch.h"
@@ -89,9 +91,7 @@ private slots:
         const QString path = storeDir->filePath("identify.xml");
         QVERIFY(manager.ExportIdentifyInfo(path.toStdString()));
 
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray text = file.readAll();
+        const QByteArray text = tst::readBytes(path);
         QVERIFY(text.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\" ?>"));
         QVERIFY(text.contains("<Identify>"));
         QVERIFY(text.contains("<digest value=\"sha256\""));
@@ -144,11 +144,12 @@ private slots:
         manager.CreateIdentifyInfo();
         const tagRegCfgInfo before = stored();
         const QString path = storeDir->filePath("import.xml");
-        writeFile(path, QString("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\" ?>\n"
-                                "<Identify><version value=\"%1\"/><encryptName value=\"%2\"/>"
-                                "<encryptMode value=\"%3\"/><digest value=\"%4\"/>"
-                                "<securityLevel value=\"7\"/></Identify>")
-                            .arg(version, name, mode, digest));
+        QVERIFY(tst::writeBytes(path, QString("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\" ?>\n"
+                                              "<Identify><version value=\"%1\"/><encryptName value=\"%2\"/>"
+                                              "<encryptMode value=\"%3\"/><digest value=\"%4\"/>"
+                                              "<securityLevel value=\"7\"/></Identify>")
+                                          .arg(version, name, mode, digest)
+                                          .toUtf8()));
         QCOMPARE(manager.ImportIdentifyInfo(path.toStdString()), accepted);
         const tagRegCfgInfo after = stored();
         if (!accepted) {
@@ -166,9 +167,9 @@ private slots:
     {
         CAuthenticationManager manager;
         const QString path = storeDir->filePath("badkey.xml");
-        writeFile(path, "<Identify><version value=\"1.0\"/><encryptName value=\"AES\"/>"
-                        "<encryptMode value=\"ECB\"/><digest value=\"sha256\"/>"
-                        "<saltKey value=\"plainTextKey1234\"/><keyLength value=\"256\"/></Identify>");
+        QVERIFY(tst::writeBytes(path, "<Identify><version value=\"1.0\"/><encryptName value=\"AES\"/>"
+                                      "<encryptMode value=\"ECB\"/><digest value=\"sha256\"/>"
+                                      "<saltKey value=\"plainTextKey1234\"/><keyLength value=\"256\"/></Identify>"));
         QVERIFY(manager.ImportIdentifyInfo(path.toStdString()));
         QCOMPARE(QString(stored().saltKey), QString());
         QCOMPARE(stored().keyLength, 256);
@@ -179,18 +180,11 @@ private slots:
         CAuthenticationManager manager;
         QVERIFY(!manager.ImportIdentifyInfo(storeDir->filePath("missing.xml").toStdString()));
         const QString path = storeDir->filePath("broken.xml");
-        writeFile(path, "<Identify><version value=");
+        QVERIFY(tst::writeBytes(path, "<Identify><version value="));
         QVERIFY(!manager.ImportIdentifyInfo(path.toStdString()));
     }
 
 private:
-    static void writeFile(const QString& path, const QString& text)
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text.toUtf8());
-    }
-
     ScratchHome home;
     QScopedPointer<QTemporaryDir> storeDir;
 };

@@ -1,6 +1,8 @@
 // The identity store: empty store, round trip, owner-only file, damage.
 #include "Base/IdentifyUtil.h"
 
+#include "TestSupport.h"
+
 #include <QtTest>
 
 #include <cstddef>
@@ -129,19 +131,16 @@ void TestBaseIdentify::damagedStoreIsAnError()
     QFETCH(int, damage);
     Base::IdentifyUtil::InitIdentifyLib(storeDir());
     QCOMPARE(Base::IdentifyUtil::WriteIdenteifyInfo(tagRegCfgInfo()), Base::IdentifyUtil::kOk);
-    QFile file(QString::fromStdString(Base::IdentifyUtil::StoreFilePath()));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QByteArray bytes = file.readAll();
-    file.close();
+    const QString store = QString::fromStdString(Base::IdentifyUtil::StoreFilePath());
+    QByteArray bytes = tst::readBytes(store);
+    QVERIFY(!bytes.isEmpty());
     switch (damage) {
     case 0: bytes.chop(10); break;
     case 1: bytes[20] = char(bytes[20] ^ 0x01); break;
     case 2: bytes.append('x'); break;
     case 3: bytes.clear(); break;
     }
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-    file.close();
+    QVERIFY(tst::writeBytes(store, bytes));
 
     tagRegCfgInfo back;
     qstrcpy(back.saltKey, "untouched");

@@ -1,6 +1,8 @@
 // The logger: console until configured, then the file a properties file names.
 #include "Base/Log.h"
 
+#include "TestSupport.h"
+
 #include <QtTest>
 
 class TestBaseLog : public QObject {
@@ -20,15 +22,12 @@ void TestBaseLog::configuredFromPropertiesFile()
     QVERIFY(dir.isValid());
     const QString logFile = dir.path() + "/Log/host.log";
     const QString properties = dir.path() + "/host.log4cxx.properties";
-    QFile file(properties);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Text));
-    file.write("log4j.rootLogger=INFO, file\n"
-               "log4j.appender.file=org.apache.log4j.FileAppender\n"
-               "log4j.appender.file.File=" + logFile.toUtf8() + "\n"
-               "log4j.appender.file.ImmediateFlush=true\n"
-               "log4j.appender.file.layout=org.apache.log4j.PatternLayout\n"
-               "log4j.appender.file.layout.ConversionPattern=%p|%F|%C::%M|%L|%m%n\n");
-    file.close();
+    QVERIFY(tst::writeBytes(properties, "log4j.rootLogger=INFO, file\n"
+                                        "log4j.appender.file=org.apache.log4j.FileAppender\n"
+                                        "log4j.appender.file.File=" + logFile.toUtf8() + "\n"
+                                        "log4j.appender.file.ImmediateFlush=true\n"
+                                        "log4j.appender.file.layout=org.apache.log4j.PatternLayout\n"
+                                        "log4j.appender.file.layout.ConversionPattern=%p|%F|%C::%M|%L|%m%n\n"));
     QVERIFY(Base::details::CLog::Configure(properties.toStdString()));
 
     const int line = __LINE__ + 1;
@@ -38,9 +37,7 @@ void TestBaseLog::configuredFromPropertiesFile()
     TLOG_INFO("info");
     Base::CSingleton<Base::details::CLog>::Instance().Info("named.logger", "through a named logger", TLOG_LOCATION);
 
-    QFile log(logFile);
-    QVERIFY(log.open(QIODevice::ReadOnly | QIODevice::Text));
-    const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    const QStringList lines = tst::readText(logFile).split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 5);
     const QStringList first = lines[0].split('|');
     QCOMPARE(first.size(), 5);

@@ -2,6 +2,8 @@
 #include "CommonMethodLib/CommonConfigFileMgr.h"
 #include "TestScratch.h"
 
+#include "TestSupport.h"
+
 #include <QFile>
 #include <QtTest>
 
@@ -67,10 +69,7 @@ void TestCommonConfig::checkRepairs()
     QFETCH(QByteArray, content);
     QFETCH(int, http);
     QFETCH(int, wall);
-    QFile out(file());
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(content);
-    out.close();
+    QVERIFY(tst::writeBytes(file(), content));
     CCommonConfigFileMgr config(file().toStdString());
     QVERIFY(config.CheckHttpPort(false));
     QVERIFY(config.CheckVideoWallPort());

@@ -8,6 +8,8 @@
 #include "Base/Encrypt.h"
 #include "Base/StringUtil.h"
 
+#include "TestSupport.h"
+
 #include <QtTest>
 
 #include <memory>
@@ -147,9 +149,7 @@ void TestDataEncryption::missingOrEmptyFile()
     QVERIFY(!config.loadConfig(missing));
     QVERIFY(!config.regenerateConfig(missing));
     const QString empty = m_env->path() + "/empty.dat";
-    QFile file(empty);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
+    QVERIFY(tst::writeBytes(empty, QByteArray()));
     QVERIFY(!config.loadConfig(empty.toStdString()));
 }
 

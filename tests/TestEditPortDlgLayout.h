@@ -83,18 +83,6 @@ inline bool copyTree(const QString& from, const QString& to)
     return true;
 }
 
-inline bool writeExecutable(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    file.write(content);
-    file.close();
-    return file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                               | QFileDevice::ReadGroup | QFileDevice::ExeGroup);
-}
-
 inline int fail(const char* what)
 {
     std::fprintf(stderr, "test layout: %s\n", what);
@@ -124,7 +112,7 @@ inline int relaunchInLayout(int argc, char** argv)
         return fail("cannot copy Install/TavrinSMSPlugin/{conf,bin}");
     }
     const QString script = r + "/Server/checkport" + QString::fromStdString(platform::scriptExtension());
-    if (!writeExecutable(script, "#!/bin/sh\ncat \"$(dirname \"$0\")/../owners/$1\" 2>/dev/null\nexit 0\n")) {
+    if (!tst::writeExecutable(script, "#!/bin/sh\ncat \"$(dirname \"$0\")/../owners/$1\" 2>/dev/null\nexit 0\n")) {
         return fail("cannot write the port-owner script");
     }
     QFile marker(r + "/" + kMarker);
@@ -156,12 +144,7 @@ inline int relaunchInLayout(int argc, char** argv)
 // Records owner as the name the port-owner script prints for port.
 inline bool setOwnerName(quint16 port, const QByteArray& printed)
 {
-    QFile file(layoutRoot() + "/owners/" + QString::number(port));
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    file.write(printed);
-    return true;
+    return tst::writeBytes(layoutRoot() + "/owners/" + QString::number(port), printed);
 }
 
 } // namespace editport_test

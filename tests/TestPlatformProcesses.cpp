@@ -1,6 +1,8 @@
 // Processes, the user, and the elevated script runner.
 #include "Platform.h"
 
+#include "TestSupport.h"
+
 #include <QtTest>
 
 #include <pwd.h>
@@ -137,19 +139,15 @@ void TestPlatformProcesses::scriptRunsInHostileFolder()
     QVERIFY(QDir::setCurrent(root.path()));
     const QString folder = root.filePath(folderName);
     QVERIFY(QDir().mkpath(folder));
-    QFile script(folder + "/restart" + QString::fromStdString(platform::scriptExtension()));
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\nprintf '%s\\n%s' \"$(pwd)\" \"$1\" > ran.tmp && mv ran.tmp ran\n");
-    script.close();
+    QVERIFY(tst::writeBytes(folder + "/restart" + QString::fromStdString(platform::scriptExtension()),
+                            "#!/bin/sh\nprintf '%s\\n%s' \"$(pwd)\" \"$1\" > ran.tmp && mv ran.tmp ran\n"));
 
     const bool launched = platform::runElevatedScript(folder.toStdString(), "restart");
     QVERIFY(QDir::setCurrent(previous));
     QVERIFY(launched);
 
-    QFile ran(folder + "/ran");
-    QTRY_VERIFY_WITH_TIMEOUT(ran.exists(), 10000);
-    QVERIFY(ran.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(ran.readAll()).split('\n');
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "/ran"), 10000);
+    const QStringList lines = tst::readText(folder + "/ran").split('\n');
     const QString canonical = QFileInfo(folder).canonicalFilePath();
     // The folder name may itself hold a line break: compare the whole text.
     QCOMPARE(lines.join('\n'), canonical + "\n" + folder);
@@ -171,18 +169,14 @@ void TestPlatformProcesses::scriptInheritsNoDescriptor()
     const int held = 77;
     QCOMPARE(::dup2(socket, held), held);
     ::close(socket);
-    QFile script(folder.filePath("restart" + QString::fromStdString(platform::scriptExtension())));
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\nif [ -e /proc/$$/fd/77 ]; then echo open; else echo closed; fi > fd.tmp && mv fd.tmp fd\n");
-    script.close();
+    QVERIFY(tst::writeBytes(folder.filePath("restart" + QString::fromStdString(platform::scriptExtension())),
+                            "#!/bin/sh\nif [ -e /proc/$$/fd/77 ]; then echo open; else echo closed; fi > fd.tmp && mv fd.tmp fd\n"));
 
     const bool launched = platform::runElevatedScript(folder.path().toStdString(), "restart");
     ::close(held);
     QVERIFY(launched);
-    QFile result(folder.filePath("fd"));
-    QTRY_VERIFY_WITH_TIMEOUT(result.exists(), 10000);
-    QVERIFY(result.open(QIODevice::ReadOnly));
-    QCOMPARE(result.readAll().trimmed(), QByteArray("closed"));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder.filePath("fd")), 10000);
+    QCOMPARE(tst::readBytes(folder.filePath("fd")).trimmed(), QByteArray("closed"));
 }
 
 void TestPlatformProcesses::missingScriptIsNotLaunched()

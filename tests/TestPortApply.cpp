@@ -155,10 +155,7 @@ void TestPortApply::writeSetup(int productType, bool enabled)
                    "  <Skin><Value>Default</Value></Skin>\n  <Translator><Value>0</Value></Translator>\n"
                    "</Configs>\n")
                .arg(enabled ? "true" : "false");
-    QFile file(setupPath());
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(xml.toUtf8());
-    file.close();
+    QVERIFY(tst::writeBytes(setupPath(), xml.toUtf8()));
     QVERIFY(common().SetFrameworkHttpPort(m_ports["Http"]));
     QVERIFY(common().SetFrameworkVideoWallPort(m_ports["VideoWall"]));
     config().InitManager(false);

@@ -80,24 +80,18 @@ void TestPortMgr::initTestCase()
     QVERIFY(m_dir.isValid());
     m_logPath = m_dir.filePath(QStringLiteral("test.log"));
     const QString config = m_dir.filePath(QStringLiteral("log4cxx.properties"));
-    QFile file(config);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("log4j.rootLogger=INFO, F\n"
-               "log4j.appender.F=org.apache.log4j.FileAppender\n"
-               "log4j.appender.F.File=" + m_logPath.toUtf8() + "\n"
-               "log4j.appender.F.layout=org.apache.log4j.PatternLayout\n"
-               "log4j.appender.F.layout.ConversionPattern=%p %m%n\n");
-    file.close();
+    QVERIFY(tst::writeBytes(config, "log4j.rootLogger=INFO, F\n"
+                                    "log4j.appender.F=org.apache.log4j.FileAppender\n"
+                                    "log4j.appender.F.File=" + m_logPath.toUtf8() + "\n"
+                                    "log4j.appender.F.layout=org.apache.log4j.PatternLayout\n"
+                                    "log4j.appender.F.layout.ConversionPattern=%p %m%n\n"));
     QVERIFY(Base::details::CLog::Configure(config.toStdString()));
 }
 
 QStringList TestPortMgr::warnLines()
 {
-    QFile file(m_logPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
     QStringList lines;
-    for (const QByteArray& line : file.readAll().split('\n')) {
+    for (const QByteArray& line : tst::readBytes(m_logPath).split('\n')) {
         if (line.startsWith("WARN "))
             lines << QString::fromUtf8(line.mid(5));
     }

@@ -2,6 +2,8 @@
 // run the way the host runs it (bin folder as working directory and as the
 // one argument) on a copy of the folder.
 
+#include "TestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -48,9 +50,7 @@ void TestSmsPlugin::init()
 
 void TestSmsPlugin::writeProperties(const QByteArray& content)
 {
-    QFile file(m_dir->path() + "/TavrinSMSPlugin/conf/config.properties");
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
+    QVERIFY(tst::writeBytes(m_dir->path() + "/TavrinSMSPlugin/conf/config.properties", content));
 }
 
 int TestSmsPlugin::restart()
@@ -65,17 +65,13 @@ int TestSmsPlugin::restart()
 
 QStringList TestSmsPlugin::logLines() const
 {
-    QFile log(m_bin + "/restart.log");
-    if (!log.open(QIODevice::ReadOnly))
-        return QStringList();
-    return QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    return tst::readText(m_bin + "/restart.log").split('\n', Qt::SkipEmptyParts);
 }
 
 void TestSmsPlugin::shippedPropertiesAreWellFormed()
 {
-    QFile file(kShippedProperties);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray content = file.readAll();
+    const QByteArray content = tst::readBytes(kShippedProperties);
+    QVERIFY(!content.isEmpty());
     int comments = 0;
     for (QByteArray line : content.split('\n')) {
         line = line.trimmed();

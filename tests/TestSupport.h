@@ -45,6 +45,14 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
+// Writes an executable file (owner read, write and run; group read and run).
+inline bool writeExecutable(const QString& path, const QByteArray& bytes)
+{
+    return writeBytes(path, bytes) &&
+           QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                           QFile::ExeGroup);
+}
+
 // The first file of that name below root; empty when there is none.
 inline QString findFile(const QString& root, const QString& name)
 {

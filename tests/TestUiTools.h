@@ -71,10 +71,7 @@ inline bool makeRcc(const QString& rccPath, const QList<QPair<QString, QByteArra
 
 inline QByteArray readResource(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
+    return tst::readBytes(path);
 }
 
 } // namespace uitest

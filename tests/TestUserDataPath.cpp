@@ -261,9 +261,7 @@ void TestUserDataPath::existingPropertiesUntouched()
     {
         CUserDataPath paths;
         QVERIFY(paths.init(exeDir.toStdString(), "Framework.S"));
-        QFile file(QString::fromStdString(paths.getPropertiesPath()));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("# edited by the user\n");
+        QVERIFY(tst::writeBytes(QString::fromStdString(paths.getPropertiesPath()), "# edited by the user\n"));
     }
     QFile templ(exeDir + "maintain/log4cxx.properties.benchmark");
     QVERIFY(templ.open(QIODevice::Append));

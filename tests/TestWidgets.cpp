@@ -1,5 +1,7 @@
 // Port field, its validator and status button, the tip bubble, the close
 // button and the style sheet helpers.
+#include "TestSupport.h"
+
 #include <QApplication>
 #include <QImage>
 #include <QLineEdit>
@@ -213,9 +215,9 @@ private slots:
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        writeFile(dir.filePath("a.qss"), QByteArray("QLabel{color:red;}"));
-        writeFile(dir.filePath("b.qss"), QByteArray("QPushButton{}\0garbage", 22));
-        writeFile(dir.filePath("latin.qss"), QByteArray("/* caf\xE9 */"));
+        QVERIFY(tst::writeBytes(dir.filePath("a.qss"), QByteArray("QLabel{color:red;}")));
+        QVERIFY(tst::writeBytes(dir.filePath("b.qss"), QByteArray("QPushButton{}\0garbage", 22)));
+        QVERIFY(tst::writeBytes(dir.filePath("latin.qss"), QByteArray("/* caf\xE9 */")));
 
         const QStringList names{"a.qss", "b.qss"};
         const QString withSlash = loadStyleSheets(names, dir.path() + "/");
@@ -228,13 +230,6 @@ private slots:
     }
 
 private:
-    static void writeFile(const QString& path, const QByteArray& bytes)
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(bytes), qint64(bytes.size()));
-    }
-
     ScratchHome home;
 };
 
