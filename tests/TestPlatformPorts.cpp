@@ -46,6 +46,13 @@ bool bindLoopback(int fd)
     return ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
+// Opens a loopback TCP listener on a free port; its port, 0 on failure.
+quint16 listenLoopback(Socket& listener)
+{
+    listener.fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    return bindLoopback(listener.fd) && ::listen(listener.fd, 4) == 0 ? boundPort(listener.fd) : 0;
+}
+
 bool connectTo(int fd, quint16 port)
 {
     sockaddr_in address{};
@@ -92,10 +99,9 @@ void TestPlatformPorts::tablesAreRead()
 
 void TestPlatformPorts::tcpListening()
 {
-    Socket listener(::socket(AF_INET, SOCK_STREAM, 0));
-    QVERIFY(bindLoopback(listener.fd));
-    QCOMPARE(::listen(listener.fd, 4), 0);
-    const quint16 port = boundPort(listener.fd);
+    Socket listener;
+    const quint16 port = listenLoopback(listener);
+    QVERIFY(port != 0);
 
     const auto entries = entriesOn(platform::takePortSnapshot(), platform::Protocol::Tcp, port);
     QCOMPARE(entries.size(), size_t(1));
@@ -107,10 +113,9 @@ void TestPlatformPorts::tcpListening()
 
 void TestPlatformPorts::tcpConnectedBothEnds()
 {
-    Socket listener(::socket(AF_INET, SOCK_STREAM, 0));
-    QVERIFY(bindLoopback(listener.fd));
-    QCOMPARE(::listen(listener.fd, 4), 0);
-    const quint16 serverPort = boundPort(listener.fd);
+    Socket listener;
+    const quint16 serverPort = listenLoopback(listener);
+    QVERIFY(serverPort != 0);
     Socket client(::socket(AF_INET, SOCK_STREAM, 0));
     QVERIFY(connectTo(client.fd, serverPort));
     Socket accepted(::accept(listener.fd, nullptr, nullptr));
@@ -180,10 +185,9 @@ void TestPlatformPorts::ipv6AnyAddress()
 
 void TestPlatformPorts::closedAfterSnapshotStaysInIt()
 {
-    Socket listener(::socket(AF_INET, SOCK_STREAM, 0));
-    QVERIFY(bindLoopback(listener.fd));
-    QCOMPARE(::listen(listener.fd, 4), 0);
-    const quint16 port = boundPort(listener.fd);
+    Socket listener;
+    const quint16 port = listenLoopback(listener);
+    QVERIFY(port != 0);
 
     const platform::PortSnapshot before = platform::takePortSnapshot();
     listener.reset();
@@ -193,11 +197,11 @@ void TestPlatformPorts::closedAfterSnapshotStaysInIt()
 
 void TestPlatformPorts::timeWaitHasNoOwner()
 {
-    Socket listener(::socket(AF_INET, SOCK_STREAM, 0));
-    QVERIFY(bindLoopback(listener.fd));
-    QCOMPARE(::listen(listener.fd, 4), 0);
+    Socket listener;
+    const quint16 serverPort = listenLoopback(listener);
+    QVERIFY(serverPort != 0);
     Socket client(::socket(AF_INET, SOCK_STREAM, 0));
-    QVERIFY(connectTo(client.fd, boundPort(listener.fd)));
+    QVERIFY(connectTo(client.fd, serverPort));
     Socket accepted(::accept(listener.fd, nullptr, nullptr));
     const quint16 clientPort = boundPort(client.fd);
     // The side that closes first ends in time-wait, owned by nobody.
@@ -222,10 +226,9 @@ void TestPlatformPorts::unseenOwnerIsUnknownNotFree()
 {
     if (::geteuid() != 0)
         QSKIP("needs root to look at the sockets as another user");
-    Socket listener(::socket(AF_INET, SOCK_STREAM, 0));
-    QVERIFY(bindLoopback(listener.fd));
-    QCOMPARE(::listen(listener.fd, 4), 0);
-    const quint16 port = boundPort(listener.fd);
+    Socket listener;
+    const quint16 port = listenLoopback(listener);
+    QVERIFY(port != 0);
 
     // A child that gives up root can no longer see this process's descriptors.
     const pid_t child = ::fork();

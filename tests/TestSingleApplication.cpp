@@ -99,6 +99,15 @@ void stopInstance(Instance& instance)
     }
 }
 
+QByteArray lengthOnly(qint64 length)
+{
+    QByteArray header;
+    QDataStream head(&header, QIODevice::WriteOnly);
+    head.setVersion(QDataStream::Qt_5_6);
+    head << length;
+    return header;
+}
+
 QByteArray frame(const QString& name, qint8 type, qint32 id, bool breakChecksum)
 {
     QByteArray body;
@@ -107,20 +116,7 @@ QByteArray frame(const QString& name, qint8 type, qint32 id, bool breakChecksum)
     out << name.toLatin1() << type << id;
     quint16 checksum = qChecksum(body.constData(), static_cast<uint>(body.size()));
     out << static_cast<quint16>(breakChecksum ? checksum ^ 0x5a5a : checksum);
-    QByteArray header;
-    QDataStream head(&header, QIODevice::WriteOnly);
-    head.setVersion(QDataStream::Qt_5_6);
-    head << static_cast<qint64>(body.size());
-    return header + body;
-}
-
-QByteArray lengthOnly(qint64 length)
-{
-    QByteArray header;
-    QDataStream head(&header, QIODevice::WriteOnly);
-    head.setVersion(QDataStream::Qt_5_6);
-    head << length;
-    return header;
+    return lengthOnly(body.size()) + body;
 }
 
 } // namespace

@@ -103,9 +103,7 @@ private slots:
     void dragByTitleMoves()
     {
         CWaringDlg dialog;
-        dialog.move(100, 100);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(showAt100(dialog));
         const QPoint start = dialog.pos();
         // The title area does not handle the mouse, so the dialog gets it.
         QWidget* title = dialog.findChild<QWidget*>(QStringLiteral("titleWidget"));
@@ -118,9 +116,7 @@ private slots:
     void dragOnCloseButtonDoesNotMove()
     {
         CWaringDlg dialog;
-        dialog.move(100, 100);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(showAt100(dialog));
         const QPoint start = dialog.pos();
         QPushButton* close = button(dialog, "m_TitleCloseBtn");
         QVERIFY(qobject_cast<CClosePushBtn*>(close));
@@ -135,9 +131,7 @@ private slots:
     void otherButtonsDoNotDrag()
     {
         CWaringDlg dialog;
-        dialog.move(100, 100);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(showAt100(dialog));
         const QPoint start = dialog.pos();
         drag(&dialog, QPoint(20, 10), QPoint(30, 30), Qt::RightButton);
         QCOMPARE(dialog.pos(), start);
@@ -152,6 +146,13 @@ private slots:
     }
 
 private:
+    static bool showAt100(CWaringDlg& dialog)
+    {
+        dialog.move(100, 100);
+        dialog.show();
+        return QTest::qWaitForWindowExposed(&dialog);
+    }
+
     static QPushButton* button(CWaringDlg& dialog, const char* name)
     {
         return dialog.findChild<QPushButton*>(QString::fromLatin1(name));
