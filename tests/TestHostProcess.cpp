@@ -8,9 +8,9 @@
 #include <QNetworkRequest>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 
+#include "TestScratch.h"
 #include "TestSupport.h"
 
 #include <sys/stat.h>
@@ -29,26 +29,16 @@ private slots:
     void init()
     {
         QVERIFY(QFile::exists(kHost));
-        home.reset(new QTemporaryDir());
+        home.reset(new ScratchHome); // for this process and the host alike
         QVERIFY(home->isValid());
-        const QString socketPath = home->filePath("notify.sock");
-        notify.reset(new tst::NotifySocket(socketPath));
+        notify.reset(new tst::NotifySocket(home->path() + "/notify.sock"));
         QVERIFY(notify->bound());
 
         environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", home->path());
-        environment.insert("XDG_CONFIG_HOME", home->filePath("config"));
-        environment.insert("XDG_DATA_HOME", home->filePath("data"));
-        environment.insert("XDG_CONFIG_DIRS", home->filePath("etc"));
-        environment.insert("XDG_RUNTIME_DIR", home->filePath("run"));
         environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("NOTIFY_SOCKET", socketPath);
         // The system's log4cxx trips ASan's new/delete size check in its own
         // exit handlers; that is outside this program.
         environment.insert("ASAN_OPTIONS", "detect_leaks=0:new_delete_type_mismatch=0");
-        environment.remove("HOMEDRIVE");
-        QDir(home->path()).mkpath("run");
-        QFile::setPermissions(home->filePath("run"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 
     void cleanup()
@@ -190,11 +180,13 @@ private:
 
     QString userDataDir() const
     {
-        const QString setup = tst::findFile(home->filePath("data"), "Setup.xml");
+        const QString setup = tst::findFile(dataHome(), "Setup.xml");
         return setup.isEmpty() ? QString() : QFileInfo(setup).absolutePath() + "/";
     }
 
-    QString logText() const { return tst::findText(home->filePath("data"), "Framework.S.txt"); }
+    QString dataHome() const { return home->path() + "/data"; }
+
+    QString logText() const { return tst::findText(dataHome(), "Framework.S.txt"); }
 
     // Waits until the host logged its framework ports (the count-th time)
     // and the web client answers.
@@ -246,7 +238,7 @@ private:
         return status;
     }
 
-    QScopedPointer<QTemporaryDir> home;
+    QScopedPointer<ScratchHome> home;
     QScopedPointer<QProcess> host;
     QProcessEnvironment environment;
     QNetworkAccessManager network;

@@ -209,9 +209,7 @@ void TestPortAudit::writeConfiguration(const Ports& p)
     config().InitManager(false);
     const QString path = QString::fromStdString(config().workingPath());
     QVERIFY2(!config().configDir.empty(), "no user-data folder");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    const QString xml = QStringLiteral(
+    QString xml = QStringLiteral(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<Configs Version=\"1.0\">\n"
         "  <ProductType><Value>%1</Value></ProductType>\n"
@@ -223,23 +221,13 @@ void TestPortAudit::writeConfiguration(const Ports& p)
         "    <TamsaAudio>%11</TamsaAudio><TamsaPlayback>%12</TamsaPlayback>\n"
         "  </ServerPort>\n"
         "  <ExternParam><Enabled>%13</Enabled><IPAddress>%14</IPAddress></ExternParam>\n"
-        "</Configs>\n")
-                            .arg(p.productType)
-                            .arg(p.http)
-                            .arg(p.webSocket)
-                            .arg(p.web)
-                            .arg(p.cms)
-                            .arg(p.ams)
-                            .arg(p.mqtt)
-                            .arg(p.ss)
-                            .arg(p.video)
-                            .arg(p.videoVic)
-                            .arg(p.audio)
-                            .arg(p.playback)
-                            .arg(p.externEnabled ? QStringLiteral("true") : QStringLiteral("false"))
-                            .arg(p.externIp);
-    file.write(xml.toUtf8());
-    file.close();
+        "</Configs>\n");
+    // Each arg() fills the lowest-numbered marker left.
+    for (int value : {p.productType, p.http, p.webSocket, p.web, p.cms, p.ams, p.mqtt, p.ss, p.video, p.videoVic,
+                      p.audio, p.playback})
+        xml = xml.arg(value);
+    xml = xml.arg(p.externEnabled ? QStringLiteral("true") : QStringLiteral("false"), p.externIp);
+    QVERIFY(tst::writeBytes(path, xml.toUtf8()));
     QVERIFY(commonConfig().SetFrameworkHttpPort(p.http));
     QVERIFY(commonConfig().SetFrameworkVideoWallPort(p.videoWall));
     config().InitManager(true);
