@@ -6,8 +6,6 @@
 
 #include <QtTest>
 
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include <signal.h>
@@ -22,14 +20,6 @@ Q_DECLARE_METATYPE(Entries)
 namespace {
 
 const QString kDataDir = QStringLiteral(TAVRIN_TEST_DATA_DIR "/properties/");
-
-std::string readAll(const QString& path)
-{
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The entries as the store hands them out, for the keys expected.
 Entries entriesOf(SimpleProperties& properties, const Entries& expected)
@@ -116,7 +106,7 @@ void TestProperties::readsFormat()
     for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
         written += it.key().toStdString() + "=" + it.value().toStdString() + "\n";
     }
-    QCOMPARE(readAll(out), written);
+    QCOMPARE(tst::readBytes(out), QByteArray::fromStdString(written));
 }
 
 void TestProperties::rejectsMalformedLine_data()
@@ -125,7 +115,7 @@ void TestProperties::rejectsMalformedLine_data()
     QTest::newRow("ends with equals") << QByteArray("key=\n");
     QTest::newRow("no equals") << QByteArray("just a line\n");
     QTest::newRow("only equals") << QByteArray("=\n");
-    QTest::newRow("binary") << QByteArray::fromStdString(readAll(kDataDir + "binary.properties"));
+    QTest::newRow("binary") << tst::readBytes(kDataDir + "binary.properties");
 }
 
 void TestProperties::rejectsMalformedLine()
@@ -224,11 +214,11 @@ void TestProperties::addAndSetThenStore()
     properties.addProperty("ums.1.rtspPort", "600");
     const std::string out = m_dir.filePath(QStringLiteral("add.properties")).toStdString();
     QVERIFY(properties.store(out));
-    QVERIFY(readAll(QString::fromStdString(out)).find("ums.1.rtspPort=554\n") != std::string::npos);
+    QVERIFY(tst::readBytes(QString::fromStdString(out)).contains("ums.1.rtspPort=554\n"));
 
     QVERIFY(properties.setProperty("ums.1.rtspPort", "600"));
     QVERIFY(properties.store(out));
-    QVERIFY(readAll(QString::fromStdString(out)).find("ums.1.rtspPort=600\n") != std::string::npos);
+    QVERIFY(tst::readBytes(QString::fromStdString(out)).contains("ums.1.rtspPort=600\n"));
 
     // setProperty never adds; addProperty adds an absent key.
     QVERIFY(!properties.setProperty("absent.key", "1"));
@@ -244,12 +234,12 @@ void TestProperties::storesSortedWithoutComments()
     QVERIFY(properties.load((kDataDir + "crlf.properties").toStdString()));
     const QString out = m_dir.filePath(QStringLiteral("sorted.properties"));
     QVERIFY(properties.store(out.toStdString()));
-    QCOMPARE(readAll(out), std::string("a.key=1\n"
-                                       "b.key=2\n"
-                                       "ums.0.enabled=true\n"
-                                       "ums.1.httpPort=8100\n"
-                                       "ums.1.name=sms one\n"
-                                       "ums.1.rtspPort=554\n"));
+    QCOMPARE(tst::readBytes(out), QByteArray("a.key=1\n"
+                                             "b.key=2\n"
+                                             "ums.0.enabled=true\n"
+                                             "ums.1.httpPort=8100\n"
+                                             "ums.1.name=sms one\n"
+                                             "ums.1.rtspPort=554\n"));
 }
 
 void TestProperties::roundTrip()
@@ -317,7 +307,7 @@ void TestProperties::failedStoreKeepsOldFile()
     ::signal(SIGXFSZ, previous);
 
     QCOMPARE(failure, std::string("can 't construct the output file!"));
-    QCOMPARE(QByteArray::fromStdString(readAll(path)), old);
+    QCOMPARE(tst::readBytes(path), old);
 }
 
 void TestProperties::loggedVariantsGoOn()
