@@ -279,12 +279,7 @@ void CKestApplication::abortStart()
 {
     if (servicesUp) {
         servicesUp = false;
-        if (identityEnabled) {
-            delete frameworkMgr;
-            frameworkMgr = nullptr;
-            CAuthenticationManager::Instance().ReleaseIdentifyLib();
-            TLOG_INFO("Failed start: identity library released.");
-        }
+        releaseIdentityAndTray("Failed start");
         WatchDog::Instance().stop();
         TLOG_INFO("Failed start: watchdog stopped.");
         devmgr::UnInitDeviceManagerServer();
@@ -295,16 +290,23 @@ void CKestApplication::abortStart()
     queueQuit();
 }
 
+// The failed-start and reboot teardowns release the tray object and the
+// identity library only when the identity step ran.
+void CKestApplication::releaseIdentityAndTray(const char* teardown)
+{
+    if (!identityEnabled)
+        return;
+    delete frameworkMgr;
+    frameworkMgr = nullptr;
+    CAuthenticationManager::Instance().ReleaseIdentifyLib();
+    TLOG_INFO("%s: identity library released.", teardown);
+}
+
 void CKestApplication::finishAfterReboot()
 {
     if (servicesUp) {
         servicesUp = false;
-        if (identityEnabled) {
-            delete frameworkMgr;
-            frameworkMgr = nullptr;
-            CAuthenticationManager::Instance().ReleaseIdentifyLib();
-            TLOG_INFO("Reboot: identity library released.");
-        }
+        releaseIdentityAndTray("Reboot");
         uninitFramework();
         TLOG_INFO("Reboot: framework library released.");
     }

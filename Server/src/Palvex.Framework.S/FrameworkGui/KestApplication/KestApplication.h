@@ -51,6 +51,7 @@ private:
     void showAlreadyRunning();
     bool otherHostProcessRuns() const;
     void dropFrameworkMgr();
+    void releaseIdentityAndTray(const char* teardown);
     void queueQuit();
 
     QLocale locale;

@@ -94,12 +94,9 @@ void XMLConfigManager::InitManager(bool checkFramework)
     dataEncryptionConfig = std::make_shared<comm_method::CDataEncryptionConfig>();
     checkConfig();
 
-    const std::string path = workingPath();
     std::string content;
-    if (configDir.empty() || !readFile(content, path)) {
-        TLOG_FATAL("ReadFile fail, path = %s", path.c_str());
+    if (!readWorking(content))
         return;
-    }
     proto::CXmlProto doc;
     doc.set_str(content); // not XML: an empty document, every value missing
     readValues(doc, true, checkFramework);
@@ -110,15 +107,22 @@ void XMLConfigManager::reInitPort()
     resolveDirectories();
     dataEncryptionConfig = std::make_shared<comm_method::CDataEncryptionConfig>();
 
-    const std::string path = workingPath();
     std::string content;
-    if (configDir.empty() || !readFile(content, path)) {
-        TLOG_FATAL("ReadFile fail, path = %s", path.c_str());
+    if (!readWorking(content))
         return;
-    }
     proto::CXmlProto doc;
     doc.set_str(content);
     readValues(doc, false, false);
+}
+
+bool XMLConfigManager::readWorking(std::string& content)
+{
+    const std::string path = workingPath();
+    if (configDir.empty() || !readFile(content, path)) {
+        TLOG_FATAL("ReadFile fail, path = %s", path.c_str());
+        return false;
+    }
+    return true;
 }
 
 void XMLConfigManager::readValues(proto::IProto& doc, bool fullLoad, bool checkFramework)
@@ -267,10 +271,8 @@ void XMLConfigManager::writeWorkingValue(const char* section, const std::string&
         resolveDirectories();
     const std::string working = workingPath();
     std::string content;
-    if (configDir.empty() || !readFile(content, working)) {
-        TLOG_FATAL("ReadFile fail, path = %s", working.c_str());
+    if (!readWorking(content))
         return;
-    }
     proto::CXmlProto doc;
     if (!doc.set_str(content)) {
         TLOG_ERROR("Failed to parse [file-%s]: %s is not written.", working.c_str(), key.c_str());

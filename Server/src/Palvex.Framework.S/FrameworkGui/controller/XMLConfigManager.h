@@ -84,6 +84,8 @@ private:
     void resolveDirectories();
     comm_methodlib::CCommonConfigFileMgr& commonConfig();
     void keepDamaged(const std::string& working);
+    // Reads the working file whole; logs and returns false when it cannot.
+    bool readWorking(std::string& content);
     void readValues(proto::IProto& doc, bool fullLoad, bool checkFramework);
     // Sets section + key to value in the working file and writes it back;
     // what names the kind of value in the log.
