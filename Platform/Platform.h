@@ -6,6 +6,7 @@
 // Strings are narrow: UTF-8 on Linux, the local code page on Windows.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -160,7 +161,7 @@ bool runElevatedScript(const std::string& folder, const std::string& scriptBaseN
 std::string homeDrive();
 
 // The user's data folder: $XDG_DATA_HOME, else $HOME/.local/share (no
-// trailing separator).
+// trailing separator); empty when no home folder is known.
 std::string userDataHome();
 
 // The public profile folder: $HOMEDRIVE + "/Users/Public" when HOMEDRIVE is
@@ -181,6 +182,32 @@ bool writeWholeFile(const std::string& path, const std::string& bytes);
 // writeWholeFile for a file only its owner may read: the new content is
 // 0600 whatever the old file's permissions, and a read-only file is replaced too.
 bool writePrivateFile(const std::string& path, const std::string& bytes);
+
+enum class ReadResult { Ok, Missing, Failed };
+
+// Reads at most maxBytes from the start of path. Missing: the file or one of
+// its folders does not exist.
+ReadResult readFileStart(const std::string& path, std::size_t maxBytes, std::string& bytes);
+
+// Creates folder and its missing parents; the folders it creates only their
+// owner may enter (0700). True when folder is a folder afterwards.
+bool makePrivateFolders(const std::string& folder);
+
+// Capacity of the file system holding path and the space the calling user may
+// still fill. 0 on success, otherwise the system's error number (counts 0).
+int driveSpace(const std::string& path, std::uint64_t& totalBytes, std::uint64_t& freeBytes);
+
+// ---------------------------------------------------------------------------
+// Text
+// ---------------------------------------------------------------------------
+
+// Conversions from and to the local code page: the codeset of the C library's
+// LC_CTYPE (UTF-8 while no locale is chosen), the ANSI code page on Windows.
+// Wide text is UTF-32 on Linux, UTF-16 on Windows. False (out empty) when the
+// text cannot be converted; from UTF-8 to UTF-8 the bytes pass unchecked.
+bool localToUtf8(const std::string& text, std::string& out);
+bool utf8ToLocal(const std::string& text, std::string& out);
+bool localToWide(const std::string& text, std::wstring& out);
 
 // ---------------------------------------------------------------------------
 // Registry values (Linux: the log-on Run keys only, as XDG autostart entries)
