@@ -414,7 +414,7 @@ void elevated(const std::string& root)
         const bool launched = platform::runElevatedScript(folder, "restart");
         fs::current_path(previous);
         CHECK(launched, row.label);
-        for (int wait = 0; wait < 200 && !fs::exists(folder + "\\ran"); ++wait)
+        for (int wait = 0; wait < 600 && !fs::exists(folder + "\\ran"); ++wait)
             ::Sleep(100);
         const std::string ran = readBytes(folder + "\\ran");
         CHECK(::_stricmp(ran.c_str(), (folder + "\r\n\"" + folder + "\"\r\n").c_str()) == 0, row.label + (": " + ran));
