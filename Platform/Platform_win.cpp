@@ -4,6 +4,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
+#include <aclapi.h>
 #include <iphlpapi.h>
 #include <sddl.h>
 #include <shellapi.h>
@@ -575,10 +576,21 @@ bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOn
     if (exists && ((attributes & FILE_ATTRIBUTE_DIRECTORY) || (!ownerOnly && (attributes & FILE_ATTRIBUTE_READONLY))))
         return false;
 
-    PSECURITY_DESCRIPTOR descriptor = ownerOnly ? ownerOnlyDescriptor(false) : nullptr;
-    if (ownerOnly && !descriptor)
+    // The new file gets the old one's access list (or the owner's alone) before
+    // a single rename puts it in place: ReplaceFileW is no atomic step.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (ownerOnly) {
+        descriptor = ownerOnlyDescriptor(false);
+        if (!descriptor)
+            return false;
+    } else if (exists && ::GetNamedSecurityInfoW(target.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                                 nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
         return false;
+    }
     SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE
+                       | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD newAttributes = exists && !ownerOnly && (attributes & kept) ? attributes & kept : FILE_ATTRIBUTE_NORMAL;
 
     // The new content goes to a fresh file beside the target first.
     static std::atomic<unsigned> counter{0};
@@ -591,7 +603,7 @@ bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOn
         temp = target.substr(0, slash) + L"." + target.substr(slash) + L"." + std::to_wstring(::GetCurrentProcessId())
                + L"." + std::to_wstring(counter++) + L".tmp";
         file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, &security, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+                             newAttributes | FILE_FLAG_WRITE_THROUGH, nullptr);
         if (file == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
             break;
     }
@@ -602,11 +614,8 @@ bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOn
     bool ok = writeAll(file, bytes) && ::FlushFileBuffers(file);
     ok = ::CloseHandle(file) && ok;
 
-    if (ok && exists && !ownerOnly) {
-        // Keeps the target's security and attributes.
-        ok = ::ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
-    } else if (ok) {
-        if (exists && (attributes & FILE_ATTRIBUTE_READONLY))
+    if (ok) {
+        if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) // only the private variant gets here
             ::SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
         ok = ::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
         if (!ok && exists)

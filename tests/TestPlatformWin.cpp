@@ -314,6 +314,24 @@ void files(const std::string& root)
         CHECK(std::distance(fs::directory_iterator(folder), fs::directory_iterator()) == 1, row.label);
     }
 
+    // A writer killed at any moment leaves one whole content, never a mix or a cut.
+    const std::string torn = root + "\\torn.xml";
+    platform::writeWholeFile(torn, std::string(300000, 'a'));
+    for (int round = 0; round < 6; ++round) {
+        PROCESS_INFORMATION writer{};
+        if (!start(platform::executablePath(), {"--write-loop", torn}, writer)) {
+            CHECK(false, "start writer");
+            break;
+        }
+        ::Sleep(static_cast<DWORD>(300 + round * 150));
+        ::TerminateProcess(writer.hProcess, 9);
+        ::WaitForSingleObject(writer.hProcess, 10000);
+        closeProcess(writer);
+        const std::string content = readBytes(torn);
+        CHECK(content == std::string(300000, 'a') || content == std::string(170000, 'b'),
+              "killed writer, round " + std::to_string(round) + ", " + std::to_string(content.size()) + " bytes");
+    }
+
     const std::string locked = root + "\\locked.xml";
     CHECK(platform::writeWholeFile(locked, "old") && ::SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY),
           "read-only target");
@@ -441,6 +459,10 @@ int main(int argc, char** argv)
         for (size_t i = 3; i < args.size(); ++i)
             all += args[i] + '\0';
         return writeBytes(args[2], all) ? 0 : 3;
+    }
+    if (split && args.size() == 3 && args[1] == "--write-loop") {
+        for (int i = 0;; ++i)
+            platform::writeWholeFile(args[2], i % 2 ? std::string(300000, 'a') : std::string(170000, 'b'));
     }
     if (split && args.size() == 2 && args[1] == "--sleep") {
         ::Sleep(60000);
