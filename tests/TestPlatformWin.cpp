@@ -7,6 +7,7 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 #include <aclapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -168,6 +169,7 @@ void startUp(const std::string& root)
     const DWORD length = ::GetEnvironmentVariableA("USERNAME", name, sizeof name);
     if (length > 0 && length < sizeof name)
         CHECK(platform::userName() == name, "user name");
+    CHECK(platform::isAdmin() == (::IsUserAnAdmin() != FALSE), "administrator check");
 }
 
 void processes(const std::string& root)
