@@ -60,7 +60,11 @@ QList<CallRecord> takeCalls()
 void onReboot(void* user) { record("reboot", QString(), user); }
 void onClose(void* user) { record("close", QString(), user); }
 void onDelayClose(void* user) { record("delay-close", QString(), user); }
-void onSkin(const char* skin, void* user) { record("skin", QString::fromUtf8(skin), user); }
+bool onSkin(const char* skin, void* user)
+{
+    record("skin", QString::fromUtf8(skin), user);
+    return true;
+}
 
 } // namespace
 
@@ -117,7 +121,10 @@ void TestFramework::initTestCase()
     setCloseCallback(onClose, &g_user);
     setDelayCloseCallback(onDelayClose, &g_user);
     setRegisterRccCallback(onSkin, &g_user);
-    setLanguageCallback([](int index) { record("language", QString::number(index), &g_user); });
+    setLanguageCallback([](int index) {
+        record("language", QString::number(index), &g_user);
+        return true;
+    });
 }
 
 void TestFramework::init()
