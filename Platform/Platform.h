@@ -182,6 +182,23 @@ bool writeWholeFile(const std::string& path, const std::string& bytes);
 // 0600 whatever the old file's permissions, and a read-only file is replaced too.
 bool writePrivateFile(const std::string& path, const std::string& bytes);
 
+// Removes what interrupted writes of path by writeWholeFile or
+// writePrivateFile left beside it, when older than olderThanSeconds (younger
+// ones may belong to a write still running). Returns how many were removed.
+int removeStaleTemporaries(const std::string& path, int olderThanSeconds);
+
+// From now on every file and folder this process creates is for its user
+// only (Linux: the file-creation mask 077).
+void makeNewFilesPrivate();
+// The permission bits a new file does not get (Linux: the umask, read
+// without changing it).
+unsigned fileCreationMask();
+
+// Makes the existing tree under root private to its user: folders 0700,
+// files 0600 (Linux; symbolic links are not followed). False when a mode
+// could not be changed.
+bool makeTreePrivate(const std::string& root);
+
 // ---------------------------------------------------------------------------
 // Registry values (Linux: the log-on Run keys only, as XDG autostart entries)
 // ---------------------------------------------------------------------------
