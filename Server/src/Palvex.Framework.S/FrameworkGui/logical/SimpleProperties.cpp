@@ -132,11 +132,12 @@ bool SimpleProperties::read(const std::string& path, bool skipMalformed)
 bool SimpleProperties::storeInPlace(const std::string& path)
 {
     std::error_code error;
-    if (!std::filesystem::exists(path, error)) {
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) {
         return store(path);
     }
     std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) {
+    if (!std::filesystem::is_regular_file(status) || !in.is_open()) {
         throw new PropertiesError("can 't construct the output file!");
     }
     const std::string old((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
