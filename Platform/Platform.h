@@ -217,6 +217,22 @@ int driveSpace(const std::string& path, std::uint64_t& totalBytes, std::uint64_t
 bool localToUtf8(const std::string& text, std::string& out);
 bool utf8ToLocal(const std::string& text, std::string& out);
 bool localToWide(const std::string& text, std::wstring& out);
+// Removes what interrupted writes of path by writeWholeFile or
+// writePrivateFile left beside it, when older than olderThanSeconds (younger
+// ones may belong to a write still running). Returns how many were removed.
+int removeStaleTemporaries(const std::string& path, int olderThanSeconds);
+
+// From now on every file and folder this process creates is for its user
+// only (Linux: the file-creation mask 077).
+void makeNewFilesPrivate();
+// The permission bits a new file does not get (Linux: the umask, read
+// without changing it).
+unsigned fileCreationMask();
+
+// Makes the existing tree under root private to its user: folders 0700,
+// files 0600 (Linux; symbolic links are not followed). False when a mode
+// could not be changed.
+bool makeTreePrivate(const std::string& root);
 
 // ---------------------------------------------------------------------------
 // Registry values (Linux: the log-on Run keys only, as XDG autostart entries)

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <iconv.h>
@@ -938,6 +939,64 @@ bool localToWide(const std::string& text, std::wstring& out)
     if (!out.empty())
         std::memcpy(&out[0], bytes.data(), out.size() * sizeof(wchar_t));
     return true;
+}
+
+int removeStaleTemporaries(const std::string& path, int olderThanSeconds)
+{
+    // replaceFile's temporaries: "." + file name + "." + six characters of mkostemp.
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const std::string prefix = "." + baseName(path) + ".";
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    const time_t now = ::time(nullptr);
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string temp = folder + "/" + name;
+        struct stat info;
+        if (::lstat(temp.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || now - info.st_mtime < olderThanSeconds)
+            continue;
+        if (::unlink(temp.c_str()) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
+}
+
+void makeNewFilesPrivate()
+{
+    ::umask(077);
+}
+
+unsigned fileCreationMask()
+{
+    return currentUmask();
+}
+
+bool makeTreePrivate(const std::string& root)
+{
+    struct stat info;
+    if (::lstat(root.c_str(), &info) != 0)
+        return false;
+    if (S_ISLNK(info.st_mode))
+        return true;
+    if (!S_ISDIR(info.st_mode))
+        return !S_ISREG(info.st_mode) || (info.st_mode & 07777) == 0600 || ::chmod(root.c_str(), 0600) == 0;
+    bool ok = (info.st_mode & 07777) == 0700 || ::chmod(root.c_str(), 0700) == 0;
+    DIR* dir = ::opendir(root.c_str());
+    if (!dir)
+        return false;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            ok = makeTreePrivate(root + (root.back() == '/' ? "" : "/") + name) && ok;
+    }
+    ::closedir(dir);
+    return ok;
 }
 
 // --- registry values -----------------------------------------------------------

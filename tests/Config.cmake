@@ -5,7 +5,7 @@ tavrin_add_test(NAME TestXmlProtoFiles SOURCES TestXmlProtoFiles.cpp LIBS Common
 tavrin_add_test(NAME TestDataEncryption SOURCES TestDataEncryption.cpp LIBS CommonMethod)
 tavrin_add_test(NAME TestDBVersion SOURCES TestDBVersion.cpp LIBS DatabaseUpdate)
 tavrin_add_test(NAME TestCommonConfig SOURCES TestCommonConfig.cpp LIBS CommonMethodLib)
-tavrin_add_test(NAME TestUserDataPath SOURCES TestUserDataPath.cpp TestScratch.h LIBS CommonMethod)
+tavrin_add_test(NAME TestUserDataPath SOURCES TestUserDataPath.cpp TestScratch.h LIBS CommonMethod ZRT)
 # log4cxx's own rolling appender frees its private data with a mismatched
 # size at exit (inside the system library); not a fault of this code.
 set_property(TEST TestUserDataPath APPEND PROPERTY ENVIRONMENT
@@ -15,7 +15,7 @@ set_property(TEST TestUserDataPath APPEND PROPERTY ENVIRONMENT
 # the rest of the host.
 set(CONFIG_MANAGER_SOURCES
     ${PROJECT_SOURCE_DIR}/Server/src/Palvex.Framework.S/FrameworkGui/controller/XMLConfigManager.cpp)
-set(CONFIG_MANAGER_LIBS CommonMethod CommonMethodLib DatabaseUpdate ZRT Qt5::Core)
+set(CONFIG_MANAGER_LIBS CommonMethod CommonMethodLib DatabaseUpdate ZRT TavrinPlatform Qt5::Core)
 tavrin_add_test(NAME TestXMLConfigManager
     SOURCES TestXMLConfigManager.cpp ${CONFIG_MANAGER_SOURCES}
     LIBS ${CONFIG_MANAGER_LIBS} TIMEOUT 180)

@@ -5,6 +5,7 @@
 #include "TestScratch.h"
 
 #include "FrameworkConfig.h"
+#include "FrameworkServer.h"
 #include "Framework/Framework.h"
 
 #include "Base/Singleton.h"
@@ -14,6 +15,8 @@
 #include "TestSupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -22,10 +25,14 @@
 #include <QStandardPaths>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QThread>
 #include <QWebSocket>
+#include <algorithm>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 using namespace frameworktest;
 
@@ -57,10 +64,78 @@ QList<CallRecord> takeCalls()
     return calls;
 }
 
+// Resident memory of this process (the library serves from one of its
+// threads), in bytes.
+qint64 residentBytes()
+{
+    const QByteArray status = tst::readBytes(QStringLiteral("/proc/self/status"));
+    const int at = status.indexOf("VmRSS:");
+    return at < 0 ? -1 : status.mid(at + 6, status.indexOf('\n', at) - at - 6).trimmed().split(' ').first().toLongLong() * 1024;
+}
+
+int openDescriptors()
+{
+    return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size();
+}
+
+// A client that speaks the WebSocket protocol byte by byte: the opening
+// handshake, then whatever frames a test writes.
+bool openRawWebSocket(QTcpSocket& socket, int port)
+{
+    socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+    if (!socket.waitForConnected(5000))
+        return false;
+    socket.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                 "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+    QByteArray head;
+    while (!head.contains("\r\n\r\n") && socket.waitForReadyRead(5000))
+        head += socket.readAll();
+    return head.startsWith("HTTP/1.1 101") && head.contains("Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=");
+}
+
+// The close code of the first close frame among the server's frames; -1
+// when there is none.
+int serverCloseCode(const QByteArray& frames)
+{
+    int at = 0;
+    while (at + 2 <= frames.size()) {
+        const int length7 = quint8(frames[at + 1]) & 0x7F;
+        const int lengthBytes = length7 == 126 ? 2 : length7 == 127 ? 8 : 0;
+        qint64 length = length7 < 126 ? length7 : 0;
+        for (int i = 0; i < lengthBytes && at + 2 + i < frames.size(); ++i)
+            length = (length << 8) | quint8(frames[at + 2 + i]);
+        const int payload = at + 2 + lengthBytes;
+        if ((quint8(frames[at]) & 0x0F) == 0x8)
+            return payload + 2 <= frames.size() ? (quint8(frames[payload]) << 8) | quint8(frames[payload + 1]) : -1;
+        at = payload + int(length);
+    }
+    return -1;
+}
+
+// A client frame header: opcode with the final bit as given, a mask key of
+// zeros when masked (so the payload goes as it is).
+QByteArray frameHeader(quint8 opcode, bool final, quint64 length, bool masked)
+{
+    QByteArray header;
+    header += char((final ? 0x80 : 0) | opcode);
+    const char maskBit = masked ? char(0x80) : 0;
+    const int lengthBytes = length < 126 ? 0 : length < 65536 ? 2 : 8;
+    header += char(maskBit | (lengthBytes == 0 ? char(length) : lengthBytes == 2 ? 126 : 127));
+    for (int shift = 8 * (lengthBytes - 1); shift >= 0; shift -= 8)
+        header += char((length >> shift) & 0xFF);
+    if (masked)
+        header += QByteArray(4, '\0');
+    return header;
+}
+
 void onReboot(void* user) { record("reboot", QString(), user); }
 void onClose(void* user) { record("close", QString(), user); }
 void onDelayClose(void* user) { record("delay-close", QString(), user); }
-void onSkin(const char* skin, void* user) { record("skin", QString::fromUtf8(skin), user); }
+bool onSkin(const char* skin, void* user)
+{
+    record("skin", QString::fromUtf8(skin), user);
+    return true;
+}
 
 } // namespace
 
@@ -85,6 +160,10 @@ private slots:
     void controlRequestWithoutValidTokenCallsNothing_data();
     void controlRequestWithoutValidTokenCallsNothing();
     void reloadTranslationsSwitchesTexts();
+    void webSocketRefusesWhatAClientMayNotSend_data();
+    void webSocketRefusesWhatAClientMayNotSend();
+    void serversHoldAtMostTheirConnectionCap_data();
+    void serversHoldAtMostTheirConnectionCap();
     void closeFrameworkClientEndsTheClient();
 
 private:
@@ -117,7 +196,10 @@ void TestFramework::initTestCase()
     setCloseCallback(onClose, &g_user);
     setDelayCloseCallback(onDelayClose, &g_user);
     setRegisterRccCallback(onSkin, &g_user);
-    setLanguageCallback([](int index) { record("language", QString::number(index), &g_user); });
+    setLanguageCallback([](int index) {
+        record("language", QString::number(index), &g_user);
+        return true;
+    });
 }
 
 void TestFramework::init()
@@ -376,6 +458,106 @@ void TestFramework::reloadTranslationsSwitchesTexts()
     QVERIFY(httpRequest("GET", m_httpPort, "/").body.contains("服务状态"));
     reloadTranslations(0);
     QCOMPARE(title(), QStringLiteral("Service status"));
+}
+
+// One unauthenticated client used to push the host to 1 GB: now the frame or
+// message is refused at its bound, the connection closed with the protocol's
+// code, and the memory of the host barely moves.
+void TestFramework::webSocketRefusesWhatAClientMayNotSend_data()
+{
+    QTest::addColumn<QByteArray>("header");  // written first
+    QTest::addColumn<QByteArray>("repeated"); // then written again and again
+    QTest::addColumn<int>("closeCode");
+    const qint64 fragment = 16 * 1024;
+    QTest::newRow("unmasked frame") << frameHeader(0x1, true, 5, false) + "hello" << QByteArray() << 1002;
+    QTest::newRow("1 GB frame") << frameHeader(0x2, true, 1ull << 30, true) << QByteArray(64 * 1024, 'x') << 1009;
+    QTest::newRow("endless message of small frames")
+        << frameHeader(0x2, false, fragment, true) + QByteArray(fragment, 'x')
+        << frameHeader(0x0, false, fragment, true) + QByteArray(fragment, 'x') << 1009;
+}
+
+void TestFramework::webSocketRefusesWhatAClientMayNotSend()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(QByteArray, repeated);
+    QFETCH(int, closeCode);
+    const qint64 pushBytes = 128 * 1024 * 1024;
+    const qint64 memoryBar = 32 * 1024 * 1024;
+    QVERIFY(initAll());
+    QTcpSocket socket;
+    QVERIFY(openRawWebSocket(socket, m_webSocketPort));
+    QByteArray received;
+    const qint64 before = residentBytes();
+    qint64 peak = before;
+    qint64 pushed = socket.write(header);
+    while (!repeated.isEmpty() && pushed < pushBytes && socket.state() == QAbstractSocket::ConnectedState) {
+        if (socket.write(repeated) < 0)
+            break;
+        pushed += repeated.size();
+        socket.waitForBytesWritten(1000);
+        received += socket.readAll();
+        peak = std::max(peak, residentBytes());
+    }
+    // The status keeps coming while the connection stays open: wait a bounded time.
+    QElapsedTimer waited;
+    waited.start();
+    while (socket.state() == QAbstractSocket::ConnectedState && waited.elapsed() < 5000 &&
+           socket.waitForReadyRead(1000))
+        received += socket.readAll();
+    received += socket.readAll();
+    peak = std::max(peak, residentBytes());
+
+    // The status the server pushes comes first; the close frame ends it all.
+    QCOMPARE(serverCloseCode(received), closeCode);
+    QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, 5000);
+    QVERIFY2(peak - before < memoryBar, qPrintable(QString("resident memory grew by %1 MB after %2 MB pushed")
+                                                      .arg((peak - before) >> 20).arg(pushed >> 20)));
+}
+
+void TestFramework::serversHoldAtMostTheirConnectionCap_data()
+{
+    QTest::addColumn<bool>("webSocket");
+    QTest::newRow("http") << false;
+    QTest::newRow("websocket") << true;
+}
+
+// 1,064 held connections used to take every descriptor of the host and lock
+// everyone out: each server now holds its cap at most, dropping the oldest
+// idle connection, and a new client is served.
+void TestFramework::serversHoldAtMostTheirConnectionCap()
+{
+    QFETCH(bool, webSocket);
+    const int port = webSocket ? m_webSocketPort : m_httpPort;
+    const int flood = 1100;
+    QVERIFY(initAll());
+    const int before = openDescriptors();
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; i < flood; ++i) {
+        clients.push_back(std::make_unique<QTcpSocket>());
+        clients.back()->connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+        QVERIFY2(clients.back()->waitForConnected(5000), qPrintable(QString::number(i)));
+    }
+    // Descriptors of both ends, once the server has taken every connection
+    // (a client whose connection was dropped closes its socket).
+    int used = 0;
+    int last = -1;
+    for (int round = 0; round < 50 && used != last; ++round) {
+        last = used;
+        QTest::qWait(100);
+        used = openDescriptors() - before;
+    }
+    QVERIFY2(used <= 2 * CFrameworkServer::kMaxConnections + 8, qPrintable(QString::number(used)));
+    QTRY_COMPARE_WITH_TIMEOUT(clients.front()->state(), QAbstractSocket::UnconnectedState, 5000);
+    QCOMPARE(clients.back()->state(), QAbstractSocket::ConnectedState);
+
+    if (webSocket) {
+        QWebSocket socket;
+        QSignalSpy messages(&socket, &QWebSocket::textMessageReceived);
+        socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(port)));
+        QTRY_VERIFY_WITH_TIMEOUT(messages.count() >= 1, 5000);
+    } else {
+        QCOMPARE(httpRequest("GET", port, "/api/status").status, 200);
+    }
 }
 
 void TestFramework::closeFrameworkClientEndsTheClient()

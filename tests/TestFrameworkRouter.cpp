@@ -12,6 +12,8 @@ namespace {
 
 int g_closeCalls = 0;
 void onClose(void*) { ++g_closeCalls; }
+// A host that can apply one skin only.
+bool onSkin(const char* name, void*) { return QByteArray(name) == "BlueSkin"; }
 
 const QByteArray kToken = "feedbeef";
 
@@ -126,13 +128,24 @@ void TestFrameworkRouter::languageAndSkinBodiesAreChecked_data()
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<int>("status");
     QTest::addColumn<int>("language"); // -1: no language call
-    QTest::newRow("language") << QByteArray("/api/language") << QByteArray("19") << 200 << 19;
-    QTest::newRow("language blank") << QByteArray("/api/language") << QByteArray(" 3\r\n") << 200 << 3;
-    QTest::newRow("language text") << QByteArray("/api/language") << QByteArray("en") << 400 << -1;
-    QTest::newRow("language negative") << QByteArray("/api/language") << QByteArray("-1") << 400 << -1;
-    QTest::newRow("skin empty") << QByteArray("/api/skin") << QByteArray() << 400 << -1;
-    QTest::newRow("unknown action") << QByteArray("/api/format-disk") << QByteArray() << 404 << -1;
-    QTest::newRow("close unset") << QByteArray("/api/close") << QByteArray() << 503 << -1;
+    QTest::addColumn<QByteArray>("reason"); // in the answer's body
+    QTest::newRow("language") << QByteArray("/api/language") << QByteArray("19") << 200 << 19 << QByteArray("OK");
+    QTest::newRow("language blank") << QByteArray("/api/language") << QByteArray(" 3\r\n") << 200 << 3
+                                    << QByteArray("OK");
+    QTest::newRow("language text") << QByteArray("/api/language") << QByteArray("en") << 400 << -1
+                                   << QByteArray("not a number");
+    QTest::newRow("language negative") << QByteArray("/api/language") << QByteArray("-1") << 400 << -1
+                                       << QByteArray("not a number");
+    QTest::newRow("language the host refuses") << QByteArray("/api/language") << QByteArray("99999") << 400
+                                               << 99999 << QByteArray("language 99999 is not one the host");
+    QTest::newRow("skin") << QByteArray("/api/skin") << QByteArray("BlueSkin") << 200 << -1 << QByteArray("OK");
+    QTest::newRow("skin empty") << QByteArray("/api/skin") << QByteArray() << 400 << -1 << QByteArray("empty");
+    QTest::newRow("skin that fails to load") << QByteArray("/api/skin") << QByteArray("NoSuch\x01Skin") << 400 << -1
+                                             << QByteArray("skin NoSuch?Skin cannot be loaded");
+    QTest::newRow("unknown action") << QByteArray("/api/format-disk") << QByteArray() << 404 << -1
+                                    << QByteArray("Not Found");
+    QTest::newRow("close unset") << QByteArray("/api/close") << QByteArray() << 503 << -1
+                                 << QByteArray("Unavailable");
 }
 
 void TestFrameworkRouter::languageAndSkinBodiesAreChecked()
@@ -141,14 +154,22 @@ void TestFrameworkRouter::languageAndSkinBodiesAreChecked()
     QFETCH(QByteArray, body);
     QFETCH(int, status);
     QFETCH(int, language);
+    QFETCH(QByteArray, reason);
     CFrameworkCallbacks callbacks;
     int received = -1;
-    callbacks.setLanguage([&received](int index) { received = index; });
+    // A host with the languages 0 to 36.
+    callbacks.setLanguage([&received](int index) {
+        received = index;
+        return index <= 36;
+    });
+    callbacks.setRegisterRcc(onSkin, nullptr);
     CFrameworkRouter router(callbacks, [] { return FrameworkStatus(); });
     router.setToken(kToken);
     CHttpRequest request;
     QCOMPARE(request.parse(post(path, "Bearer " + kToken, body)), CHttpRequest::Parse::Complete);
-    QCOMPARE(router.handle(request, QHostAddress::LocalHost).status(), status);
+    const CHttpResponse response = router.handle(request, QHostAddress::LocalHost);
+    QCOMPARE(response.status(), status);
+    QVERIFY2(response.body().contains(reason), response.body().constData());
     QCOMPARE(received, language);
 }
 

@@ -150,8 +150,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT((loaded = blackRed.match(logText())).hasMatch(), 10000);
         QVERIFY(loaded.captured(2).toInt() > 0);
         QCOMPARE(loaded.captured(1), loaded.captured(2));
-        // A name outside the skin table changes nothing.
-        QCOMPARE(request("POST", httpPort, "/api/skin", token(), "GreyRed"), 200);
+        // What the host cannot apply is refused and changes nothing.
+        QCOMPARE(request("POST", httpPort, "/api/skin", token(), "GreyRed"), 400);
+        QCOMPARE(request("POST", httpPort, "/api/language", token(), "99999"), 400);
 
         // Still serving, with the web client on the new language.
         QTest::qWait(500);
@@ -160,6 +161,7 @@ private slots:
         const QString log = logText();
         QCOMPARE(log.count("Skin GreyRed:"), 1);
         QVERIFY(log.contains("the web client's language is now 1"));
+        QVERIFY(!log.contains("language is now 99999"));
 
         QCOMPARE(request("POST", httpPort, "/api/close", token()), 200);
         QVERIFY(host->waitForFinished(30000));

@@ -53,6 +53,8 @@ private slots:
     void storeToUnwritablePathFails();
     void failedStoreKeepsOldFile();
     void loggedVariantsGoOn();
+    void loggedSaveKeepsEveryOtherLine_data();
+    void loggedSaveKeepsEveryOtherLine();
 
 private:
     QTemporaryDir m_dir;
@@ -313,15 +315,61 @@ void TestProperties::failedStoreKeepsOldFile()
 void TestProperties::loggedVariantsGoOn()
 {
     SimpleProperties properties;
-    QVERIFY(!properties.loadLogged((kDataDir + "malformed.properties").toStdString()));
-    QCOMPARE(properties.getProperty("second"), std::string("2"));
     QVERIFY(!properties.loadLogged(m_dir.filePath(QStringLiteral("absent.properties")).toStdString()));
-    QVERIFY(!properties.loadLogged((kDataDir + "binary.properties").toStdString()));
+    QVERIFY(!properties.loadLogged(m_dir.filePath(QStringLiteral("config.txt")).toStdString()));
+    QVERIFY(properties.loadLogged((kDataDir + "binary.properties").toStdString()));
     QVERIFY(!properties.storeLogged(m_dir.filePath(QStringLiteral("no/folder/x.properties")).toStdString()));
 
+    // A missing file is written whole.
+    properties.addProperty("k", "v");
     const std::string out = m_dir.filePath(QStringLiteral("logged.properties")).toStdString();
     QVERIFY(properties.storeLogged(out));
-    QVERIFY(properties.loadLogged(out));
+    QVERIFY(tst::readBytes(QString::fromStdString(out)).contains("k=v\n"));
+}
+
+// The plug-in's file after the host's load, one change and save: a malformed
+// line neither stops the reading nor gets lost, and only the changed value
+// differs.
+void TestProperties::loggedSaveKeepsEveryOtherLine_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("key"); // set, or added when absent
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("after");
+    QTest::newRow("malformed line in the middle")
+        << tst::readBytes(kDataDir + "malformed.properties") << "third" << "33"
+        << QByteArray("first=1\nsecond=2\nbroken line\nthird=33\n");
+    QTest::newRow("line ending in equals") << QByteArray("key=\nb=2\n") << "b" << "4" << QByteArray("key=\nb=4\n");
+    QTest::newRow("comments, blanks and order")
+        << QByteArray("# SMS plug-in\nz=26\n\n  ums.1.rtspPort = 554  # RTSP\na=1\n") << "ums.1.rtspPort" << "8554"
+        << QByteArray("# SMS plug-in\nz=26\n\n  ums.1.rtspPort = 8554  # RTSP\na=1\n");
+    QTest::newRow("CR LF line ends") << QByteArray("a=1\r\nb=2\r\n") << "a" << "5" << QByteArray("a=5\r\nb=2\r\n");
+    QTest::newRow("same value") << QByteArray("#c\na = 1 \n") << "a" << "1" << QByteArray("#c\na = 1 \n");
+    QTest::newRow("first of two occurrences") << QByteArray("k=1\nk=2\n") << "k" << "3" << QByteArray("k=3\nk=2\n");
+    QTest::newRow("new key appended") << QByteArray("# c\nbad\na=1") << "n" << "7"
+                                      << QByteArray("# c\nbad\na=1\nn=7\n");
+    QTest::newRow("binary") << tst::readBytes(kDataDir + "binary.properties") << "n" << "7"
+                            << tst::readBytes(kDataDir + "binary.properties") + "n=7\n";
+}
+
+void TestProperties::loggedSaveKeepsEveryOtherLine()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QByteArray, after);
+    const QString path = m_dir.filePath(QStringLiteral("plugin.properties"));
+    QVERIFY(tst::writeBytes(path, before));
+    SimpleProperties properties;
+    QVERIFY(properties.loadLogged(path.toStdString()));
+    if (!properties.setProperty(key.toStdString(), value.toStdString()))
+        properties.addProperty(key.toStdString(), value.toStdString());
+    QVERIFY(properties.storeLogged(path.toStdString()));
+    QCOMPARE(tst::readBytes(path), after);
+
+    SimpleProperties reloaded;
+    QVERIFY(reloaded.loadLogged(path.toStdString()));
+    QCOMPARE(reloaded.getProperty(key.toStdString()), value.toStdString());
 }
 
 QTEST_GUILESS_MAIN(TestProperties)

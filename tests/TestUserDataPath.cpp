@@ -6,12 +6,16 @@
 #include "UserDataPath.h"
 
 #include "Base/Log.h"
+#include "ZRT/ZRT.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QtTest>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 using comm_method::CUserDataPath;
 
@@ -52,6 +56,8 @@ private slots:
     void initFailures();
     void initOffSystemDrive();
     void existingRootWithoutLog();
+    void userDataTreeIsPrivate_data();
+    void userDataTreeIsPrivate();
     void existingPropertiesUntouched();
     void log4cxxWritesNamedFiles();
 
@@ -253,6 +259,54 @@ void TestUserDataPath::existingRootWithoutLog()
     QVERIFY(QDir(root + "Log/Framework.S").exists());
     QVERIFY(QDir(root + "Dump/Framework.S").exists());
     QVERIFY(!QDir(root + "Capture").exists()); // sub-folders made only with a new root
+}
+
+void TestUserDataPath::userDataTreeIsPrivate_data()
+{
+    QTest::addColumn<bool>("olderTree"); // made before, with 0755 folders and 0644 files
+    QTest::newRow("new tree") << false;
+    QTest::newRow("tree of an older start") << true;
+}
+
+// Every folder of the tree is 0700 and every file 0600, also the files made
+// after init (here a configuration copied from the program folder).
+void TestUserDataPath::userDataTreeIsPrivate()
+{
+    QFETCH(bool, olderTree);
+    const mode_t previousMask = ::umask(022);
+    const QString exeDir = makeProgramFolder(m_env->path());
+    const QString root = m_env->drive() + "/Users/Public/Tavrin/UserData/";
+    if (olderTree) {
+        QVERIFY(QDir().mkpath(root + "Framework.S"));
+        QVERIFY(QDir().mkpath(root + "Log/Framework.S"));
+        QVERIFY(tst::writeBytes(root + "Framework.S/Setup.xml", "<Configs/>"));
+        QVERIFY(tst::writeBytes(root + "Log/Framework.S/Framework.S.txt", "a log line\n"));
+    }
+    CUserDataPath paths;
+    const bool ok = paths.init(exeDir.toStdString(), "Framework.S");
+    const std::string copied = paths.getUserDataDir() + "Setup.xml.copy";
+    const bool copiedOk =
+        ZRT_CopyFile((exeDir + "maintain/Setup.xml.benchmark").toLocal8Bit().constData(), copied.c_str(), 0) == 0;
+    ::umask(previousMask);
+    QVERIFY(ok);
+    QVERIFY(copiedOk);
+
+    int files = 0;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat info {};
+        QVERIFY(::lstat(path.toLocal8Bit().constData(), &info) == 0);
+        const mode_t expected = S_ISDIR(info.st_mode) ? 0700 : 0600;
+        QVERIFY2((info.st_mode & 07777) == expected,
+                 qPrintable(path + ": " + QString::number(info.st_mode & 07777, 8)));
+        files += S_ISREG(info.st_mode) ? 1 : 0;
+    }
+    QVERIFY(files >= 2);
+    struct stat info {};
+    QVERIFY(::stat(root.toLocal8Bit().constData(), &info) == 0);
+    QCOMPARE(int(info.st_mode & 07777), 0700);
 }
 
 void TestUserDataPath::existingPropertiesUntouched()

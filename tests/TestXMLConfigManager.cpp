@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -26,7 +27,7 @@ const char* const kOldWorking =
     "<Configs Version=\"%1\"><ProductType><Value>2</Value></ProductType>"
     "<VersionType><Value>0</Value></VersionType>"
     "<ServerPort><WebSocket>1111</WebSocket><TamsaCMS>12345</TamsaCMS><TamsaSS>2222</TamsaSS>"
-    "<Web></Web><TamsaVideo>abc</TamsaVideo></ServerPort>"
+    "<Web></Web></ServerPort>"
     "<ExternParam><Enabled>%2</Enabled></ExternParam></Configs>\n";
 
 } // namespace
@@ -41,6 +42,9 @@ private slots:
     void restoreFromBenchmark();
     void damagedWorkingFileKept_data();
     void damagedWorkingFileKept();
+    void invalidPortRepaired_data();
+    void invalidPortRepaired();
+    void staleTemporariesRemoved();
     void emptyWorkingFileWithDataFile();
     void upgradeKeepsUserValues();
     void equalOrNewerUntouched_data();
@@ -111,6 +115,15 @@ void TestXMLConfigManager::damagedWorkingFileKept_data()
     QTest::newRow("not XML") << QByteArray("<Configs><ServerPort><Http>1</Http>");
     QTest::newRow("empty file") << QByteArray();
     QTest::newRow("a DTD") << QByteArray("<!DOCTYPE Configs [<!ENTITY a \"b\">]><Configs/>");
+    // Valid elements, but far more than a port configuration holds.
+    QByteArray huge = "<?xml version=\"1.0\"?>\n<Configs Version=\"1.1\"><ServerPort><WebSocket>1111</WebSocket>";
+    const QByteArray element = "<TamsaCMS>12345</TamsaCMS>";
+    huge.reserve(50 * 1024 * 1024 + 64);
+    while (huge.size() < 50 * 1024 * 1024)
+        huge += element;
+    QTest::newRow("50 MB") << huge + "</ServerPort></Configs>\n";
+    QTest::newRow("just over the bound")
+        << QByteArray(int(XMLConfigManager::kMaxFileBytes) + 1 - 10, ' ').prepend("<Configs/>");
 }
 
 void TestXMLConfigManager::damagedWorkingFileKept()
@@ -124,6 +137,74 @@ void TestXMLConfigManager::damagedWorkingFileKept()
     QCOMPARE(kept.size(), 1);
     QCOMPARE(tst::readBytes(m_dataDir + kept.first()), content);
     QCOMPARE(int(config->cmsPort), 17000);
+}
+
+void TestXMLConfigManager::invalidPortRepaired_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("WebSocket 70000") << "WebSocket" << "70000";
+    QTest::newRow("WebSocket abc") << "WebSocket" << "abc";
+    QTest::newRow("TamsaCMS 0") << "TamsaCMS" << "0";
+    QTest::newRow("TamsaPlayback negative") << "TamsaPlayback" << "-17013";
+    QTest::newRow("Web digits then letters") << "Web" << "80a";
+    QTest::newRow("Http 65536") << "Http" << "65536";
+}
+
+// The user's file keeps every value but the bad port, which takes the
+// benchmark's; the file as it was is kept beside it.
+void TestXMLConfigManager::invalidPortRepaired()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, text);
+    const std::string path = "/Configs/ServerPort/" + key.toStdString();
+    proto::CXmlProto doc;
+    QVERIFY(doc.set_str(QByteArray(kOldWorking).replace("%1", "1.1").replace("%2", "true").toStdString()));
+    QVERIFY(doc.set_value(path, text.toStdString()));
+    const QByteArray before = QByteArray::fromStdString(doc.to_str(0));
+    QVERIFY(tst::writeBytes(working(), before));
+
+    auto config = makeManager();
+    config->InitManager(true);
+    proto::CXmlProto shipped;
+    QVERIFY(shipped.set_str(tst::readBytes(benchmark()).toStdString()));
+    proto::CXmlProto repaired;
+    QVERIFY(repaired.set_str(tst::readBytes(working()).toStdString()));
+    QCOMPARE(repaired.get_str(path, ""), shipped.get_str(path, "x"));
+    QCOMPARE(repaired.get_int("/Configs/ServerPort/TamsaSS", 0), 2222);
+    QCOMPARE(repaired.get_str("/Configs/ExternParam/Enabled", ""), std::string("true"));
+    QCOMPARE(int(config->webSocketPort), key == "WebSocket" ? 16101 : 1111);
+    const QStringList kept = QDir(m_dataDir).entryList({"Setup.xml.damaged-*"}, QDir::Files);
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(tst::readBytes(m_dataDir + kept.first()), before);
+
+    // Repaired once: the next start leaves the file alone.
+    const QByteArray after = tst::readBytes(working());
+    makeManager()->InitManager(true);
+    QCOMPARE(tst::readBytes(working()), after);
+}
+
+// Temporaries of writes killed long ago go; one of a write that may still run
+// stays, and so does whatever is not such a temporary.
+void TestXMLConfigManager::staleTemporariesRemoved()
+{
+    auto config = makeManager();
+    config->InitManager(true);
+    const QDateTime old = QDateTime::currentDateTime().addSecs(-3600);
+    const QStringList stale = {".Setup.xml.Ab12Cd", ".Setup.xml.zzzzzz"};
+    const QStringList kept = {".Setup.xml.Fresh1", ".Setup.xml.toolong7", "Setup.xml.Ab12Cd", ".Other.xml.Ab12Cd"};
+    for (const QString& name : stale + kept) {
+        QFile file(m_dataDir + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write("<Configs") > 0 && file.flush());
+        if (name != ".Setup.xml.Fresh1")
+            QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+    config->InitManager(true);
+    for (const QString& name : stale)
+        QVERIFY2(!QFile::exists(m_dataDir + name), qPrintable(name));
+    for (const QString& name : kept)
+        QVERIFY2(QFile::exists(m_dataDir + name), qPrintable(name));
 }
 
 void TestXMLConfigManager::emptyWorkingFileWithDataFile()
@@ -156,7 +237,6 @@ void TestXMLConfigManager::upgradeKeepsUserValues()
     QCOMPARE(config->playbackPort, quint16(17013));
     QCOMPARE(config->amsPort, quint16(65535)); // missing
     QCOMPARE(config->webPort, quint16(65535)); // empty
-    QCOMPARE(config->videoPort, quint16(0));   // letters
     QCOMPARE(config->productType, 2);
 }
 

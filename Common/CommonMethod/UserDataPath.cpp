@@ -163,6 +163,9 @@ bool CUserDataPath::init(const std::string& exeDir, const std::string& name, int
         return false;
     }
 
+    // Logs, dumps and settings are the user's own: nothing created from here
+    // on is readable by other users.
+    platform::makeNewFilesPrivate();
     m_publicProfile = platform::publicProfileFolder();
     if (onSystemDrive(exeDir, m_publicProfile)) {
         const std::string base = brandBase(m_publicProfile, brand);
@@ -186,6 +189,10 @@ bool CUserDataPath::init(const std::string& exeDir, const std::string& name, int
             }
         }
     }
+
+    // A tree made before (or by an older version) is made private too.
+    if (!platform::makeTreePrivate(root))
+        TLOG_ERROR("The folder [%s] could not be made private to its user.", root.c_str());
 
     m_root = normalise(root);
     m_name = name;

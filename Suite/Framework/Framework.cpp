@@ -62,7 +62,7 @@ void setRegisterRccCallback(FrameworkSkinCallback fn, void* user)
     runtime().callbacks().setRegisterRcc(fn, user);
 }
 
-void setLanguageCallback(std::function<void(int)> fn)
+void setLanguageCallback(FrameworkLanguageCallback fn)
 {
     runtime().callbacks().setLanguage(std::move(fn));
 }

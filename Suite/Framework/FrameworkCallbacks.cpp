@@ -25,7 +25,7 @@ void CFrameworkCallbacks::setRegisterRcc(FrameworkSkinCallback fn, void* user)
     m_rccUser = user;
 }
 
-void CFrameworkCallbacks::setLanguage(std::function<void(int)> fn)
+void CFrameworkCallbacks::setLanguage(FrameworkLanguageCallback fn)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_language = std::move(fn);
@@ -59,7 +59,7 @@ bool CFrameworkCallbacks::delayClose() const
     return invoke(&CFrameworkCallbacks::m_delayClose);
 }
 
-bool CFrameworkCallbacks::registerRcc(const std::string& skinName) const
+CFrameworkCallbacks::Outcome CFrameworkCallbacks::registerRcc(const std::string& skinName) const
 {
     FrameworkSkinCallback fn;
     void* user;
@@ -69,20 +69,18 @@ bool CFrameworkCallbacks::registerRcc(const std::string& skinName) const
         user = m_rccUser;
     }
     if (!fn)
-        return false;
-    fn(skinName.c_str(), user);
-    return true;
+        return Outcome::Unset;
+    return fn(skinName.c_str(), user) ? Outcome::Applied : Outcome::Refused;
 }
 
-bool CFrameworkCallbacks::language(int index) const
+CFrameworkCallbacks::Outcome CFrameworkCallbacks::language(int index) const
 {
-    std::function<void(int)> fn;
+    FrameworkLanguageCallback fn;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         fn = m_language;
     }
     if (!fn)
-        return false;
-    fn(index);
-    return true;
+        return Outcome::Unset;
+    return fn(index) ? Outcome::Applied : Outcome::Refused;
 }

@@ -16,15 +16,19 @@ public:
     void setClose(FrameworkHostCallback fn, void* user);
     void setDelayClose(FrameworkHostCallback fn, void* user);
     void setRegisterRcc(FrameworkSkinCallback fn, void* user);
-    void setLanguage(std::function<void(int)> fn);
+    void setLanguage(FrameworkLanguageCallback fn);
 
     // Each calls the stored callback (outside the lock) and returns false
     // when none is set.
     bool reboot() const;
     bool close() const;
     bool delayClose() const;
-    bool registerRcc(const std::string& skinName) const;
-    bool language(int index) const;
+
+    // What became of a skin or language request: no callback set, applied
+    // by the host, or refused by it.
+    enum class Outcome { Unset, Applied, Refused };
+    Outcome registerRcc(const std::string& skinName) const;
+    Outcome language(int index) const;
 
 private:
     struct HostCallback {
@@ -39,5 +43,5 @@ private:
     HostCallback m_delayClose;
     FrameworkSkinCallback m_rccFn = nullptr;
     void* m_rccUser = nullptr;
-    std::function<void(int)> m_language;
+    FrameworkLanguageCallback m_language;
 };

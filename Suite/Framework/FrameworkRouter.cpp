@@ -86,23 +86,41 @@ CHttpResponse CFrameworkRouter::handle(const CHttpRequest& request, const QHostA
 CHttpResponse CFrameworkRouter::control(const QByteArray& action, const QByteArray& body) const
 {
     TLOG_INFO("control request %s", action.constData());
-    bool called = false;
-    if (action == "close") {
-        called = m_callbacks.close();
-    } else if (action == "reboot") {
-        called = m_callbacks.reboot();
-    } else if (action == "delay-close") {
-        called = m_callbacks.delayClose();
-    } else if (action == "language") {
+    if (action == "close")
+        return CHttpResponse::text(m_callbacks.close() ? 200 : 503);
+    if (action == "reboot")
+        return CHttpResponse::text(m_callbacks.reboot() ? 200 : 503);
+    if (action == "delay-close")
+        return CHttpResponse::text(m_callbacks.delayClose() ? 200 : 503);
+
+    CFrameworkCallbacks::Outcome outcome;
+    QByteArray refusal;
+    if (action == "language") {
         bool ok = false;
         const int index = body.toInt(&ok);
         if (!ok || index < 0)
-            return CHttpResponse::text(400);
-        called = m_callbacks.language(index);
+            return CHttpResponse::text(400, "the language is not a number of 0 or more");
+        outcome = m_callbacks.language(index);
+        refusal = "language " + QByteArray::number(index) + " is not one the host can apply";
     } else { // skin
         if (body.isEmpty() || body.size() > 256)
-            return CHttpResponse::text(400);
-        called = m_callbacks.registerRcc(body.toStdString());
+            return CHttpResponse::text(400, "the skin name is empty or too long");
+        outcome = m_callbacks.registerRcc(body.toStdString());
+        QByteArray name = body;
+        for (char& c : name) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+                c = '?'; // the name goes to the log: no line breaks or control characters
+        }
+        refusal = "skin " + name + " cannot be loaded";
     }
-    return CHttpResponse::text(called ? 200 : 503);
+    switch (outcome) {
+    case CFrameworkCallbacks::Outcome::Applied:
+        return CHttpResponse::text(200);
+    case CFrameworkCallbacks::Outcome::Refused:
+        TLOG_WARN("control request %s refused: %s", action.constData(), refusal.constData());
+        return CHttpResponse::text(400, refusal);
+    case CFrameworkCallbacks::Outcome::Unset:
+        break;
+    }
+    return CHttpResponse::text(503);
 }

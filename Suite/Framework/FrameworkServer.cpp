@@ -3,6 +3,7 @@
 #include "HttpRequest.h"
 #include "HttpResponse.h"
 #include "StatusPage.h"
+#include "WebSocketConnection.h"
 
 #include "Base/Log.h"
 
@@ -10,8 +11,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
-#include <QWebSocket>
-#include <QWebSocketServer>
 
 #include <cstdio>
 #include <string>
@@ -68,8 +67,7 @@ bool CFrameworkServer::startHttp(int port)
 bool CFrameworkServer::startWebSocket(int port)
 {
     stopWebSocket();
-    m_webSocket = new QWebSocketServer(QString::fromLatin1(CStatusPage::kProductName),
-                                       QWebSocketServer::NonSecureMode, this);
+    m_webSocket = new QTcpServer(this);
     if (!m_webSocket->listen(QHostAddress::Any, static_cast<quint16>(port))) {
         TLOG_ERROR("the WebSocket server cannot listen on port %d: %s", port,
                    m_webSocket->errorString().toUtf8().constData());
@@ -77,7 +75,7 @@ bool CFrameworkServer::startWebSocket(int port)
         m_webSocket = nullptr;
         return false;
     }
-    connect(m_webSocket, &QWebSocketServer::newConnection, this, &CFrameworkServer::onWebSocketConnection);
+    connect(m_webSocket, &QTcpServer::newConnection, this, &CFrameworkServer::onWebSocketConnection);
     m_pushTimer->start();
     TLOG_INFO("the WebSocket server listens on port %d", port);
     return true;
@@ -99,18 +97,29 @@ void CFrameworkServer::stopHttp()
     const QList<QTcpSocket*> sockets = m_pending.keys();
     m_pending.clear();
     for (QTcpSocket* socket : sockets) {
+        m_httpCap.remove(socket);
         socket->disconnect(this);
         socket->abort();
         delete socket;
     }
 }
 
+void CFrameworkServer::dropHttp(QTcpSocket* socket)
+{
+    m_pending.remove(socket);
+    m_httpCap.remove(socket);
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+}
+
 void CFrameworkServer::stopWebSocket()
 {
     m_pushTimer->stop();
-    const QList<QWebSocket*> clients = m_clients;
+    const QList<CWebSocketConnection*> clients = m_clients;
     m_clients.clear();
-    for (QWebSocket* client : clients) {
+    for (CWebSocketConnection* client : clients) {
+        m_webSocketCap.remove(client);
         client->disconnect(this);
         client->abort();
         delete client;
@@ -126,11 +135,15 @@ void CFrameworkServer::onHttpConnection()
 {
     while (m_http && m_http->hasPendingConnections()) {
         QTcpSocket* socket = m_http->nextPendingConnection();
+        if (m_httpCap.full())
+            dropHttp(static_cast<QTcpSocket*>(m_httpCap.oldestIdle()));
         // Owned here from now on, so that stopping frees it at once.
         socket->setParent(this);
         m_pending.insert(socket, QByteArray());
+        m_httpCap.add(socket);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequest(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            m_httpCap.remove(socket);
             if (m_pending.remove(socket))
                 socket->deleteLater();
         });
@@ -144,6 +157,7 @@ void CFrameworkServer::readRequest(QTcpSocket* socket)
     auto it = m_pending.find(socket);
     if (it == m_pending.end())
         return;
+    m_httpCap.touch(socket);
     it.value() += socket->readAll();
 
     CHttpRequest request;
@@ -170,14 +184,20 @@ void CFrameworkServer::readRequest(QTcpSocket* socket)
 void CFrameworkServer::onWebSocketConnection()
 {
     while (m_webSocket && m_webSocket->hasPendingConnections()) {
-        QWebSocket* client = m_webSocket->nextPendingConnection();
-        client->setParent(this);
+        QTcpSocket* socket = m_webSocket->nextPendingConnection();
+        if (m_webSocketCap.full()) // its finished signal takes it out of the lists
+            static_cast<CWebSocketConnection*>(m_webSocketCap.oldestIdle())->abort();
+        auto* client = new CWebSocketConnection(socket, kIdleTimeoutMs, this);
         m_clients.append(client);
-        connect(client, &QWebSocket::disconnected, this, [this, client] {
+        m_webSocketCap.add(client);
+        connect(client, &CWebSocketConnection::received, this, [this, client] { m_webSocketCap.touch(client); });
+        connect(client, &CWebSocketConnection::opened, this,
+                [this, client] { client->sendText(CStatusPage::statusJson(status())); });
+        connect(client, &CWebSocketConnection::finished, this, [this, client] {
+            m_webSocketCap.remove(client);
             if (m_clients.removeOne(client))
                 client->deleteLater();
         });
-        client->sendTextMessage(QString::fromUtf8(CStatusPage::statusJson(status())));
     }
 }
 
@@ -185,7 +205,11 @@ void CFrameworkServer::onPushStatus()
 {
     if (m_clients.isEmpty())
         return;
-    const QString message = QString::fromUtf8(CStatusPage::statusJson(status()));
-    for (QWebSocket* client : qAsConst(m_clients))
-        client->sendTextMessage(message);
+    const QByteArray message = CStatusPage::statusJson(status());
+    // A client that cannot keep up leaves the list while it is gone through.
+    const QList<CWebSocketConnection*> clients = m_clients;
+    for (CWebSocketConnection* client : clients) {
+        if (client->isOpen())
+            client->sendText(message);
+    }
 }

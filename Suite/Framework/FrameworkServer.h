@@ -4,6 +4,7 @@
 // thread: every slot runs there, and so do the host's callbacks that the
 // control requests reach.
 
+#include "ConnectionCap.h"
 #include "FrameworkRouter.h"
 #include "FrameworkStatus.h"
 
@@ -17,8 +18,7 @@ class CFrameworkCallbacks;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
-class QWebSocket;
-class QWebSocketServer;
+class CWebSocketConnection;
 
 class CFrameworkServer : public QObject
 {
@@ -27,6 +27,9 @@ class CFrameworkServer : public QObject
 public:
     static constexpr int kPushIntervalMs = 1000;
     static constexpr int kIdleTimeoutMs = 10000;
+    // Connections each server holds at most; beyond it the one idle the
+    // longest is dropped.
+    static constexpr int kMaxConnections = 64;
 
     // status: ports, language and up time; the listening flags are added here.
     CFrameworkServer(const CFrameworkCallbacks& callbacks, std::function<FrameworkStatus()> status);
@@ -49,14 +52,17 @@ private slots:
 
 private:
     void readRequest(QTcpSocket* socket);
+    void dropHttp(QTcpSocket* socket);
     void stopHttp();
     void stopWebSocket();
 
     std::function<FrameworkStatus()> m_status;
     CFrameworkRouter m_router;
     QTcpServer* m_http = nullptr;
-    QWebSocketServer* m_webSocket = nullptr;
+    QTcpServer* m_webSocket = nullptr;
     QTimer* m_pushTimer = nullptr;
     QHash<QTcpSocket*, QByteArray> m_pending; // bytes received per connection
-    QList<QWebSocket*> m_clients;
+    CConnectionCap m_httpCap{kMaxConnections};
+    QList<CWebSocketConnection*> m_clients;   // handshaking or open
+    CConnectionCap m_webSocketCap{kMaxConnections};
 };

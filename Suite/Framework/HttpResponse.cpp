@@ -7,9 +7,12 @@ CHttpResponse::CHttpResponse(int status, QByteArray contentType, QByteArray body
 {
 }
 
-CHttpResponse CHttpResponse::text(int status)
+CHttpResponse CHttpResponse::text(int status, const QByteArray& detail)
 {
-    return CHttpResponse(status, "text/plain; charset=utf-8", reasonPhrase(status) + "\n");
+    QByteArray body = reasonPhrase(status);
+    if (!detail.isEmpty())
+        body += ": " + detail;
+    return CHttpResponse(status, "text/plain; charset=utf-8", body + "\n");
 }
 
 QByteArray CHttpResponse::reasonPhrase(int status)

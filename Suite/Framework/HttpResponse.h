@@ -8,8 +8,9 @@ class CHttpResponse
 {
 public:
     CHttpResponse(int status, QByteArray contentType, QByteArray body);
-    // A plain-text response whose body is the reason phrase.
-    static CHttpResponse text(int status);
+    // A plain-text response whose body is the reason phrase, followed by
+    // ": " and detail when detail is given.
+    static CHttpResponse text(int status, const QByteArray& detail = QByteArray());
 
     int status() const { return m_status; }
     QByteArray contentType() const { return m_contentType; }

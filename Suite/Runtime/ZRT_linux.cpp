@@ -2,6 +2,8 @@
 
 #include "ZRT/ZRT.h"
 
+#include "Platform.h"
+
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -125,7 +127,8 @@ int ZRT_CopyFile(const char* source, const char* target, int failIfExists)
         ::close(in);
         return fail(-1, ZRT_ERROR_SYSTEM, err);
     }
-    bool ok = ::fchmod(out, st.st_mode & 07777) == 0;
+    // The source's mode less the file-creation mask, as cp gives a new copy.
+    bool ok = ::fchmod(out, st.st_mode & 07777 & ~platform::fileCreationMask()) == 0;
     char buffer[64 * 1024];
     while (ok) {
         const ssize_t n = ::read(in, buffer, sizeof buffer);

@@ -23,8 +23,11 @@
 
 // A host function called with the user pointer it was registered with.
 typedef void (*FrameworkHostCallback)(void* user);
-// A host function called with a skin name and the registered user pointer.
-typedef void (*FrameworkSkinCallback)(const char* skinName, void* user);
+// A host function called with a skin name and the registered user pointer;
+// false when the host cannot apply that skin.
+typedef bool (*FrameworkSkinCallback)(const char* skinName, void* user);
+// Called with a language index; false when the host cannot apply it.
+typedef std::function<bool(int)> FrameworkLanguageCallback;
 
 // Reads the configuration (framework HTTP port, video wall port, WebSocket
 // port) and writes a fresh control token. False when the configuration
@@ -42,7 +45,7 @@ FRAMEWORK_API void setRebootCallback(FrameworkHostCallback fn, void* user);
 FRAMEWORK_API void setCloseCallback(FrameworkHostCallback fn, void* user);
 FRAMEWORK_API void setDelayCloseCallback(FrameworkHostCallback fn, void* user);
 FRAMEWORK_API void setRegisterRccCallback(FrameworkSkinCallback fn, void* user);
-FRAMEWORK_API void setLanguageCallback(std::function<void(int)> fn);
+FRAMEWORK_API void setLanguageCallback(FrameworkLanguageCallback fn);
 
 // Switches the web client's texts to the language of the given index.
 FRAMEWORK_API void reloadTranslations(int languageIndex);

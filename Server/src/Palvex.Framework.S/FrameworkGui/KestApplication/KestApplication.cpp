@@ -7,6 +7,7 @@
 #include "controller/XMLConfigManager.h"
 #include "logical/CheckPort.h"
 #include "logical/IdentifyAuth/AuthCfgManager.h"
+#include "ui/Languages.h"
 #include "ui/SkinLoader.h"
 #include "ui/WaringDlg.h"
 
@@ -131,7 +132,13 @@ bool CKestApplication::init()
     setCloseCallback(&closeCallback, this);
     setDelayCloseCallback(&delayCloseCallback, this);
     setRegisterRccCallback(&registerRccCallback, this);
-    setLanguageCallback([this](int iLanguageType) { emit singnalLanguageChange(iLanguageType); });
+    setLanguageCallback([this](int iLanguageType) {
+        // A number outside the language table has nothing to switch to.
+        if (languageName(iLanguageType).isEmpty())
+            return false;
+        emit singnalLanguageChange(iLanguageType);
+        return true;
+    });
 
     WatchDog::Instance().start();
 

@@ -10,10 +10,12 @@
 #include "Base/Singleton.h"
 #include "CommonMethodLib/CommonConfigFileMgr.h"
 #include "DatabaseUpdate/DBVersion.h"
+#include "Platform.h"
 #include "ZRT/ZRT.h"
 
 #include <QDateTime>
 
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 
@@ -35,6 +37,15 @@ std::uint16_t portValue(proto::IProto& doc, const char* key)
 {
     // A missing port reads as -1 and so as 65535.
     return static_cast<std::uint16_t>(doc.get_int(std::string(kServerPort) + key, -1));
+}
+
+// Text without surrounding white space.
+std::string trimmed(const std::string& text)
+{
+    const std::string::size_type first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 std::string timeStamp()
@@ -168,26 +179,38 @@ void XMLConfigManager::checkConfig()
         return;
     }
 
+    const int removed = platform::removeStaleTemporaries(working, kStaleTemporarySeconds);
+    if (removed > 0)
+        TLOG_WARN("Removed %d temporary file(s) of interrupted writes of [file-%s].", removed, working.c_str());
+
     if (ZRT_AccessFile(working.c_str(), 0) == 0) {
         std::string content;
         proto::CXmlProto doc;
-        if (!readFile(content, working)) {
+        std::error_code sizeError;
+        const std::uintmax_t size = std::filesystem::file_size(working, sizeError);
+        if (!sizeError && size > kMaxFileBytes) {
+            TLOG_ERROR("[file-%s] holds %llu bytes, more than a port configuration may (%llu).", working.c_str(),
+                       static_cast<unsigned long long>(size), static_cast<unsigned long long>(kMaxFileBytes));
+        } else if (!readFile(content, working)) {
             ZRT_AccessFile(working.c_str(), 4); // records why it cannot be read
             TLOG_ERROR("Failed to read [file-%s]. [error-%d-%d]", working.c_str(), ZRT_GetLastError(),
                        ZRT_GetSystemLastError());
         } else if (!doc.set_str(content)) {
             TLOG_ERROR("Failed to parse [file-%s].", working.c_str());
         } else {
-            const std::string workingVersion = doc.get_attr("/Configs", "Version", "");
-            std::string benchmarkVersion;
             proto::CXmlProto benchmarkDoc;
-            if (ZRT_AccessFile(benchmark.c_str(), 0) == 0 && loadDocument(benchmark, benchmarkDoc))
-                benchmarkVersion = benchmarkDoc.get_attr("/Configs", "Version", "");
+            const bool haveBenchmark =
+                ZRT_AccessFile(benchmark.c_str(), 0) == 0 && loadDocument(benchmark, benchmarkDoc);
+            if (haveBenchmark)
+                repairPorts(doc, benchmarkDoc);
+            const std::string workingVersion = doc.get_attr("/Configs", "Version", "");
+            const std::string benchmarkVersion =
+                haveBenchmark ? benchmarkDoc.get_attr("/Configs", "Version", "") : std::string();
             if (DatabaseUpdate::CDBVersion(benchmarkVersion) > DatabaseUpdate::CDBVersion(workingVersion))
                 updateXMLParam();
             return;
         }
-        keepDamaged(working);
+        keepDamaged(working, true);
     }
 
     if (ZRT_CopyFile(benchmark.c_str(), working.c_str(), 0) == -1) {
@@ -196,9 +219,40 @@ void XMLConfigManager::checkConfig()
     }
 }
 
-// Moves a damaged working file aside, so the user's values can be recovered
-// by hand after the benchmark has replaced it.
-void XMLConfigManager::keepDamaged(const std::string& working)
+// A port the services cannot use (70000, "abc") would stop every start: it
+// takes the benchmark's value, and the file as it was is kept beside it. An
+// empty or missing port is left to the loading rules (65535).
+void XMLConfigManager::repairPorts(proto::IProto& doc, proto::IProto& benchmarkDoc)
+{
+    static const char* const kPortKeys[] = {"Http", "WebSocket", "Web", "TamsaCMS", "TamsaAMS", "TamsaMQTT",
+                                            "TamsaSS", "TamsaVideo", "TamsaVideoVIC", "TamsaAudio",
+                                            "TamsaPlayback"};
+    const std::string working = workingPath();
+    bool repaired = false;
+    for (const char* key : kPortKeys) {
+        const std::string path = std::string(kServerPort) + key;
+        const std::string text = doc.get_str(path, std::string());
+        if (text.empty() || parsePort(trimmed(text)) > 0)
+            continue;
+        const std::string shipped = benchmarkDoc.get_str(path, std::string());
+        if (parsePort(trimmed(shipped)) < 0) {
+            TLOG_ERROR("Port %s in [file-%s] is [%s], not a port, and the benchmark has none to replace it.", key,
+                       working.c_str(), text.c_str());
+            continue;
+        }
+        TLOG_ERROR("Port %s in [file-%s] is [%s], not a port (1 to 65535); the benchmark's %s replaces it.", key,
+                   working.c_str(), text.c_str(), shipped.c_str());
+        doc.set_value(path, trimmed(shipped));
+        repaired = true;
+    }
+    if (repaired && keepDamaged(working, false) && !writeFile(working, doc.to_str(0)))
+        TLOG_FATAL("ReadFile fail, path = %s", working.c_str());
+}
+
+// Keeps a damaged working file beside it (moved away when it is about to be
+// replaced by the benchmark, copied when it is about to be repaired), so the
+// user's values can be recovered by hand. False when it could not be kept.
+bool XMLConfigManager::keepDamaged(const std::string& working, bool move)
 {
     namespace fs = std::filesystem;
     const std::string stem = working + ".damaged-" + timeStamp();
@@ -206,13 +260,17 @@ void XMLConfigManager::keepDamaged(const std::string& working)
     for (int n = 2; ZRT_AccessFile(kept.c_str(), 0) == 0; ++n)
         kept = stem + "-" + std::to_string(n);
     std::error_code error;
-    fs::rename(fs::path(working), fs::path(kept), error);
-    if (error)
+    if (move)
+        fs::rename(fs::path(working), fs::path(kept), error);
+    else if (ZRT_CopyFile(working.c_str(), kept.c_str(), 1) != 0)
+        error = std::error_code(ZRT_GetSystemLastError(), std::generic_category());
+    if (error) {
         TLOG_ERROR("Damaged [file-%s] could not be kept as [file-%s]: %s.", working.c_str(), kept.c_str(),
                    error.message().c_str());
-    else
-        TLOG_ERROR("Damaged [file-%s] kept as [file-%s]; it is replaced by the benchmark.", working.c_str(),
-                   kept.c_str());
+        return false;
+    }
+    TLOG_ERROR("Damaged [file-%s] kept as [file-%s].", working.c_str(), kept.c_str());
+    return true;
 }
 
 bool XMLConfigManager::updateXMLParam()

@@ -53,6 +53,12 @@ public:
     void setIPAddress(const std::string& address);
     void setEnabled(bool enabled);
 
+    // A working file larger than this counts as damaged: a port
+    // configuration is a few kilobytes, and parsing megabytes stalls the start.
+    static constexpr std::uintmax_t kMaxFileBytes = 4 * 1024 * 1024;
+    // Temporaries of interrupted writes older than this are removed at start.
+    static constexpr int kStaleTemporarySeconds = 60;
+
     std::string workingPath() const { return configDir + "Setup.xml"; }
     std::string benchmarkPath() const { return maintainDir + "Setup.xml.benchmark"; }
 
@@ -83,7 +89,8 @@ public:
 private:
     void resolveDirectories();
     comm_methodlib::CCommonConfigFileMgr& commonConfig();
-    void keepDamaged(const std::string& working);
+    bool keepDamaged(const std::string& working, bool move);
+    void repairPorts(proto::IProto& doc, proto::IProto& benchmarkDoc);
     // Reads the working file whole; logs and returns false when it cannot.
     bool readWorking(std::string& content);
     void readValues(proto::IProto& doc, bool fullLoad, bool checkFramework);

@@ -12,4 +12,4 @@ list(APPEND FRAMEWORKGUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/XMLConfigManager.cpp
     ${CMAKE_CURRENT_LIST_DIR}/XMLConfigManager.h
 )
-list(APPEND FRAMEWORKGUI_LIBS CommonMethod CommonMethodLib DatabaseUpdate ZRT)
+list(APPEND FRAMEWORKGUI_LIBS CommonMethod CommonMethodLib DatabaseUpdate ZRT TavrinPlatform)

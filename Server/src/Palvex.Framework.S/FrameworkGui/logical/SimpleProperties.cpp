@@ -3,9 +3,15 @@
 #include <Base/FileUtil.h>
 #include <Base/Log.h>
 
+#include <Platform.h>
+
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
+#include <set>
 #include <stdexcept>
+#include <system_error>
 #include <vector>
 
 namespace serverframework {
@@ -41,9 +47,59 @@ std::string trimBlanks(const std::string& text)
     return text.substr(first, last - first + 1);
 }
 
+// One line of a properties file (without its line end), as the reader sees it.
+struct ParsedLine {
+    enum Kind { Skipped, Entry, Malformed } kind = Skipped;
+    std::string key;
+    std::string value;
+    // Where the value stands in the line, so that a save can replace just it.
+    std::string::size_type valueStart = 0;
+    std::string::size_type valueLength = 0;
+};
+
+ParsedLine parseLine(const std::string& line)
+{
+    ParsedLine parsed;
+    const std::string::size_type lead = line.find_first_not_of(' ');
+    const std::string trimmed = trimBlanks(line);
+    if (trimmed.empty() || trimmed == "\r" || trimmed[0] == '#') {
+        return parsed;
+    }
+    const std::vector<std::string> fields = split(trimmed, '=');
+    if (fields.size() < 2) {
+        parsed.kind = ParsedLine::Malformed;
+        return parsed;
+    }
+    std::string field = fields[1];
+    const std::string::size_type comment = field.find('#');
+    if (comment != std::string::npos) {
+        field.erase(comment);
+    }
+    parsed.kind = ParsedLine::Entry;
+    parsed.key = trimBlanks(fields[0]);
+    parsed.value = trimBlanks(field);
+    const std::string::size_type blanks = field.find_first_not_of(' ');
+    parsed.valueStart = lead + fields[0].size() + 1 + (blanks == std::string::npos ? field.size() : blanks);
+    parsed.valueLength = parsed.value.size();
+    return parsed;
+}
+
+// Cuts the carriage return of a CR LF line end, as text mode on Windows does.
+void cutCarriageReturn(std::string& line)
+{
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+}
+
 } // namespace
 
 bool SimpleProperties::load(const std::string& path)
+{
+    return read(path, false);
+}
+
+bool SimpleProperties::read(const std::string& path, bool skipMalformed)
 {
     const std::vector<std::string> parts = split(path, '.');
     if (parts.empty() || parts.back() != "properties") {
@@ -54,26 +110,76 @@ bool SimpleProperties::load(const std::string& path)
         throw new std::runtime_error("can't load " + path);
     }
     std::string line;
-    while (std::getline(in, line)) {
-        // Files written with CR LF line ends read like text mode on Windows.
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        line = trimBlanks(line);
-        if (line.empty() || line == "\r" || line[0] == '#') {
-            continue;
-        }
-        const std::vector<std::string> fields = split(line, '=');
-        if (fields.size() < 2) {
+    for (int number = 1; std::getline(in, line); ++number) {
+        cutCarriageReturn(line);
+        const ParsedLine parsed = parseLine(line);
+        if (parsed.kind == ParsedLine::Malformed) {
+            if (skipMalformed) {
+                TLOG_WARN("Line %d of [file-%s] is not \"key=value\"; it is skipped and kept as it is.", number,
+                          path.c_str());
+                continue;
+            }
             std::cerr << "Properties format error!" << std::endl;
             throw new PropertiesError("Properties format error!");
         }
-        std::string value = fields[1];
-        const std::string::size_type comment = value.find('#');
-        if (comment != std::string::npos) {
-            value.erase(comment);
+        if (parsed.kind == ParsedLine::Entry) {
+            m_entries.emplace(parsed.key, parsed.value);
         }
-        m_entries.emplace(trimBlanks(fields[0]), trimBlanks(value));
+    }
+    return true;
+}
+
+bool SimpleProperties::storeInPlace(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) {
+        return store(path);
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!std::filesystem::is_regular_file(status) || !in.is_open()) {
+        throw new PropertiesError("can 't construct the output file!");
+    }
+    const std::string old((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+
+    std::string text;
+    std::set<std::string> seen;
+    std::string::size_type start = 0;
+    while (start < old.size()) {
+        std::string::size_type end = old.find('\n', start);
+        end = end == std::string::npos ? old.size() : end + 1;
+        std::string line = old.substr(start, end - start);
+        start = end;
+        std::string body = line;
+        if (!body.empty() && body.back() == '\n') {
+            body.pop_back();
+        }
+        cutCarriageReturn(body);
+        const ParsedLine parsed = parseLine(body);
+        // Only the first occurrence of a key is the one read, so only it changes.
+        if (parsed.kind == ParsedLine::Entry && seen.insert(parsed.key).second) {
+            const auto it = m_entries.find(parsed.key);
+            if (it != m_entries.end() && it->second != parsed.value) {
+                line.replace(parsed.valueStart, parsed.valueLength, it->second);
+            }
+        }
+        text += line;
+    }
+
+    const std::string lineEnd = old.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    bool needsLineEnd = !text.empty() && text.back() != '\n';
+    for (const auto& entry : m_entries) {
+        if (seen.count(entry.first) == 0) {
+            if (needsLineEnd) {
+                text += lineEnd;
+                needsLineEnd = false;
+            }
+            text += entry.first + "=" + entry.second + lineEnd;
+        }
+    }
+    if (text != old && !platform::writeWholeFile(path, text)) {
+        throw new PropertiesError("can 't construct the output file!");
     }
     return true;
 }
@@ -107,7 +213,7 @@ bool SimpleProperties::setProperty(const std::string& key, const std::string& va
 bool SimpleProperties::loadLogged(const std::string& path)
 {
     try {
-        return load(path);
+        return read(path, true);
     } catch (std::exception* e) {
         TLOG_ERROR("Failed to load properties [file-%s]: %s", path.c_str(), e->what());
         delete e;
@@ -118,7 +224,7 @@ bool SimpleProperties::loadLogged(const std::string& path)
 bool SimpleProperties::storeLogged(const std::string& path)
 {
     try {
-        return store(path);
+        return storeInPlace(path);
     } catch (std::exception* e) {
         TLOG_ERROR("Failed to save properties [file-%s]: %s", path.c_str(), e->what());
         delete e;

@@ -39,11 +39,12 @@ bool loadSkin(const std::string& skinName, const std::string& rccDir)
     return loaded;
 }
 
-void registerRccCallback(const char* skinName, void* /*user*/)
+bool registerRccCallback(const char* skinName, void* /*user*/)
 {
     const std::string name = skinName ? skinName : "";
-    loadSkin(name);
+    const bool loaded = loadSkin(name);
     comm_method::CQssReloadNotifyMgr::Instance().NotifyQssReload(name);
+    return loaded;
 }
 
 } // namespace serverframework

@@ -14,7 +14,8 @@ bool loadSkin(const std::string& skinName);
 bool loadSkin(const std::string& skinName, const std::string& rccDir);
 
 // Framework library callback: loadSkin, then tells the style sheet observers.
-// The user pointer is not used.
-void registerRccCallback(const char* skinName, void* user);
+// The user pointer is not used. False when the skin could not be loaded, so
+// that the library refuses the request.
+bool registerRccCallback(const char* skinName, void* user);
 
 } // namespace serverframework
