@@ -14,6 +14,7 @@
 #include <functional>
 
 class CFrameworkCallbacks;
+class QHostAddress;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
@@ -35,6 +36,9 @@ public:
     // To be called on the server's thread. A port that cannot be bound is
     // logged with the system's reason and gives false.
     void setToken(const QByteArray& token);
+    // Loopback only unless external access is enabled; takes effect at the
+    // next start.
+    void setExternalAccess(bool enabled);
     bool startHttp(int port);
     bool startWebSocket(int port);
     // Closes both servers and every connection; the ports are free after it.
@@ -51,6 +55,7 @@ private:
     void readRequest(QTcpSocket* socket);
     void stopHttp();
     void stopWebSocket();
+    QHostAddress listenAddress() const;
 
     std::function<FrameworkStatus()> m_status;
     CFrameworkRouter m_router;
@@ -59,4 +64,5 @@ private:
     QTimer* m_pushTimer = nullptr;
     QHash<QTcpSocket*, QByteArray> m_pending; // bytes received per connection
     QList<QWebSocket*> m_clients;
+    bool m_external = false;
 };
