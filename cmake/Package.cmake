@@ -12,6 +12,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /opt/tavrin)
 # Installed with the real prefix into a staging root, so the unit and the menu
 # entry name /opt/tavrin and not the staging folder.
 set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /opt/tavrin)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

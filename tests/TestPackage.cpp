@@ -53,7 +53,10 @@ void TestPackage::initTestCase()
 {
     QVERIFY(work.isValid());
     const QString output = work.filePath("package");
-    QVERIFY(run("cpack", {"-G", "DEB", "--config", TAVRIN_BUILD_DIR "/CPackConfig.cmake", "-B", output}));
+    // The dependency scan of the package (minutes on this build's sanitized
+    // binaries) is the release's business, not this layout check's.
+    QVERIFY(run("cpack", {"-G", "DEB", "--config", TAVRIN_BUILD_DIR "/CPackConfig.cmake", "-B", output, "-D",
+                          "CPACK_DEBIAN_PACKAGE_SHLIBDEPS=OFF"}));
     const QStringList packages = QDir(output).entryList({"*.deb"}, QDir::Files);
     QCOMPARE(packages.size(), 1);
     root = work.filePath("root");
