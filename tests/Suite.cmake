@@ -13,3 +13,7 @@ tavrin_add_test(NAME TestWatchDogLib SOURCES TestWatchDogLib.cpp LIBS WatchDogLi
 tavrin_add_test(NAME TestSQLite SOURCES TestSQLite.cpp LIBS SQLiteAccess)
 tavrin_add_test(NAME TestCheckportScript SOURCES TestCheckportScript.cpp LIBS Qt5::Network)
 tavrin_add_test(NAME TestSmsPlugin SOURCES TestSmsPlugin.cpp LIBS Qt5::Core)
+
+# The web client's page in headless Chromium, served by the installed host.
+tavrin_add_test(NAME TestWebClientBrowser SOURCES TestWebClientBrowser.cpp LIBS Qt5::Network Qt5::WebSockets
+                NEEDS_STAGE RESOURCE_LOCK host TIMEOUT 180)

@@ -42,7 +42,7 @@ void TestBaseLog::configuredFromPropertiesFile()
     const QStringList first = lines[0].split('|');
     QCOMPARE(first.size(), 5);
     QCOMPARE(first[0], QString("WARN"));
-    QVERIFY(first[1].endsWith("TestBaseLog.cpp"));
+    QCOMPARE(first[1], QString("TestBaseLog.cpp")); // the name, not the build machine's path
     QVERIFY2(first[2].contains("TestBaseLog::configuredFromPropertiesFile"), qPrintable(first[2]));
     QCOMPARE(first[3], QString::number(line));
     QCOMPARE(first[4], QString("Failed to read [file-Setup.xml]. [error-2-13]"));

@@ -155,6 +155,8 @@ private slots:
     void servesPageStatusAndWebSocket();
     void uninitFreesPortsAndReinitBindsNewOnes();
     void busyHttpPortLeavesWebSocketServing();
+    void listensOnLoopbackUnlessExternal_data();
+    void listensOnLoopbackUnlessExternal();
     void controlRequestReachesCallbackOffMainThread_data();
     void controlRequestReachesCallbackOffMainThread();
     void controlRequestWithoutValidTokenCallsNothing_data();
@@ -375,6 +377,42 @@ void TestFramework::busyHttpPortLeavesWebSocketServing()
     const QJsonObject pushed =
         QJsonDocument::fromJson(messages.first().first().toString().toUtf8()).object();
     QCOMPARE(pushed.value("httpListening").toBool(), false);
+}
+
+void TestFramework::listensOnLoopbackUnlessExternal_data()
+{
+    QTest::addColumn<QByteArray>("enabled"); // text of /Configs/ExternParam/Enabled
+    QTest::addColumn<QByteArray>("address"); // "loopback" or "any"
+    QTest::newRow("no external parameters") << QByteArray() << QByteArray("loopback");
+    QTest::newRow("external access off") << QByteArray("false") << QByteArray("loopback");
+    QTest::newRow("not exactly true") << QByteArray("True") << QByteArray("loopback");
+    QTest::newRow("external access on") << QByteArray("true") << QByteArray("any");
+}
+
+void TestFramework::listensOnLoopbackUnlessExternal()
+{
+    QFETCH(QByteArray, enabled);
+    QFETCH(QByteArray, address);
+    if (!enabled.isEmpty()) {
+        writeSetup("<Configs><ServerPort><WebSocket>" + QByteArray::number(m_webSocketPort)
+                   + "</WebSocket></ServerPort><ExternParam><Enabled>" + enabled
+                   + "</Enabled></ExternParam></Configs>");
+    }
+    QVERIFY(initAll());
+    // The listening sockets' local addresses, from the kernel's own tables.
+    const QList<QByteArray> table = (tst::readBytes("/proc/net/tcp") + tst::readBytes("/proc/net/tcp6")).split('\n');
+    for (const int port : {m_httpPort, m_webSocketPort}) {
+        const QByteArray local = ":" + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+        QByteArray bound;
+        for (const QByteArray& line : table) {
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            if (fields.size() > 3 && fields[1].endsWith(local) && fields[3] == "0A") {
+                const QByteArray host = fields[1].left(fields[1].size() - local.size());
+                bound = host == "0100007F" ? "loopback" : host.count('0') == host.size() ? "any" : host;
+            }
+        }
+        QCOMPARE(bound, address);
+    }
 }
 
 void TestFramework::controlRequestReachesCallbackOffMainThread_data()

@@ -61,7 +61,7 @@ private slots:
         const QString dataDir = userDataDir();
         QVERIFY(!dataDir.isEmpty());
         QVERIFY(QFile::exists(dataDir + "Framework.S.log4cxx.properties"));
-        if (!logText().contains("is taken, moved to"))
+        if (!logText().contains("was taken; moved to"))
             QCOMPARE(tst::readBytes(dataDir + "Setup.xml"), tst::readBytes(kBenchmark));
         QCOMPARE(request("GET", httpPort, "/api/status", QByteArray()), 200);
 
@@ -167,6 +167,76 @@ private slots:
         QVERIFY(host->waitForFinished(30000));
         QCOMPARE(host->exitStatus(), QProcess::NormalExit);
         QCOMPARE(host->exitCode(), 0);
+    }
+
+    // A second process with the host running or not: it answers on the
+    // terminal and ends at once (no dialog waits without a display).
+    void secondProcess_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("hostRunning");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output"); // pattern, standard output and error together
+        QTest::addColumn<bool>("hostEnds");  // the running host ends with 0
+
+        QTest::newRow("help") << QStringList{"--help"} << false << 0 << "--version.*--quit" << false;
+        QTest::newRow("version") << QStringList{"--version"} << false << 0 << "^Palvex\\.Framework\\.S \\d+\\.\\d+\\.\\d+\n$"
+                                 << false;
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << false << 2 << "Unknown option 'bogus'" << false;
+        QTest::newRow("stray argument") << QStringList{"now"} << false << 2 << "Unexpected argument 'now'" << false;
+        QTest::newRow("quit, none running") << QStringList{"--quit"} << false << 1 << "No running host" << false;
+        QTest::newRow("second start") << QStringList() << true << 255 << "The service is already running\\." << false;
+        QTest::newRow("quit") << QStringList{"--quit"} << true << 0 << "Asked the running host to quit" << true;
+    }
+
+    void secondProcess()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, hostRunning);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        QFETCH(bool, hostEnds);
+        int httpPort = 0;
+        if (hostRunning) {
+            startHost();
+            QVERIFY(waitForServices(httpPort));
+        }
+        QProcess second;
+        second.setProcessEnvironment(environment);
+        second.setWorkingDirectory(home->path());
+        second.setProcessChannelMode(QProcess::MergedChannels);
+        second.start(kHost, arguments);
+        QVERIFY(second.waitForFinished(20000));
+        const QString text = QString::fromLocal8Bit(second.readAll());
+        QVERIFY2(QRegularExpression(output, QRegularExpression::DotMatchesEverythingOption).match(text).hasMatch(),
+                 qPrintable(text));
+        QCOMPARE(second.exitCode(), exitCode);
+        if (hostRunning) {
+            QCOMPARE(host->waitForFinished(20000), hostEnds);
+            if (hostEnds)
+                QCOMPARE(host->exitCode(), 0);
+            else
+                QCOMPARE(request("GET", httpPort, "/api/status", QByteArray()), 200);
+        }
+    }
+
+    // What a person reads in the terminal of a first start.
+    void firstStartTellsWhereThingsAre()
+    {
+        startHost(QProcess::ForwardedErrorChannel);
+        int httpPort = 0;
+        QVERIFY(waitForServices(httpPort));
+        QTRY_VERIFY_WITH_TIMEOUT(hostOutput.append(host->readAllStandardOutput()).contains("Stop: Ctrl+C"), 10000);
+        const QString dataDir = userDataDir();
+        tst::verifyInOrder(QString::fromLocal8Bit(hostOutput),
+                           {QString("Web client: http://127.0.0.1:%1/").arg(httpPort),
+                            "Configuration: " + dataDir + "Setup.xml", "Logs: " + dataHome(),
+                            "Stop: Ctrl+C, or " + QFileInfo(kHost).canonicalFilePath() + " --quit"});
+        // Nothing stored yet is no fault to warn about; sources are named plainly.
+        const QString log = logText();
+        QVERIFY2(!log.contains("is not a port"), qPrintable(log));
+        QVERIFY(log.contains(" KestApplication.cpp:"));
+        QVERIFY(!log.contains("/KestApplication.cpp:"));
     }
 
 private:

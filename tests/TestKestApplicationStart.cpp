@@ -24,8 +24,12 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QTemporaryFile>
 #include <QtTest>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -93,7 +97,18 @@ private slots:
         prepare(KEST_PRODUCT_TYPE, &holder);
 
         tst::ModalAnswerer answerer(false);
-        QVERIFY(!app.init());
+        // Standard error, where the host says why the services stay down.
+        QTemporaryFile said;
+        QVERIFY(said.open());
+        const int savedError = ::dup(STDERR_FILENO);
+        ::dup2(said.handle(), STDERR_FILENO);
+        const bool started = app.init();
+        std::fflush(stderr);
+        ::dup2(savedError, STDERR_FILENO);
+        ::close(savedError);
+        QVERIFY(!started);
+        QVERIFY(tst::readText(said.fileName()).contains("cancelled, so the configured ports stay in conflict: "
+                                                        "the services stay down."));
         QCOMPARE(answerer.seen.size(), 1);
         QVERIFY2(answerer.seen.first().startsWith("serverframework::CEditPortDlg: "), qPrintable(answerer.seen.first()));
         QVERIFY(!app.isServicesUp());

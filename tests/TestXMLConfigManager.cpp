@@ -296,7 +296,11 @@ void TestXMLConfigManager::settersAndReInit()
     QCOMPARE(config->externIPAddress, std::string("a&b"));
     QCOMPARE(config->externEnabled, true);
     QCOMPARE(config->productType, 77); // not re-read
-    QVERIFY(tst::readBytes(working()).contains("<Web>80</Web>"));
+    // Rewritten for a person to read: one element per line, indented, then
+    // the line feeds that pad the file to whole sectors.
+    const QByteArray written = tst::readBytes(working());
+    QVERIFY2(written.contains("\n    <Web>80</Web>\n"), written.constData());
+    QCOMPARE(written.size() % 512, 0);
 
     struct Setter { void (XMLConfigManager::*set)(const std::string&); quint16 XMLConfigManager::*field; };
     const Setter setters[] = {

@@ -88,7 +88,11 @@ bool CCommonConfigFileMgr::checkPort(const char* key, int defaultPort, bool chec
         return true;
     if (checkOnly)
         return false;
-    TLOG_WARN("Common configuration: %s %d is not a port; %d is stored.", key, stored, defaultPort);
+    // Nothing stored yet is the first start, not a fault.
+    if (stored == -1)
+        TLOG_INFO("Common configuration: no %s yet; %d is stored.", key, defaultPort);
+    else
+        TLOG_WARN("Common configuration: %s %d is not a port; %d is stored.", key, stored, defaultPort);
     return writePort(key, defaultPort);
 }
 

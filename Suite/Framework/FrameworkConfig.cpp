@@ -82,6 +82,7 @@ bool CFrameworkConfig::readPorts(FrameworkPorts& ports)
     ports.httpPort = httpPort;
     ports.webSocketPort = webSocketPort;
     ports.videoWallPort = videoWallPort;
+    ports.externEnabled = xml.get_str(kExternEnabledPath, "") == "true";
     return true;
 }
 
@@ -114,7 +115,7 @@ bool CFrameworkConfig::writeWebSocketPort(const std::string& text)
         TLOG_ERROR("cannot read %s to store the WebSocket port", path.c_str());
         return false;
     }
-    if (!xml.set_int(kWebSocketPath, port) || !writeFile(path, xml.to_str(0))) {
+    if (!xml.set_int(kWebSocketPath, port) || !writeFile(path, xml.to_formatted_str())) {
         TLOG_ERROR("cannot store the WebSocket port %d in %s", port, path.c_str());
         return false;
     }

@@ -12,12 +12,14 @@ struct FrameworkPorts {
     int httpPort = 0;
     int webSocketPort = 0;
     int videoWallPort = 0;
+    bool externEnabled = false; // the servers listen on every interface, not loopback only
 };
 
 class CFrameworkConfig
 {
 public:
     static constexpr const char* kWebSocketPath = "/Configs/ServerPort/WebSocket";
+    static constexpr const char* kExternEnabledPath = "/Configs/ExternParam/Enabled";
     static constexpr const char* kTokenFileName = "FrameworkControl.token";
 
     // False (with a log line) when a file cannot be read or parsed or a port

@@ -5,6 +5,8 @@
 
 #include "Base/Log.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <iterator>
 #include <utility>
@@ -58,9 +60,13 @@ bool CFrameworkRouter::authorised(const CHttpRequest& request, const QHostAddres
 CHttpResponse CFrameworkRouter::handle(const CHttpRequest& request, const QHostAddress& peer) const
 {
     const QByteArray path = request.path();
-    if (path == "/" || path == "/index.html" || path == "/api/status") {
+    const bool page = path == "/" || path == "/index.html" || path == "/api/status";
+    const bool icon = path == "/favicon.png" || path == "/favicon.ico";
+    if (page || icon) {
         if (request.method() != "GET" && request.method() != "HEAD")
             return CHttpResponse::text(405);
+        if (icon)
+            return favicon();
         const FrameworkStatus status = m_status();
         if (path == "/api/status")
             return CHttpResponse(200, "application/json", CStatusPage::statusJson(status));
@@ -81,6 +87,15 @@ CHttpResponse CFrameworkRouter::handle(const CHttpRequest& request, const QHostA
         return CHttpResponse::text(403);
     }
     return control(action, request.body().trimmed());
+}
+
+// The tray icon of the skin the host has registered; 404 before any skin is.
+CHttpResponse CFrameworkRouter::favicon()
+{
+    QFile icon(QStringLiteral(":/FrameworkGui/TrayIcon/Image/server 24.png"));
+    if (!icon.open(QIODevice::ReadOnly))
+        return CHttpResponse::text(404);
+    return CHttpResponse(200, "image/png", icon.readAll());
 }
 
 CHttpResponse CFrameworkRouter::control(const QByteArray& action, const QByteArray& body) const

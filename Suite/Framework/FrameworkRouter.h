@@ -29,6 +29,7 @@ public:
 
 private:
     bool authorised(const CHttpRequest& request, const QHostAddress& peer) const;
+    static CHttpResponse favicon();
     CHttpResponse control(const QByteArray& action, const QByteArray& body) const;
 
     const CFrameworkCallbacks& m_callbacks;

@@ -69,7 +69,10 @@ bool CFrameworkRuntime::initFirst()
         QObject::connect(m_thread, &QThread::finished, m_server, &QObject::deleteLater);
         m_thread->start();
     }
-    runOnServerThread([this, token] { m_server->setToken(token); });
+    runOnServerThread([this, token, ports] {
+        m_server->setToken(token);
+        m_server->setExternalAccess(ports.externEnabled);
+    });
     m_configured = true;
     TLOG_INFO("initFrameworkFirst: http %d, websocket %d, video wall %d", ports.httpPort,
               ports.webSocketPort, ports.videoWallPort);

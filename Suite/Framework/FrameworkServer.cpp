@@ -8,6 +8,8 @@
 #include "Base/Log.h"
 
 #include <QHostAddress>
+#include <QNetworkInterface>
+#include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -35,6 +37,16 @@ void CFrameworkServer::setToken(const QByteArray& token)
     m_router.setToken(token);
 }
 
+void CFrameworkServer::setExternalAccess(bool enabled)
+{
+    m_external = enabled;
+}
+
+QHostAddress CFrameworkServer::listenAddress() const
+{
+    return m_external ? QHostAddress(QHostAddress::Any) : QHostAddress(QHostAddress::LocalHost);
+}
+
 FrameworkStatus CFrameworkServer::status() const
 {
     FrameworkStatus s = m_status();
@@ -47,7 +59,7 @@ bool CFrameworkServer::startHttp(int port)
 {
     stopHttp();
     m_http = new QTcpServer(this);
-    if (!m_http->listen(QHostAddress::Any, static_cast<quint16>(port))) {
+    if (!m_http->listen(listenAddress(), static_cast<quint16>(port))) {
         TLOG_ERROR("the web client's HTTP server cannot listen on port %d: %s", port,
                    m_http->errorString().toUtf8().constData());
         delete m_http;
@@ -55,12 +67,25 @@ bool CFrameworkServer::startHttp(int port)
         return false;
     }
     connect(m_http, &QTcpServer::newConnection, this, &CFrameworkServer::onHttpConnection);
-    TLOG_INFO("the web client's HTTP server listens on port %d", port);
-    // Whoever started the host from a terminal sees where to point a browser.
-    const std::string address = "http://127.0.0.1:" + std::to_string(port) + "/";
-    std::printf("Web client: %s\n", address.c_str());
+    // Whoever started the host from a terminal sees where to point a browser:
+    // the loopback address, and with external access every other one too.
+    QStringList hosts{QStringLiteral("127.0.0.1")};
+    if (m_external) {
+        TLOG_INFO("the web client's HTTP server listens on port %d of every interface", port);
+        std::printf("External access is enabled: the web client answers on every interface.\n");
+        for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
+            if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback())
+                hosts << address.toString();
+        }
+    } else {
+        TLOG_INFO("the web client's HTTP server listens on port %d of the loopback interface", port);
+    }
+    for (const QString& host : qAsConst(hosts)) {
+        const std::string address = "http://" + host.toStdString() + ":" + std::to_string(port) + "/";
+        std::printf("Web client: %s\n", address.c_str());
+        TLOG_INFO("Web client: %s", address.c_str());
+    }
     std::fflush(stdout);
-    TLOG_INFO("Web client: %s", address.c_str());
     return true;
 }
 
@@ -68,7 +93,7 @@ bool CFrameworkServer::startWebSocket(int port)
 {
     stopWebSocket();
     m_webSocket = new QTcpServer(this);
-    if (!m_webSocket->listen(QHostAddress::Any, static_cast<quint16>(port))) {
+    if (!m_webSocket->listen(listenAddress(), static_cast<quint16>(port))) {
         TLOG_ERROR("the WebSocket server cannot listen on port %d: %s", port,
                    m_webSocket->errorString().toUtf8().constData());
         delete m_webSocket;
@@ -77,7 +102,8 @@ bool CFrameworkServer::startWebSocket(int port)
     }
     connect(m_webSocket, &QTcpServer::newConnection, this, &CFrameworkServer::onWebSocketConnection);
     m_pushTimer->start();
-    TLOG_INFO("the WebSocket server listens on port %d", port);
+    TLOG_INFO("the WebSocket server listens on port %d of %s", port,
+              m_external ? "every interface" : "the loopback interface");
     return true;
 }
 

@@ -15,6 +15,7 @@
 #include <functional>
 
 class CFrameworkCallbacks;
+class QHostAddress;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
@@ -38,6 +39,9 @@ public:
     // To be called on the server's thread. A port that cannot be bound is
     // logged with the system's reason and gives false.
     void setToken(const QByteArray& token);
+    // Loopback only unless external access is enabled; takes effect at the
+    // next start.
+    void setExternalAccess(bool enabled);
     bool startHttp(int port);
     bool startWebSocket(int port);
     // Closes both servers and every connection; the ports are free after it.
@@ -55,6 +59,7 @@ private:
     void dropHttp(QTcpSocket* socket);
     void stopHttp();
     void stopWebSocket();
+    QHostAddress listenAddress() const;
 
     std::function<FrameworkStatus()> m_status;
     CFrameworkRouter m_router;
@@ -65,4 +70,5 @@ private:
     CConnectionCap m_httpCap{kMaxConnections};
     QList<CWebSocketConnection*> m_clients;   // handshaking or open
     CConnectionCap m_webSocketCap{kMaxConnections};
+    bool m_external = false;
 };

@@ -67,9 +67,11 @@ QByteArray CStatusPage::html(const FrameworkStatus& status)
     const QJsonObject t = texts(status.language);
     const QString product = QString::fromLatin1(kProductName);
     // The first status arrives with the page; later ones through the socket.
-    // (The script holds no '%' so that the placeholders stay unambiguous.)
+    // (The script holds no '%' so that the placeholders stay unambiguous; its
+    // data is not named "status", which browsers define as a string.)
     const QString page = QStringLiteral(R"(<!DOCTYPE html>
-<html><head><meta charset="utf-8"><title>%1</title>
+<html><head><meta charset="utf-8"><title>%1 &ndash; %2</title>
+<link rel="icon" type="image/png" href="/favicon.png">
 <style>
 body{font-family:sans-serif;margin:2em;color:#333}
 h1{color:#b22}
@@ -86,8 +88,9 @@ td{padding:.3em 1em .3em 0}
 <tr><td id="l-up">%9</td><td id="uptime"></td></tr>
 </table>
 <p id="state"></p>
+<p><a href="/api/status">/api/status</a> (JSON)</p>
 <script>
-var status = %10;
+var current = %10;
 function two(n){return (n<10?'0':'')+n;}
 function uptime(s){var d=Math.floor(s/86400),h=Math.floor(s/3600)-d*24,
  m=Math.floor(s/60)-Math.floor(s/3600)*60,x=s-Math.floor(s/60)*60;
@@ -105,15 +108,15 @@ function show(s){
  document.getElementById('videoWallPort').textContent=s.videoWallPort;
  document.getElementById('uptime').textContent=uptime(s.upSeconds);
  document.getElementById('state').textContent='';
- status=s;
+ current=s;
 }
 function connect(){
- var ws=new WebSocket('ws://'+location.hostname+':'+status.webSocketPort+'/');
+ var ws=new WebSocket('ws://'+location.hostname+':'+current.webSocketPort+'/');
  ws.onmessage=function(e){show(JSON.parse(e.data));};
- ws.onclose=function(){document.getElementById('state').textContent=status.texts.disconnected;
+ ws.onclose=function(){document.getElementById('state').textContent=current.texts.disconnected;
   setTimeout(connect,3000);};
 }
-show(status);
+show(current);
 connect();
 </script>
 </body></html>

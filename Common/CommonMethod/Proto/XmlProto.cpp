@@ -93,13 +93,13 @@ std::string takeXmlString(xmlChar* text)
     return result;
 }
 
-// Serialises a document unformatted as UTF-8, optionally without the XML
-// declaration.
-std::string serialise(xmlDocPtr doc, int stripDeclaration)
+// Serialises a document as UTF-8, optionally without the XML declaration;
+// formatted: one element per line, indented.
+std::string serialise(xmlDocPtr doc, int stripDeclaration, bool formatted = false)
 {
     xmlChar* buffer = nullptr;
     int size = 0;
-    xmlDocDumpFormatMemoryEnc(doc, &buffer, &size, kEncoding, 0);
+    xmlDocDumpFormatMemoryEnc(doc, &buffer, &size, kEncoding, formatted ? 1 : 0);
     std::string text;
     if (buffer) {
         text.assign(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(size));
@@ -300,6 +300,11 @@ std::string CXmlProto::get_xml(const std::string& path, int stripDeclaration)
 std::string CXmlProto::to_str(int stripDeclaration)
 {
     return serialise(m_doc, stripDeclaration);
+}
+
+std::string CXmlProto::to_formatted_str()
+{
+    return serialise(m_doc, 0, true);
 }
 
 int CXmlProto::count(const std::string& path)

@@ -24,6 +24,9 @@ public:
     bool set_str(const std::string& text) override;
     std::string get_xml(const std::string& path, int stripDeclaration) override;
     std::string to_str(int stripDeclaration) override;
+    // The whole document for a file a person reads and edits: one element
+    // per line, indented, with the declaration.
+    std::string to_formatted_str();
     int count(const std::string& path) override;
     std::string get_str(const std::string& path, const std::string& defaultValue) override;
     std::string get_str_at(const std::string& path, int index) override;

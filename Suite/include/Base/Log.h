@@ -37,12 +37,10 @@ private:
 } // namespace details
 } // namespace Base
 
-// Location record of the calling line: source file, full function
-// signature, line number.
-#define TLOG_LOCATION                                                                   \
-    ::log4cxx::spi::LocationInfo(__FILE__,                                              \
-                                 ::log4cxx::spi::LocationInfo::calcShortFileName(__FILE__), \
-                                 __PRETTY_FUNCTION__, __LINE__)
+// Location record of the calling line: source file name (without the build
+// machine's folders), full function signature, line number.
+#define TLOG_LOCATION \
+    ::log4cxx::spi::LocationInfo(__FILE_NAME__, __FILE_NAME__, __PRETTY_FUNCTION__, __LINE__)
 
 // printf-style logging to the root logger at the call site's location.
 #define TLOG_INFO(...)                                                                  \

@@ -168,19 +168,19 @@ void SingleApplicationPrivate::startSecondary()
     instanceId = b->secondaryCount;
 }
 
-void SingleApplicationPrivate::connectToPrimary(int timeout, NoticeType type)
+bool SingleApplicationPrivate::connectToPrimary(int timeout, NoticeType type)
 {
     if (!socket)
         socket = new QLocalSocket();
     if (socket->state() == QLocalSocket::ConnectedState)
-        return;
+        return false;
     if (socket->state() == QLocalSocket::UnconnectedState
         || socket->state() == QLocalSocket::ClosingState)
         socket->connectToServer(blockName, QIODevice::ReadWrite);
     if (socket->state() == QLocalSocket::ConnectingState)
         socket->waitForConnected(timeout);
     if (socket->state() != QLocalSocket::ConnectedState)
-        return;
+        return false;
 
     QByteArray body;
     {
@@ -203,6 +203,7 @@ void SingleApplicationPrivate::connectToPrimary(int timeout, NoticeType type)
     socket->write(body);
     socket->flush();
     socket->waitForBytesWritten(timeout);
+    return socket->bytesToWrite() == 0;
 }
 
 void SingleApplicationPrivate::slotConnectionEstablished()
@@ -297,6 +298,8 @@ void SingleApplicationPrivate::readBody(QLocalSocket* s, ConnectionState& state)
     if (type == NewInstance
         || (type == SecondaryInstance && options.testFlag(SingleApplication::NotifySecondary)))
         emit q_ptr->instanceStarted();
+    if (type == QuitRequest)
+        emit q_ptr->quitRequested();
     if (s->bytesAvailable() > 0)
         emit q_ptr->receivedMessage(stateId, s->readAll());
 }
@@ -402,6 +405,15 @@ QString SingleApplication::primaryUser() const
     const QString user = QString::fromUtf8(raw, static_cast<int>(qstrnlen(raw, sizeof(InstanceBlock::primaryUser))));
     d_ptr->memory->unlock();
     return user;
+}
+
+bool SingleApplication::requestPrimaryQuit(Options options, int timeout)
+{
+    SingleApplicationPrivate d(nullptr);
+    d.options = options;
+    d.blockName = d.computeBlockName();
+    d.instanceId = 0xFFFFFFFFu;
+    return d.connectToPrimary(timeout, SingleApplicationPrivate::QuitRequest);
 }
 
 QString SingleApplication::blockName() const

@@ -37,9 +37,15 @@ public:
     // The key of the shared block and of the local socket.
     QString blockName() const;
 
+    // Asks the primary instance of this user and executable to quit, over its
+    // local socket; needs a QCoreApplication. False when none answered.
+    static bool requestPrimaryQuit(Options options = PerUser, int timeout = 1000);
+
 signals:
     void instanceStarted();
     void receivedMessage(quint32 instanceId, QByteArray message);
+    // A later start asked this primary to quit.
+    void quitRequested();
 
 private:
     SingleApplicationPrivate* d_ptr;

@@ -39,7 +39,8 @@ public:
     enum NoticeType : qint8 {
         NewInstance = 1,
         SecondaryInstance = 2,
-        Message = 3
+        Message = 3,
+        QuitRequest = 4 // a later start asks the primary to quit (--quit)
     };
     // Largest body a client may announce; a real notice is under 100 bytes.
     static constexpr qint64 MaxBodyLength = 4096;
@@ -60,7 +61,8 @@ public:
     bool recordedPrimaryAlive() const;
     void startPrimary();
     void startSecondary();
-    void connectToPrimary(int timeout, NoticeType type);
+    // True when the notice was written to the primary.
+    bool connectToPrimary(int timeout, NoticeType type);
     void readBody(QLocalSocket* socket, ConnectionState& state);
 
     InstanceBlock* block() const;

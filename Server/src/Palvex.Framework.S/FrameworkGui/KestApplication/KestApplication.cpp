@@ -74,6 +74,8 @@ CKestApplication::CKestApplication(int& argc, char* argv[])
             this, &CKestApplication::onQuitAppDelay);
     connect(this, &CKestApplication::singnalLanguageChange,
             this, &CKestApplication::onLanguageChange);
+    // "--quit" of a later start, over the single-instance channel.
+    connect(this, &SingleApplication::quitRequested, this, &CKestApplication::onQuitApp);
 }
 
 CKestApplication::~CKestApplication()
@@ -100,14 +102,17 @@ bool CKestApplication::init()
     locale = settings.localeFor(languageType);
 
     if (!isPrimary() || otherHostProcessRuns()) {
-        showAlreadyRunning();
+        showNotice(QStringLiteral("Tavrin.Framework.S"), tr("TheServiceIsAlreadyStarted"));
         servicesUp = false;
         return false;
     }
 
     TLOG_INFO("Checking the configured ports.");
+    CCheckPort::instance().setAskUser(!displayless);
     if (!CCheckPort::instance().checkAllPortIsUsed()) {
         TLOG_INFO("The port check was not completed; the services stay down.");
+        std::fputs("The port settings were cancelled, so the configured ports stay in conflict: "
+                   "the services stay down.\n", stderr);
         servicesUp = false;
         return false;
     }
@@ -116,11 +121,7 @@ bool CKestApplication::init()
     Base::CSingleton<XMLConfigManager>::Instance().reInitPort();
 
     if (!initFrameworkFirst()) {
-        CWaringDlg dialog;
-        dialog.setTitleText(tr("Information"));
-        dialog.setConfirmOnly(true);
-        dialog.setWaringText(tr("FailedToReadConfigurjfxcxFAf"));
-        dialog.exec();
+        showNotice(tr("Information"), tr("FailedToReadConfigurjfxcxFAf"));
         return false;
     }
     initFrameworkSecond();
@@ -172,12 +173,17 @@ bool CKestApplication::otherHostProcessRuns() const
     return false;
 }
 
-void CKestApplication::showAlreadyRunning()
+void CKestApplication::showNotice(const QString& title, const QString& text)
 {
+    if (displayless) {
+        TLOG_INFO("No display; the notice goes to standard error: %s", text.toUtf8().constData());
+        std::fprintf(stderr, "%s: %s\n", title.toUtf8().constData(), text.toUtf8().constData());
+        return;
+    }
     CWaringDlg dialog;
-    dialog.setTitleText(QStringLiteral("Tavrin.Framework.S"));
+    dialog.setTitleText(title);
     dialog.setConfirmOnly(true);
-    dialog.setWaringText(tr("TheServiceIsAlreadyStarted"));
+    dialog.setWaringText(text);
     dialog.exec();
 }
 

@@ -25,6 +25,11 @@ public:
     // The start-up sequence; true: the event loop may run.
     bool init();
 
+    // Without a display nobody answers a dialog: notices go to standard error
+    // and the start-up goes on as a person's default answer would. Set
+    // before init.
+    void setDisplayless(bool displayless) { this->displayless = displayless; }
+
     bool notify(QObject* receiver, QEvent* event) override;
 
     // Failed-start teardown (init returned false).
@@ -48,7 +53,7 @@ private slots:
     void onLanguageChange(int iLanguageType);
 
 private:
-    void showAlreadyRunning();
+    void showNotice(const QString& title, const QString& text);
     bool otherHostProcessRuns() const;
     void dropFrameworkMgr();
     void releaseIdentityAndTray(const char* teardown);
@@ -60,6 +65,7 @@ private:
     bool servicesUp;
     bool identityEnabled;
     CFrameworkMgr* frameworkMgr;
+    bool displayless = false;
 };
 
 } // namespace serverframework

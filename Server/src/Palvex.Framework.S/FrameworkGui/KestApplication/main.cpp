@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "DllDirectoryGuard.h"
 #include "DpiPolicy.h"
 #include "KestApplication.h"
@@ -12,11 +13,72 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QtDebug>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
+
+namespace {
+
+// The options answer and end before anything of the host is set up; -1
+// means that the host is to run.
+int answerCommandLine(int argc, char* argv[])
+{
+    if (argc <= 1)
+        return -1;
+    QCoreApplication probe(argc, argv);
+    const serverframework::CCommandLine commandLine(QCoreApplication::arguments());
+    switch (commandLine.action()) {
+    case serverframework::CCommandLine::Action::Run:
+        return -1;
+    case serverframework::CCommandLine::Action::Help:
+    case serverframework::CCommandLine::Action::Version:
+        std::printf("%s\n", commandLine.text().toLocal8Bit().constData());
+        return 0;
+    case serverframework::CCommandLine::Action::Error:
+        std::fprintf(stderr, "%s\n", commandLine.text().toLocal8Bit().constData());
+        return 2;
+    case serverframework::CCommandLine::Action::Quit:
+        break;
+    }
+    if (!SingleApplication::requestPrimaryQuit()) {
+        std::fputs("No running host of this user answered.\n", stderr);
+        return 1;
+    }
+    std::puts("Asked the running host to quit.");
+    return 0;
+}
+
+// Without a display the host runs on Qt's offscreen platform instead of
+// failing to open one.
+void chooseOffscreenWithoutDisplay()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+bool hasDisplay()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+// Printed once the services are up, after the web client's address.
+void printWhereThingsAre(comm_method::CUserDataPath& paths)
+{
+    std::printf("Configuration: %sSetup.xml\n"
+                "Logs: %s\n"
+                "Stop: Ctrl+C, or %s --quit\n",
+                paths.getUserDataDir().c_str(), paths.getLogDir().c_str(),
+                QCoreApplication::applicationFilePath().toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -28,6 +90,11 @@ int main(int argc, char* argv[])
         argPointers.push_back(&arg[0]);
     argPointers.push_back(nullptr);
     int argCount = static_cast<int>(args.size());
+
+    const int answered = answerCommandLine(argCount, argPointers.data());
+    if (answered >= 0)
+        return answered;
+    chooseOffscreenWithoutDisplay();
 
     const std::string exeDir = Base::FileUtil::GetCurExeDir();
     const std::string exeDirUtf8 = Base::LocalToUTF8(exeDir);
@@ -57,7 +124,9 @@ int main(int argc, char* argv[])
         QCoreApplication::addLibraryPath(QDir::toNativeSeparators(QCoreApplication::applicationDirPath())
                                          + QDir::separator() + QStringLiteral("plugins"));
 
+        app->setDisplayless(!hasDisplay());
         if (app->init()) {
+            printWhereThingsAre(userData);
             app->exec();
             if (serverframework::CKestApplication::rebootRequested())
                 app->finishAfterReboot();

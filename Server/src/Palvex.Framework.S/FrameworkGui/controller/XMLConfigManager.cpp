@@ -340,7 +340,8 @@ void XMLConfigManager::writeWorkingValue(const char* section, const std::string&
         TLOG_ERROR("%s %s cannot be set in [file-%s].", what, key.c_str(), working.c_str());
         return;
     }
-    if (!writeFile(working, doc.to_str(0)))
+    // Formatted, so the file stays readable and editable by hand.
+    if (!writeFile(working, doc.to_formatted_str()))
         TLOG_FATAL("ReadFile fail, path = %s", working.c_str());
 }
 

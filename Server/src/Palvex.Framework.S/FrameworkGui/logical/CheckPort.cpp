@@ -12,8 +12,10 @@
 
 #include <QProcess>
 
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <set>
 
 namespace serverframework {
 
@@ -123,6 +125,13 @@ int CCheckPort::searchFrom(int start)
     return -1;
 }
 
+void CCheckPort::reportMove(const char* service, int from, int to)
+{
+    TLOG_INFO("%s port %d was taken; moved to %d.", service, from, to);
+    std::printf("%s port %d was taken; moved to %d.\n", service, from, to);
+    std::fflush(stdout);
+}
+
 bool CCheckPort::checkAllPortIsUsed()
 {
     return checkAllPortIsUsed(SimpleProperties::smsConfigPath());
@@ -174,7 +183,7 @@ bool CCheckPort::checkAllPortIsUsed(const std::string& smsPropertiesPath)
                 "No free port for %s from %d up to %d; it stays at %d.", service, firstTried, kHighestPort, port);
             return;
         }
-        TLOG_INFO("The %s port %d is taken, moved to %d.", service, port, moved);
+        reportMove(service, port, moved);
         write(std::to_string(moved));
         claimedPorts.insert(moved, true);
     };
@@ -185,6 +194,28 @@ bool CCheckPort::checkAllPortIsUsed(const std::string& smsPropertiesPath)
     // when it is refused. withExtern: the external access rows are shown
     // (turned off), and the TamsaCMS and turned-on external ports are claimed.
     const auto askPorts = [&](bool withExtern) {
+        if (!m_askUser) {
+            // Nobody to ask: the TamsaCMS port stays, the HTTP port moves to
+            // the first free port above it that no other service is set to.
+            if (withExtern)
+                claimedPorts.insert(ports.cms, true);
+            const std::set<int> configured = {ports.cms,      ports.ams,   ports.mqtt,  ports.ss,
+                                              ports.webSocket, ports.web,  ports.video, ports.videoVic,
+                                              ports.audio,    ports.playback, ports.rtsp, ports.videoWall};
+            int http = searchFrom(ports.http);
+            while (http > 0 && configured.count(http))
+                http = searchFrom(http + 1);
+            if (http < 0) {
+                TLOG_ERROR("No free port for HTTP from %d up to %d.", ports.http, kHighestPort);
+                return false;
+            }
+            reportMove("HTTP", ports.http, http);
+            config.setHttpPort(std::to_string(http));
+            claimedPorts.insert(http, true);
+            acceptedHttpPort = http;
+            acceptedCmsPort = ports.cms;
+            return true;
+        }
         CEditPortDlg dialog(nullptr);
         dialog.setClaimedPorts(claimedPorts);
         fillPortFields(dialog, ports);
@@ -230,8 +261,9 @@ bool CCheckPort::checkAllPortIsUsed(const std::string& smsPropertiesPath)
             return false;
         }
     } else {
-        // 3. The HTTP and TamsaCMS ports must differ first.
-        if (ports.http == ports.cms) {
+        // 3. The HTTP and TamsaCMS ports must differ first (without a person
+        // to ask, the HTTP port moves off the TamsaCMS port below).
+        if (ports.http == ports.cms && m_askUser) {
             CEditPortDlg dialog(nullptr);
             dialog.setClaimedPorts(claimedPorts);
             // TamsaCMS first: its field is hidden, and filled after the equal
@@ -246,7 +278,7 @@ bool CCheckPort::checkAllPortIsUsed(const std::string& smsPropertiesPath)
             ports.http = config.httpPort;
             ports.cms = config.cmsPort;
         }
-        if (isFree(ports.http)) {
+        if (ports.http != ports.cms && isFree(ports.http)) {
             claimedPorts.insert(ports.http, true);
             claimedPorts.insert(ports.cms, true);
             acceptedHttpPort = ports.http;

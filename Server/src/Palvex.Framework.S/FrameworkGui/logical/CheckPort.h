@@ -38,6 +38,10 @@ public:
     // The same, saving the properties to the given file.
     bool checkAllPortIsUsed(const std::string& smsPropertiesPath);
 
+    // Whether a person can answer the port dialog (default). Without one, a
+    // held HTTP port is moved to the first free port above it instead.
+    void setAskUser(bool askUser) { m_askUser = askUser; }
+
     // Re-initialises the framework library in its three stages.
     void reinitFramework();
 
@@ -51,7 +55,11 @@ private:
     // First free port at or above start.
     int searchFrom(int start);
 
+    // Logs a move and prints it for whoever started the host from a terminal.
+    static void reportMove(const char* service, int from, int to);
+
     std::unique_ptr<CPortMgr> m_portMgr;
+    bool m_askUser = true;
 };
 
 } // namespace serverframework
