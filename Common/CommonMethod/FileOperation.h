@@ -16,6 +16,12 @@ bool readFile(std::string& content, const std::string& path, std::string fallbac
 // False when the file cannot be written or there is nothing to write.
 bool writeFile(const std::string& path, const std::string& content);
 
+// Moves a damaged file aside as "<path>.damaged-<yyyyMMdd-HHmmss>" (plus
+// "-2", "-3", ... when taken), so that its content can be recovered by hand
+// after a fresh file took its place. The kept copy's path; empty, with the
+// reason in error, when the file could not be moved.
+std::string keepDamagedFile(const std::string& path, std::string& error);
+
 namespace comm_method {
 // The padded bytes writeFile puts on disk for a file of currentSize bytes;
 // empty when there is nothing to write.

@@ -12,10 +12,7 @@
 #include "DatabaseUpdate/DBVersion.h"
 #include "ZRT/ZRT.h"
 
-#include <QDateTime>
 
-#include <filesystem>
-#include <system_error>
 
 namespace serverframework {
 
@@ -35,11 +32,6 @@ std::uint16_t portValue(proto::IProto& doc, const char* key)
 {
     // A missing port reads as -1 and so as 65535.
     return static_cast<std::uint16_t>(doc.get_int(std::string(kServerPort) + key, -1));
-}
-
-std::string timeStamp()
-{
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toStdString();
 }
 
 } // namespace
@@ -200,16 +192,10 @@ void XMLConfigManager::checkConfig()
 // by hand after the benchmark has replaced it.
 void XMLConfigManager::keepDamaged(const std::string& working)
 {
-    namespace fs = std::filesystem;
-    const std::string stem = working + ".damaged-" + timeStamp();
-    std::string kept = stem;
-    for (int n = 2; ZRT_AccessFile(kept.c_str(), 0) == 0; ++n)
-        kept = stem + "-" + std::to_string(n);
-    std::error_code error;
-    fs::rename(fs::path(working), fs::path(kept), error);
-    if (error)
-        TLOG_ERROR("Damaged [file-%s] could not be kept as [file-%s]: %s.", working.c_str(), kept.c_str(),
-                   error.message().c_str());
+    std::string error;
+    const std::string kept = keepDamagedFile(working, error);
+    if (kept.empty())
+        TLOG_ERROR("Damaged [file-%s] could not be kept: %s.", working.c_str(), error.c_str());
     else
         TLOG_ERROR("Damaged [file-%s] kept as [file-%s]; it is replaced by the benchmark.", working.c_str(),
                    kept.c_str());
