@@ -237,17 +237,23 @@ void CKestApplication::onTerminationRequest()
         return; // the teardown runs once
     terminationRequested = true;
     if (starting) {
-        // Start-up may be waiting in a dialog: close it, and the start-up
-        // sequence ends through the failed-start teardown.
+        // Start-up may be waiting in a dialog: close it (and any it opens
+        // later, see notify), and the start-up sequence ends through the
+        // failed-start teardown.
         for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* dialog = qobject_cast<QDialog*>(widget)) {
-                if (dialog->isVisible() && dialog->isModal())
-                    dialog->reject();
-            }
+            if (widget->isVisible())
+                rejectIfStartupDialog(widget);
         }
         return;
     }
     onQuitApp();
+}
+
+void CKestApplication::rejectIfStartupDialog(QObject* object)
+{
+    auto* dialog = qobject_cast<QDialog*>(object);
+    if (dialog && dialog->isModal())
+        QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
 }
 
 void CKestApplication::showAlreadyRunning()
@@ -269,6 +275,9 @@ bool CKestApplication::notify(QObject* receiver, QEvent* event)
                     if (!w->testAttribute(Qt::WA_Mapped))
                         w->setAttribute(Qt::WA_Mapped);
                 }
+                // Nobody is to answer a dialog once a signal ended start-up.
+                if (starting && terminationRequested)
+                    rejectIfStartupDialog(receiver);
             }
             break;
         case QEvent::ApplicationFontChange:

@@ -61,6 +61,7 @@ private:
     void showAlreadyRunning();
     bool otherHostProcessRuns() const;
     void onTerminationRequest();
+    static void rejectIfStartupDialog(QObject* object);
     void dropFrameworkMgr();
     void releaseIdentityAndTray(const char* teardown);
     void queueQuit();
