@@ -134,6 +134,12 @@ bool terminateProcess(std::uint32_t pid);
 // The suite client's image name: "TavrinClient" ("TavrinClient.exe" on Windows).
 std::string clientImageName();
 
+// True when the process runs as the same (effective) user as this one.
+bool processOfCurrentUser(std::uint32_t pid);
+
+// The full path of a process's executable; empty when it cannot be read.
+std::string processExecutablePath(std::uint32_t pid);
+
 // ---------------------------------------------------------------------------
 // User and elevation
 // ---------------------------------------------------------------------------
@@ -174,6 +180,66 @@ std::string userDataHome();
 // The public profile folder: $HOMEDRIVE + "/Users/Public" when HOMEDRIVE is
 // set, otherwise userDataHome().
 std::string publicProfileFolder();
+
+// The user's runtime folder, private to the user (mode 0700): $XDG_RUNTIME_DIR
+// when it names a folder of this user, otherwise <temp>/runtime-<user>,
+// created when missing. Empty when no folder of the user can be had there
+// (a folder of another user or a link stands in the way).
+std::string userRuntimeFolder();
+
+// ---------------------------------------------------------------------------
+// Shared blocks: a small block of memory shared by the processes of one user
+// that open the same path (a file mapped into memory; on Windows a named
+// file mapping). Each block has a lock serialising its users, and an owner
+// claim that ends with its holder, however the holder ends.
+// ---------------------------------------------------------------------------
+
+struct SharedBlock {
+    std::intptr_t handle = -1;
+    void* data = nullptr;
+    std::size_t size = 0;
+    std::string path;
+};
+
+// Opens the block at path (created 0600 and zero-filled when missing) with at
+// least size bytes and returns it locked. created: whether it was new. A
+// block removed while this call waited for its lock is left for the one now
+// at path. False (block closed) when it cannot be opened or mapped.
+bool openSharedBlockLocked(const std::string& path, std::size_t size, SharedBlock& block, bool& created);
+bool lockSharedBlock(SharedBlock& block);
+void unlockSharedBlock(SharedBlock& block);
+// Claims the block for this process until releaseSharedBlockOwner, closing
+// it, or the end of the process. False when another process holds the claim.
+bool claimSharedBlockOwner(SharedBlock& block);
+void releaseSharedBlockOwner(SharedBlock& block);
+// True when a process other than this one holds the owner claim.
+bool sharedBlockOwnedElsewhere(const SharedBlock& block);
+// Unmaps and closes the block; with removeFile (lock held) its file goes too.
+void closeSharedBlock(SharedBlock& block, bool removeFile);
+// Removes the blocks of folder whose file names start with prefix and end
+// with suffix that nobody owns or holds locked (left by killed processes),
+// together with the files named the same plus each of companionSuffixes.
+// Returns how many blocks were removed.
+int removeAbandonedSharedBlocks(const std::string& folder, const std::string& prefix, const std::string& suffix,
+                                const std::vector<std::string>& companionSuffixes);
+
+// ---------------------------------------------------------------------------
+// Termination requests and the service manager
+// ---------------------------------------------------------------------------
+
+// Turns the requests to end the process (SIGTERM, SIGINT, SIGHUP on Linux)
+// into bytes on a descriptor the event loop can watch, instead of ending the
+// process. Returns the descriptor to read (the same on every call), -1 when
+// this cannot be set up.
+int terminationRequestDescriptor();
+// The next request waiting on that descriptor (the signal number), 0 when
+// none waits.
+int takeTerminationRequest(int descriptor);
+
+// Sends one state line ("READY=1", "EXTEND_TIMEOUT_USEC=...") to the service
+// manager that started the process ($NOTIFY_SOCKET). True when it was sent or
+// when no service manager listens.
+bool notifyServiceManager(const std::string& state);
 
 // ---------------------------------------------------------------------------
 // Files

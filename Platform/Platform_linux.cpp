@@ -18,6 +18,10 @@
 #include <pwd.h>
 #include <spawn.h>
 #include <strings.h>
+#include <stddef.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
@@ -643,6 +647,22 @@ std::string clientImageName()
     return "TavrinClient";
 }
 
+bool processOfCurrentUser(std::uint32_t pid)
+{
+    struct stat info;
+    const std::string folder = "/proc/" + std::to_string(pid);
+    return pid != 0 && ::stat(folder.c_str(), &info) == 0 && info.st_uid == ::geteuid();
+}
+
+std::string processExecutablePath(std::uint32_t pid)
+{
+    std::string exe = readLink(("/proc/" + std::to_string(pid) + "/exe").c_str());
+    static const std::string kDeleted = " (deleted)";
+    if (exe.size() > kDeleted.size() && exe.compare(exe.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0)
+        exe.resize(exe.size() - kDeleted.size());
+    return exe;
+}
+
 // --- user and elevation ------------------------------------------------------
 
 std::string userName()
@@ -736,6 +756,273 @@ std::string publicProfileFolder()
     if (!drive.empty())
         return drive + "/Users/Public";
     return userDataHome();
+}
+
+namespace {
+
+// A folder of this user (not a link) that only the user may enter; tightened
+// to 0700 when it is the user's but open to others.
+bool privateFolder(const std::string& folder, bool create)
+{
+    if (folder.empty() || folder[0] != '/')
+        return false;
+    if (create && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return false;
+    struct stat info;
+    if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
+        return false;
+    return (info.st_mode & 07777) == 0700 || ::chmod(folder.c_str(), 0700) == 0;
+}
+
+std::string withoutTrailingSlashes(std::string folder)
+{
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
+
+} // namespace
+
+std::string userRuntimeFolder()
+{
+    const std::string runtime = withoutTrailingSlashes(env("XDG_RUNTIME_DIR"));
+    if (privateFolder(runtime, false))
+        return runtime;
+    std::string temp = withoutTrailingSlashes(env("TMPDIR"));
+    if (temp.empty() || temp[0] != '/')
+        temp = "/tmp";
+    const std::string user = userName();
+    const std::string fallback = temp + "/runtime-" + (user.empty() ? std::to_string(::geteuid()) : user);
+    return privateFolder(fallback, true) ? fallback : std::string();
+}
+
+// --- shared blocks -------------------------------------------------------------
+
+namespace {
+
+// Byte ranges of the block's file used as locks (open-file-description locks:
+// each open of the file is a holder of its own, and the kernel drops them when
+// the holder closes or dies).
+constexpr off_t kLockByte = 0;
+constexpr off_t kOwnerByte = 1;
+
+bool rangeLock(int fd, short type, off_t at, bool wait)
+{
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = at;
+    lock.l_len = 1;
+    for (;;) {
+        if (::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &lock) == 0)
+            return true;
+        if (errno != EINTR)
+            return false;
+    }
+}
+
+bool rangeHeldElsewhere(int fd, off_t at)
+{
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = at;
+    lock.l_len = 1;
+    return ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+}
+
+// Whether the open file fd is still the file named path (not removed or
+// replaced since it was opened).
+bool stillNamed(int fd, const std::string& path)
+{
+    struct stat opened;
+    struct stat named;
+    return ::fstat(fd, &opened) == 0 && opened.st_nlink > 0 && ::lstat(path.c_str(), &named) == 0
+           && opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+int blockFd(const SharedBlock& block)
+{
+    return static_cast<int>(block.handle);
+}
+
+} // namespace
+
+bool openSharedBlockLocked(const std::string& path, std::size_t size, SharedBlock& block, bool& created)
+{
+    closeSharedBlock(block, false);
+    created = false;
+    // Each turn that finds the file removed under it starts again with the
+    // file now at path; the remover held the lock, so this ends.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0)
+            return false;
+        if (!rangeLock(fd, F_WRLCK, kLockByte, true)) {
+            ::close(fd);
+            return false;
+        }
+        if (!stillNamed(fd, path)) {
+            ::close(fd);
+            continue;
+        }
+        struct stat info;
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()
+            || (static_cast<std::size_t>(info.st_size) < size && ::ftruncate(fd, static_cast<off_t>(size)) != 0)) {
+            ::close(fd);
+            return false;
+        }
+        void* data = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (data == MAP_FAILED) {
+            ::close(fd);
+            return false;
+        }
+        created = static_cast<std::size_t>(info.st_size) < size;
+        block.handle = fd;
+        block.data = data;
+        block.size = size;
+        block.path = path;
+        return true;
+    }
+    return false;
+}
+
+bool lockSharedBlock(SharedBlock& block)
+{
+    return block.handle >= 0 && rangeLock(blockFd(block), F_WRLCK, kLockByte, true);
+}
+
+void unlockSharedBlock(SharedBlock& block)
+{
+    if (block.handle >= 0)
+        rangeLock(blockFd(block), F_UNLCK, kLockByte, false);
+}
+
+bool claimSharedBlockOwner(SharedBlock& block)
+{
+    return block.handle >= 0 && rangeLock(blockFd(block), F_WRLCK, kOwnerByte, false);
+}
+
+void releaseSharedBlockOwner(SharedBlock& block)
+{
+    if (block.handle >= 0)
+        rangeLock(blockFd(block), F_UNLCK, kOwnerByte, false);
+}
+
+bool sharedBlockOwnedElsewhere(const SharedBlock& block)
+{
+    return block.handle >= 0 && rangeHeldElsewhere(blockFd(block), kOwnerByte);
+}
+
+void closeSharedBlock(SharedBlock& block, bool removeFile)
+{
+    if (block.handle < 0)
+        return;
+    if (removeFile)
+        ::unlink(block.path.c_str());
+    if (block.data)
+        ::munmap(block.data, block.size);
+    ::close(blockFd(block));
+    block = SharedBlock();
+}
+
+int removeAbandonedSharedBlocks(const std::string& folder, const std::string& prefix, const std::string& suffix,
+                                const std::vector<std::string>& companionSuffixes)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() > prefix.size() + suffix.size() && name.compare(0, prefix.size(), prefix) == 0
+            && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+            names.push_back(name);
+    }
+    ::closedir(dir);
+
+    int removed = 0;
+    for (const std::string& name : names) {
+        const std::string path = folder + "/" + name;
+        const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        // A block locked right now is in use; one with an owner is alive.
+        if (rangeLock(fd, F_WRLCK, kLockByte, false)) {
+            if (stillNamed(fd, path) && !rangeHeldElsewhere(fd, kOwnerByte)) {
+                const std::string stem = path.substr(0, path.size() - suffix.size());
+                for (const std::string& companion : companionSuffixes)
+                    ::unlink((stem + companion).c_str());
+                ::unlink(path.c_str());
+                ++removed;
+            }
+        }
+        ::close(fd);
+    }
+    return removed;
+}
+
+// --- termination requests and the service manager -------------------------------
+
+namespace {
+
+int g_terminationPipe[2] = {-1, -1};
+
+// Only what is safe in a signal handler: one write of the signal number.
+void onTerminationSignal(int signal)
+{
+    const int saved = errno;
+    const unsigned char byte = static_cast<unsigned char>(signal);
+    (void)!::write(g_terminationPipe[1], &byte, 1);
+    errno = saved;
+}
+
+} // namespace
+
+int terminationRequestDescriptor()
+{
+    static const int descriptor = [] {
+        if (::pipe2(g_terminationPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            return -1;
+        struct sigaction action {};
+        action.sa_handler = &onTerminationSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+            ::sigaction(signal, &action, nullptr);
+        return g_terminationPipe[0];
+    }();
+    return descriptor;
+}
+
+int takeTerminationRequest(int descriptor)
+{
+    unsigned char byte = 0;
+    return ::read(descriptor, &byte, 1) == 1 ? byte : 0;
+}
+
+bool notifyServiceManager(const std::string& state)
+{
+    const std::string path = env("NOTIFY_SOCKET");
+    if (path.empty())
+        return true;
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof(address.sun_path) || (path[0] != '/' && path[0] != '@'))
+        return false;
+    std::memcpy(address.sun_path, path.data(), path.size());
+    socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size());
+    if (path[0] == '@')
+        address.sun_path[0] = '\0'; // an abstract socket name
+    else
+        length += 1;
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool sent = ::sendto(fd, state.data(), state.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&address),
+                               length) == static_cast<ssize_t>(state.size());
+    ::close(fd);
+    return sent;
 }
 
 // --- files -------------------------------------------------------------------

@@ -4,7 +4,7 @@ tavrin_add_test(NAME TestSingleApplication SOURCES TestSingleApplication.cpp LIB
 tavrin_add_test(NAME TestWatchDog SOURCES TestWatchDog.cpp LIBS FrameworkGui)
 tavrin_add_test(NAME TestAuthentication SOURCES TestAuthentication.cpp LIBS FrameworkGui)
 tavrin_add_test(NAME TestHostProcess SOURCES TestHostProcess.cpp LIBS Qt5::Network
-                NEEDS_STAGE RESOURCE_LOCK host TIMEOUT 300)
+                NEEDS_STAGE RESOURCE_LOCK host TIMEOUT 600)
 tavrin_add_test(NAME TestKestApplication SOURCES TestKestApplication.cpp LIBS FrameworkGui TIMEOUT 180)
 
 # The start-up sequence in-process. One application object per process, so

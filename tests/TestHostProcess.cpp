@@ -1,6 +1,7 @@
 // Runs the installed host as a real process with a private home and data
 // folders, drives it through the framework library's control endpoint and
-// listens to its watchdog datagrams.
+// signals, listens to its service-manager datagrams, and judges its exit
+// statuses by the installed systemd unit's own settings.
 #include <QElapsedTimer>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -8,17 +9,57 @@
 #include <QNetworkRequest>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "TestScratch.h"
 #include "TestSupport.h"
 
+#include <csignal>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+#include <vector>
 
 namespace {
 
 const QString kHost = QStringLiteral(TAVRIN_STAGE_DIR "/Server/Palvex.Framework.S");
 const QString kBenchmark = QStringLiteral(TAVRIN_STAGE_DIR "/Server/maintain/Setup.xml.benchmark");
+const QString kUnit = QStringLiteral(TAVRIN_STAGE_DIR "/systemd/tavrin-server.service");
+
+// Whether systemd restarts the installed unit's main process after it ended
+// with this exit status (no user systemd instance runs here, so its rule is
+// applied to the unit's settings: RestartPreventExitStatus wins, then
+// RestartForceExitStatus, then Restart= with clean statuses 0 and
+// SuccessExitStatus).
+bool unitRestarts(int status)
+{
+    QSettings unit(kUnit, QSettings::IniFormat);
+    unit.beginGroup("Service");
+    const auto listed = [&unit](const char* key, int value) {
+        const QStringList words = unit.value(key).toString().split(' ', Qt::SkipEmptyParts);
+        return words.contains(QString::number(value));
+    };
+    if (listed("RestartPreventExitStatus", status))
+        return false;
+    if (listed("RestartForceExitStatus", status))
+        return true;
+    const bool clean = status == 0 || listed("SuccessExitStatus", status);
+    const QString restart = unit.value("Restart", "no").toString();
+    return restart == "always" || (restart == "on-success" && clean) || (restart == "on-failure" && !clean);
+}
+
+// The moments a termination signal is sent at.
+enum Moment { Idle, StartupAudit, PortDialog };
+
+int benchmarkHttpPort()
+{
+    static const QRegularExpression http("<Http>(\\d+)</Http>");
+    return http.match(tst::readText(kBenchmark)).captured(1).toInt();
+}
 
 } // namespace
 
@@ -48,6 +89,11 @@ private slots:
             host->waitForFinished(5000);
         }
         host.reset();
+        for (auto& other : others) {
+            other->kill();
+            other->waitForFinished(5000);
+        }
+        others.clear();
         hostOutput.clear();
         notify.reset();
     }
@@ -65,6 +111,14 @@ private slots:
             QCOMPARE(tst::readBytes(dataDir + "Setup.xml"), tst::readBytes(kBenchmark));
         QCOMPARE(request("GET", httpPort, "/api/status", QByteArray()), 200);
 
+        // The heartbeat goes to the service manager, not into the log.
+        QElapsedTimer beat;
+        beat.start();
+        while (notify->receive() != "WATCHDOG=1" && beat.elapsed() < 15000) {
+        }
+        QVERIFY(beat.elapsed() < 15000);
+        QVERIFY(!logText().contains("watchdog heartbeat 0"));
+
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(request("POST", httpPort, "/api/close", token()), 200);
@@ -72,6 +126,7 @@ private slots:
         QVERIFY2(clock.elapsed() >= 2500, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(host->exitStatus(), QProcess::NormalExit);
         QCOMPARE(host->exitCode(), 0);
+        QVERIFY(!unitRestarts(host->exitCode())); // a quit stays down
 
         const QStringList datagrams = notify->drain();
         QVERIFY2(!datagrams.isEmpty() && datagrams.last() == "STOPPING=1", qPrintable(datagrams.join(',')));
@@ -84,7 +139,9 @@ private slots:
                           "Quit: queueing the end of the event loop."});
     }
 
-    void rebootRequestEndsThroughTheRebootTeardown()
+    // A reboot request ends the host with a status the unit restarts on; the
+    // next start (the manager's) serves on the same ports.
+    void rebootRequestComesBack()
     {
         startHost();
         int httpPort = 0;
@@ -94,13 +151,162 @@ private slots:
         QVERIFY2(status == 200 || status == 0, qPrintable(QString::number(status)));
         QVERIFY(host->waitForFinished(30000));
         QCOMPARE(host->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(host->exitCode(), 0);
+        QVERIFY2(unitRestarts(host->exitCode()), qPrintable(QString::number(host->exitCode())));
         const QString log = logText();
         QVERIFY(log.contains("control request reboot"));
         tst::verifyInOrder(log, {"Reboot: identity library released.", "the framework's servers are stopped",
                           "Reboot: framework library released."});
         QVERIFY(!log.contains("Quit: begin."));
         QVERIFY(!notify->drain().contains("STOPPING=1"));
+        QCOMPARE(runtimeFiles(), QStringList());
+
+        const int firstPort = httpPort;
+        startHost();
+        QVERIFY(waitForServices(httpPort, 2));
+        QCOMPARE(httpPort, firstPort);
+        QVERIFY(endBySignal(SIGTERM));
+    }
+
+    void endsInOrderOnSignal_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("moment");
+        QTest::newRow("SIGTERM, idle") << int(SIGTERM) << int(Idle);
+        QTest::newRow("SIGINT, idle") << int(SIGINT) << int(Idle);
+        QTest::newRow("SIGHUP, idle") << int(SIGHUP) << int(Idle);
+        QTest::newRow("SIGTERM, start-up audit") << int(SIGTERM) << int(StartupAudit);
+        QTest::newRow("SIGTERM, port dialog") << int(SIGTERM) << int(PortDialog);
+        QTest::newRow("SIGHUP, port dialog") << int(SIGHUP) << int(PortDialog);
+    }
+
+    // Whenever it comes, a termination signal ends the host with 0 through its
+    // teardown, leaving no token, block or socket; a host whose watchdog was
+    // opened tells it that it stops.
+    void endsInOrderOnSignal()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, moment);
+        QTcpServer holder; // a held HTTP port makes the audit ask for the ports
+        if (moment == PortDialog)
+            holder.listen(QHostAddress::Any, quint16(benchmarkHttpPort()));
+        startHost();
+        int httpPort = 0;
+        QStringList datagrams;
+        if (moment == Idle) {
+            QVERIFY(waitForServices(httpPort));
+            QVERIFY(!token().isEmpty());
+        } else if (moment == StartupAudit) {
+            QTRY_VERIFY_WITH_TIMEOUT(logText().contains("Checking the configured ports."), 60000);
+        } else {
+            // Start-up waits on the dialog and asks for more start time, each
+            // time more than until the next request.
+            QElapsedTimer clock;
+            clock.start();
+            std::vector<qint64> at;
+            qint64 extension = 0;
+            while (at.size() < 2 && clock.elapsed() < 30000) {
+                const QByteArray message = notify->receive();
+                datagrams << QString::fromLatin1(message);
+                if (message.startsWith("EXTEND_TIMEOUT_USEC=")) {
+                    at.push_back(clock.elapsed());
+                    extension = message.mid(20).toLongLong();
+                }
+            }
+            QCOMPARE(int(at.size()), 2);
+            QVERIFY2((at[1] - at[0]) * 1000 < extension, qPrintable(QString::number(extension)));
+            QCOMPARE(host->state(), QProcess::Running);
+        }
+        QVERIFY(endBySignal(signal));
+
+        const QString log = logText();
+        QVERIFY(log.contains(QString("Termination signal %1 received.").arg(signal)));
+        QCOMPARE(log.count("Termination signal"), 1);
+        datagrams << notify->drain();
+        if (moment == Idle)
+            QVERIFY(log.contains("Quit: begin."));
+        if (moment == PortDialog)
+            QVERIFY(!log.contains("initFrameworkFirst"));
+        if (datagrams.contains("READY=1"))
+            QCOMPARE(datagrams.last(), QString("STOPPING=1"));
+        QVERIFY(!QFile::exists(userDataDir() + "FrameworkControl.token"));
+        QCOMPARE(runtimeFiles(), QStringList());
+    }
+
+    // Ten simultaneous starts in one home, 20 rounds: exactly one serves, the
+    // others log their refusal (and sit in their notice); the unit does not
+    // restart a refused start.
+    void oneOfTenSimultaneousStartsServes()
+    {
+        QVERIFY(!unitRestarts(255)); // a refused start ends with -1
+        for (int round = 0; round < 20; ++round) {
+            const int refusedBefore = logText().count("Start refused");
+            const int servedBefore = logText().count("initFrameworkFirst: http");
+            std::vector<std::unique_ptr<QProcess>> starts;
+            for (int i = 0; i < 10; ++i)
+                starts.push_back(startedHost());
+            QTRY_VERIFY_WITH_TIMEOUT(logText().count("Start refused") - refusedBefore == 9
+                                         && logText().count("initFrameworkFirst: http") - servedBefore >= 1,
+                                     120000);
+            QTest::qWait(300);
+            QCOMPARE(logText().count("initFrameworkFirst: http") - servedBefore, 1);
+            int running = 0;
+            for (auto& start : starts)
+                running += start->state() == QProcess::Running ? 1 : 0;
+            QCOMPARE(running, 10);
+            notify->drain(); // a full notify queue would hold up the senders
+            for (auto& start : starts)
+                ::kill(pid_t(start->processId()), SIGTERM);
+            for (auto& start : starts) {
+                QVERIFY2(start->state() == QProcess::NotRunning || start->waitForFinished(60000),
+                         qPrintable(QString("round %1, process %2").arg(round).arg(start->processId())));
+                QCOMPARE(start->exitCode(), 0);
+            }
+            QCOMPARE(runtimeFiles(), QStringList());
+        }
+    }
+
+    void processScan_data()
+    {
+        QTest::addColumn<bool>("otherUser");
+        QTest::addColumn<bool>("serves");
+        QTest::newRow("another user's program of that name") << true << true;
+        QTest::newRow("this user's other copy") << false << false;
+    }
+
+    // A program named like the host counts as another host only when it is
+    // this user's and another executable than this one.
+    void processScan()
+    {
+        QFETCH(bool, otherUser);
+        QFETCH(bool, serves);
+        static const char* const kUser = "tavrin-probe";
+        if (otherUser && ::geteuid() != 0)
+            QSKIP("another user's process needs a second user, which only root can create here");
+        if (otherUser && QProcess::execute("id", {"-u", kUser}) != 0)
+            QCOMPARE(QProcess::execute("useradd", {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kUser}), 0);
+
+        QTemporaryDir folder;
+        QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                         | QFile::ReadOther | QFile::ExeOther));
+        const QString named = folder.path() + "/" + QFileInfo(kHost).fileName();
+        QVERIFY(QFile::copy("/bin/sleep", named));
+        others.emplace_back(new QProcess());
+        if (otherUser)
+            others.back()->start("runuser", {"-u", kUser, "--", named, "120"});
+        else
+            others.back()->start(named, {"120"});
+        QVERIFY(others.back()->waitForStarted(10000));
+        QTest::qWait(300);
+
+        startHost();
+        int httpPort = 0;
+        if (serves)
+            QVERIFY(waitForServices(httpPort));
+        else
+            QTRY_VERIFY_WITH_TIMEOUT(logText().contains("Start refused: another copy of the host runs for this user")
+                                         && logText().contains(named),
+                                     60000);
+        QVERIFY(endBySignal(SIGTERM));
     }
 
     void killedHostIsReplacedAtOnce()
@@ -242,12 +448,31 @@ private slots:
 private:
     void startHost(QProcess::ProcessChannelMode channels = QProcess::ForwardedChannels)
     {
-        host.reset(new QProcess());
-        host->setProcessEnvironment(environment);
-        host->setWorkingDirectory(home->path());
-        host->setProcessChannelMode(channels);
-        host->start(kHost, QStringList());
+        host = startedHost(channels);
         QVERIFY(host->waitForStarted(10000));
+    }
+
+    std::unique_ptr<QProcess> startedHost(QProcess::ProcessChannelMode channels = QProcess::ForwardedChannels) const
+    {
+        std::unique_ptr<QProcess> process(new QProcess());
+        process->setProcessEnvironment(environment);
+        process->setWorkingDirectory(home->path());
+        process->setProcessChannelMode(channels);
+        process->start(kHost, QStringList());
+        return process;
+    }
+
+    // Sends the signal to the host; true when it then ended normally with 0.
+    bool endBySignal(int signal)
+    {
+        ::kill(pid_t(host->processId()), signal);
+        return host->waitForFinished(30000) && host->exitStatus() == QProcess::NormalExit && host->exitCode() == 0;
+    }
+
+    // What is left in the private runtime folder.
+    QStringList runtimeFiles() const
+    {
+        return QDir(home->path() + "/runtime").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
     }
 
     QString userDataDir() const
@@ -311,7 +536,8 @@ private:
     }
 
     QScopedPointer<ScratchHome> home;
-    QScopedPointer<QProcess> host;
+    std::unique_ptr<QProcess> host;
+    std::vector<std::unique_ptr<QProcess>> others;
     QProcessEnvironment environment;
     QNetworkAccessManager network;
     QByteArray hostOutput;

@@ -44,6 +44,8 @@ private slots:
 
     void profileFolders_data();
     void profileFolders();
+    void runtimeFolder_data();
+    void runtimeFolder();
 
 private:
     QTemporaryDir* m_dir = nullptr;
@@ -269,6 +271,54 @@ void TestPlatformFiles::profileFolders()
         qputenv("XDG_DATA_HOME", dataHome.replace("~", temp));
     QCOMPARE(QString::fromStdString(platform::homeDrive()), QString::fromUtf8(homeDrive));
     QCOMPARE(QString::fromStdString(platform::publicProfileFolder()), expected.replace("~", m_dir->path()));
+}
+
+void TestPlatformFiles::runtimeFolder_data()
+{
+    QTest::addColumn<QString>("runtimeDir"); // how $XDG_RUNTIME_DIR is set up
+    QTest::addColumn<QString>("expected");   // "xdg", "fallback" or "" (none)
+    QTest::newRow("private") << "0700" << "xdg";
+    QTest::newRow("open to others, tightened") << "0755" << "xdg";
+    QTest::newRow("a link") << "link" << "fallback";
+    QTest::newRow("another user's") << "other" << "fallback";
+    QTest::newRow("unset") << "unset" << "fallback";
+    QTest::newRow("unset, fallback taken by a link") << "unset, link in the way" << "";
+}
+
+// The single-instance guard's folder is the user's alone, or there is none.
+void TestPlatformFiles::runtimeFolder()
+{
+    QFETCH(QString, runtimeDir);
+    QFETCH(QString, expected);
+    const QString xdg = m_dir->filePath("run");
+    const QString temp = m_dir->filePath("tmp");
+    const QString fallback = temp + "/runtime-" + QString::fromStdString(platform::userName());
+    QVERIFY(QDir().mkpath(temp));
+    qputenv("TMPDIR", temp.toUtf8());
+    qputenv("XDG_RUNTIME_DIR", xdg.toUtf8());
+    if (runtimeDir == "0700" || runtimeDir == "0755" || runtimeDir == "other") {
+        QVERIFY(::mkdir(QFile::encodeName(xdg).constData(), runtimeDir == "0755" ? 0755 : 0700) == 0);
+        if (runtimeDir == "other" && (::geteuid() != 0 || ::chown(QFile::encodeName(xdg).constData(), 65534, 65534) != 0))
+            QSKIP("another user's folder needs root to give it away");
+    } else if (runtimeDir == "link") {
+        QVERIFY(QDir().mkpath(m_dir->filePath("real")));
+        QVERIFY(QFile::link(m_dir->filePath("real"), xdg));
+    } else {
+        qunsetenv("XDG_RUNTIME_DIR");
+        if (runtimeDir.contains("link"))
+            QVERIFY(QFile::link(m_dir->path(), fallback));
+    }
+    const QString folder = QString::fromStdString(platform::userRuntimeFolder());
+    qunsetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    QCOMPARE(folder, expected == "xdg" ? xdg : expected == "fallback" ? fallback : QString());
+    if (folder.isEmpty())
+        return;
+    struct stat info;
+    QVERIFY(::lstat(QFile::encodeName(folder).constData(), &info) == 0);
+    QVERIFY(S_ISDIR(info.st_mode));
+    QCOMPARE(info.st_mode & 07777, mode_t(0700));
+    QCOMPARE(info.st_uid, ::geteuid());
 }
 
 QTEST_GUILESS_MAIN(TestPlatformFiles)

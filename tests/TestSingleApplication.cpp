@@ -1,4 +1,5 @@
 #include "SingleApplication.h"
+#include "TestScratch.h"
 
 #include <QCoreApplication>
 #include <QDataStream>
@@ -21,7 +22,8 @@
 static int runInstance(int argc, char** argv)
 {
     SingleApplication app(argc, argv, false, SingleApplication::PerUser, 1000);
-    std::printf("primary=%d block=%s\n", app.isPrimary() ? 1 : 0, qPrintable(app.blockName()));
+    std::printf("primary=%d listenFailed=%d socket=%s\n", app.isPrimary() ? 1 : 0, app.listenFailed() ? 1 : 0,
+                qPrintable(app.socketPath()));
     std::fflush(stdout);
     if (!app.isPrimary())
         return 0;
@@ -44,8 +46,25 @@ namespace {
 struct Instance {
     std::unique_ptr<QProcess> process;
     bool primary = false;
-    QString block;
+    bool listenFailed = false;
+    QString socket;
 };
+
+// What the guard keeps in the user's runtime folder.
+QStringList runtimeFiles()
+{
+    return QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+}
+
+// The shared-memory segments of the machine (System V and POSIX).
+QStringList sharedMemory()
+{
+    QProcess ipcs;
+    ipcs.start("ipcs", {"-m"});
+    ipcs.waitForFinished(10000);
+    return QString::fromLocal8Bit(ipcs.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)
+           + QDir("/dev/shm").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+}
 
 Instance startInstance()
 {
@@ -69,8 +88,16 @@ bool readVerdict(Instance& instance, int timeoutMs = 30000)
     if (!line.startsWith("primary="))
         return false;
     instance.primary = line.mid(8, 1) == "1";
-    instance.block = QString::fromLatin1(line.mid(line.indexOf("block=") + 6));
+    instance.listenFailed = line.contains("listenFailed=1");
+    instance.socket = QString::fromUtf8(line.mid(line.indexOf("socket=") + 7));
     return true;
+}
+
+// The block name keys the socket: "tavrin-<name>.socket".
+QString blockName(const Instance& instance)
+{
+    const QString base = QFileInfo(instance.socket).completeBaseName();
+    return base.mid(base.indexOf('-') + 1);
 }
 
 bool waitForLine(QProcess& p, const QByteArray& wanted, int timeoutMs)
@@ -127,17 +154,30 @@ class TestSingleApplication : public QObject
 private slots:
     void secondStartIsRefusedAndAnnounced()
     {
+        const QStringList segments = sharedMemory();
         Instance first = startInstance();
         QVERIFY(readVerdict(first));
         QVERIFY(first.primary);
+        // The block and the socket are in the private runtime folder, and
+        // nowhere in the machine's shared memory.
+        const QFileInfo socket(first.socket);
+        QCOMPARE(socket.absolutePath(), qEnvironmentVariable("XDG_RUNTIME_DIR"));
+        QCOMPARE(QFileInfo(socket.absolutePath()).permissions() & 0x7077, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString block = socket.completeBaseName() + ".block";
+        QCOMPARE(runtimeFiles(), QStringList({block, socket.fileName()}));
+        QCOMPARE(QFileInfo(socket.absolutePath() + "/" + block).permissions() & 0x7077,
+                 QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(sharedMemory(), segments);
+
         Instance second = startInstance();
         QVERIFY(readVerdict(second));
         QVERIFY(!second.primary);
-        QCOMPARE(second.block, first.block);
+        QCOMPARE(second.socket, first.socket);
         QVERIFY(second.process->waitForFinished(10000));
         QVERIFY(waitForLine(*first.process, "instanceStarted", 10000));
         stopInstance(first);
         QCOMPARE(first.process->exitCode(), 0);
+        QCOMPARE(runtimeFiles(), QStringList()); // nothing left behind
 
         // After an orderly end the next start is primary again.
         Instance third = startInstance();
@@ -146,21 +186,50 @@ private slots:
         stopInstance(third);
     }
 
+    // 20 rounds of kill -9 then start: each start is the primary at once and
+    // finds at most the one block and socket of the killed one.
     void killedPrimaryIsReplacedAtOnce()
+    {
+        const QStringList segments = sharedMemory();
+        Instance previous = startInstance();
+        QVERIFY(readVerdict(previous));
+        QVERIFY(previous.primary);
+        for (int round = 0; round < 20; ++round) {
+            previous.process->kill(); // SIGKILL: no clean-up at all
+            QVERIFY(previous.process->waitForFinished(5000));
+            QCOMPARE(runtimeFiles().size(), 2);
+
+            QElapsedTimer clock;
+            clock.start();
+            Instance next = startInstance();
+            QVERIFY(readVerdict(next));
+            QVERIFY2(next.primary, qPrintable(QString("round %1").arg(round)));
+            // No back-off of several seconds was needed.
+            QVERIFY2(clock.elapsed() < 7000, qPrintable(QString::number(clock.elapsed())));
+            QCOMPARE(runtimeFiles().size(), 2);
+            previous = std::move(next);
+        }
+        QCOMPARE(sharedMemory(), segments);
+        stopInstance(previous);
+        QCOMPARE(runtimeFiles(), QStringList());
+    }
+
+    // A primary that cannot listen on its socket does not stay the primary.
+    void primaryThatCannotListenStepsDown()
     {
         Instance first = startInstance();
         QVERIFY(readVerdict(first));
-        QVERIFY(first.primary);
-        first.process->kill(); // SIGKILL: no clean-up at all
-        QVERIFY(first.process->waitForFinished(5000));
-
-        QElapsedTimer clock;
-        clock.start();
+        stopInstance(first);
+        QVERIFY(QDir().mkpath(first.socket + "/in-the-way"));
+        Instance deaf = startInstance();
+        QVERIFY(readVerdict(deaf));
+        QVERIFY(!deaf.primary);
+        QVERIFY(deaf.listenFailed);
+        QVERIFY(deaf.process->waitForFinished(10000));
+        QVERIFY(QDir(first.socket).removeRecursively());
         Instance next = startInstance();
         QVERIFY(readVerdict(next));
         QVERIFY(next.primary);
-        // No back-off of several seconds was needed.
-        QVERIFY2(clock.elapsed() < 7000, qPrintable(QString::number(clock.elapsed())));
         stopInstance(next);
     }
 
@@ -206,7 +275,7 @@ private slots:
         }
 
         QLocalSocket client;
-        client.connectToServer(primary.block);
+        client.connectToServer(primary.socket);
         QVERIFY(client.waitForConnected(5000));
         client.write(payload);
         QVERIFY(client.waitForBytesWritten(5000));
@@ -234,9 +303,9 @@ private slots:
         if (!primary.process)
             QSKIP("needs the primary of the previous test");
         QLocalSocket client;
-        client.connectToServer(primary.block);
+        client.connectToServer(primary.socket);
         QVERIFY(client.waitForConnected(5000));
-        client.write(frame(primary.block, 1, 0, true));
+        client.write(frame(blockName(primary), 1, 0, true));
         QVERIFY(client.waitForBytesWritten(5000));
         if (client.state() != QLocalSocket::UnconnectedState)
             QVERIFY(client.waitForDisconnected(10000));
@@ -244,9 +313,9 @@ private slots:
 
         // The same frame with its checksum right is a notice.
         QLocalSocket good;
-        good.connectToServer(primary.block);
+        good.connectToServer(primary.socket);
         QVERIFY(good.waitForConnected(5000));
-        good.write(frame(primary.block, 1, 0, false));
+        good.write(frame(blockName(primary), 1, 0, false));
         QVERIFY(good.waitForBytesWritten(5000));
         QVERIFY(waitForLine(*primary.process, "instanceStarted", 10000));
     }
@@ -264,6 +333,7 @@ int main(int argc, char** argv)
 {
     if (argc >= 2 && qstrcmp(argv[1], "--instance") == 0)
         return runInstance(argc, argv);
+    ScratchHome home; // a private runtime folder, inherited by the instances
     QCoreApplication app(argc, argv);
     TestSingleApplication test;
     return QTest::qExec(&test, argc, argv);

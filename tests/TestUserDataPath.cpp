@@ -13,7 +13,10 @@
 #include <QFile>
 #include <QtTest>
 
+#include <cstdio>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 #include <sys/stat.h>
 
@@ -58,7 +61,8 @@ private slots:
     void existingRootWithoutLog();
     void userDataTreeIsPrivate_data();
     void userDataTreeIsPrivate();
-    void existingPropertiesUntouched();
+    void existingProperties_data();
+    void existingProperties();
     void log4cxxWritesNamedFiles();
 
 private:
@@ -309,23 +313,73 @@ void TestUserDataPath::userDataTreeIsPrivate()
     QCOMPARE(int(info.st_mode & 07777), 0700);
 }
 
-void TestUserDataPath::existingPropertiesUntouched()
+void TestUserDataPath::existingProperties_data()
 {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("kept");
+    const QByteArray edited = "# edited by the user\nlog4j.rootLogger=DEBUG, A\n"
+                              "log4j.appender.A = org.apache.log4j.ConsoleAppender\n";
+    QTest::newRow("user's edit") << edited << true;
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("garbage") << QByteArray("\x01\x7f\xff no key at all \x02\n") << false;
+    QTest::newRow("comments only") << QByteArray("# edited by the user\n") << false;
+    QTest::newRow("appender options only") << QByteArray("log4j.appender.R.File=x.txt\nlog4j.rootLogger=INFO, R\n")
+                                           << false;
+    QTest::newRow("appender commented out") << QByteArray("#log4j.appender.A=org.apache.log4j.ConsoleAppender\n")
+                                            << false;
+    QTest::newRow("one line of 300 KB") << edited + "# " + QByteArray(300 * 1024, 'x') + "\n" << false;
+}
+
+// An existing configuration that can serve is never regenerated, even when the
+// template changed; one that cannot is kept aside and regenerated, and
+// standard error says so (the logger is not configured yet).
+void TestUserDataPath::existingProperties()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, kept);
     const QString exeDir = makeProgramFolder(m_env->path());
+    QString properties;
     {
         CUserDataPath paths;
         QVERIFY(paths.init(exeDir.toStdString(), "Framework.S"));
-        QVERIFY(tst::writeBytes(QString::fromStdString(paths.getPropertiesPath()), "# edited by the user\n"));
+        properties = QString::fromStdString(paths.getPropertiesPath());
+        QVERIFY(tst::writeBytes(properties, content));
     }
     QFile templ(exeDir + "maintain/log4cxx.properties.benchmark");
     QVERIFY(templ.open(QIODevice::Append));
     templ.write("log4j.appender.R.MaxBackupIndex=99\n");
     templ.close();
 
+    // Standard error goes to a file while the configuration is checked.
+    const QString errPath = m_env->path() + "/stderr.txt";
+    std::fflush(stderr);
+    const int savedErr = ::dup(2);
+    const int errFile = ::open(QFile::encodeName(errPath).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    QVERIFY(savedErr >= 0 && errFile >= 0);
+    ::dup2(errFile, 2);
     CUserDataPath again;
-    QVERIFY(again.init(exeDir.toStdString(), "Framework.S"));
-    QVERIFY(again.createProperties(exeDir.toStdString()));
-    QCOMPARE(tst::readText(QString::fromStdString(again.getPropertiesPath())), QString("# edited by the user\n"));
+    const bool initialised = again.init(exeDir.toStdString(), "Framework.S");
+    std::fflush(stderr);
+    ::dup2(savedErr, 2);
+    ::close(savedErr);
+    ::close(errFile);
+    QVERIFY(initialised);
+
+    const QString said = tst::readText(errPath);
+    const QStringList copies = QDir(QFileInfo(properties).absolutePath())
+                                   .entryList({"Framework.S.log4cxx.properties.damaged-*"}, QDir::Files);
+    if (kept) {
+        QCOMPARE(tst::readBytes(properties), content);
+        QVERIFY(copies.isEmpty());
+        QVERIFY2(said.isEmpty(), qPrintable(said));
+        return;
+    }
+    QCOMPARE(copies.size(), 1);
+    QCOMPARE(tst::readBytes(QFileInfo(properties).absolutePath() + "/" + copies.first()), content);
+    QVERIFY(tst::readText(properties).contains("log4j.appender.R.MaxBackupIndex=99\n"));
+    QVERIFY2(said.contains("the logging configuration " + properties + " is damaged") && said.contains(copies.first()),
+             qPrintable(said));
+    QVERIFY(Base::details::CLog::Configure(properties.toStdString()));
 }
 
 void TestUserDataPath::log4cxxWritesNamedFiles()

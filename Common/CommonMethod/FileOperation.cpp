@@ -3,6 +3,7 @@
 #include "Platform.h"
 
 #include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -100,4 +101,28 @@ bool writeFile(const std::string& path, const std::string& content)
     if (padded.empty())
         return false;
     return platform::writeWholeFile(path, padded);
+}
+
+std::string keepDamagedFile(const std::string& path, bool move, std::string& error)
+{
+    namespace fs = std::filesystem;
+    char stamp[32] = "";
+    const std::time_t now = std::time(nullptr);
+    std::tm local {};
+    if (localtime_r(&now, &local))
+        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string stem = path + ".damaged-" + stamp;
+    std::string kept = stem;
+    std::error_code status;
+    for (int n = 2; fs::exists(fs::symlink_status(kept, status)); ++n)
+        kept = stem + "-" + std::to_string(n);
+    if (move)
+        fs::rename(fs::path(path), fs::path(kept), status);
+    else
+        fs::copy_file(fs::path(path), fs::path(kept), status);
+    if (status) {
+        error = status.message();
+        return std::string();
+    }
+    return kept;
 }

@@ -16,6 +16,12 @@ bool readFile(std::string& content, const std::string& path, std::string fallbac
 // False when the file cannot be written or there is nothing to write.
 bool writeFile(const std::string& path, const std::string& content);
 
+// Keeps a damaged file as "<path>.damaged-<yyyyMMdd-HHmmss>" (plus "-2",
+// "-3", ... when taken), so that its content can be recovered by hand: moved
+// aside when a fresh file takes its place, copied when it is repaired in
+// place. The kept file's path; empty, with the reason in error, on failure.
+std::string keepDamagedFile(const std::string& path, bool move, std::string& error);
+
 namespace comm_method {
 // The padded bytes writeFile puts on disk for a file of currentSize bytes;
 // empty when there is nothing to write.

@@ -8,6 +8,7 @@
 #include "Platform.h"
 #include "ZRT/ZRT.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -26,6 +27,43 @@ bool exists(const std::string& path)
 {
     std::error_code error;
     return fs::exists(fs::path(path), error);
+}
+
+// A logging configuration larger than this is not one of ours (the logger's
+// parser takes minutes over a single line of megabytes).
+constexpr std::uintmax_t kMaxPropertiesBytes = 256 * 1024;
+
+std::string trimmed(const std::string& text)
+{
+    const size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// Why the logging configuration at path cannot serve; empty when it can (or
+// cannot be read at all, which the logger reports when it loads it).
+std::string propertiesDamage(const std::string& path)
+{
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(fs::path(path), error);
+    if (error)
+        return std::string();
+    if (size > kMaxPropertiesBytes)
+        return "it is larger than " + std::to_string(kMaxPropertiesBytes) + " bytes";
+    static const std::string kAppender = "log4j.appender.";
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        line = trimmed(line);
+        const size_t equals = line.find('=');
+        if (line.compare(0, kAppender.size(), kAppender) != 0 || equals == std::string::npos)
+            continue;
+        // "log4j.appender.<name>=<class>" defines one; "<name>.<option>=" only configures it.
+        const std::string name = trimmed(line.substr(kAppender.size(), equals - kAppender.size()));
+        if (!name.empty() && name.find('.') == std::string::npos && !trimmed(line.substr(equals + 1)).empty())
+            return std::string();
+    }
+    return "it defines no appender";
 }
 
 bool makeDir(const std::string& path)
@@ -293,8 +331,22 @@ bool CUserDataPath::createProperties(const std::string& exeDir)
     const std::string target = getPropertiesPath();
     if (target.empty())
         return false;
-    if (exists(target))
-        return true; // never regenerated: the user's edits survive
+    if (exists(target)) {
+        // Never regenerated while it can serve: the user's edits survive.
+        const std::string damage = propertiesDamage(target);
+        if (damage.empty())
+            return true;
+        std::string error;
+        const std::string kept = keepDamagedFile(target, true, error);
+        // Said on standard error: the logger is not configured yet.
+        if (kept.empty()) {
+            std::fprintf(stderr, "%s: the logging configuration %s is damaged (%s) and cannot be moved aside: %s\n",
+                         m_name.c_str(), target.c_str(), damage.c_str(), error.c_str());
+            return false;
+        }
+        std::fprintf(stderr, "%s: the logging configuration %s is damaged (%s); kept as %s, a new one is written.\n",
+                     m_name.c_str(), target.c_str(), damage.c_str(), kept.c_str());
+    }
     if (cjkCase()) {
         const std::string source = exeDir + m_name + kPropertiesSuffix;
         return exists(source) && ZRT_CopyFile(source.c_str(), target.c_str(), 0) == 0;

@@ -53,6 +53,11 @@ CLog::CLog()
     }
 }
 
+void CLog::Debug(const std::string& loggerName, const std::string& message, const log4cxx::spi::LocationInfo& location)
+{
+    write(log4cxx::Level::getDebug(), loggerName, message, location);
+}
+
 void CLog::Info(const std::string& loggerName, const std::string& message, const log4cxx::spi::LocationInfo& location)
 {
     write(log4cxx::Level::getInfo(), loggerName, message, location);

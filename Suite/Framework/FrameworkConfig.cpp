@@ -5,12 +5,12 @@
 #include "CommonMethodLib/CommonConfigFileMgr.h"
 #include "FileOperation.h"
 #include "Proto/XmlProto.h"
+#include "Platform.h"
 #include "UserDataPath.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QTemporaryFile>
 
 namespace {
 
@@ -132,20 +132,13 @@ bool CFrameworkConfig::writeNewToken(QByteArray& token)
     QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(raw.data()), kTokenBytes / 4);
     const QByteArray text = raw.toHex();
 
-    // Written to a private temporary file first (created 0600), then moved
-    // into place, so the token is never readable by anyone else.
-    QTemporaryFile file(QFileInfo(path).absolutePath() + "/.token-XXXXXX");
-    if (!file.open() || file.write(text) != text.size() || !file.flush()) {
-        TLOG_ERROR("cannot write the control token file");
+    // Replaced in one step by a file that is 0600 before it has the name: the
+    // old token stays valid until the new one is in place, and nobody else
+    // can read either.
+    if (!platform::writePrivateFile(path.toStdString(), text.toStdString())) {
+        TLOG_ERROR("cannot write the control token file %s", qUtf8Printable(path));
         return false;
     }
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QFile::remove(path);
-    if (!file.rename(path)) {
-        TLOG_ERROR("cannot move the control token file into place");
-        return false;
-    }
-    file.setAutoRemove(false);
     token = text;
     return true;
 }

@@ -30,11 +30,14 @@ int OpenWatchDog(int intervalSeconds)
 
 int SendHeartbeat(int code)
 {
-    TLOG_INFO("watchdog heartbeat %d", code);
     switch (code) {
     case WATCHDOG_HEARTBEAT_ALIVE:
+        // Every few seconds for as long as the host runs: kept out of the
+        // log at its usual level.
+        TLOG_DEBUG("watchdog heartbeat %d", code);
         return notify("WATCHDOG=1");
     case WATCHDOG_HEARTBEAT_STOPPING:
+        TLOG_INFO("watchdog heartbeat %d", code);
         return notify("STOPPING=1");
     default:
         TLOG_WARN("watchdog: unknown heartbeat code %d", code);

@@ -20,6 +20,7 @@ class CLog
     friend class Base::CSingleton<CLog>;
 
 public:
+    void Debug(const std::string& loggerName, const std::string& message, const log4cxx::spi::LocationInfo& location);
     void Info(const std::string& loggerName, const std::string& message, const log4cxx::spi::LocationInfo& location);
     void Warn(const std::string& loggerName, const std::string& message, const log4cxx::spi::LocationInfo& location);
     void Error(const std::string& loggerName, const std::string& message, const log4cxx::spi::LocationInfo& location);
@@ -43,6 +44,9 @@ private:
     ::log4cxx::spi::LocationInfo(__FILE_NAME__, __FILE_NAME__, __PRETTY_FUNCTION__, __LINE__)
 
 // printf-style logging to the root logger at the call site's location.
+#define TLOG_DEBUG(...)                                                                 \
+    ::Base::CSingleton< ::Base::details::CLog>::Instance().Debug(                       \
+        "", ::Base::StringUtil::FormatString(__VA_ARGS__), TLOG_LOCATION)
 #define TLOG_INFO(...)                                                                  \
     ::Base::CSingleton< ::Base::details::CLog>::Instance().Info(                        \
         "", ::Base::StringUtil::FormatString(__VA_ARGS__), TLOG_LOCATION)

@@ -9,11 +9,11 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QRandomGenerator>
-#include <QSharedMemory>
 #include <QThread>
 #include <QTimer>
 #include <QtGlobal>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -26,14 +26,19 @@ constexpr qint64 kInconsistentLimitMs = 5000;
 // Smallest body: an empty name (4), the type (1), the id (4), the checksum (2).
 constexpr qint64 kMinBodyLength = 11;
 
-bool blockNeverInitialised(const InstanceBlock* block)
+[[noreturn]] void cannotAttach(SingleApplicationPrivate* d, const char* reason)
 {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(block);
-    for (std::size_t i = 0; i < offsetof(InstanceBlock, primaryUser); ++i) {
-        if (bytes[i] != 0)
-            return false;
-    }
-    return true;
+    qCritical("SingleApplication: Unable to attach to shared memory block.");
+    qCritical("%s", reason);
+    delete d;
+    std::exit(1);
+}
+
+// The block's and socket's common path in the runtime folder, less the suffix.
+QString instanceStem(const std::string& folder, const QString& blockName)
+{
+    return QString::fromStdString(folder) + QLatin1Char('/') + QLatin1String(SingleApplicationPrivate::FilePrefix)
+           + blockName;
 }
 
 } // namespace
@@ -50,8 +55,8 @@ SingleApplicationPrivate::~SingleApplicationPrivate()
         delete socket;
         socket = nullptr;
     }
-    if (memory) {
-        memory->lock();
+    if (memory.handle >= 0) {
+        lock();
         if (server) {
             for (QLocalSocket* s : connections.keys())
                 disconnect(s, nullptr, this, nullptr);
@@ -65,10 +70,11 @@ SingleApplicationPrivate::~SingleApplicationPrivate()
             b->primaryPid = -1;
             b->primaryUser[0] = '\0';
             stampChecksum();
+            platform::releaseSharedBlockOwner(memory);
         }
-        memory->unlock();
-        delete memory;
-        memory = nullptr;
+        // Without a primary the block serves nobody: nothing is left behind.
+        // A process waiting for it finds it gone and starts a new one.
+        platform::closeSharedBlock(memory, !platform::sharedBlockOwnedElsewhere(memory));
     }
 }
 
@@ -93,23 +99,24 @@ QString SingleApplicationPrivate::computeBlockName() const
     return QString::fromLatin1(hash.result().toBase64()).replace(QLatin1Char('/'), QLatin1Char('_'));
 }
 
-void SingleApplicationPrivate::removeOrphanedBlock() const
+void SingleApplicationPrivate::lock()
 {
-    // Attaching and detaching are serialised by the block's own lock; the
-    // detach removes the segment when nobody else is attached any more.
-    QSharedMemory probe(blockName);
-    if (probe.attach(QSharedMemory::ReadOnly))
-        probe.detach();
+    platform::lockSharedBlock(memory);
+}
+
+void SingleApplicationPrivate::unlock()
+{
+    platform::unlockSharedBlock(memory);
 }
 
 InstanceBlock* SingleApplicationPrivate::block() const
 {
-    return static_cast<InstanceBlock*>(memory->data());
+    return static_cast<InstanceBlock*>(memory.data);
 }
 
 quint16 SingleApplicationPrivate::blockChecksum() const
 {
-    return qChecksum(static_cast<const char*>(memory->constData()),
+    return qChecksum(static_cast<const char*>(memory.data),
                      offsetof(InstanceBlock, checksum));
 }
 
@@ -131,23 +138,32 @@ void SingleApplicationPrivate::initialiseBlock()
 
 bool SingleApplicationPrivate::recordedPrimaryAlive() const
 {
-    const qint64 pid = block()->primaryPid;
-    if (pid <= 0 || pid > 0xFFFFFFFFll)
-        return false;
-    const std::string name = platform::processImageName(static_cast<std::uint32_t>(pid));
-    return !name.empty() && name == platform::processImageName(platform::currentProcessId());
+    // The primary's claim on the block ends with it, however it ends.
+    return platform::sharedBlockOwnedElsewhere(memory);
 }
 
 void SingleApplicationPrivate::startPrimary()
 {
-    QLocalServer::removeServer(blockName);
+    if (!platform::claimSharedBlockOwner(memory)) {
+        qCritical("SingleApplication: the instance block is claimed by another process.");
+        listenFailed = true;
+        return;
+    }
+    QLocalServer::removeServer(socketPath);
     server = new QLocalServer();
     server->setSocketOptions(options.testFlag(SingleApplication::PerUser)
                                  ? QLocalServer::UserAccessOption
                                  : QLocalServer::WorldAccessOption);
-    if (!server->listen(blockName))
-        qWarning("SingleApplication: cannot listen on the instance socket: %s",
-                 qPrintable(server->errorString()));
+    if (!server->listen(socketPath)) {
+        // Deaf to later starts, it must not stay the primary.
+        qCritical("SingleApplication: cannot listen on the instance socket %s: %s", qPrintable(socketPath),
+                  qPrintable(server->errorString()));
+        delete server;
+        server = nullptr;
+        listenFailed = true;
+        platform::releaseSharedBlockOwner(memory);
+        return;
+    }
     connect(server, &QLocalServer::newConnection,
             this, &SingleApplicationPrivate::slotConnectionEstablished);
 
@@ -176,7 +192,7 @@ bool SingleApplicationPrivate::connectToPrimary(int timeout, NoticeType type)
         return false;
     if (socket->state() == QLocalSocket::UnconnectedState
         || socket->state() == QLocalSocket::ClosingState)
-        socket->connectToServer(blockName, QIODevice::ReadWrite);
+        socket->connectToServer(socketPath, QIODevice::ReadWrite);
     if (socket->state() == QLocalSocket::ConnectingState)
         socket->waitForConnected(timeout);
     if (socket->state() != QLocalSocket::ConnectedState)
@@ -318,54 +334,52 @@ SingleApplication::SingleApplication(int& argc, char* argv[], bool allowSecondar
     SingleApplicationPrivate* d = d_ptr;
     d->options = options;
     d->blockName = d->computeBlockName();
-    d->removeOrphanedBlock();
 
-    d->memory = new QSharedMemory(d->blockName);
-    if (d->memory->create(sizeof(InstanceBlock), QSharedMemory::ReadWrite)) {
-        d->memory->lock();
+    // The block and the socket live in the user's private runtime folder:
+    // no other user can create, read or remove them.
+    const std::string folder = platform::userRuntimeFolder();
+    if (folder.empty())
+        cannotAttach(d, "The user has no private runtime folder (XDG_RUNTIME_DIR).");
+    const QString stem = instanceStem(folder, d->blockName);
+    d->socketPath = stem + QLatin1String(SingleApplicationPrivate::SocketSuffix);
+    // Blocks and sockets of killed hosts of any installed copy go first.
+    platform::removeAbandonedSharedBlocks(folder, SingleApplicationPrivate::FilePrefix,
+                                          SingleApplicationPrivate::BlockSuffix,
+                                          {SingleApplicationPrivate::SocketSuffix});
+
+    bool created = false;
+    const std::string blockPath = (stem + QLatin1String(SingleApplicationPrivate::BlockSuffix)).toStdString();
+    if (!platform::openSharedBlockLocked(blockPath, sizeof(InstanceBlock), d->memory, created))
+        cannotAttach(d, std::strerror(errno));
+    if (created)
         d->initialiseBlock();
-        d->memory->unlock();
-    } else if (!d->memory->attach(QSharedMemory::ReadWrite)) {
-        qCritical("SingleApplication: Unable to attach to shared memory block.");
-        qCritical("%s", qPrintable(d->memory->errorString()));
-        delete d;
-        d_ptr = nullptr;
-        std::exit(1);
-    }
 
+    // The lock is held from here on each turn.
     QElapsedTimer waited;
     waited.start();
-    for (;;) {
-        d->memory->lock();
-        if (d->blockChecksum() == d->block()->checksum)
-            break;
-        if (blockNeverInitialised(d->block()) && waited.elapsed() <= kInconsistentLimitMs) {
-            // Its creator is about to initialise it.
-            d->memory->unlock();
-            QThread::msleep(20);
-            continue;
-        }
+    while (d->blockChecksum() != d->block()->checksum) {
         if (waited.elapsed() > kInconsistentLimitMs) {
             qWarning("SingleApplication: Shared memory block has been in an inconsistent state "
                      "from more than 5s. Assuming primary instance failure.");
             d->initialiseBlock();
         }
-        d->memory->unlock();
+        d->unlock();
         QThread::sleep(8 + QRandomGenerator::global()->bounded(10));
+        d->lock();
     }
 
     InstanceBlock* b = d->block();
     if (b->primary == 0 || !d->recordedPrimaryAlive()) {
         d->startPrimary();
-        d->memory->unlock();
+        d->unlock();
     } else if (allowSecondary) {
         d->startSecondary();
         if (options.testFlag(NotifySecondary))
             d->connectToPrimary(timeout, SingleApplicationPrivate::SecondaryInstance);
-        d->memory->unlock();
+        d->unlock();
     } else {
         d->instanceId = 0xFFFFFFFFu;
-        d->memory->unlock();
+        d->unlock();
         d->connectToPrimary(timeout, SingleApplicationPrivate::NewInstance);
     }
 }
@@ -380,6 +394,11 @@ bool SingleApplication::isPrimary() const
     return d_ptr->server != nullptr;
 }
 
+bool SingleApplication::listenFailed() const
+{
+    return d_ptr->listenFailed;
+}
+
 bool SingleApplication::isSecondary() const
 {
     return d_ptr->server == nullptr;
@@ -392,18 +411,18 @@ quint32 SingleApplication::instanceId() const
 
 qint64 SingleApplication::primaryPid() const
 {
-    d_ptr->memory->lock();
+    d_ptr->lock();
     const qint64 pid = d_ptr->block()->primaryPid;
-    d_ptr->memory->unlock();
+    d_ptr->unlock();
     return pid;
 }
 
 QString SingleApplication::primaryUser() const
 {
-    d_ptr->memory->lock();
+    d_ptr->lock();
     const char* raw = d_ptr->block()->primaryUser;
     const QString user = QString::fromUtf8(raw, static_cast<int>(qstrnlen(raw, sizeof(InstanceBlock::primaryUser))));
-    d_ptr->memory->unlock();
+    d_ptr->unlock();
     return user;
 }
 
@@ -412,6 +431,10 @@ bool SingleApplication::requestPrimaryQuit(Options options, int timeout)
     SingleApplicationPrivate d(nullptr);
     d.options = options;
     d.blockName = d.computeBlockName();
+    const std::string folder = platform::userRuntimeFolder();
+    if (folder.empty())
+        return false;
+    d.socketPath = instanceStem(folder, d.blockName) + QLatin1String(SingleApplicationPrivate::SocketSuffix);
     d.instanceId = 0xFFFFFFFFu;
     return d.connectToPrimary(timeout, SingleApplicationPrivate::QuitRequest);
 }
@@ -419,4 +442,9 @@ bool SingleApplication::requestPrimaryQuit(Options options, int timeout)
 QString SingleApplication::blockName() const
 {
     return d_ptr->blockName;
+}
+
+QString SingleApplication::socketPath() const
+{
+    return d_ptr->socketPath;
 }

@@ -4,6 +4,8 @@
 
 #include "SingleApplication.h"
 
+#include <Platform.h>
+
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -12,7 +14,6 @@
 
 class QLocalServer;
 class QLocalSocket;
-class QSharedMemory;
 
 // Layout of the shared block (152 bytes requested, little-endian).
 struct InstanceBlock {
@@ -50,11 +51,15 @@ public:
     explicit SingleApplicationPrivate(SingleApplication* q);
     ~SingleApplicationPrivate() override;
 
+    // Prefix and suffixes of the files in the user's runtime folder.
+    static constexpr const char* FilePrefix = "tavrin-";
+    static constexpr const char* BlockSuffix = ".block";
+    static constexpr const char* SocketSuffix = ".socket";
+
     static QString userName();
     QString computeBlockName() const;
-    // Removes a segment of our name that no live process has attached
-    // (left behind by a process that was killed).
-    void removeOrphanedBlock() const;
+    void lock();
+    void unlock();
     void initialiseBlock();
     void stampChecksum();
     quint16 blockChecksum() const;
@@ -68,11 +73,14 @@ public:
     InstanceBlock* block() const;
 
     SingleApplication* q_ptr;
-    QSharedMemory* memory = nullptr;
+    // The shared block: a file of the user's runtime folder, mapped.
+    platform::SharedBlock memory;
     QLocalSocket* socket = nullptr;
     QLocalServer* server = nullptr;
     quint32 instanceId = 0;
     QString blockName;
+    QString socketPath;
+    bool listenFailed = false;
     SingleApplication::Options options;
     QHash<QLocalSocket*, ConnectionState> connections;
 

@@ -17,9 +17,12 @@
 #include <Platform.h>
 #include <VideoServer/VideoServer.h>
 
+#include <QDialog>
 #include <QEvent>
 #include <QHelpEvent>
+#include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 #include <QToolTip>
 #include <QTranslator>
 #include <QVariant>
@@ -28,6 +31,7 @@
 #include <atomic>
 #include <cstdio>
 #include <exception>
+#include <memory>
 
 namespace serverframework {
 
@@ -53,6 +57,11 @@ void delayCloseCallback(void*)
     CSignalSet::Instance().stopCloseTimer();
 }
 
+// While start-up waits on a person (a dialog of the port audit, a notice),
+// the service manager is asked every period for more start time.
+constexpr int kStartExtendPeriodMs = 5000;
+const char* const kStartExtendState = "EXTEND_TIMEOUT_USEC=30000000";
+
 // Product types whose services authenticate each other.
 bool productUsesIdentity(int productType)
 {
@@ -67,7 +76,19 @@ CKestApplication::CKestApplication(int& argc, char* argv[])
     , servicesUp(true)
     , identityEnabled(false)
     , frameworkMgr(nullptr)
+    , terminationNotifier(nullptr)
+    , starting(false)
+    , terminationRequested(false)
+    , restartRequested(false)
 {
+    // Termination signals reach the event loop as bytes on a descriptor.
+    const int terminationFd = platform::terminationRequestDescriptor();
+    if (terminationFd >= 0) {
+        terminationNotifier = new QSocketNotifier(terminationFd, QSocketNotifier::Read, this);
+        connect(terminationNotifier, &QSocketNotifier::activated, this, [this] { onTerminationRequest(); });
+    } else {
+        TLOG_ERROR("Termination signals cannot be watched; they end the host without its teardown.");
+    }
     QApplication::setEffectEnabled(Qt::UI_AnimateMenu, false);
     QGuiApplication::setQuitOnLastWindowClosed(false);
     connect(&CSignalSet::Instance(), &CSignalSet::signalCloseFrame,
@@ -88,8 +109,20 @@ bool CKestApplication::rebootRequested()
     return g_rebootRequested;
 }
 
+int CKestApplication::exitStatusAfterRun() const
+{
+    return restartRequested || g_rebootRequested ? RestartExitCode : 0;
+}
+
 bool CKestApplication::init()
 {
+    starting = true;
+    const std::unique_ptr<bool, void (*)(bool*)> startingEnds(&starting, [](bool* flag) { *flag = false; });
+    QTimer startExtender;
+    startExtender.setInterval(kStartExtendPeriodMs);
+    connect(&startExtender, &QTimer::timeout, [] { platform::notifyServiceManager(kStartExtendState); });
+    startExtender.start();
+
     Base::CSingleton<XMLConfigManager>::Instance().InitManager(true);
 
     loadSkin("GreyRedSkin");
@@ -101,7 +134,20 @@ bool CKestApplication::init()
     translators.assign(installed.begin(), installed.end());
     locale = settings.localeFor(languageType);
 
-    if (!isPrimary() || otherHostProcessRuns()) {
+    if (listenFailed()) {
+        TLOG_ERROR("The single-instance socket %s cannot be listened on; the host does not start.",
+                   qUtf8Printable(socketPath()));
+        servicesUp = false;
+        return false;
+    }
+    if (!isPrimary()) {
+        TLOG_WARN("Start refused: the host of process %lld already runs for this user and program.",
+                  static_cast<long long>(primaryPid()));
+        showNotice(QStringLiteral("Tavrin.Framework.S"), tr("TheServiceIsAlreadyStarted"));
+        servicesUp = false;
+        return false;
+    }
+    if (otherHostProcessRuns()) {
         showNotice(QStringLiteral("Tavrin.Framework.S"), tr("TheServiceIsAlreadyStarted"));
         servicesUp = false;
         return false;
@@ -113,6 +159,11 @@ bool CKestApplication::init()
         TLOG_INFO("The port check was not completed; the services stay down.");
         std::fputs("The port settings were cancelled, so the configured ports stay in conflict: "
                    "the services stay down.\n", stderr);
+        servicesUp = false;
+        return false;
+    }
+    if (terminationRequested) {
+        TLOG_INFO("Start-up stopped by a termination signal; the services stay down.");
         servicesUp = false;
         return false;
     }
@@ -160,17 +211,57 @@ bool CKestApplication::init()
     return true;
 }
 
+// Another installed copy of the host run by this user. Processes of other
+// users never count, and copies of this very executable are left to the
+// single-instance guard (they may be starting at the same moment and be
+// refused by it).
 bool CKestApplication::otherHostProcessRuns() const
 {
     const QString filePath = QCoreApplication::applicationFilePath();
     const std::string imageName =
         filePath.mid(filePath.lastIndexOf(QLatin1Char('/')) + 1).toLocal8Bit().toStdString();
     const std::uint32_t self = platform::currentProcessId();
+    const std::string ownExecutable = platform::processExecutablePath(self);
     for (std::uint32_t pid : platform::findProcessesByImageName(imageName)) {
-        if (pid != self)
-            return true;
+        if (pid == self || !platform::processOfCurrentUser(pid))
+            continue;
+        const std::string executable = platform::processExecutablePath(pid);
+        if (executable.empty() || executable == ownExecutable)
+            continue;
+        TLOG_WARN("Start refused: another copy of the host runs for this user (process %u, %s).", pid,
+                  executable.c_str());
+        return true;
     }
     return false;
+}
+
+void CKestApplication::onTerminationRequest()
+{
+    const int signal = platform::takeTerminationRequest(static_cast<int>(terminationNotifier->socket()));
+    if (signal == 0)
+        return;
+    TLOG_INFO("Termination signal %d received.", signal);
+    if (terminationRequested)
+        return; // the teardown runs once
+    terminationRequested = true;
+    if (starting) {
+        // Start-up may be waiting in a dialog: close it (and any it opens
+        // later, see notify), and the start-up sequence ends through the
+        // failed-start teardown.
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible())
+                rejectIfStartupDialog(widget);
+        }
+        return;
+    }
+    onQuitApp();
+}
+
+void CKestApplication::rejectIfStartupDialog(QObject* object)
+{
+    auto* dialog = qobject_cast<QDialog*>(object);
+    if (dialog && dialog->isModal())
+        QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
 }
 
 void CKestApplication::showNotice(const QString& title, const QString& text)
@@ -197,6 +288,9 @@ bool CKestApplication::notify(QObject* receiver, QEvent* event)
                     if (!w->testAttribute(Qt::WA_Mapped))
                         w->setAttribute(Qt::WA_Mapped);
                 }
+                // Nobody is to answer a dialog once a signal ended start-up.
+                if (starting && terminationRequested)
+                    rejectIfStartupDialog(receiver);
             }
             break;
         case QEvent::ApplicationFontChange:
@@ -273,6 +367,7 @@ void CKestApplication::onQuitApp()
 void CKestApplication::onReStartServer()
 {
     TLOG_INFO("Restart: begin.");
+    restartRequested = true;
     CAuthenticationManager::Instance().ReleaseIdentifyLib();
     TLOG_INFO("Restart: identity library released.");
     if (servicesUp) {

@@ -9,6 +9,7 @@
 
 #include <vector>
 
+class QSocketNotifier;
 class QTranslator;
 
 namespace serverframework {
@@ -40,6 +41,15 @@ public:
     // Set by the reboot callback; read by the entry after the event loop.
     static bool rebootRequested();
 
+    // Exit status of a host that asks to be started again (a restart or
+    // reboot request); the service manager's unit restarts on it.
+    static constexpr int RestartExitCode = 75;
+    // The exit status after the event loop: RestartExitCode after a restart
+    // or reboot request, 0 otherwise.
+    int exitStatusAfterRun() const;
+    // A termination signal (SIGTERM, SIGINT, SIGHUP) asked the host to end.
+    bool isTerminationRequested() const { return terminationRequested; }
+
     bool isServicesUp() const { return servicesUp; }
     bool isIdentityEnabled() const { return identityEnabled; }
 
@@ -55,6 +65,8 @@ private slots:
 private:
     void showNotice(const QString& title, const QString& text);
     bool otherHostProcessRuns() const;
+    void onTerminationRequest();
+    static void rejectIfStartupDialog(QObject* object);
     void dropFrameworkMgr();
     void releaseIdentityAndTray(const char* teardown);
     void queueQuit();
@@ -66,6 +78,10 @@ private:
     bool identityEnabled;
     CFrameworkMgr* frameworkMgr;
     bool displayless = false;
+    QSocketNotifier* terminationNotifier;
+    bool starting;
+    bool terminationRequested;
+    bool restartRequested;
 };
 
 } // namespace serverframework

@@ -82,6 +82,10 @@ void printWhereThingsAre(comm_method::CUserDataPath& paths)
 
 int main(int argc, char* argv[])
 {
+    // From here on a termination signal waits for the event loop, which runs
+    // the orderly teardown, instead of ending the process on the spot.
+    platform::terminationRequestDescriptor();
+
     std::vector<std::string> args;
     if (!platform::commandLineArguments(argc, argv, args))
         return -1;
@@ -106,7 +110,13 @@ int main(int argc, char* argv[])
 
         comm_method::CUserDataPath& userData = Base::CSingleton<comm_method::CUserDataPath>::Instance();
         userData.init(exeDir, "Framework.S", -1, -1);
-        Base::details::CLog::Configure(userData.getPropertiesPath());
+        const std::string logConfiguration = userData.getPropertiesPath();
+        if (!Base::details::CLog::Configure(logConfiguration)) {
+            std::fprintf(stderr, "Framework.S: the logging configuration %s cannot be loaded; logging to the console.\n",
+                         logConfiguration.c_str());
+            TLOG_ERROR("The logging configuration %s cannot be loaded; logging to the console.",
+                       logConfiguration.c_str());
+        }
 
         Base::FileUtil::InitCurExeDirUtf8(exeDirUtf8);
 
@@ -130,10 +140,11 @@ int main(int argc, char* argv[])
             app->exec();
             if (serverframework::CKestApplication::rebootRequested())
                 app->finishAfterReboot();
-            result = 0;
+            result = app->exitStatusAfterRun();
         } else {
             app->abortStart();
-            result = -1;
+            // Stopped on purpose by a termination signal: an orderly end.
+            result = app->isTerminationRequested() ? 0 : -1;
         }
         app.reset();
     }

@@ -13,8 +13,6 @@
 #include "Platform.h"
 #include "ZRT/ZRT.h"
 
-#include <QDateTime>
-
 #include <cstdint>
 #include <filesystem>
 #include <system_error>
@@ -46,11 +44,6 @@ std::string trimmed(const std::string& text)
     if (first == std::string::npos)
         return std::string();
     return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-std::string timeStamp()
-{
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toStdString();
 }
 
 } // namespace
@@ -254,19 +247,10 @@ void XMLConfigManager::repairPorts(proto::IProto& doc, proto::IProto& benchmarkD
 // user's values can be recovered by hand. False when it could not be kept.
 bool XMLConfigManager::keepDamaged(const std::string& working, bool move)
 {
-    namespace fs = std::filesystem;
-    const std::string stem = working + ".damaged-" + timeStamp();
-    std::string kept = stem;
-    for (int n = 2; ZRT_AccessFile(kept.c_str(), 0) == 0; ++n)
-        kept = stem + "-" + std::to_string(n);
-    std::error_code error;
-    if (move)
-        fs::rename(fs::path(working), fs::path(kept), error);
-    else if (ZRT_CopyFile(working.c_str(), kept.c_str(), 1) != 0)
-        error = std::error_code(ZRT_GetSystemLastError(), std::generic_category());
-    if (error) {
-        TLOG_ERROR("Damaged [file-%s] could not be kept as [file-%s]: %s.", working.c_str(), kept.c_str(),
-                   error.message().c_str());
+    std::string error;
+    const std::string kept = keepDamagedFile(working, move, error);
+    if (kept.empty()) {
+        TLOG_ERROR("Damaged [file-%s] could not be kept: %s.", working.c_str(), error.c_str());
         return false;
     }
     TLOG_ERROR("Damaged [file-%s] kept as [file-%s].", working.c_str(), kept.c_str());
