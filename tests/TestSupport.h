@@ -1,13 +1,14 @@
 #pragma once
 // Small helpers shared by the tests: whole-file reads and writes, finding a
 // file the host wrote, log lines in order, a loopback port nobody holds, and a
-// stand-in for the service manager's notify socket.
+// stand-in for the service manager's notify socket, a private X server.
 
 #include <QByteArray>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QtTest>
@@ -151,6 +152,44 @@ public:
 private:
     int m_fd = -1;
     bool m_bound = false;
+};
+
+// A private X server (Xvfb) on a display it picks itself, for a host that
+// must show its dialogs or its tray icon; stopped when this goes.
+class XServer
+{
+public:
+    XServer()
+    {
+        // The X server would tell a service manager it is ready, too.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("NOTIFY_SOCKET"));
+        m_xvfb.setProcessEnvironment(environment);
+        m_xvfb.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        if (m_xvfb.waitForStarted() && m_xvfb.waitForReadyRead(10000))
+            m_display = QStringLiteral(":") + QString::fromLatin1(m_xvfb.readLine()).trimmed();
+    }
+    ~XServer()
+    {
+        m_xvfb.terminate();
+        if (!m_xvfb.waitForFinished(5000))
+            m_xvfb.kill();
+    }
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+
+    // ":N", empty when the server did not start.
+    QString display() const { return m_display; }
+    // environment, set to show Qt windows on this display.
+    void use(QProcessEnvironment& environment) const
+    {
+        environment.insert(QStringLiteral("DISPLAY"), m_display);
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    }
+
+private:
+    QProcess m_xvfb;
+    QString m_display;
 };
 
 } // namespace tst

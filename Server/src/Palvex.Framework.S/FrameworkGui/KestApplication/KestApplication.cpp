@@ -155,7 +155,8 @@ bool CKestApplication::init()
 
     TLOG_INFO("Checking the configured ports.");
     CCheckPort::instance().setAskUser(!displayless);
-    if (!CCheckPort::instance().checkAllPortIsUsed()) {
+    const bool portsChecked = CCheckPort::instance().checkAllPortIsUsed();
+    if (!portsChecked && !terminationRequested) {
         TLOG_INFO("The port check was not completed; the services stay down.");
         std::fputs("The port settings were cancelled, so the configured ports stay in conflict: "
                    "the services stay down.\n", stderr);
