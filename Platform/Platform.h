@@ -6,6 +6,7 @@
 // Strings are narrow: UTF-8 on Linux, the local code page on Windows.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,6 +45,7 @@ struct DisplaySize {
 // cannot be read is reported as 0 x 0 (callers skip those). Linux reads the
 // connected connectors under <sysfsRoot>/class/drm/*/ (status "connected",
 // first line of "modes"), in name order. No display: an empty list.
+// Windows: every display device with its current mode; sysfsRoot is unused.
 std::vector<DisplaySize> displaySizes(const std::string& sysfsRoot = "/sys");
 
 // ---------------------------------------------------------------------------
@@ -71,7 +73,7 @@ enum TcpState : int {
 
 // Owner id of a socket whose owning process cannot be seen (another user's
 // process, looked at without privileges). Non-zero so the port still counts
-// as taken; never a real process id.
+// as taken; never a real process id. Windows reports every owner: never seen there.
 constexpr std::uint32_t kUnknownOwnerPid = 0xFFFFFFFFu;
 
 // An IPv4 or IPv6 address in network byte order (IPv4 in the first 4 bytes).
@@ -109,7 +111,7 @@ PortSnapshot takePortSnapshot();
 
 struct ProcessInfo {
     std::uint32_t pid = 0;
-    std::string imageName; // base name of the executable, "Palvex.Framework.S"
+    std::string imageName; // base name of the executable, "Palvex.Framework.S" (".exe" on Windows)
 };
 
 // Every process of the machine. Empty when no snapshot can be taken.
@@ -118,7 +120,8 @@ std::vector<ProcessInfo> listProcesses();
 // The image name of one process; empty when it does not exist.
 std::string processImageName(std::uint32_t pid);
 
-// The ids of the processes whose image name equals imageName exactly.
+// The ids of the processes whose image name equals imageName: exactly on
+// Linux, without regard to case on Windows (as its file names compare).
 std::vector<std::uint32_t> findProcessesByImageName(const std::string& imageName);
 
 std::uint32_t currentProcessId();
@@ -135,11 +138,12 @@ std::string clientImageName();
 // User and elevation
 // ---------------------------------------------------------------------------
 
-// The effective user's name; falls back to the environment ($USER); empty
-// when neither is known.
+// The effective user's name; falls back to the environment ($USER,
+// %USERNAME% on Windows); empty when neither is known.
 std::string userName();
 
-// True when the process runs with administrator rights (effective uid 0).
+// True when the process runs with administrator rights: effective uid 0; on
+// Windows an elevated token, or the Administrators group enabled where UAC is off.
 bool isAdmin();
 
 // File name extension of the suite's scripts: ".sh" (".bat" on Windows).
@@ -149,6 +153,9 @@ std::string scriptExtension();
 // folder as its working directory and as its one argument; does not wait for
 // it. Linux: directly when already root, otherwise through pkexec. The folder
 // is never part of a shell command line, so any folder name is safe.
+// Windows: cmd.exe started with the verb "runas" (the elevation prompt), the
+// folder only inside double quotes; a name holding '%' (which cmd expands
+// even there) or '"' is refused.
 // True when the script was launched (false: missing script, no way to start).
 bool runElevatedScript(const std::string& folder, const std::string& scriptBaseName);
 
@@ -160,7 +167,8 @@ bool runElevatedScript(const std::string& folder, const std::string& scriptBaseN
 std::string homeDrive();
 
 // The user's data folder: $XDG_DATA_HOME, else $HOME/.local/share (no
-// trailing separator).
+// trailing separator); empty when no home folder is known. Windows: the
+// local application data folder.
 std::string userDataHome();
 
 // The public profile folder: $HOMEDRIVE + "/Users/Public" when HOMEDRIVE is
@@ -173,13 +181,14 @@ std::string publicProfileFolder();
 
 // Replaces the whole content of path with bytes, crash-safe: a crash at any
 // moment leaves the old content or the new one, never a mix. Creates the file
-// when missing; an existing file keeps its permissions. Windows writes
-// unbuffered, padding with line feeds to whole sectors; Linux writes exactly
-// the bytes given.
+// when missing; an existing file keeps its permissions (on Windows its access
+// list and attributes). Exactly the bytes given, flushed to the disk before the
+// new file takes the old one's place. A read-only file is left alone (false).
 bool writeWholeFile(const std::string& path, const std::string& bytes);
 
 // writeWholeFile for a file only its owner may read: the new content is
-// 0600 whatever the old file's permissions, and a read-only file is replaced too.
+// 0600 (on Windows an access list of the owner alone) whatever the old file's
+// permissions, and a read-only file is replaced too.
 bool writePrivateFile(const std::string& path, const std::string& bytes);
 
 // Removes what interrupted writes of path by writeWholeFile or
@@ -198,6 +207,32 @@ unsigned fileCreationMask();
 // files 0600 (Linux; symbolic links are not followed). False when a mode
 // could not be changed.
 bool makeTreePrivate(const std::string& root);
+enum class ReadResult { Ok, Missing, Failed };
+
+// Reads at most maxBytes from the start of path. Missing: the file or one of
+// its folders does not exist.
+ReadResult readFileStart(const std::string& path, std::size_t maxBytes, std::string& bytes);
+
+// Creates folder and its missing parents; the folders it creates only their
+// owner may enter (0700; on Windows an inherited access list of the owner
+// alone). True when folder is a folder afterwards.
+bool makePrivateFolders(const std::string& folder);
+
+// Capacity of the file system holding path and the space the calling user may
+// still fill. 0 on success, otherwise the system's error number (counts 0).
+int driveSpace(const std::string& path, std::uint64_t& totalBytes, std::uint64_t& freeBytes);
+
+// ---------------------------------------------------------------------------
+// Text
+// ---------------------------------------------------------------------------
+
+// Conversions from and to the local code page: the codeset of the C library's
+// LC_CTYPE (UTF-8 while no locale is chosen), the ANSI code page on Windows.
+// Wide text is UTF-32 on Linux, UTF-16 on Windows. False (out empty) when the
+// text cannot be converted; from UTF-8 to UTF-8 the bytes pass unchecked.
+bool localToUtf8(const std::string& text, std::string& out);
+bool utf8ToLocal(const std::string& text, std::string& out);
+bool localToWide(const std::string& text, std::wstring& out);
 
 // ---------------------------------------------------------------------------
 // Registry values (Linux: the log-on Run keys only, as XDG autostart entries)
@@ -215,7 +250,9 @@ constexpr const char* kUserRunKey = "HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Win
 // (machine-wide: first folder of $XDG_CONFIG_DIRS, default /etc/xdg, plus
 // "/autostart"; per user: $XDG_CONFIG_HOME, default ~/.config, plus
 // "/autostart"), value N to the file N.desktop whose Exec runs the value's
-// program path; every other key opens nothing (false / empty).
+// program path; every other key opens nothing (false / empty). Windows opens
+// any key in the view asked for; a Run key's value is stored as a quoted
+// command line (a path holding '"' is refused) and read back as its program.
 bool setRegistryString(const std::string& keyPath, RegistryView view,
                        const std::string& valueName, const std::string& data);
 std::string registryString(const std::string& keyPath, RegistryView view,

@@ -11,11 +11,15 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <iconv.h>
+#include <langinfo.h>
 #include <limits>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <spawn.h>
+#include <strings.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -70,7 +74,7 @@ std::string readLink(const char* path, int dirFd = AT_FDCWD)
 {
     char buffer[4096];
     const ssize_t n = ::readlinkat(dirFd, path, buffer, sizeof buffer);
-    if (n <= 0)
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof buffer) // none, or cut short
         return std::string();
     return std::string(buffer, static_cast<size_t>(n));
 }
@@ -722,7 +726,8 @@ std::string userDataHome()
     std::string data = env("XDG_DATA_HOME");
     if (!data.empty() && data[0] == '/')
         return data;
-    return homeFolder() + "/.local/share";
+    const std::string home = homeFolder();
+    return home.empty() ? std::string() : home + "/.local/share";
 }
 
 std::string publicProfileFolder()
@@ -851,6 +856,147 @@ bool makeTreePrivate(const std::string& root)
     }
     ::closedir(dir);
     return ok;
+}
+
+ReadResult readFileStart(const std::string& path, std::size_t maxBytes, std::string& bytes)
+{
+    bytes.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+    bytes.resize(maxBytes);
+    std::size_t total = 0;
+    bool ok = true;
+    while (total < maxBytes) {
+        const ssize_t n = ::read(fd, &bytes[total], maxBytes - total);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        total += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    bytes.resize(ok ? total : 0);
+    return ok ? ReadResult::Ok : ReadResult::Failed;
+}
+
+bool makePrivateFolders(const std::string& folder)
+{
+    if (folder.empty())
+        return false;
+    for (std::size_t pos = 1; pos <= folder.size(); ++pos) {
+        if (pos != folder.size() && folder[pos] != '/')
+            continue;
+        if (::mkdir(folder.substr(0, pos).c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    struct stat info;
+    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+int driveSpace(const std::string& path, std::uint64_t& totalBytes, std::uint64_t& freeBytes)
+{
+    totalBytes = 0;
+    freeBytes = 0;
+    if (path.empty())
+        return EINVAL;
+    struct statvfs info;
+    if (::statvfs(path.c_str(), &info) != 0)
+        return errno ? errno : EIO;
+    totalBytes = static_cast<std::uint64_t>(info.f_blocks) * info.f_frsize;
+    freeBytes = static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+    return 0;
+}
+
+// --- text ----------------------------------------------------------------------
+
+namespace {
+
+// The local code page. In the plain C locale (no locale chosen yet, the
+// codeset is ASCII) file names are still UTF-8 on Linux, so UTF-8 is taken then.
+std::string localCharset()
+{
+    const char* codeset = ::nl_langinfo(CODESET);
+    if (!codeset || !*codeset || std::strcmp(codeset, "ANSI_X3.4-1968") == 0)
+        return "UTF-8";
+    return codeset;
+}
+
+bool isUtf8(const std::string& charset)
+{
+    return ::strcasecmp(charset.c_str(), "UTF-8") == 0 || ::strcasecmp(charset.c_str(), "UTF8") == 0;
+}
+
+// Converts with iconv; false for text that the target cannot hold.
+bool convert(const std::string& text, const std::string& from, const std::string& to, std::string& out)
+{
+    out.clear();
+    if (text.empty())
+        return true;
+    iconv_t cd = ::iconv_open(to.c_str(), from.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    std::string input = text;
+    char* in = &input[0];
+    std::size_t inLeft = input.size();
+    std::string result;
+    char buffer[1024];
+    bool ok = true;
+    while (inLeft > 0) {
+        char* outPtr = buffer;
+        std::size_t outLeft = sizeof buffer;
+        const std::size_t rc = ::iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        result.append(buffer, sizeof buffer - outLeft);
+        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            ok = false;
+            break;
+        }
+    }
+    if (ok) {
+        char* outPtr = buffer;
+        std::size_t outLeft = sizeof buffer;
+        ::iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+        result.append(buffer, sizeof buffer - outLeft);
+        out.swap(result);
+    }
+    ::iconv_close(cd);
+    return ok;
+}
+
+} // namespace
+
+bool localToUtf8(const std::string& text, std::string& out)
+{
+    const std::string charset = localCharset();
+    if (isUtf8(charset)) {
+        out = text;
+        return true;
+    }
+    return convert(text, charset, "UTF-8", out);
+}
+
+bool utf8ToLocal(const std::string& text, std::string& out)
+{
+    const std::string charset = localCharset();
+    if (isUtf8(charset)) {
+        out = text;
+        return true;
+    }
+    return convert(text, "UTF-8", charset, out);
+}
+
+bool localToWide(const std::string& text, std::wstring& out)
+{
+    out.clear();
+    std::string bytes;
+    if (!convert(text, localCharset(), "WCHAR_T", bytes))
+        return false;
+    out.assign(bytes.size() / sizeof(wchar_t), L'\0');
+    if (!out.empty())
+        std::memcpy(&out[0], bytes.data(), out.size() * sizeof(wchar_t));
+    return true;
 }
 
 // --- registry values -----------------------------------------------------------

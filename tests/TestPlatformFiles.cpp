@@ -2,6 +2,7 @@
 // and the profile folders.
 #include "Platform.h"
 
+#include "PlatformCases.h"
 #include "TestSupport.h"
 
 #include <QtTest>
@@ -69,11 +70,8 @@ void TestPlatformFiles::writesExactBytes_data()
 {
     QTest::addColumn<QByteArray>("old");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("new file") << QByteArray() << QByteArray("<Configs/>");
-    QTest::newRow("shorter than before") << QByteArray(5000, 'x') << QByteArray("short");
-    QTest::newRow("empty") << QByteArray("something") << QByteArray();
-    QTest::newRow("binary with trailing line feeds") << QByteArray("a") << QByteArray("\0\x01\xFF\n\n\n", 6);
-    QTest::newRow("one megabyte") << QByteArray("a") << QByteArray(1 << 20, 'q');
+    for (const cases::WholeFileWrite& row : cases::kWholeFileWrites)
+        QTest::newRow(row.label) << QByteArray::fromStdString(row.old) << QByteArray::fromStdString(row.bytes);
 }
 
 void TestPlatformFiles::writesExactBytes()
@@ -175,14 +173,16 @@ void TestPlatformFiles::runValueRoundTrip_data()
     QTest::addColumn<QString>("folder"); // relative to the temporary folder
     QTest::addColumn<QString>("program");
 
-    const QString plain = "/opt/Tavrin/Server/Palvex.Framework.S";
-    const QString hostile = "/opt/My \"Suite\" $HOME `id` 100%/back\\slash/Palvex.Framework.S";
-    QTest::newRow("machine-wide") << platform::kMachineRunKey << "xdg1/autostart" << plain;
-    QTest::newRow("per user") << platform::kUserRunKey << "config/autostart" << plain;
-    QTest::newRow("unknown hive is the user's") << "HKEY_NOWHERE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"
-                                                << "config/autostart" << plain;
-    QTest::newRow("machine-wide, awkward path") << platform::kMachineRunKey << "xdg1/autostart" << hostile;
-    QTest::newRow("per user, awkward path") << platform::kUserRunKey << "config/autostart" << hostile;
+    // Double quotes too: an Exec line can carry them, a Windows command line cannot.
+    std::vector<std::string> programs = cases::kRunPrograms;
+    programs.push_back("/opt/My \"Suite\" $HOME/Palvex.Framework.S");
+    for (const cases::RunKey& key : cases::kRunKeys) {
+        for (const std::string& program : programs) {
+            QTest::addRow("%s: %s", key.label, program.c_str())
+                << QString::fromStdString(key.key) << (key.machineWide ? "xdg1/autostart" : "config/autostart")
+                << QString::fromStdString(program);
+        }
+    }
 }
 
 void TestPlatformFiles::runValueRoundTrip()

@@ -1,6 +1,8 @@
 // The port snapshot against sockets this test opens itself.
 #include "Platform.h"
 
+#include "PlatformCases.h"
+
 #include <QtTest>
 
 #include <arpa/inet.h>
@@ -250,24 +252,16 @@ void TestPlatformPorts::unseenOwnerIsUnknownNotFree()
 
 void TestPlatformPorts::addressText_data()
 {
-    QTest::addColumn<bool>("v6");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("v4") << false << QByteArray("\xC0\xA8\x01\x02", 4) << "192.168.1.2";
-    QTest::newRow("v6 loopback") << true << QByteArray(15, '\0').append('\1') << "::1";
-    QTest::newRow("v6 mapped v4") << true << QByteArray(10, '\0').append("\xFF\xFF\x7F\x00\x00\x01", 6)
-                                  << "::ffff:127.0.0.1";
+    QTest::addColumn<int>("row");
+    for (size_t i = 0; i < cases::kAddressTexts.size(); ++i)
+        QTest::newRow(cases::kAddressTexts[i].label) << int(i);
 }
 
 void TestPlatformPorts::addressText()
 {
-    QFETCH(bool, v6);
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, text);
-    platform::IpAddress address;
-    address.v6 = v6;
-    std::copy(bytes.begin(), bytes.end(), address.bytes.begin());
-    QCOMPARE(QString::fromStdString(platform::addressToString(address)), text);
+    QFETCH(int, row);
+    const cases::AddressText& address = cases::kAddressTexts[size_t(row)];
+    QCOMPARE(platform::addressToString(cases::toAddress(address)), std::string(address.text));
 }
 
 QTEST_GUILESS_MAIN(TestPlatformPorts)

@@ -1,6 +1,7 @@
 // Processes, the user, and the elevated script runner.
 #include "Platform.h"
 
+#include "PlatformCases.h"
 #include "TestSupport.h"
 
 #include <QtTest>
@@ -100,10 +101,8 @@ void TestPlatformProcesses::terminateEndsAProcess()
 void TestPlatformProcesses::terminateRefusesNonProcesses_data()
 {
     QTest::addColumn<quint32>("pid");
-    QTest::newRow("no process") << quint32(0);
-    QTest::newRow("unknown owner") << quint32(platform::kUnknownOwnerPid);
-    QTest::newRow("beyond any process id") << quint32(0x80000000u);
-    QTest::newRow("not running") << quint32(0x7FFFFFF0u);
+    for (const cases::NotAProcess& row : cases::kNotAProcess)
+        QTest::newRow(row.label) << quint32(row.pid);
 }
 
 void TestPlatformProcesses::terminateRefusesNonProcesses()
@@ -116,14 +115,11 @@ void TestPlatformProcesses::terminateRefusesNonProcesses()
 void TestPlatformProcesses::scriptRunsInHostileFolder_data()
 {
     QTest::addColumn<QString>("folderName");
-    QTest::newRow("spaces") << "Tavrin SMS Plugin";
-    QTest::newRow("double quotes") << "bin\" && touch INJECTED && echo \"";
-    QTest::newRow("single quotes") << "bin' ; touch INJECTED ; '";
-    QTest::newRow("command substitution") << "$(touch INJECTED)";
-    QTest::newRow("backticks") << "`touch INJECTED`";
-    QTest::newRow("semicolon") << "bin;touch INJECTED";
-    QTest::newRow("leading dash") << "-n";
-    QTest::newRow("line break") << "bin\ntouch INJECTED";
+    for (const cases::HostileFolder& row : cases::kHostileFolders)
+        QTest::newRow(row.label) << QString::fromUtf8(row.name);
+    // Characters Windows allows in no folder name.
+    QTest::newRow("double quotes") << "bin\" && mkdir INJECTED && echo \"";
+    QTest::newRow("line break") << "bin\nmkdir INJECTED";
 }
 
 void TestPlatformProcesses::scriptRunsInHostileFolder()

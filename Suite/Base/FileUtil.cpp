@@ -1,12 +1,10 @@
 #include "Base/FileUtil.h"
 
 #include "Base/Encoding.h"
+#include "Platform.h"
 
 #include <mutex>
 #include <string>
-
-#include <limits.h>
-#include <unistd.h>
 
 namespace Base {
 namespace FileUtil {
@@ -21,11 +19,7 @@ bool g_exeDirUtf8Set = false;
 
 std::string GetCurExeDir()
 {
-    std::string path(PATH_MAX, '\0');
-    const ssize_t n = ::readlink("/proc/self/exe", &path[0], path.size());
-    if (n <= 0 || static_cast<std::size_t>(n) >= path.size())
-        return std::string();
-    path.resize(static_cast<std::size_t>(n));
+    const std::string path = platform::executablePath();
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos)
         return std::string();

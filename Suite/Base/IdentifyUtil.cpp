@@ -5,14 +5,8 @@
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 
-#include <cerrno>
-#include <cstdlib>
+#include <cstring>
 #include <mutex>
-
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace Base {
 namespace IdentifyUtil {
@@ -31,42 +25,13 @@ std::string g_storeDir;  // empty: not initialised, the default folder applies
 
 std::string defaultStoreDir()
 {
-    std::string dataHome;
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    if (xdg && xdg[0] == '/') {
-        dataHome = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (!home || !*home) {
-            const passwd* pw = getpwuid(geteuid());
-            home = pw ? pw->pw_dir : nullptr;
-        }
-        if (!home || !*home)
-            return std::string();
-        dataHome = std::string(home) + "/.local/share";
-    }
-    return dataHome + "/Tavrin/Identify";
+    const std::string dataHome = platform::userDataHome();
+    return dataHome.empty() ? std::string() : dataHome + "/Tavrin/Identify";
 }
 
 std::string storeDirLocked()
 {
     return g_storeDir.empty() ? defaultStoreDir() : g_storeDir;
-}
-
-// mkdir -p with owner-only permissions for the folders it creates.
-bool makePath(const std::string& dir)
-{
-    if (dir.empty())
-        return false;
-    for (std::size_t pos = 1; pos <= dir.size(); ++pos) {
-        if (pos != dir.size() && dir[pos] != '/')
-            continue;
-        const std::string part = dir.substr(0, pos);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-    }
-    struct stat st{};
-    return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool digest(const tagRegCfgInfo& record, unsigned char* out)
@@ -75,26 +40,11 @@ bool digest(const tagRegCfgInfo& record, unsigned char* out)
     return EVP_Digest(&record, sizeof record, out, &length, EVP_sha256(), nullptr) == 1 && length == kDigestSize;
 }
 
-std::uint32_t readLocked(tagRegCfgInfo& record)
+// Checks the stored bytes and fills record from them.
+std::uint32_t parseRecord(const std::string& bytes, tagRegCfgInfo& record)
 {
-    const std::string path = storeDirLocked() + "/" + kFileName;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? kNoRecord : kStoreError;
-    unsigned char buffer[kFileSize + 1];
-    std::size_t total = 0;
-    while (total < sizeof buffer) {
-        const ssize_t n = ::read(fd, buffer + total, sizeof buffer - total);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        total += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-
-    const unsigned char* p = buffer;
-    if (total != kFileSize || std::memcmp(p, kMagic, sizeof kMagic) != 0 || p[sizeof kMagic] != kVersion)
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    if (bytes.size() != kFileSize || std::memcmp(p, kMagic, sizeof kMagic) != 0 || p[sizeof kMagic] != kVersion)
         return kStoreError;
     p += sizeof kMagic + 1;
     tagRegCfgInfo stored;
@@ -103,8 +53,18 @@ std::uint32_t readLocked(tagRegCfgInfo& record)
     if (!digest(stored, check) || CRYPTO_memcmp(check, p + sizeof stored, kDigestSize) != 0)
         return kStoreError;
     record = stored;
-    OPENSSL_cleanse(buffer, sizeof buffer);
     return kOk;
+}
+
+std::uint32_t readLocked(tagRegCfgInfo& record)
+{
+    std::string bytes;
+    const platform::ReadResult read = platform::readFileStart(storeDirLocked() + "/" + kFileName, kFileSize + 1, bytes);
+    if (read != platform::ReadResult::Ok)
+        return read == platform::ReadResult::Missing ? kNoRecord : kStoreError;
+    const std::uint32_t rc = parseRecord(bytes, record);
+    OPENSSL_cleanse(&bytes[0], bytes.size());
+    return rc;
 }
 
 } // namespace
@@ -113,7 +73,7 @@ std::uint32_t InitIdentifyLib(const std::string& storeDir)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
     const std::string dir = storeDir.empty() ? defaultStoreDir() : storeDir;
-    if (!makePath(dir))
+    if (!platform::makePrivateFolders(dir))
         return kStoreError;
     g_storeDir = dir;
     tagRegCfgInfo record;
@@ -139,7 +99,7 @@ std::uint32_t WriteIdenteifyInfo(const tagRegCfgInfo& record)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
     const std::string dir = storeDirLocked();
-    if (!makePath(dir))
+    if (!platform::makePrivateFolders(dir))
         return kStoreError;
 
     unsigned char buffer[kFileSize];

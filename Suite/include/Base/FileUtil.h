@@ -5,7 +5,7 @@
 namespace Base {
 namespace FileUtil {
 
-// Folder of the running executable (from /proc/self/exe), in the local code
+// Folder of the running executable, in the local code
 // page, ending with "/". Empty when it cannot be found.
 std::string GetCurExeDir();
 

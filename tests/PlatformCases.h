@@ -1,0 +1,104 @@
+#pragma once
+// Cases of the OS layer that mean the same on Linux and on Windows, checked by
+// the Linux tests (TestPlatform*.cpp) and by the Windows test program alike.
+// No Qt: the Windows program is built without it.
+#include "Platform.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace cases {
+
+// A whole-file write over what the file held before (empty: no file yet).
+struct WholeFileWrite {
+    const char* label;
+    std::string old;
+    std::string bytes;
+};
+
+inline const std::vector<WholeFileWrite> kWholeFileWrites = {
+    {"new file", "", "<Configs/>"},
+    {"shorter than before", std::string(5000, 'x'), "short"},
+    {"empty", "something", ""},
+    {"binary with trailing line feeds", "a", std::string("\0\x01\xFF\n\n\n", 6)},
+    {"one megabyte", "a", std::string(1 << 20, 'q')},
+};
+
+// The log-on Run keys; machineWide tells which of the two a key means.
+struct RunKey {
+    const char* label;
+    std::string key;
+    bool machineWide;
+};
+
+inline const std::vector<RunKey> kRunKeys = {
+    {"machine-wide", platform::kMachineRunKey, true},
+    {"per user", platform::kUserRunKey, false},
+    {"unknown hive is the user's", "HKEY_NOWHERE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", false},
+};
+
+// Program paths a Run value gives back unchanged.
+inline const std::vector<std::string> kRunPrograms = {
+    "/opt/Tavrin/Server/Palvex.Framework.S",
+    "C:\\Program Files (x86)\\Tavrin\\Server\\Palvex.Framework.S.exe",
+    "/opt/My Suite $HOME `id` 100% & (x86)^/back\\slash/Palvex.Framework.S",
+};
+
+// Ids that name no process.
+struct NotAProcess {
+    const char* label;
+    std::uint32_t pid;
+};
+
+inline const std::vector<NotAProcess> kNotAProcess = {
+    {"no process", 0},
+    {"unknown owner", platform::kUnknownOwnerPid},
+    {"beyond any process id", 0x80000000u},
+    {"not running", 0x7FFFFFF0u},
+};
+
+// Folder names that hide a command for sh or for cmd, valid on both systems.
+// Whatever such a name could run creates a folder named INJECTED.
+struct HostileFolder {
+    const char* label;
+    const char* name;
+};
+
+inline const std::vector<HostileFolder> kHostileFolders = {
+    {"spaces", "Tavrin SMS Plugin"},
+    {"ampersand", "bin & mkdir INJECTED & rem"},
+    {"double ampersand", "bin&&mkdir INJECTED"},
+    {"caret and brackets", "bin^&(mkdir INJECTED)"},
+    {"single quotes", "bin' ; mkdir INJECTED ; '"},
+    {"command substitution", "$(mkdir INJECTED)"},
+    {"backticks", "`mkdir INJECTED`"},
+    {"semicolon", "bin;mkdir INJECTED"},
+    {"exclamation marks", "bin!&mkdir INJECTED&!"},
+    {"leading dash", "-n"},
+};
+
+// Numeric text of addresses (bytes in network order).
+struct AddressText {
+    const char* label;
+    bool v6;
+    std::string bytes;
+    const char* text;
+};
+
+inline const std::vector<AddressText> kAddressTexts = {
+    {"v4", false, std::string("\xC0\xA8\x01\x02", 4), "192.168.1.2"},
+    {"v6 loopback", true, std::string(15, '\0') + '\1', "::1"},
+    {"v6 mapped v4", true, std::string(10, '\0') + std::string("\xFF\xFF\x7F\x00\x00\x01", 6), "::ffff:127.0.0.1"},
+};
+
+inline platform::IpAddress toAddress(const AddressText& row)
+{
+    platform::IpAddress address;
+    address.v6 = row.v6;
+    std::copy(row.bytes.begin(), row.bytes.end(), address.bytes.begin());
+    return address;
+}
+
+} // namespace cases

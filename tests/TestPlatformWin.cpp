@@ -1,0 +1,491 @@
+// The OS layer's Windows side, run under wine64 (or on Windows): prints
+// "N passed, N failed" and ends with 1 when anything failed.
+#include "Platform.h"
+#include "PlatformCases.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+#include <aclapi.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int g_passed = 0;
+int g_failed = 0;
+
+void check(bool ok, const std::string& what)
+{
+    if (ok) {
+        ++g_passed;
+    } else {
+        ++g_failed;
+        std::printf("FAIL %s\n", what.c_str());
+    }
+}
+#define CHECK(condition, row) check((condition), std::string(row) + ": " #condition)
+
+// Argument lists that go through a child's command line and back.
+const std::vector<std::vector<std::string>> kArgumentLists = {
+    {"plain"},
+    {"with space", "two  blanks"},
+    {"say \"hi\"", "\"quoted\""},
+    {"trailing backslash\\", "C:\\folder\\"},
+    {"back\\\\slashes\\\\\" and quote"},
+    {""},
+    {"%PATH% & ^ | < > ( )", "tab\there"},
+};
+
+bool underWine()
+{
+    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+std::string readBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool writeBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    return bool(out.flush());
+}
+
+// One argument in the quoting CommandLineToArgvW undoes.
+std::string quote(const std::string& argument)
+{
+    std::string out = "\"";
+    size_t slashes = 0;
+    for (const char c : argument) {
+        if (c == '\\') {
+            ++slashes;
+            continue;
+        }
+        out.append(c == '"' ? slashes * 2 + 1 : slashes, '\\');
+        slashes = 0;
+        out += c;
+    }
+    out.append(slashes * 2, '\\');
+    return out + "\"";
+}
+
+bool start(const std::string& exe, const std::vector<std::string>& args, PROCESS_INFORMATION& info)
+{
+    std::string line = quote(exe);
+    for (const std::string& argument : args)
+        line += " " + quote(argument);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    return ::CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
+}
+
+void closeProcess(PROCESS_INFORMATION& info)
+{
+    ::CloseHandle(info.hThread);
+    ::CloseHandle(info.hProcess);
+}
+
+// True when the access list lets in the current user and nobody else (the
+// system account aside, which Wine reports beside the owner).
+bool ownerOnly(const std::string& path)
+{
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    HANDLE token = nullptr;
+    char user[256];
+    DWORD length = sizeof user;
+    BYTE system[SECURITY_MAX_SID_SIZE];
+    DWORD systemSize = sizeof system;
+    ACL_SIZE_INFORMATION size{};
+    bool ok = dacl && ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)
+              && ::GetTokenInformation(token, TokenUser, user, length, &length)
+              && ::CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize)
+              && ::GetAclInformation(dacl, &size, sizeof size, AclSizeInformation);
+    bool userSeen = false;
+    for (DWORD i = 0; ok && i < size.AceCount; ++i) {
+        void* ace = nullptr;
+        ok = ::GetAce(dacl, i, &ace) && static_cast<ACE_HEADER*>(ace)->AceType == ACCESS_ALLOWED_ACE_TYPE;
+        PSID sid = ok ? &static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart : nullptr;
+        const bool isUser = ok && ::EqualSid(sid, reinterpret_cast<TOKEN_USER*>(user)->User.Sid);
+        userSeen = userSeen || isUser;
+        ok = ok && (isUser || ::EqualSid(sid, system));
+    }
+    if (token)
+        ::CloseHandle(token);
+    ::LocalFree(descriptor);
+    return ok && userSeen;
+}
+
+// --- sections ------------------------------------------------------------------
+
+void startUp(const std::string& root)
+{
+    const std::string self = platform::executablePath();
+    CHECK(fs::path(self).filename() == "TestPlatformWin.exe" && fs::exists(self), self);
+    for (const std::vector<std::string>& list : kArgumentLists) {
+        const std::string output = root + "\\args.bin";
+        std::vector<std::string> args{"--args", output};
+        args.insert(args.end(), list.begin(), list.end());
+        PROCESS_INFORMATION child{};
+        const bool started = start(self, args, child);
+        CHECK(started, "command line " + list[0]);
+        if (!started)
+            continue;
+        ::WaitForSingleObject(child.hProcess, 30000);
+        closeProcess(child);
+        std::string expected;
+        for (const std::string& argument : list)
+            expected += argument + '\0';
+        CHECK(readBytes(output) == expected, "command line " + list[0]);
+    }
+
+    platform::setDllSearchDirectory(root);
+    char directory[MAX_PATH] = {};
+    ::GetDllDirectoryA(MAX_PATH, directory);
+    CHECK(root == directory, "DLL directory");
+
+    for (const platform::DisplaySize& size : platform::displaySizes())
+        CHECK(size.width >= 0 && size.height >= 0, "display " + std::to_string(size.width) + "x" + std::to_string(size.height));
+
+    ::SetEnvironmentVariableA("HOMEDRIVE", "Q:");
+    CHECK(platform::homeDrive() == "Q:" && platform::publicProfileFolder() == "Q:/Users/Public", "profile with HOMEDRIVE");
+    ::SetEnvironmentVariableA("HOMEDRIVE", nullptr);
+    CHECK(!platform::userDataHome().empty() && platform::publicProfileFolder() == platform::userDataHome(),
+          "profile without HOMEDRIVE");
+    char name[256];
+    const DWORD length = ::GetEnvironmentVariableA("USERNAME", name, sizeof name);
+    if (length > 0 && length < sizeof name)
+        CHECK(platform::userName() == name, "user name");
+    CHECK(platform::isAdmin() == (::IsUserAnAdmin() != FALSE), "administrator check");
+}
+
+void processes(const std::string& root)
+{
+    const std::string client = root + "\\" + platform::clientImageName();
+    CHECK(platform::clientImageName() == "TavrinClient.exe", "client image name");
+    CHECK(::CopyFileA(platform::executablePath().c_str(), client.c_str(), FALSE), "copy client");
+    PROCESS_INFORMATION child{};
+    if (!start(client, {"--sleep"}, child)) {
+        CHECK(false, "start client");
+        return;
+    }
+    const std::uint32_t pid = child.dwProcessId;
+    bool listed = false;
+    for (const platform::ProcessInfo& process : platform::listProcesses())
+        listed = listed || (process.pid == pid && process.imageName == "TavrinClient.exe");
+    CHECK(listed, "process list");
+    CHECK(platform::processImageName(pid) == "TavrinClient.exe", "image name");
+    CHECK(platform::processImageName(platform::currentProcessId()) == "TestPlatformWin.exe", "own image name");
+    const std::vector<std::uint32_t> found = platform::findProcessesByImageName("TAVRINclient.EXE");
+    CHECK(std::find(found.begin(), found.end(), pid) != found.end(), "names compared without regard to case");
+
+    CHECK(platform::terminateProcess(pid), "terminate");
+    CHECK(::WaitForSingleObject(child.hProcess, 10000) == WAIT_OBJECT_0, "terminated");
+    DWORD code = 0;
+    CHECK(::GetExitCodeProcess(child.hProcess, &code) && code == 1, "exit code");
+    closeProcess(child);
+    CHECK(platform::processImageName(pid).empty(), "ended process has no name");
+    for (const cases::NotAProcess& row : cases::kNotAProcess)
+        CHECK(!platform::terminateProcess(row.pid), row.label);
+}
+
+std::uint16_t boundPort(SOCKET socket)
+{
+    sockaddr_storage address{};
+    int length = sizeof address;
+    if (::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return 0;
+    return ntohs(address.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
+                                               : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+}
+
+// A loopback socket bound to a free port (listening for TCP).
+SOCKET openLoopback(int family, int type)
+{
+    const SOCKET s = ::socket(family, type, 0);
+    sockaddr_storage address{};
+    address.ss_family = static_cast<ADDRESS_FAMILY>(family);
+    if (family == AF_INET)
+        reinterpret_cast<sockaddr_in*>(&address)->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    else
+        reinterpret_cast<sockaddr_in6*>(&address)->sin6_addr = in6addr_loopback;
+    const int length = family == AF_INET ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
+    if (s == INVALID_SOCKET || ::bind(s, reinterpret_cast<sockaddr*>(&address), length) != 0
+        || (type == SOCK_STREAM && ::listen(s, 4) != 0))
+        return INVALID_SOCKET;
+    return s;
+}
+
+std::vector<platform::PortEntry> entriesOn(const platform::PortSnapshot& snapshot, platform::Protocol protocol,
+                                           std::uint16_t port)
+{
+    std::vector<platform::PortEntry> found;
+    for (const platform::PortEntry& entry : snapshot.entries) {
+        if (entry.protocol == protocol && entry.localPort == port)
+            found.push_back(entry);
+    }
+    return found;
+}
+
+void ports()
+{
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(2, 2), &data);
+    const SOCKET listener = openLoopback(AF_INET, SOCK_STREAM);
+    const SOCKET client = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in server{};
+    server.sin_family = AF_INET;
+    server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    server.sin_port = htons(boundPort(listener));
+    CHECK(::connect(client, reinterpret_cast<sockaddr*>(&server), sizeof server) == 0, "connect");
+    const SOCKET accepted = ::accept(listener, nullptr, nullptr);
+    const SOCKET udp = openLoopback(AF_INET, SOCK_DGRAM);
+    const SOCKET listener6 = openLoopback(AF_INET6, SOCK_STREAM);
+    const std::uint16_t serverPort = boundPort(listener);
+    const std::uint16_t clientPort = boundPort(client);
+    const std::uint16_t udpPort = boundPort(udp);
+    const std::uint16_t port6 = boundPort(listener6);
+
+    const platform::PortSnapshot snapshot = platform::takePortSnapshot();
+    CHECK(snapshot.tcpRead && snapshot.udpRead, "tables read");
+    std::vector<platform::PortEntry> mine;
+    int listening = 0;
+    int established = 0;
+    for (const platform::PortEntry& entry : entriesOn(snapshot, platform::Protocol::Tcp, serverPort)) {
+        listening += entry.state == platform::TcpListen;
+        established += entry.state == platform::TcpEstablished && entry.remotePort == clientPort;
+        mine.push_back(entry);
+    }
+    CHECK(listening == 1 && established == 1, "server port rows");
+    const auto clientEnd = entriesOn(snapshot, platform::Protocol::Tcp, clientPort);
+    CHECK(clientEnd.size() == 1 && clientEnd[0].state == platform::TcpEstablished && clientEnd[0].remotePort == serverPort
+              && platform::addressToString(clientEnd[0].remoteAddress) == "127.0.0.1",
+          "client end");
+    const auto udpEntries = entriesOn(snapshot, platform::Protocol::Udp, udpPort);
+    CHECK(udpEntries.size() == 1 && udpEntries[0].state == platform::TcpStateNone
+              && entriesOn(snapshot, platform::Protocol::Tcp, udpPort).empty(),
+          "UDP");
+    const auto v6 = entriesOn(snapshot, platform::Protocol::Tcp, port6);
+    CHECK(v6.size() == 1 && v6[0].localAddress.v6 && platform::addressToString(v6[0].localAddress) == "::1"
+              && v6[0].state == platform::TcpListen,
+          "IPv6");
+    mine.insert(mine.end(), clientEnd.begin(), clientEnd.end());
+    mine.insert(mine.end(), udpEntries.begin(), udpEntries.end());
+    mine.insert(mine.end(), v6.begin(), v6.end());
+    if (underWine()) {
+        std::printf("note: owner process ids not checked: under Wine the wineserver holds the sockets and the "
+                    "tables report 0 (checked by the Linux tests)\n");
+    } else {
+        for (const platform::PortEntry& entry : mine)
+            CHECK(entry.processId == platform::currentProcessId(), "owner of port " + std::to_string(entry.localPort));
+    }
+
+    ::closesocket(udp);
+    CHECK(entriesOn(platform::takePortSnapshot(), platform::Protocol::Udp, udpPort).empty(), "closed socket gone");
+    for (const SOCKET s : {listener, client, accepted, listener6})
+        ::closesocket(s);
+    for (const cases::AddressText& row : cases::kAddressTexts)
+        CHECK(platform::addressToString(cases::toAddress(row)) == row.text, row.label);
+    ::WSACleanup();
+}
+
+void files(const std::string& root)
+{
+    int index = 0;
+    for (const cases::WholeFileWrite& row : cases::kWholeFileWrites) {
+        const std::string folder = root + "\\write" + std::to_string(index++);
+        fs::create_directory(folder);
+        const std::string path = folder + "\\Setup.xml";
+        if (!row.old.empty())
+            platform::writeWholeFile(path, row.old);
+        CHECK(platform::writeWholeFile(path, row.bytes), row.label);
+        CHECK(readBytes(path) == row.bytes, row.label);
+        CHECK(std::distance(fs::directory_iterator(folder), fs::directory_iterator()) == 1, row.label);
+    }
+
+    // A writer killed at any moment leaves one whole content, never a mix or a cut.
+    const std::string torn = root + "\\torn.xml";
+    platform::writeWholeFile(torn, std::string(300000, 'a'));
+    for (int round = 0; round < 6; ++round) {
+        PROCESS_INFORMATION writer{};
+        if (!start(platform::executablePath(), {"--write-loop", torn}, writer)) {
+            CHECK(false, "start writer");
+            break;
+        }
+        ::Sleep(static_cast<DWORD>(300 + round * 150));
+        ::TerminateProcess(writer.hProcess, 9);
+        ::WaitForSingleObject(writer.hProcess, 10000);
+        closeProcess(writer);
+        const std::string content = readBytes(torn);
+        CHECK(content == std::string(300000, 'a') || content == std::string(170000, 'b'),
+              "killed writer, round " + std::to_string(round) + ", " + std::to_string(content.size()) + " bytes");
+    }
+
+    const std::string locked = root + "\\locked.xml";
+    CHECK(platform::writeWholeFile(locked, "old") && ::SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY),
+          "read-only target");
+    CHECK(!platform::writeWholeFile(locked, "new") && readBytes(locked) == "old", "read-only target");
+    CHECK(!platform::writeWholeFile(root + "\\missing\\Setup.xml", "x"), "missing folder");
+    CHECK(!platform::writeWholeFile(root, "x") && !platform::writeWholeFile("", "x"), "not a file");
+
+    // The private variant replaces even a read-only file, and only its owner may open the result.
+    CHECK(platform::writePrivateFile(locked, "secret") && readBytes(locked) == "secret", "private file");
+    CHECK(ownerOnly(locked) && !ownerOnly(root + "\\write0\\Setup.xml"), "private file");
+    std::string bytes;
+    CHECK(platform::readFileStart(locked, 3, bytes) == platform::ReadResult::Ok && bytes == "sec", "read start");
+    CHECK(platform::readFileStart(root + "\\none.dat", 3, bytes) == platform::ReadResult::Missing
+              && platform::readFileStart(root + "\\none\\none.dat", 3, bytes) == platform::ReadResult::Missing,
+          "read missing");
+
+    const std::string store = root + "\\store\\Tavrin\\Identify";
+    CHECK(platform::makePrivateFolders(store) && fs::is_directory(store) && ownerOnly(store), "private folders");
+    CHECK(!platform::makePrivateFolders(locked + "\\below"), "folder under a file");
+
+    std::uint64_t total = 0;
+    std::uint64_t available = 0;
+    CHECK(platform::driveSpace(root, total, available) == 0 && total > 0 && available <= total, "drive space");
+    CHECK(platform::driveSpace("", total, available) != 0 && total == 0, "drive space of nothing");
+
+    std::string text;
+    std::wstring wide;
+    CHECK(platform::localToUtf8("Setup.xml", text) && text == "Setup.xml", "ASCII to UTF-8");
+    CHECK(platform::localToWide("Setup.xml", wide) && wide == L"Setup.xml", "ASCII to wide");
+    if (::GetACP() == 1252) {
+        CHECK(platform::utf8ToLocal("caf\xC3\xA9", text) && text == "caf\xE9", "UTF-8 to 1252");
+        CHECK(platform::localToUtf8("caf\xE9", text) && text == "caf\xC3\xA9", "1252 to UTF-8");
+        CHECK(!platform::utf8ToLocal("\xE4\xB8\xAD", text) && text.empty(), "no such character in 1252");
+        CHECK(!platform::utf8ToLocal("bad \xC3", text), "invalid UTF-8");
+    }
+}
+
+// The raw TavrinServer value of a Run key in one registry view.
+LONG storedValue(HKEY hive, REGSAM view, std::string& value)
+{
+    HKEY key = nullptr;
+    LONG rc = ::RegOpenKeyExA(hive, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", 0, KEY_QUERY_VALUE | view, &key);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    char data[1024] = {};
+    DWORD size = sizeof data - 1;
+    rc = ::RegQueryValueExA(key, "TavrinServer", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    ::RegCloseKey(key);
+    value = data;
+    return rc;
+}
+
+void registry()
+{
+    const auto view = platform::RegistryView::Bits32;
+    for (const cases::RunKey& key : cases::kRunKeys) {
+        const HKEY hive = key.machineWide ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+        for (const std::string& program : cases::kRunPrograms) {
+            const std::string row = std::string(key.label) + " " + program;
+            CHECK(platform::registryString(key.key, view, "TavrinServer").empty(), row);
+            CHECK(platform::setRegistryString(key.key, view, "TavrinServer", program), row);
+            CHECK(platform::registryString(key.key, view, "TavrinServer") == program, row);
+            // Stored as a quoted command line, in the 32-bit view only.
+            std::string stored;
+            CHECK(storedValue(hive, KEY_WOW64_32KEY, stored) == ERROR_SUCCESS && stored == "\"" + program + "\"", row);
+            if (key.machineWide)
+                CHECK(storedValue(hive, KEY_WOW64_64KEY, stored) == ERROR_FILE_NOT_FOUND, row + " (64-bit view)");
+            CHECK(platform::deleteRegistryValue(key.key, view, "TavrinServer"), row);
+            CHECK(platform::registryString(key.key, view, "TavrinServer").empty(), row);
+            CHECK(platform::deleteRegistryValue(key.key, view, "TavrinServer"), row + " (already gone)");
+        }
+    }
+    CHECK(!platform::setRegistryString(platform::kUserRunKey, view, "TavrinServer", "C:\\a\" b"), "unquotable path");
+    for (const char* key : {"HKEY_CURRENT_USER", ""}) {
+        CHECK(!platform::setRegistryString(key, view, "TavrinServer", "C:\\a.exe")
+                  && platform::registryString(key, view, "TavrinServer").empty()
+                  && !platform::deleteRegistryValue(key, view, "TavrinServer"),
+              std::string("no sub-key: ") + key);
+    }
+}
+
+void elevated(const std::string& root)
+{
+    if (!underWine() && !platform::isAdmin()) {
+        std::printf("note: elevated start not checked: it would wait for the elevation prompt\n");
+        return;
+    }
+    const std::string previous = fs::current_path().string();
+    int index = 0;
+    for (const cases::HostileFolder& row : cases::kHostileFolders) {
+        const std::string base = root + "\\elevate" + std::to_string(index++);
+        const std::string folder = base + "\\" + row.name;
+        fs::create_directories(folder);
+        // The script writes its working folder and its argument.
+        writeBytes(folder + "\\restart.bat", "@cd > ran.tmp\r\n@echo %1>> ran.tmp\r\n@move /y ran.tmp ran > nul\r\n");
+        // Anything a pasted folder name could run would land in the current folder.
+        fs::current_path(base);
+        const bool launched = platform::runElevatedScript(folder, "restart");
+        fs::current_path(previous);
+        CHECK(launched, row.label);
+        for (int wait = 0; wait < 600 && !fs::exists(folder + "\\ran"); ++wait)
+            ::Sleep(100);
+        const std::string ran = readBytes(folder + "\\ran");
+        CHECK(::_stricmp(ran.c_str(), (folder + "\r\n\"" + folder + "\"\r\n").c_str()) == 0, row.label + (": " + ran));
+        CHECK(!fs::exists(base + "\\INJECTED") && !fs::exists(folder + "\\INJECTED")
+                  && !fs::exists(previous + "\\INJECTED"),
+              row.label);
+    }
+    const std::string percent = root + "\\100% sure";
+    fs::create_directories(percent);
+    writeBytes(percent + "\\restart.bat", "@cd > ran\r\n");
+    CHECK(!platform::runElevatedScript(percent, "restart"), "percent sign refused");
+    CHECK(!platform::runElevatedScript(root, "restart"), "missing script");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args;
+    const bool split = platform::commandLineArguments(argc, argv, args);
+    // Child roles for the command-line and process checks.
+    if (split && args.size() >= 3 && args[1] == "--args") {
+        std::string all;
+        for (size_t i = 3; i < args.size(); ++i)
+            all += args[i] + '\0';
+        return writeBytes(args[2], all) ? 0 : 3;
+    }
+    if (split && args.size() == 3 && args[1] == "--write-loop") {
+        for (int i = 0;; ++i)
+            platform::writeWholeFile(args[2], i % 2 ? std::string(300000, 'a') : std::string(170000, 'b'));
+    }
+    if (split && args.size() == 2 && args[1] == "--sleep") {
+        ::Sleep(60000);
+        return 0;
+    }
+    CHECK(split && args.size() == 1, "own command line");
+
+    char temp[MAX_PATH];
+    char longTemp[MAX_PATH];
+    if (!::GetTempPathA(MAX_PATH, temp) || !::GetLongPathNameA(temp, longTemp, MAX_PATH))
+        return 2;
+    const std::string root = longTemp + std::string("TavrinPlatformWin-") + std::to_string(::GetCurrentProcessId());
+    fs::create_directories(root);
+    startUp(root);
+    processes(root);
+    ports();
+    files(root);
+    registry();
+    elevated(root);
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+    std::printf("%d passed, %d failed\n", g_passed, g_failed);
+    return g_failed ? 1 : 0;
+}
