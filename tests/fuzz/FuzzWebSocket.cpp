@@ -96,12 +96,13 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     int sent = 0;
     QElapsedTimer clock;
     clock.start();
+    bool hungUp = false;
     while (!finished) {
-        if (sent < in.size()) {
+        if (!hungUp) {
             const ssize_t count = ::write(fds[1], in.constData() + sent, static_cast<size_t>(in.size() - sent));
             sent += count > 0 ? static_cast<int>(count) : 0;
             if (sent == in.size())
-                shutdown(fds[1], SHUT_WR);
+                hungUp = shutdown(fds[1], SHUT_WR) == 0;
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         drain(fds[1], out);
