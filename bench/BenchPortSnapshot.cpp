@@ -156,7 +156,7 @@ int main()
     std::printf("snapshot (median of %d): %.2f ms\n", kRuns, snapshot);
     std::printf("ss -tuanp (median of %d): %.2f ms\n", kRuns, ss);
     std::printf("snapshot / ss ratio: %.3f (target <= 1)\n", snapshot / ss);
-    std::printf("free-port answer: %.4f ms (target < 1 ms)%s\n", perAnswer,
+    std::printf("free-port answer: %.2f us (target < 1000 us)%s\n", perAnswer * 1000.0,
                 anyTaken ? " -- the probe port was taken meanwhile" : "");
 
     for (const int fd : sockets)

@@ -70,9 +70,14 @@ CCheckPort& CCheckPort::instance()
     return Base::CSingleton<CCheckPort>::Instance();
 }
 
+bool CCheckPort::isHeld(unsigned int port)
+{
+    return port <= static_cast<unsigned int>(kHighestPort) && m_portMgr->CheckPortConflict(port);
+}
+
 bool CCheckPort::IsPortUsed(unsigned int port, QString& processName)
 {
-    if (port > static_cast<unsigned int>(kHighestPort) || !m_portMgr->CheckPortConflict(port)) {
+    if (!isHeld(port)) {
         return false;
     }
 
@@ -109,10 +114,12 @@ void CCheckPort::reinitFramework()
     initFrameworkLast();
 }
 
+// The audit does not use the owner's name: asking the snapshot alone spares
+// a run of the owner script per held port, which over a search across many
+// held ports held up the start.
 bool CCheckPort::isFree(int port)
 {
-    QString owner;
-    return !IsPortUsed(static_cast<unsigned int>(port), owner) && !claimedPorts.contains(port);
+    return !isHeld(static_cast<unsigned int>(port)) && !claimedPorts.contains(port);
 }
 
 int CCheckPort::searchFrom(int start)

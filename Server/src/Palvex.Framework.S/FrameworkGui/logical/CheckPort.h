@@ -51,6 +51,8 @@ public:
     int acceptedCmsPort = 18018;
 
 private:
+    // Whether the snapshot holds the port (no owner's name).
+    bool isHeld(unsigned int port);
     bool isFree(int port);
     // First free port at or above start.
     int searchFrom(int start);

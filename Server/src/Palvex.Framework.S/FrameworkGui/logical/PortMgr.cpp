@@ -3,7 +3,9 @@
 #include <Base/Log.h>
 #include "Platform.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace serverframework {
 
@@ -20,11 +22,22 @@ void CPortMgr::RefreshPortTable()
     GetTcpPortTable(snapshot, tcp);
     GetUdpPortTable(snapshot, udp);
 
+    std::vector<PortConnInfo> table;
+    table.reserve(tcp.size() + udp.size());
+    table.insert(table.end(), tcp.begin(), tcp.end());
+    table.insert(table.end(), udp.begin(), udp.end());
+    std::vector<std::pair<std::uint32_t, std::int32_t>> owned;
+    owned.reserve(table.size());
+    for (const PortConnInfo& info : table) {
+        if (info.processId != 0) {
+            owned.emplace_back(info.localPort, info.processId);
+        }
+    }
+    std::sort(owned.begin(), owned.end());
+
     boost::mutex::scoped_lock lock(m_mutex);
-    m_portTable.clear();
-    m_portTable.reserve(tcp.size() + udp.size());
-    m_portTable.insert(m_portTable.end(), tcp.begin(), tcp.end());
-    m_portTable.insert(m_portTable.end(), udp.begin(), udp.end());
+    m_portTable.swap(table);
+    m_ownedPorts.swap(owned);
 }
 
 bool CPortMgr::GetTcpPortTable(const platform::PortSnapshot& snapshot, std::vector<PortConnInfo>& list)
@@ -95,12 +108,13 @@ std::vector<PortConnInfo> CPortMgr::portTable()
 
 bool CPortMgr::CheckPortConflict(unsigned int port)
 {
-    const std::vector<PortConnInfo> table = portTable();
-
     std::vector<std::int32_t> owners;
-    for (const PortConnInfo& info : table) {
-        if (info.processId != 0 && info.localPort == port) {
-            owners.push_back(info.processId);
+    {
+        boost::mutex::scoped_lock lock(m_mutex);
+        const auto first = std::lower_bound(m_ownedPorts.begin(), m_ownedPorts.end(),
+            std::make_pair(static_cast<std::uint32_t>(port), std::numeric_limits<std::int32_t>::min()));
+        for (auto it = first; it != m_ownedPorts.end() && it->first == port; ++it) {
+            owners.push_back(it->second);
         }
     }
     for (const std::int32_t owner : owners) {

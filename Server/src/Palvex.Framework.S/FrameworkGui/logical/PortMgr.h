@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -53,6 +54,9 @@ private:
 
     boost::mutex m_mutex;
     std::vector<PortConnInfo> m_portTable;
+    // (local port, owner) of every entry with an owner, sorted: a question is
+    // answered by a binary search instead of a walk over the whole table.
+    std::vector<std::pair<std::uint32_t, std::int32_t>> m_ownedPorts;
 };
 
 } // namespace serverframework

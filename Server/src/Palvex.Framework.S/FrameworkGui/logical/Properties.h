@@ -38,7 +38,16 @@ public:
     // Replaces the file with every entry, sorted by key.
     bool store(const std::string& path);
 
+    // Every entry read or added, by key.
+    const std::map<std::string, std::string>& entries() const { return m_entries; }
+
 protected:
+    // The text a save writes for a value. A value the line would lose is
+    // closed by "=", which the reader drops as an empty last field: an empty
+    // one ("key=" alone is malformed) and one ending in a carriage return
+    // (read as part of the line end).
+    static std::string valueText(const std::string& value);
+
     std::map<std::string, std::string> m_entries;
 };
 

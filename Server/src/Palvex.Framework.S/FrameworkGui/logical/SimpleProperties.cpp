@@ -161,7 +161,7 @@ bool SimpleProperties::storeInPlace(const std::string& path)
         if (parsed.kind == ParsedLine::Entry && seen.insert(parsed.key).second) {
             const auto it = m_entries.find(parsed.key);
             if (it != m_entries.end() && it->second != parsed.value) {
-                line.replace(parsed.valueStart, parsed.valueLength, it->second);
+                line.replace(parsed.valueStart, parsed.valueLength, valueText(it->second));
             }
         }
         text += line;
@@ -172,10 +172,12 @@ bool SimpleProperties::storeInPlace(const std::string& path)
     for (const auto& entry : m_entries) {
         if (seen.count(entry.first) == 0) {
             if (needsLineEnd) {
-                text += lineEnd;
+                // A last line ending in CR gets only the LF: another CR would
+                // stay in the line and could turn it into an entry.
+                text += text.back() == '\r' ? std::string("\n") : lineEnd;
                 needsLineEnd = false;
             }
-            text += entry.first + "=" + entry.second + lineEnd;
+            text += entry.first + "=" + valueText(entry.second) + lineEnd;
         }
     }
     if (text != old && !platform::writeWholeFile(path, text)) {

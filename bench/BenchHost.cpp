@@ -1,0 +1,262 @@
+// The installed host against the floor program (BenchFloor), measured in the
+// same run:
+//   - start-up: exec to the first HTTP answer (median of runs), as a ratio;
+//   - idle: CPU over a period at rest (percent of one core) and resident
+//     memory, as a ratio;
+//   - 10,000 HTTP requests on fresh connections (requests per second), and
+//     10,000 requests pipelined on one connection (answers given), with the
+//     host's memory and open descriptors before and after.
+// Usage: BenchHost <installed Server folder> <BenchFloor> [idle seconds]
+// The host runs with a scratch home and Qt's offscreen platform.
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int kStartRuns = 5;
+constexpr int kRequests = 10000;
+const QByteArray kRequest = "GET / HTTP/1.1\r\nHost: localhost\r\n\r\n";
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+int connectTo(quint16 port)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+        return fd;
+    if (fd >= 0)
+        close(fd);
+    return -1;
+}
+
+// Sends bytes on a fresh connection and reads until the server closes; the
+// number of answers ("HTTP/1.1 " heads) read, -1 when nobody listens.
+int exchange(quint16 port, const QByteArray& bytes)
+{
+    const int fd = connectTo(port);
+    if (fd < 0)
+        return -1;
+    for (int sent = 0; sent < bytes.size();) {
+        const ssize_t count = send(fd, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
+        if (count <= 0)
+            break;
+        sent += int(count);
+    }
+    QByteArray answer;
+    char buffer[65536];
+    ssize_t count = 0;
+    while ((count = recv(fd, buffer, sizeof buffer, 0)) > 0)
+        answer.append(buffer, int(count));
+    close(fd);
+    return answer.count("HTTP/1.1 ");
+}
+
+struct Started {
+    QProcess* process = nullptr;
+    double milliseconds = -1;
+};
+
+// Starts program and waits for its first answer on port.
+Started start(const QString& program, const QStringList& arguments, const QString& folder,
+              const QProcessEnvironment& env, quint16 port)
+{
+    Started started;
+    started.process = new QProcess;
+    started.process->setProcessEnvironment(env);
+    started.process->setWorkingDirectory(folder);
+    started.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    started.process->setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
+    started.process->start(program, arguments);
+    if (!started.process->waitForStarted(10000))
+        return started;
+    while (clock.elapsed() < 60000 && started.process->state() == QProcess::Running) {
+        if (exchange(port, kRequest) > 0) {
+            started.milliseconds = clock.nsecsElapsed() / 1e6;
+            break;
+        }
+        QThread::usleep(500);
+    }
+    return started;
+}
+
+void stop(Started& started)
+{
+    started.process->terminate();
+    if (!started.process->waitForFinished(15000)) {
+        started.process->kill();
+        started.process->waitForFinished(5000);
+    }
+    delete started.process;
+    started.process = nullptr;
+}
+
+// CPU ticks (user + system) of a process.
+long long cpuTicks(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 12 ? fields[11].toLongLong() + fields[12].toLongLong() : -1;
+}
+
+long long residentKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+int openDescriptors(qint64 pid)
+{
+    return int(QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot | QDir::System).size());
+}
+
+quint16 freePort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: BenchHost <installed Server folder> <BenchFloor> [idle seconds]\n");
+        return 2;
+    }
+    const QString serverDir = QString::fromLocal8Bit(argv[1]);
+    const QString floorProgram = QString::fromLocal8Bit(argv[2]);
+    const int idleSeconds = argc > 3 ? QByteArray(argv[3]).toInt() : 60;
+
+    QFile benchmark(serverDir + QStringLiteral("/maintain/Setup.xml.benchmark"));
+    if (!benchmark.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "no installed host in %s\n", argv[1]);
+        return 1;
+    }
+    const QRegularExpressionMatch http =
+        QRegularExpression(QStringLiteral("<Http>(\\d+)</Http>")).match(QString::fromUtf8(benchmark.readAll()));
+    const quint16 hostPort = quint16(http.captured(1).toUInt());
+    if (exchange(hostPort, kRequest) >= 0) {
+        std::fprintf(stderr, "port %u is already in use: the host would not get it\n", unsigned(hostPort));
+        return 1;
+    }
+    const quint16 floorPort = freePort();
+
+    QTemporaryDir scratch;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"}) {
+        const QString folder = scratch.path() + QLatin1Char('/') + QLatin1String(name);
+        QDir().mkpath(folder);
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        env.insert(QLatin1String(name), folder);
+    }
+    const QString hostProgram = serverDir + QStringLiteral("/Palvex.Framework.S");
+
+    // Start-up, alternating the two programs. The first host start also lays
+    // out the scratch home; it is measured like the others.
+    std::vector<double> hostTimes;
+    std::vector<double> floorTimes;
+    for (int run = 0; run < kStartRuns; ++run) {
+        Started floor = start(floorProgram, {QString::number(floorPort)}, serverDir, env, floorPort);
+        Started host = start(hostProgram, {}, serverDir, env, hostPort);
+        if (floor.milliseconds < 0 || host.milliseconds < 0) {
+            std::fprintf(stderr, "no answer from the %s\n", floor.milliseconds < 0 ? "floor" : "host");
+            return 1;
+        }
+        floorTimes.push_back(floor.milliseconds);
+        hostTimes.push_back(host.milliseconds);
+        stop(floor);
+        stop(host);
+    }
+    const double hostStart = median(hostTimes);
+    const double floorStart = median(floorTimes);
+    std::printf("start-up to first HTTP answer (median of %d): host %.1f ms, floor %.1f ms, ratio %.2f (target <= 1.5)\n",
+                kStartRuns, hostStart, floorStart, hostStart / floorStart);
+
+    // Idle: both running side by side, after a settling pause.
+    Started floor = start(floorProgram, {QString::number(floorPort)}, serverDir, env, floorPort);
+    Started host = start(hostProgram, {}, serverDir, env, hostPort);
+    QThread::sleep(3);
+    const qint64 hostPid = host.process->processId();
+    const qint64 floorPid = floor.process->processId();
+    const long long hostTicks = cpuTicks(hostPid);
+    const long long floorTicks = cpuTicks(floorPid);
+    QThread::sleep(static_cast<unsigned long>(idleSeconds));
+    const double ticksPerSecond = double(sysconf(_SC_CLK_TCK));
+    const double hostCpu = 100.0 * double(cpuTicks(hostPid) - hostTicks) / ticksPerSecond / idleSeconds;
+    const double floorCpu = 100.0 * double(cpuTicks(floorPid) - floorTicks) / ticksPerSecond / idleSeconds;
+    const long long hostRss = residentKiB(hostPid);
+    const long long floorRss = residentKiB(floorPid);
+    std::printf("idle CPU over %d s: host %.3f %% of a core (target <= 0.1 %%), floor %.3f %%\n", idleSeconds,
+                hostCpu, floorCpu);
+    std::printf("resident memory at rest: host %lld KiB, floor %lld KiB, ratio %.2f (target <= 1.3)\n", hostRss,
+                floorRss, double(hostRss) / double(floorRss));
+    stop(floor);
+
+    // Requests.
+    const int fdsBefore = openDescriptors(hostPid);
+    QElapsedTimer clock;
+    clock.start();
+    int answered = 0;
+    for (int i = 0; i < kRequests; ++i)
+        answered += std::max(0, exchange(hostPort, kRequest));
+    const double fresh = kRequests / (clock.nsecsElapsed() / 1e9);
+    QByteArray pipelined;
+    for (int i = 0; i < kRequests; ++i)
+        pipelined += kRequest;
+    clock.restart();
+    const int onOne = exchange(hostPort, pipelined);
+    const double oneMs = clock.nsecsElapsed() / 1e6;
+    QThread::sleep(1);
+    const long long rssAfter = residentKiB(hostPid);
+    const int fdsAfter = openDescriptors(hostPid);
+    std::printf("%d requests on fresh connections: %d answered, %.0f requests/s\n", kRequests, answered, fresh);
+    std::printf("%d requests pipelined on one connection: %d answered (one request per connection), %.1f ms\n",
+                kRequests, onOne, oneMs);
+    std::printf("host after the requests: resident %lld -> %lld KiB, open descriptors %d -> %d\n", hostRss,
+                rssAfter, fdsBefore, fdsAfter);
+    stop(host);
+    return 0;
+}
