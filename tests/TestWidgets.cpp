@@ -25,8 +25,6 @@ class TestWidgets : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY(home.isValid()); }
-
     void validate_data()
     {
         QTest::addColumn<int>("bottom");
@@ -36,24 +34,17 @@ private slots:
 
         const int A = QValidator::Acceptable, I = QValidator::Intermediate, X = QValidator::Invalid;
         QTest::newRow("port max") << 1 << 65535 << "65535" << A;
-        QTest::newRow("port min") << 1 << 65535 << "1" << A;
-        QTest::newRow("port typical") << 1 << 65535 << "8080" << A;
         QTest::newRow("empty while typing") << 1 << 65535 << "" << I;
         QTest::newRow("lone zero") << 1 << 65535 << "0" << X;
         QTest::newRow("leading zero") << 1 << 65535 << "080" << X;
         QTest::newRow("plus sign") << 1 << 65535 << "+80" << X;
-        QTest::newRow("space inside") << 1 << 65535 << "80 80" << X;
         QTest::newRow("trailing space") << 1 << 65535 << "80 " << X;
         QTest::newRow("above top") << 1 << 65535 << "65536" << X;
-        QTest::newRow("six digits") << 1 << 65535 << "123456" << X;
-        QTest::newRow("letters") << 1 << 65535 << "8a" << X;
         QTest::newRow("negative") << 1 << 65535 << "-5" << X;
         QTest::newRow("lone minus, positive range") << 1 << 65535 << "-" << X;
         QTest::newRow("zero range: lone zero") << 0 << 100 << "0" << A;
-        QTest::newRow("zero range: leading zero") << 0 << 100 << "05" << X;
         QTest::newRow("negative range: lone minus") << -10 << 10 << "-" << I;
         QTest::newRow("negative range: value") << -10 << 10 << "-7" << A;
-        QTest::newRow("negative range: below") << -10 << 10 << "-11" << X;
     }
 
     void validate()
@@ -65,8 +56,6 @@ private slots:
         CIntValidator validator(bottom, top);
         int pos = 0;
         QCOMPARE(int(validator.validate(input, pos)), expected);
-        QCOMPARE(validator.bottom(), bottom);
-        QCOMPARE(validator.top(), top);
     }
 
     void typingRefusedCharactersChangesNothing_data()
@@ -77,8 +66,6 @@ private slots:
         QTest::newRow("sixth digit") << "12345" << "6" << "12345";
         QTest::newRow("above 65535") << "6553" << "6" << "6553";
         QTest::newRow("leading zero") << "" << "0" << "";
-        QTest::newRow("blank") << "80" << " " << "80";
-        QTest::newRow("plus") << "" << "+" << "";
         QTest::newRow("accepted digit") << "808" << "0" << "8080";
     }
 
@@ -96,98 +83,47 @@ private slots:
         QCOMPARE(textSpy.count(), expected == start ? 0 : 1);
     }
 
-    void fieldStartsValidAndForwardsText()
+    void fieldStatesAndTip()
     {
         CCheckCorretLineEdit field;
         QVERIFY(field.isValid());
-        QCOMPARE(field.size(), QSize(326, 32));
         QCOMPARE(field.lineEdit()->toolTip(), QStringLiteral("[1~65535]"));
-        QCOMPARE(field.tipButton()->styleSheet(), QLatin1String(CCheckCorretLineEdit::kTipValidStyle));
-        QVERIFY(field.lineEdit()->styleSheet().isEmpty());
-        QVERIFY(field.text().isEmpty());
-
-        QSignalSpy textSpy(&field, &CCheckCorretLineEdit::signalText);
-        field.setText(QStringLiteral("8080"));
-        QCOMPARE(textSpy.count(), 1);
-        QCOMPARE(textSpy.at(0).at(0).toString(), QStringLiteral("8080"));
-        field.clear();
-        QCOMPARE(textSpy.count(), 2);
-        QCOMPARE(textSpy.at(1).at(0).toString(), QString());
-    }
-
-    void setInvalidLooks()
-    {
-        CCheckCorretLineEdit field;
         QSignalSpy textSpy(&field, &CCheckCorretLineEdit::signalText);
         QSignalSpy tipSpy(&field, &CCheckCorretLineEdit::signalShowTip);
-
         field.setInvalid(true);
         QVERIFY(!field.isValid());
         QCOMPARE(field.tipButton()->styleSheet(), QLatin1String(CCheckCorretLineEdit::kTipInvalidStyle));
         QCOMPARE(field.lineEdit()->styleSheet(), QLatin1String(CCheckCorretLineEdit::kEditInvalidStyle));
-        QVERIFY(field.lineEdit()->styleSheet().contains(QStringLiteral("solid;  border-color")));
-
         field.setInvalid(false);
-        QVERIFY(field.isValid());
         QCOMPARE(field.tipButton()->styleSheet(), QLatin1String(CCheckCorretLineEdit::kTipValidStyle));
-        // The valid style, not the form's initial empty one.
         QCOMPARE(field.lineEdit()->styleSheet(), QLatin1String(CCheckCorretLineEdit::kEditValidStyle));
-
         QCOMPARE(textSpy.count(), 0);
-        QCOMPARE(tipSpy.count(), 0);
-    }
+        field.setText(QStringLiteral("8080"));
+        field.clear();
+        QCOMPARE(textSpy.count(), 2);
+        QCOMPARE(textSpy.at(0).at(0).toString(), QStringLiteral("8080"));
 
-    void freeTextMode()
-    {
-        CCheckCorretLineEdit field;
-        field.setText(QStringLiteral("80"));
-        field.setFreeTextMode();
-        QVERIFY(field.text().isEmpty());
-        QVERIFY(field.lineEdit()->toolTip().isEmpty());
-        QTest::keyClicks(field.lineEdit(), QStringLiteral("192.168.1.7"));
-        QCOMPARE(field.text(), QStringLiteral("192.168.1.7"));
-    }
-
-    void showTipOnEnterAndLeave_data()
-    {
-        QTest::addColumn<bool>("invalid");
-        QTest::newRow("valid field") << false;
-        QTest::newRow("invalid field") << true;
-    }
-
-    void showTipOnEnterAndLeave()
-    {
-        QFETCH(bool, invalid);
-        CCheckCorretLineEdit field;
-        field.setInvalid(invalid);
         field.show();
         QVERIFY(QTest::qWaitForWindowExposed(&field));
-        QSignalSpy spy(&field, &CCheckCorretLineEdit::signalShowTip);
-
         QEvent enter(QEvent::Enter);
         QApplication::sendEvent(field.tipButton(), &enter);
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(field.tipButton(), &leave);
+        QCOMPARE(tipSpy.count(), 2);
+        QCOMPARE(tipSpy.at(0).at(0).toBool(), true);
+        QCOMPARE(tipSpy.at(1).at(0).toBool(), false);
 
-        QCOMPARE(spy.count(), 2);
-        QCOMPARE(spy.at(0).at(0).toBool(), true);
-        QCOMPARE(spy.at(1).at(0).toBool(), false);
+        field.setFreeTextMode();
+        QVERIFY(field.lineEdit()->toolTip().isEmpty());
+        QTest::keyClicks(field.lineEdit(), QStringLiteral("192.168.1.7"));
+        QCOMPARE(field.text(), QStringLiteral("192.168.1.7"));
     }
 
     void tipWidgetShapeAndColour()
     {
         CTipWidget tip;
         QCOMPARE(tip.size(), QSize(240, 80));
-        QVERIFY(tip.testAttribute(Qt::WA_TranslucentBackground));
-        QVERIFY(tip.windowFlags().testFlag(Qt::FramelessWindowHint));
-        QVERIFY(tip.text().isEmpty());
-        tip.setText(QStringLiteral("PortIsOccupied"));
-        QCOMPARE(tip.text(), QStringLiteral("PortIsOccupied"));
-
-        const QColor fill = CTipWidget::fillColor();
-        QCOMPARE(fill.alpha(), 216);
-        QVERIFY(fill.lightness() < 80);
-
+        QVERIFY(CTipWidget::fillColor().lightness() < 80);
         QImage image(tip.size(), QImage::Format_ARGB32);
         image.fill(Qt::transparent);
         tip.setText(QString());
