@@ -83,6 +83,10 @@
         <translation>导出成功。</translation>
     </message>
     <message>
+        <source>ExportFailed</source>
+        <translation>导出失败，原因请查看日志。</translation>
+    </message>
+    <message>
         <source>Tip</source>
         <translation>提示</translation>
     </message>

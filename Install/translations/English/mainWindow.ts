@@ -83,6 +83,10 @@
         <translation>Exported successfully.</translation>
     </message>
     <message>
+        <source>ExportFailed</source>
+        <translation>The export failed. See the log for the reason.</translation>
+    </message>
+    <message>
         <source>Tip</source>
         <translation>Tip</translation>
     </message>

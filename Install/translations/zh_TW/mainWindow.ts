@@ -83,6 +83,10 @@
         <translation>匯出成功。</translation>
     </message>
     <message>
+        <source>ExportFailed</source>
+        <translation>匯出失敗，原因請查看日誌。</translation>
+    </message>
+    <message>
         <source>Tip</source>
         <translation>提示</translation>
     </message>
