@@ -60,20 +60,23 @@ QString twoDigits(int value)
     return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
 }
 
-// The path's file system has room: drive paths ("C:...") are checked at the
-// drive's root, absolute paths at their folder; anything else counts as room.
+// Whether the file system of the chosen path has room. A drive path
+// ("C:...") needs its drive's free space to be known and non-zero; an
+// absolute path counts as full only when its folder reports no free byte (a
+// folder that cannot be looked at is left to the export to report).
 bool hasEnoughSpace(const QString& path)
 {
-    std::string root;
-    if (path.size() > 1 && path[0] > QLatin1Char('A') && path[0] < QLatin1Char('Z') && path[1] == QLatin1Char(':'))
-        root = Base::UTF8ToLocal(path.left(2).toStdString() + "/");
-    else if (path.startsWith(QLatin1Char('/')))
-        root = Base::UTF8ToLocal(path.left(path.lastIndexOf(QLatin1Char('/')) + 1).toStdString());
-    else
-        return true;
     std::uint64_t total = 0;
     std::uint64_t available = 0;
-    return Base::DiskDriveUtil::GetLocalDriveSpace(root, total, available) == 0 && available != 0;
+    if (path.size() > 1 && path[0] > QLatin1Char('A') && path[0] < QLatin1Char('Z') && path[1] == QLatin1Char(':'))
+        return Base::DiskDriveUtil::GetLocalDriveSpace(Base::UTF8ToLocal(path.left(2).toStdString() + "/"), total,
+                                                       available) == 0
+               && available != 0;
+    if (path.startsWith(QLatin1Char('/'))) {
+        const std::string folder = Base::UTF8ToLocal(path.left(path.lastIndexOf(QLatin1Char('/')) + 1).toStdString());
+        return Base::DiskDriveUtil::GetLocalDriveSpace(folder, total, available) != 0 || available != 0;
+    }
+    return true;
 }
 
 // One statement on the "System" database; false (and a log line) when the
