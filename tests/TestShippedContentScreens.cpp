@@ -1,4 +1,5 @@
-// The warning dialog rendered with each shipped skin and language, the skins
+// The warning dialog and the service management window rendered with each
+// shipped skin and language, the skins
 // switched as the host switches them: the styles, images and texts come from
 // the built .rcc and .qm files. Each rendering is saved under
 // <build>/screenshots/ for a look by eye.
@@ -9,9 +10,14 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include "MainWindow.h"
+#include "SimpleProperties.h"
+#include "XMLConfigManager.h"
 #include "SkinLoader.h"
 #include "TestShippedContent.h"
 #include "WaringDlg.h"
+
+#include <QAbstractButton>
 
 using namespace content;
 
@@ -24,6 +30,8 @@ private slots:
     void warningDialog_data();
     void warningDialog();
     void skinsGiveDifferentTitleBars();
+    void serviceManagementWindow_data();
+    void serviceManagementWindow();
 
 private:
     QString m_shots;
@@ -105,6 +113,63 @@ void TestShippedContentScreens::skinsGiveDifferentTitleBars()
     QCOMPARE(m_titleColours.size(), skinFolders().size());
     const QList<QRgb> colours = m_titleColours.values();
     QCOMPARE(QSet<QRgb>(colours.begin(), colours.end()).size(), skinFolders().size());
+}
+
+void TestShippedContentScreens::serviceManagementWindow_data()
+{
+    QTest::addColumn<QString>("skin");
+    QTest::addColumn<QString>("language");
+    for (const QString& skin : skinFolders()) {
+        for (const char* language : {"English", "Chinese", "zh_TW"})
+            QTest::newRow(qPrintable(skin + "-" + language)) << skin << QString::fromLatin1(language);
+    }
+}
+
+// Every caption and button reads a translation, not its key, and is wide
+// enough for its text.
+void TestShippedContentScreens::serviceManagementWindow()
+{
+    QFETCH(QString, skin);
+    QFETCH(QString, language);
+    QVERIFY(serverframework::loadSkin((skin + QStringLiteral("Skin")).toStdString(), TAVRIN_BUILD_DIR "/Server/rcc"));
+    const auto translators = loadLanguage(QStringLiteral(TAVRIN_BUILD_DIR "/Server/translations"), language);
+    QVERIFY(!translators.empty());
+    for (const auto& translator : translators)
+        QCoreApplication::installTranslator(translator.get());
+
+    {
+        Base::CSingleton<serverframework::XMLConfigManager>::Instance().httpPort = 16100;
+        serverframework::SimpleProperties::Instance().addProperty(serverframework::kRtspPortKey, "554");
+        QTemporaryDir data;
+        serverframework::CMainWindowOptions options;
+        options.isAdmin = false;
+        options.systemDatabase = data.filePath(QStringLiteral("System"));
+        serverframework::CMainWindow window(nullptr, options);
+        for (int i = 0; i < 90061; ++i) // one day, one hour, one minute and one second
+            window.onUpdateTime();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.grab().toImage().save(m_shots + QStringLiteral("/MainWindow-%1-%2.png").arg(skin, language)));
+
+        const QStringList keys{"ServiceManagement", "HTTPPortNo", "videoWallPort", "SMSPort", "Started",
+                               "ModifyPort",        "RunTime"};
+        for (const char* name : {"label", "m_HttpLabel", "label_11", "label_2", "m_state", "m_state_2", "m_state_3",
+                                 "m_EditBtn", "m_timeName", "m_timeShow", "m_AppName", "m_HTTPport",
+                                 "m_TamsaCMSPort", "m_SMSPortLabel"}) {
+            QWidget* widget = window.findChild<QWidget*>(QString::fromLatin1(name));
+            QVERIFY2(widget && widget->isVisible(), name);
+            const auto* label = qobject_cast<QLabel*>(widget);
+            const QString text = label ? label->text() : qobject_cast<QAbstractButton*>(widget)->text();
+            QVERIFY2(!keys.contains(text.trimmed()) && !text.contains(QLatin1String("Sky")), qPrintable(QStringLiteral("%1: %2").arg(name, text)));
+            QVERIFY2(widget->width() >= widget->sizeHint().width(),
+                     qPrintable(QStringLiteral("%1 clipped: %2 < %3").arg(name).arg(widget->width()).arg(
+                         widget->sizeHint().width())));
+            QVERIFY2(window.rect().contains(QRect(widget->mapTo(&window, QPoint()), widget->size())), name);
+        }
+    }
+
+    for (const auto& translator : translators)
+        QCoreApplication::removeTranslator(translator.get());
 }
 
 SCRATCH_TEST_MAIN(QApplication, TestShippedContentScreens)
