@@ -1,11 +1,13 @@
 // The installed program folder holds the compiled translations of every
-// language folder and the four skins.
+// language folder and the four skins; the application-menu entry starts the
+// installed program and shows its icon.
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QtTest>
 
 #include "TestShippedContent.h"
+#include "TestSupport.h"
 
 using namespace content;
 
@@ -45,6 +47,19 @@ private slots:
         for (const QString& name : files)
             QVERIFY(QResource::unregisterResource(dir.filePath(name)));
         QVERIFY(hasStyle);
+    }
+
+    void applicationMenuEntry()
+    {
+        const QString stage = QDir(QStringLiteral(TAVRIN_STAGE_DIR)).absolutePath();
+        const QString entry = tst::readText(stage + QStringLiteral("/share/applications/tavrin-server.desktop"));
+        QVERIFY(entry.startsWith(QLatin1String("[Desktop Entry]\n")));
+        const QString program = stage + QStringLiteral("/Server/Palvex.Framework.S");
+        QVERIFY2(entry.contains(QStringLiteral("\nExec=\"%1\"\n").arg(program)), qPrintable(entry));
+        QVERIFY(QFileInfo(program).isExecutable());
+        const QString icon = stage + QStringLiteral("/share/icons/hicolor/scalable/apps/tavrin-server.svg");
+        QVERIFY2(entry.contains(QStringLiteral("\nIcon=%1\n").arg(icon)), qPrintable(entry));
+        QVERIFY(tst::readText(icon).contains(QLatin1String("<svg")));
     }
 };
 

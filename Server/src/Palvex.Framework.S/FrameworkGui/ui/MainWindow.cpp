@@ -83,6 +83,10 @@ bool hasEnoughSpace(const QString& path)
 // database cannot be opened or the statement fails.
 bool runOnSystemDatabase(const QString& database, const std::string& sql, CSQLite3Recordset* rows)
 {
+    if (database.isEmpty()) {
+        TLOG_ERROR("There is no user-data folder for the auto-launch database.");
+        return false;
+    }
     CSQLite3Conn connection;
     if (!connection.Open(Base::LocalToUTF8(database.toStdString()), true, std::string())) {
         TLOG_ERROR("The auto-launch database %s cannot be opened: %s", database.toUtf8().constData(),
@@ -106,7 +110,8 @@ CMainWindowOptions CMainWindowOptions::forThisProcess()
     CMainWindowOptions options;
     options.isAdmin = platform::isAdmin();
     const std::string dataDir = Base::CSingleton<comm_method::CUserDataPath>::Instance().getUserDataDir();
-    options.systemDatabase = QString::fromStdString(Base::LocalToUTF8(dataDir + "System"));
+    if (!dataDir.empty())
+        options.systemDatabase = QString::fromStdString(Base::LocalToUTF8(dataDir + "System"));
     return options;
 }
 

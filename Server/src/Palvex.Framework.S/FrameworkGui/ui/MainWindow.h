@@ -30,7 +30,8 @@ struct CMainWindowOptions
 {
     // Whether the process may write the machine-wide auto-launch entry.
     bool isAdmin;
-    // The "System" database (UTF-8 path) holding the auto-launch choice.
+    // The "System" database (UTF-8 path) holding the auto-launch choice;
+    // empty when there is no user-data folder.
     QString systemDatabase;
     // Period of the run-time clock.
     int clockPeriodMs = 1000;
