@@ -2,6 +2,7 @@
 // platform, with the shipped skins and translations: widgets are found by
 // object name, modal dialogs answered from timers.
 
+#include "EditPort.h"
 #include "FrameworkMgr.h"
 #include "MainWindow.h"
 #include "QssReloadNotifyMgr.h"
@@ -23,6 +24,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -31,6 +33,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
+#include <QTcpServer>
 #include <QtTest>
 
 using namespace serverframework;
@@ -100,6 +103,8 @@ class TestMainWindow : public QObject
 private slots:
     void initTestCase()
     {
+        // Held before the port snapshot is taken (the first port check).
+        QVERIFY(held.listen(QHostAddress::LocalHost));
         QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
         QVERIFY(scratch.isValid());
         QVERIFY(Base::CSingleton<comm_method::CUserDataPath>::Instance().init(
@@ -488,6 +493,119 @@ private slots:
         QVERIFY(loadSkin("GreyRedSkin", kRcc.toStdString()));
     }
 
+    void twoPortDialogNeedsBothPorts_data()
+    {
+        QTest::addColumn<QString>("http");
+        QTest::addColumn<QString>("webSocket");
+        QTest::addColumn<bool>("external");
+        QTest::addColumn<int>("result"); // -1: still open
+        QTest::newRow("both") << "8080" << "8081" << false << 1;
+        QTest::newRow("no WebSocket port") << "8080" << "" << true << -1;
+        QTest::newRow("no HTTP port") << "" << "8081" << false << -1;
+    }
+
+    void twoPortDialogNeedsBothPorts()
+    {
+        QFETCH(QString, http);
+        QFETCH(QString, webSocket);
+        QFETCH(bool, external);
+        QFETCH(int, result);
+        CEditPort dialog;
+        QCOMPARE(dialog.size(), QSize(467, 385));
+        dialog.show();
+        auto* ip = child<QLineEdit>(&dialog, "m_pLineEditIP");
+        QVERIFY(!ip->isVisible());
+        child<QCheckBox>(&dialog, "m_pChkEnabled")->setChecked(external);
+        QCOMPARE(ip->isVisible(), external);
+        QCOMPARE(child<QLineEdit>(&dialog, "m_pLineEditImageServerPort")->isVisible(), external);
+        dialog.setPorts(http, webSocket);
+        QSignalSpy finished(&dialog, &QDialog::finished);
+        QTest::mouseClick(child<QPushButton>(&dialog, "m_ConfirmBtn"), Qt::LeftButton);
+        QCOMPARE(finished.count(), result < 0 ? 0 : 1);
+        QCOMPARE(dialog.isVisible(), result < 0);
+        dialog.clearFields();
+        QString clearedHttp = "x";
+        QString clearedWebSocket = "x";
+        dialog.getPorts(clearedHttp, clearedWebSocket);
+        QVERIFY(clearedHttp.isEmpty() && clearedWebSocket.isEmpty());
+        QVERIFY(!child<QCheckBox>(&dialog, "m_pChkEnabled")->isChecked());
+    }
+
+    void editPortChecksAndWrites_data()
+    {
+        QTest::addColumn<QString>("http"); // "held": the port this test holds
+        QTest::addColumn<QString>("webSocket");
+        QTest::addColumn<bool>("confirm");
+        QTest::addColumn<QString>("notice");
+        QTest::addColumn<bool>("stored");
+        const QString reboot = "Restart the computer now to make the new settings take effect.";
+        QTest::newRow("cancelled") << "16500" << "16501" << false << "" << false;
+        QTest::newRow("unchanged") << "16100" << "18018" << true << "" << false;
+        QTest::newRow("HTTP port taken") << "held" << "16501" << true
+                                         << "The HTTP port is in use. Please set a new one." << false;
+        QTest::newRow("WebSocket port taken") << "16100" << "held" << true
+                                              << "The WebSocket port is in use. Please set a new one." << false;
+        QTest::newRow("both free") << "16500" << "16501" << true << reboot << true;
+        QTest::newRow("only the WebSocket port") << "16100" << "16502" << true << reboot << true;
+        QTest::newRow("configuration cannot be saved") << "16500" << "16501" << true
+                                                       << "The new ports could not be saved. See the log for the reason."
+                                                       << false;
+    }
+
+    void editPortChecksAndWrites()
+    {
+        QFETCH(QString, http);
+        QFETCH(QString, webSocket);
+        QFETCH(bool, confirm);
+        QFETCH(QString, notice);
+        QFETCH(bool, stored);
+        const QString heldPort = QString::number(held.serverPort());
+        http.replace(QLatin1String("held"), heldPort);
+        webSocket.replace(QLatin1String("held"), heldPort);
+
+        const QString dataDir =
+            QString::fromStdString(Base::CSingleton<comm_method::CUserDataPath>::Instance().getUserDataDir());
+        const QString setup = dataDir + QStringLiteral("Setup.xml");
+        const QString common = dataDir + QStringLiteral("CommonConfig.xml");
+        QFile::remove(common);
+        QDir(setup).removeRecursively();
+        QFile::remove(setup);
+        if (QTest::currentDataTag() == QLatin1String("configuration cannot be saved"))
+            QVERIFY(QDir().mkpath(setup)); // a folder where the file should be
+        else
+            QVERIFY(QFile::copy(QStringLiteral(TAVRIN_SOURCE_DIR "/Install/maintain/Setup.xml.benchmark"), setup));
+        const QByteArray setupBefore = tst::readBytes(setup);
+
+        CMainWindow window(nullptr, options(false));
+        QStringList notices;
+        QTimer user;
+        connect(&user, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* dialog = qobject_cast<CEditPort*>(modal)) {
+                child<QLineEdit>(dialog, "m_HttpPortLineEdit")->setText(http);
+                child<QLineEdit>(dialog, "m_WebSocketPortLineEdit")->setText(webSocket);
+                QTest::mouseClick(child<QPushButton>(dialog, confirm ? "m_ConfirmBtn" : "m_CloseBtn"), Qt::LeftButton);
+            } else if (modal) {
+                notices << child<QLabel>(modal, "m_WaringText")->text();
+                QMetaObject::invokeMethod(modal, "accept", Qt::QueuedConnection);
+            }
+        });
+        user.start(20);
+        window.onEditPort();
+
+        QCOMPARE(notices, notice.isEmpty() ? QStringList() : QStringList{notice});
+        QCOMPARE(text(&window, "m_HTTPport"), stored ? http : QStringLiteral("16100"));
+        QCOMPARE(text(&window, "m_TamsaCMSPort"), stored ? webSocket : QStringLiteral("18018"));
+        const QString setupAfter = tst::readText(setup);
+        QCOMPARE(setupAfter.contains(QStringLiteral("<WebSocket>%1</WebSocket>").arg(webSocket)), stored);
+        if (!stored) {
+            QCOMPARE(tst::readBytes(setup), setupBefore);
+            QVERIFY(!tst::readText(common).contains(QStringLiteral(">%1<").arg(http)));
+        } else {
+            QVERIFY(tst::readText(common).contains(QStringLiteral(">%1<").arg(http)));
+        }
+    }
+
 private:
     CMainWindowOptions options(bool admin, const QString& database = QString())
     {
@@ -518,6 +636,7 @@ private:
     }
 
     QTemporaryDir scratch;
+    QTcpServer held;
     std::vector<std::unique_ptr<QTranslator>> translators;
 };
 

@@ -107,6 +107,10 @@
         <translation>WebSocket端口冲突，请重新设置。</translation>
     </message>
     <message>
+        <source>PortsNotSaved</source>
+        <translation>新端口无法保存，原因请查看日志。</translation>
+    </message>
+    <message>
         <source>RebootTheDeviceNowToMakeNewSettingsEffective</source>
         <translation>请立即重启设备，使新设置生效。</translation>
     </message>

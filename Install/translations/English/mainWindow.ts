@@ -107,6 +107,10 @@
         <translation>The WebSocket port is in use. Please set a new one.</translation>
     </message>
     <message>
+        <source>PortsNotSaved</source>
+        <translation>The new ports could not be saved. See the log for the reason.</translation>
+    </message>
+    <message>
         <source>RebootTheDeviceNowToMakeNewSettingsEffective</source>
         <translation>Restart the computer now to make the new settings take effect.</translation>
     </message>

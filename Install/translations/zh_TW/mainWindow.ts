@@ -107,6 +107,10 @@
         <translation>WebSocket 連接埠衝突，請重新設定。</translation>
     </message>
     <message>
+        <source>PortsNotSaved</source>
+        <translation>新連接埠無法儲存，原因請查看日誌。</translation>
+    </message>
+    <message>
         <source>RebootTheDeviceNowToMakeNewSettingsEffective</source>
         <translation>請立即重新啟動設備，使新設定生效。</translation>
     </message>

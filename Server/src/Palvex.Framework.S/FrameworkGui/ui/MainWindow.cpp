@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "EditPort.h"
 #include "EditPortDlg.h"
 #include "QssReloadNotifyMgr.h"
 #include "SignalSet.h"
@@ -125,6 +126,7 @@ CMainWindow::CMainWindow(QWidget* parent, const CMainWindowOptions& options)
     , ui(new Ui::mainWindow)
     , isAdmin(options.isAdmin)
     , systemDatabase(options.systemDatabase)
+    , editPortDialog(nullptr)
     , noticeDialog(nullptr)
     , timer(nullptr)
     , runDays(0)
@@ -315,6 +317,58 @@ QPoint CMainWindow::dialogPosition(const QPoint& offset, const QSize& size) cons
     const QRect area = screen ? screen->geometry() : QRect();
     return area.topLeft()
            + QPoint((area.width() - size.width()) / 2, (area.height() - size.height()) / 2);
+}
+
+void CMainWindow::showPortNotice(const QString& title, const QString& text)
+{
+    CWaringDlg notice;
+    notice.setFixedSize(CServerConfigManager::Instance().translator == 1 ? 360 : 450, 198);
+    notice.move(dialogPosition(QPoint(170, 75), QSize(360, 198)));
+    notice.setTitleText(title);
+    notice.setConfirmOnly(true);
+    notice.setWaringText(text);
+    notice.exec();
+}
+
+void CMainWindow::onEditPort()
+{
+    if (!editPortDialog)
+        editPortDialog = new CEditPort(this);
+    editPortDialog->move(dialogPosition(QPoint(170, 75), QSize(360, 198)));
+    editPortDialog->clearFields();
+    const QString http = ui->m_HTTPport->text();
+    const QString webSocket = ui->m_TamsaCMSPort->text();
+    editPortDialog->setPorts(http, webSocket);
+    if (editPortDialog->exec() != QDialog::Accepted)
+        return;
+
+    QString newHttp;
+    QString newWebSocket;
+    editPortDialog->getPorts(newHttp, newWebSocket);
+    if (newHttp == http && newWebSocket == webSocket)
+        return;
+    QString holder;
+    if (newHttp != http && CCheckPort::instance().IsPortUsed(newHttp.toUInt(), holder)) {
+        showPortNotice(tr("Caution"), tr("HTTPPortConflictedSetANewOne"));
+        return;
+    }
+    if (newWebSocket != webSocket && CCheckPort::instance().IsPortUsed(newWebSocket.toUInt(), holder)) {
+        showPortNotice(tr("Caution"), tr("WebSocketPortConflictedSetANewOne"));
+        return;
+    }
+    // Both or neither: an HTTP port stored before the WebSocket port failed
+    // is put back.
+    const bool httpStored = setHttpPort2Xml(newHttp.toStdString());
+    if (!httpStored || !setWebSocketPort2Xml(newWebSocket.toStdString())) {
+        if (httpStored)
+            setHttpPort2Xml(http.toStdString());
+        TLOG_ERROR("The new HTTP and WebSocket ports could not be stored.");
+        showPortNotice(tr("Caution"), tr("PortsNotSaved"));
+        return;
+    }
+    ui->m_HTTPport->setText(newHttp);
+    ui->m_TamsaCMSPort->setText(newWebSocket);
+    showPortNotice(tr("Caution"), tr("RebootTheDeviceNowToMakeNewSettingsEffective"));
 }
 
 void CMainWindow::onModifyPort()

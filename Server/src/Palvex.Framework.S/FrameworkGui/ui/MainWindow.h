@@ -23,6 +23,7 @@ class mainWindow;
 
 namespace serverframework {
 
+class CEditPort;
 class CWaringDlg;
 
 // What the window takes from its surroundings.
@@ -66,6 +67,7 @@ public slots:
     void onMinShow();
     void onCloseApp();
     void onExportServerAuthSetting();
+    void onEditPort();
     void onModifyPort();
     void onUpdateTime();
     void CloseSoft();
@@ -85,6 +87,9 @@ private:
     void applyTitle();
     void showPorts();
     void showNotice(const QString& title, const QString& text);
+    // A confirm-only notice without parent, 360 wide in Chinese and 450
+    // otherwise, placed like the two-port dialog.
+    void showPortNotice(const QString& title, const QString& text);
     // Where a dialog of the given size goes: offset from the window when it
     // is visible, otherwise centred on the window's screen.
     QPoint dialogPosition(const QPoint& offset, const QSize& size) const;
@@ -92,6 +97,7 @@ private:
     std::unique_ptr<Ui::mainWindow> ui;
     bool isAdmin;
     QString systemDatabase;
+    CEditPort* editPortDialog;
     CWaringDlg* noticeDialog;
     QTimer* timer;
     int runDays;

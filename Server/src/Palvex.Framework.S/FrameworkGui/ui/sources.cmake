@@ -41,6 +41,13 @@ list(APPEND FRAMEWORKGUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/EditPortDlg.ui
 )
 
+# Two-port dialog (tray)
+list(APPEND FRAMEWORKGUI_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/EditPort.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/EditPort.h
+    ${CMAKE_CURRENT_LIST_DIR}/EditPort.ui
+)
+
 # Service management window (tray)
 list(APPEND FRAMEWORKGUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/MainWindow.cpp
