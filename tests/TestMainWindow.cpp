@@ -2,7 +2,9 @@
 // platform, with the shipped skins and translations: widgets are found by
 // object name, modal dialogs answered from timers.
 
+#include "CheckCorretLineEdit.h"
 #include "EditPort.h"
+#include "EditPortDlg.h"
 #include "FrameworkMgr.h"
 #include "MainWindow.h"
 #include "QssReloadNotifyMgr.h"
@@ -17,6 +19,7 @@
 #include "logical/SimpleProperties.h"
 
 #include <Base/IdentifyUtil.h>
+#include <Framework/Framework.h>
 #include <Platform.h>
 #include <SQLite/SQLite3Conn.h>
 
@@ -31,6 +34,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTcpServer>
@@ -604,6 +608,61 @@ private slots:
         } else {
             QVERIFY(tst::readText(common).contains(QStringLiteral(">%1<").arg(http)));
         }
+    }
+
+    void modifyPortSavesThenOffersTheRestart_data()
+    {
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<bool>("restart");
+        QTest::newRow("hidden window, restart declined") << false << false;
+        QTest::newRow("shown window, restart confirmed") << true << true;
+    }
+
+    void modifyPortSavesThenOffersTheRestart()
+    {
+        QFETCH(bool, shown);
+        QFETCH(bool, restart);
+        const QString dataDir =
+            QString::fromStdString(Base::CSingleton<comm_method::CUserDataPath>::Instance().getUserDataDir());
+        const QString setup = dataDir + QStringLiteral("Setup.xml");
+        QDir(setup).removeRecursively();
+        QFile::remove(setup);
+        QVERIFY(QFile::copy(QStringLiteral(TAVRIN_SOURCE_DIR "/Install/maintain/Setup.xml.benchmark"), setup));
+        QFile::setPermissions(setup, QFile::ReadOwner | QFile::WriteOwner);
+        const QString newHttp = QString::number(tst::freePort());
+
+        CMainWindow window(nullptr, options(false));
+        if (shown) {
+            window.move(40, 30);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+        }
+        QSignalSpy restartRequest(&window, &CMainWindow::signalRestarServer);
+        QPoint dialogAt;
+        QStringList notices;
+        QTimer user;
+        connect(&user, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* dialog = qobject_cast<CEditPortDlg*>(modal)) {
+                dialogAt = dialog->pos();
+                child<CCheckCorretLineEdit>(dialog, "m_HttpPortLineEdit")->setText(newHttp);
+                QTest::mouseClick(child<QPushButton>(dialog, "m_ConfirmBtn"), Qt::LeftButton);
+            } else if (modal) {
+                notices << child<QLabel>(modal, "m_WaringText")->text();
+                QMetaObject::invokeMethod(modal, restart ? "accept" : "reject", Qt::QueuedConnection);
+            }
+        });
+        user.start(20);
+        window.onModifyPort();
+        uninitFramework();
+
+        const QRect screen = window.screen()->geometry();
+        QCOMPARE(dialogAt, shown ? QPoint(40 + 125, 30 + 58)
+                                 : QPoint((screen.width() - 450) / 2, (screen.height() - 230) / 2));
+        QCOMPARE(notices, QStringList{"Saved. Please restart the client."});
+        QCOMPARE(text(&window, "m_HTTPport"), newHttp);
+        QVERIFY(tst::readText(setup).contains(QStringLiteral("<Http>%1</Http>").arg(newHttp)));
+        QCOMPARE(restartRequest.count(), restart ? 1 : 0);
     }
 
 private:
