@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include "EditPortDlg.h"
 #include "MainWindow.h"
 #include "SimpleProperties.h"
 #include "XMLConfigManager.h"
@@ -32,6 +33,8 @@ private slots:
     void skinsGiveDifferentTitleBars();
     void serviceManagementWindow_data();
     void serviceManagementWindow();
+    void portSettingsDialog_data();
+    void portSettingsDialog();
 
 private:
     QString m_shots;
@@ -168,6 +171,43 @@ void TestShippedContentScreens::serviceManagementWindow()
         }
     }
 
+    for (const auto& translator : translators)
+        QCoreApplication::removeTranslator(translator.get());
+}
+
+void TestShippedContentScreens::portSettingsDialog_data()
+{
+    QTest::addColumn<QString>("language");
+    for (const char* language : {"English", "Chinese", "zh_TW"})
+        QTest::newRow(language) << QString::fromLatin1(language);
+}
+
+// The captions of the upper rows fit their texts.
+void TestShippedContentScreens::portSettingsDialog()
+{
+    QFETCH(QString, language);
+    QVERIFY(serverframework::loadSkin("GreyRedSkin", TAVRIN_BUILD_DIR "/Server/rcc"));
+    const auto translators = loadLanguage(QStringLiteral(TAVRIN_BUILD_DIR "/Server/translations"), language);
+    QVERIFY(!translators.empty());
+    for (const auto& translator : translators)
+        QCoreApplication::installTranslator(translator.get());
+    {
+        serverframework::CEditPortDlg dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(dialog.grab().toImage().save(m_shots + QStringLiteral("/EditPortDlg-%1.png").arg(language)));
+        for (const char* name : {"m_HttpPortLabel", "m_VideoWallPortLabel", "m_pLabalSMSPort"}) {
+            auto* caption = dialog.findChild<QLabel*>(QString::fromLatin1(name));
+            QVERIFY2(caption && caption->isVisible(), name);
+            QVERIFY2(caption->width() >= caption->sizeHint().width(),
+                     qPrintable(QStringLiteral("%1 clipped: %2 < %3 for \"%4\"")
+                                    .arg(name)
+                                    .arg(caption->width())
+                                    .arg(caption->sizeHint().width())
+                                    .arg(caption->text())));
+            QVERIFY(dialog.rect().contains(QRect(caption->mapTo(&dialog, QPoint()), caption->size())));
+        }
+    }
     for (const auto& translator : translators)
         QCoreApplication::removeTranslator(translator.get());
 }

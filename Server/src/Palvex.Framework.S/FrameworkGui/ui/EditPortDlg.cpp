@@ -93,6 +93,7 @@ CEditPortDlg::CEditPortDlg(QWidget* parent)
         setStyleSheet(QString::fromLatin1(qss.readAll()));
     }
     qss.close();
+    fitUpperCaptions(); // in the style sheet's font
 
     connect(ui->m_TitleCloseBtn, &QPushButton::clicked, this, &CEditPortDlg::onCloseDialog);
     connect(ui->m_CloseBtn, &QPushButton::clicked, this, &CEditPortDlg::onCloseDialog);
@@ -151,6 +152,21 @@ void CEditPortDlg::setCodeTexts()
     ui->m_WebServerLabel->setText(tr("TamsaPort"));
     ui->m_VideoWallPortLabel->setText(tr("VideoWallPortNo"));
     ui->m_pLabalSMSPort->setText(tr("SMSPortNo"));
+    fitUpperCaptions();
+}
+
+// The captions of the three upper rows share one width, at least their
+// form's 120 pixels and enough for the longest text of the current language.
+void CEditPortDlg::fitUpperCaptions()
+{
+    const QList<QLabel*> captions{ui->m_HttpPortLabel, ui->m_VideoWallPortLabel, ui->m_pLabalSMSPort};
+    int width = 120;
+    for (QLabel* caption : captions) {
+        caption->ensurePolished();
+        width = qMax(width, caption->sizeHint().width());
+    }
+    for (QLabel* caption : captions)
+        caption->setFixedWidth(width);
 }
 
 void CEditPortDlg::changeEvent(QEvent* event)

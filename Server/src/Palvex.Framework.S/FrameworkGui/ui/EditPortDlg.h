@@ -128,6 +128,7 @@ private:
     void setTipText(int tip, const QString& text);
     void showTip(CCheckCorretLineEdit* field, int tip, bool bShow);
     void setCodeTexts();
+    void fitUpperCaptions();
     // The video wall and SMS fields before anything is written: a port from
     // 1 to 65535, otherwise the field is marked and the reason goes to bubble 1.
     bool checkRequiredPort(CCheckCorretLineEdit* field);
