@@ -284,6 +284,11 @@ void CEditPortDlg::setExternRowsVisible(bool visible)
     }
 }
 
+void CEditPortDlg::showHttpEqualsTamsaReason()
+{
+    ui->m_pLabelReason->setText(tr("HttpPortEqualsTamsaPort"));
+}
+
 void CEditPortDlg::getHttpAndCmsPorts(int& http, int& cms) const
 {
     http = portValue(ui->m_HttpPortLineEdit);
@@ -325,6 +330,10 @@ bool CEditPortDlg::isDuplicatePort(const QString& value, int fieldId) const
     QStringList others;
     if (fieldId != kHttpFieldId) {
         others << ui->m_HttpPortLineEdit->text();
+    }
+    // The HTTP port may never equal the TamsaCMS port, shown or not.
+    if (fieldId == kHttpFieldId) {
+        others << ui->m_TamsaLineEdit->text();
     }
     if (fieldId != kVideoWallFieldId) {
         others << ui->m_VideoWallPortLineEdit->text();

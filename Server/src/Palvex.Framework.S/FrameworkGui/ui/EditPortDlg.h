@@ -52,6 +52,8 @@ public:
     bool isExternEnabled() const;
     // Shows or hides the whole external-access block (check box, IP and ports).
     void setExternRowsVisible(bool visible);
+    // Says above the fields that the HTTP port equals the hidden TamsaCMS port.
+    void showHttpEqualsTamsaReason();
 
     void getHttpAndCmsPorts(int& http, int& cms) const;
     void getExternPorts(int& ams, int& mqtt, int& ss, int& video, int& vic, int& audio,
