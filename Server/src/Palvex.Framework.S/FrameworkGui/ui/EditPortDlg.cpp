@@ -123,12 +123,12 @@ CEditPortDlg::CEditPortDlg(QWidget* parent)
             connect(w.field, &CCheckCorretLineEdit::signalShowTip, this, w.tip);
         }
     }
-    // The two required fields without a bubble of their own show the reason
-    // a press was refused (kept in bubble 1) beside themselves.
-    for (CCheckCorretLineEdit* field : {ui->m_VideoWallPortLineEdit, ui->m_pSMSPortLineEdit}) {
-        connect(field, &CCheckCorretLineEdit::signalShowTip, this,
-                [this, field](bool bShow) { showTip(field, TipHttp, bShow); });
-    }
+    // The video wall and SMS fields have no tip slot of their own in the
+    // dialog's interface: their bubbles are wired here.
+    connect(ui->m_VideoWallPortLineEdit, &CCheckCorretLineEdit::signalShowTip, this,
+            [this](bool bShow) { showTip(ui->m_VideoWallPortLineEdit, TipVideoWall, bShow); });
+    connect(ui->m_pSMSPortLineEdit, &CCheckCorretLineEdit::signalShowTip, this,
+            [this](bool bShow) { showTip(ui->m_pSMSPortLineEdit, TipSms, bShow); });
 
     claimedPorts = CCheckPort::instance().claimedPorts;
 
@@ -314,6 +314,14 @@ void CEditPortDlg::setTipText(int tip, const QString& text)
     }
 }
 
+void CEditPortDlg::markValid(CCheckCorretLineEdit* field, int tip)
+{
+    field->setInvalid(false);
+    if (tip >= 0 && tip < tipWidgets.size()) {
+        tipWidgets.at(tip)->hide();
+    }
+}
+
 void CEditPortDlg::setHttpTipText(const QString& text) { setTipText(TipHttp, text); }
 void CEditPortDlg::setTamsaTipText(const QString& text) { setTipText(TipTamsa, text); }
 void CEditPortDlg::setAMSTipText(const QString& text) { setTipText(TipAms, text); }
@@ -393,7 +401,7 @@ void CEditPortDlg::checkPortField(CCheckCorretLineEdit* field, int tip, const QS
         field->setInvalid(true);
         return;
     }
-    field->setInvalid(false);
+    markValid(field, tip);
 }
 
 void CEditPortDlg::onCloseDialog()
@@ -408,7 +416,7 @@ void CEditPortDlg::onUpdateHttpLine(QString strPort)
 
 void CEditPortDlg::onUpdateVideoWallHttpLine(QString strPort)
 {
-    checkPortField(ui->m_VideoWallPortLineEdit, TipHttp, strPort, kNoDuplicateTest);
+    checkPortField(ui->m_VideoWallPortLineEdit, TipVideoWall, strPort, kNoDuplicateTest);
 }
 
 void CEditPortDlg::onUpdateTamsaCMSLine(QString strPort)
@@ -440,7 +448,7 @@ void CEditPortDlg::onUpdateTamsaIPLine(QString strIP)
         setTipText(TipIp, tr("IPAddressCannotBeEmpty"));
         field->setInvalid(true);
     } else if (isValidIPv4(text)) {
-        field->setInvalid(false);
+        markValid(field, TipIp);
     } else {
         setTipText(TipIp, tr("InvalidIPAddress"));
         field->setInvalid(true);
@@ -469,11 +477,11 @@ void CEditPortDlg::onUpdateTamsaPlaybackPort(QString strPort)
 
 void CEditPortDlg::showTip(CCheckCorretLineEdit* field, int tip, bool bShow)
 {
-    if (field->isValid() || tip < 0 || tip >= tipWidgets.size()) {
+    if (tip < 0 || tip >= tipWidgets.size()) {
         return;
     }
     CTipWidget* bubble = tipWidgets.at(tip);
-    if (!bShow) {
+    if (!bShow || field->isValid()) {
         bubble->hide();
         return;
     }
@@ -567,15 +575,16 @@ void CEditPortDlg::onEnableChecked()
 bool CEditPortDlg::checkRequiredPort(CCheckCorretLineEdit* field)
 {
     const QString text = field->text();
+    const int tip = field == ui->m_pSMSPortLineEdit ? TipSms : TipVideoWall;
     if (XMLConfigManager::parsePort(text.toStdString()) != -1) {
         // The SMS field has no live check: a corrected value loses its mark
         // here. The video wall field keeps what its live check decided.
-        if (field == ui->m_pSMSPortLineEdit) {
-            field->setInvalid(false);
+        if (tip == TipSms) {
+            markValid(field, tip);
         }
         return true;
     }
-    setTipText(TipHttp, text.isEmpty() ? tr("PortNumberCannotBeEmpty")
+    setTipText(tip, text.isEmpty() ? tr("PortNumberCannotBeEmpty")
                                        : tr("PortNumberMustBeFrom1To65535"));
     field->setInvalid(true);
     return false;

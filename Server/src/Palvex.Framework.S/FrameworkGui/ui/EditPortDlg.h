@@ -121,6 +121,8 @@ private:
         TipVideoVic,
         TipAudio,
         TipPlayback,
+        TipVideoWall,
+        TipSms,
         TipCount
     };
 
@@ -128,6 +130,8 @@ private:
     void checkPortField(CCheckCorretLineEdit* field, int tip, const QString& strPort,
                         int fieldId);
     void setTipText(int tip, const QString& text);
+    // Marks the field valid and hides its bubble.
+    void markValid(CCheckCorretLineEdit* field, int tip);
     void showTip(CCheckCorretLineEdit* field, int tip, bool bShow);
     void setCodeTexts();
     void fitUpperCaptions();
