@@ -75,6 +75,7 @@ private slots:
 private:
     QTemporaryDir m_dir;
     QString m_holder;
+    QString m_longHolder;
 };
 
 void TestCheckportScript::initTestCase()
@@ -84,20 +85,27 @@ void TestCheckportScript::initTestCase()
     // The link's name becomes the process name that the script should print.
     m_holder = m_dir.path() + "/portholder";
     QVERIFY(QFile::link(QCoreApplication::applicationFilePath(), m_holder));
+    // Longer than the kernel's 15-character process name.
+    m_longHolder = m_dir.path() + "/Palvex.Framework.S.holder";
+    QVERIFY(QFile::link(QCoreApplication::applicationFilePath(), m_longHolder));
 }
 
 void TestCheckportScript::namesTheOwner_data()
 {
     QTest::addColumn<QString>("protocol");
-    QTest::newRow("tcp") << "tcp";
-    QTest::newRow("udp") << "udp";
+    QTest::addColumn<bool>("longName");
+    QTest::newRow("tcp") << "tcp" << false;
+    QTest::newRow("udp") << "udp" << false;
+    QTest::newRow("long name") << "tcp" << true;
 }
 
 void TestCheckportScript::namesTheOwner()
 {
     QFETCH(QString, protocol);
+    QFETCH(bool, longName);
+    const QString program = longName ? m_longHolder : m_holder;
     QProcess holder;
-    holder.start(m_holder, {"--hold-port", protocol});
+    holder.start(program, {"--hold-port", protocol});
     QVERIFY(holder.waitForStarted(10000));
     QVERIFY(holder.waitForReadyRead(10000));
     const int port = holder.readLine().trimmed().toInt();
@@ -107,7 +115,7 @@ void TestCheckportScript::namesTheOwner()
     holder.closeWriteChannel();
     QVERIFY(holder.waitForFinished(10000));
     QCOMPARE(result.exitCode, 0);
-    QCOMPARE(result.out, QByteArray("\"portholder\"\n"));
+    QCOMPARE(result.out, '"' + program.section('/', -1).toUtf8() + "\"\n");
 }
 
 void TestCheckportScript::freePortPrintsNothing()
