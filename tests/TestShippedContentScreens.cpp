@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include "CheckCorretLineEdit.h"
 #include "EditPortDlg.h"
 #include "MainWindow.h"
 #include "SimpleProperties.h"
@@ -178,14 +179,19 @@ void TestShippedContentScreens::serviceManagementWindow()
 void TestShippedContentScreens::portSettingsDialog_data()
 {
     QTest::addColumn<QString>("language");
+    QTest::addColumn<bool>("external");
     for (const char* language : {"English", "Chinese", "zh_TW"})
-        QTest::newRow(language) << QString::fromLatin1(language);
+        QTest::newRow(language) << QString::fromLatin1(language) << false;
+    for (const char* language : {"English", "Chinese"})
+        QTest::newRow(QByteArray(language) + " external") << QString::fromLatin1(language) << true;
 }
 
-// The captions of the upper rows fit their texts.
+// The captions of the upper rows fit their texts; with external access on
+// (product type 0) the eleven rows and the buttons fit without overlapping.
 void TestShippedContentScreens::portSettingsDialog()
 {
     QFETCH(QString, language);
+    QFETCH(bool, external);
     QVERIFY(serverframework::loadSkin("GreyRedSkin", TAVRIN_BUILD_DIR "/Server/rcc"));
     const auto translators = loadLanguage(QStringLiteral(TAVRIN_BUILD_DIR "/Server/translations"), language);
     QVERIFY(!translators.empty());
@@ -193,9 +199,32 @@ void TestShippedContentScreens::portSettingsDialog()
         QCoreApplication::installTranslator(translator.get());
     {
         serverframework::CEditPortDlg dialog;
+        if (external) {
+            dialog.setExternRowsVisible(true);
+            dialog.setExternEnabled(true);
+        }
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QVERIFY(dialog.grab().toImage().save(m_shots + QStringLiteral("/EditPortDlg-%1.png").arg(language)));
+        QVERIFY(dialog.grab().toImage().save(
+            m_shots + QStringLiteral("/EditPortDlg-%1%2.png").arg(language, external ? "-external" : "")));
+        // Visible fields, captions and buttons: inside the dialog, none overlapping another.
+        QList<QRect> boxes;
+        QStringList names;
+        for (QWidget* w : dialog.findChildren<QWidget*>()) {
+            const bool item = qobject_cast<serverframework::CCheckCorretLineEdit*>(w) || qobject_cast<QPushButton*>(w)
+                              || (qobject_cast<QLabel*>(w) && !qobject_cast<QLabel*>(w)->text().isEmpty());
+            bool inField = false;
+            for (QWidget* up = w->parentWidget(); up; up = up->parentWidget())
+                inField = inField || up->inherits("serverframework::CCheckCorretLineEdit");
+            if (!item || inField || !w->isVisible())
+                continue;
+            const QRect box(w->mapTo(&dialog, QPoint()), w->size());
+            QVERIFY2(dialog.rect().contains(box), qPrintable(w->objectName()));
+            for (int i = 0; i < boxes.size(); ++i)
+                QVERIFY2(!boxes.at(i).intersects(box), qPrintable(names.at(i) + " overlaps " + w->objectName()));
+            boxes << box;
+            names << w->objectName();
+        }
         for (const char* name : {"m_HttpPortLabel", "m_VideoWallPortLabel", "m_pLabalSMSPort"}) {
             auto* caption = dialog.findChild<QLabel*>(QString::fromLatin1(name));
             QVERIFY2(caption && caption->isVisible(), name);
