@@ -93,7 +93,7 @@ CEditPortDlg::CEditPortDlg(QWidget* parent)
         setStyleSheet(QString::fromLatin1(qss.readAll()));
     }
     qss.close();
-    fitUpperCaptions(); // in the style sheet's font
+    fitCaptions(); // in the style sheet's font
 
     connect(ui->m_TitleCloseBtn, &QPushButton::clicked, this, &CEditPortDlg::onCloseDialog);
     connect(ui->m_CloseBtn, &QPushButton::clicked, this, &CEditPortDlg::onCloseDialog);
@@ -152,14 +152,19 @@ void CEditPortDlg::setCodeTexts()
     ui->m_WebServerLabel->setText(tr("TamsaPort"));
     ui->m_VideoWallPortLabel->setText(tr("VideoWallPortNo"));
     ui->m_pLabalSMSPort->setText(tr("SMSPortNo"));
-    fitUpperCaptions();
+    fitCaptions();
 }
 
-// The captions of the three upper rows share one width, at least their
-// form's 120 pixels and enough for the longest text of the current language.
-void CEditPortDlg::fitUpperCaptions()
+// All captions share one width, at least the form's 120 pixels and enough
+// for the longest text of the current language; the upper rows and the
+// lower grid are both centred, so their fields line up.
+void CEditPortDlg::fitCaptions()
 {
-    const QList<QLabel*> captions{ui->m_HttpPortLabel, ui->m_VideoWallPortLabel, ui->m_pLabalSMSPort};
+    const QList<QLabel*> captions{
+        ui->m_HttpPortLabel, ui->m_VideoWallPortLabel, ui->m_pLabalSMSPort, ui->m_WebServerLabel,
+        ui->m_pLabelEnabled, ui->m_pLabelTamsaIP, ui->m_pLabelAlarm40Port, ui->m_pLabelAlarm50Port,
+        ui->m_pLabelImageServerPort, ui->m_pLabelTamsaVideoPort, ui->m_pLabelTamsaVideoPortVIC,
+        ui->m_pLabelTamsaAudioPort, ui->m_pLabelTamsaPlaybackPort};
     int width = 120;
     for (QLabel* caption : captions) {
         caption->ensurePolished();

@@ -134,7 +134,7 @@ private:
     void markValid(CCheckCorretLineEdit* field, int tip);
     void showTip(CCheckCorretLineEdit* field, int tip, bool bShow);
     void setCodeTexts();
-    void fitUpperCaptions();
+    void fitCaptions();
     // The video wall and SMS fields before anything is written: a port from
     // 1 to 65535, otherwise the field is marked and the reason goes to bubble 1.
     bool checkRequiredPort(CCheckCorretLineEdit* field);
