@@ -41,21 +41,32 @@ const char* const kPortFields[] = {
     "m_pLineEditTamsaAudioPort", "m_pLineEditTamsaPlaybackPort",
 };
 
-// The text of the bubble shown while the mouse is over the field's status
-// button; empty when no bubble appears.
-QString hoverBubble(CCheckCorretLineEdit* field)
+// The texts of the bubbles on screen.
+QStringList shownBubbles()
 {
-    QEvent enter(QEvent::Enter);
-    QApplication::sendEvent(field->tipButton(), &enter);
-    QString shown;
+    QStringList shown;
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (auto* tip = qobject_cast<CTipWidget*>(w); tip && tip->isVisible()) {
-            shown = tip->text();
+            shown << tip->text();
         }
     }
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(field->tipButton(), &leave);
     return shown;
+}
+
+void hover(CCheckCorretLineEdit* field, QEvent::Type type)
+{
+    QEvent event(type);
+    QApplication::sendEvent(field->tipButton(), &event);
+}
+
+// The text of the bubble shown while the mouse is over the field's status
+// button; empty when no bubble appears. None stays once the mouse left.
+QString hoverBubble(CCheckCorretLineEdit* field)
+{
+    hover(field, QEvent::Enter);
+    const QString shown = shownBubbles().join(QLatin1Char('|'));
+    hover(field, QEvent::Leave);
+    return shownBubbles().isEmpty() ? shown : QStringLiteral("stayed: ") + shown;
 }
 
 } // namespace
@@ -146,7 +157,7 @@ void TestEditPortDlg::portCheck_data()
             QTest::newRow(tag + " equals video wall") << name << wall << false << "PortCantNotBeTheSame";
         }
     }
-    // The video wall field's messages go to the HTTP field's bubble.
+    // The video wall field's messages go to its own bubble.
     QTest::newRow("video wall held") << "m_VideoWallPortLineEdit" << held << false << "PortIsOccupied";
     QTest::newRow("video wall claimed") << "m_VideoWallPortLineEdit" << claimed << false << "PortCantNotBeTheSame";
     QTest::newRow("video wall empty") << "m_VideoWallPortLineEdit" << QString() << false << "PortNumberCannotBeEmpty";
@@ -167,12 +178,27 @@ void TestEditPortDlg::portCheck()
     dlg->show();
     CCheckCorretLineEdit* f = portField(*dlg, fieldName.toLatin1().constData());
     QVERIFY(f);
+    // The HTTP field holds a message of its own that no other field overwrites.
+    CCheckCorretLineEdit* http = portField(*dlg, "m_HttpPortLineEdit");
+    if (f != http) {
+        http->setText(QString::number(m_free[0]));
+        http->setText(QString());
+    }
     f->setText(QString::number(m_free[3]));
     QVERIFY(f->isValid());
     typeInto(f, typed);
     QCOMPARE(f->text(), typed);
     QCOMPARE(f->isValid(), valid);
     QCOMPARE(hoverBubble(f), bubble);
+    if (f != http) {
+        QCOMPARE(hoverBubble(http), QStringLiteral("PortNumberCannotBeEmpty"));
+    }
+    // A bubble under the pointer goes as soon as its field turns valid.
+    hover(f, QEvent::Enter);
+    typeInto(f, QString::number(m_free[3]));
+    QVERIFY(f->isValid());
+    QCOMPARE(shownBubbles(), QStringList());
+    hover(f, QEvent::Leave);
 }
 
 void TestEditPortDlg::videoWallIsNotComparedWithHttp()
@@ -343,7 +369,7 @@ void TestEditPortDlg::startupFormHidesExternalBlock()
     const QList<QLabel*> labels = dlg->findChildren<QLabel*>();
     int visibleLabels = 0;
     for (QLabel* label : labels) {
-        visibleLabels += label->isVisible() ? 1 : 0;
+        visibleLabels += label->isVisible() && !label->text().isEmpty() ? 1 : 0;
     }
     // The title and the three upper rows.
     QCOMPARE(visibleLabels, 4);

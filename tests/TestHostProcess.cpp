@@ -134,6 +134,7 @@ private slots:
 
         const QString log = logText();
         QCOMPARE(log.count("the framework's servers are stopped"), 1);
+        QCOMPARE(log.count("This session has no notification area"), 1); // offscreen: no tray, said once
         tst::verifyInOrder(log, {"Quit: begin.", "Quit: identity library released.", "watchdog heartbeat 2",
                           "the framework's servers are stopped", "Quit: tray object deleted.",
                           "Quit: queueing the end of the event loop."});

@@ -62,13 +62,16 @@ private slots:
     void checkportNamesTheOwner_data()
     {
         QTest::addColumn<QString>("protocol");
-        QTest::newRow("tcp") << "tcp";
-        QTest::newRow("udp") << "udp";
+        QTest::addColumn<QString>("name"); // the link's name is the program's name
+        QTest::newRow("tcp") << "tcp" << "portholder";
+        QTest::newRow("udp") << "udp" << "portholder";
+        QTest::newRow("longer than the kernel's 15 characters") << "tcp" << "Palvex.Framework.S.holder";
     }
     void checkportNamesTheOwner()
     {
         QFETCH(QString, protocol);
-        const QString holderPath = m_dir.path() + "/portholder"; // the link's name is the process name
+        QFETCH(QString, name);
+        const QString holderPath = m_dir.path() + "/" + name;
         QFile::link(QCoreApplication::applicationFilePath(), holderPath);
         QProcess holder;
         holder.start(holderPath, {"--hold-port", protocol});
@@ -78,7 +81,7 @@ private slots:
         const auto result = run(kCheckport, {QString::number(port)});
         holder.closeWriteChannel();
         QVERIFY(holder.waitForFinished(10000));
-        QCOMPARE(result, qMakePair(0, QByteArray("\"portholder\"\n")));
+        QCOMPARE(result, qMakePair(0, '"' + name.toUtf8() + "\"\n"));
         QCOMPARE(run(kCheckport, {QString::number(tst::freePort())}), qMakePair(0, QByteArray()));
     }
 

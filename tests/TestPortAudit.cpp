@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QHostAddress>
+#include <QLabel>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QUdpSocket>
@@ -368,18 +369,25 @@ private slots:
         writeConfiguration(p);
         const int newHttp = holder.freePort();
         QStringList shown;
+        QString reason;
+        bool unchangedRefused = false;
         answerDialog([&](CEditPortDlg* dialog) {
             shown = fieldTexts(dialog, {"m_HttpPortLineEdit", "m_TamsaLineEdit", "m_VideoWallPortLineEdit", "m_pSMSPortLineEdit"});
-            // Only the two ports are filled in: the user types the other two.
+            reason = dialog->findChild<QLabel*>(QStringLiteral("m_pLabelReason"))->text();
+            // The current values confirmed as they are: refused, the dialog stays.
+            dialog->findChild<QPushButton*>(QStringLiteral("m_ConfirmBtn"))->click();
+            unchangedRefused = dialog->isVisible();
+            // Every other field is filled in: only the HTTP port is typed.
             dialog->setHttpPortText(QString::number(newHttp));
-            dialog->setVideoWallPortValue(p.videoWall);
-            dialog->setSmsPortValue(p.rtsp);
             clickConfirm(dialog);
         });
         CCheckPort checker;
         QVERIFY(audit(checker));
         QVERIFY(m_dialogSeen);
-        QCOMPARE(shown, (QStringList{QString::number(p.http), QString::number(p.http), "", ""}));
+        QCOMPARE(shown, (QStringList{QString::number(p.http), QString::number(p.http), QString::number(p.videoWall),
+                                     QString::number(p.rtsp)}));
+        QVERIFY(!reason.isEmpty());
+        QVERIFY(unchangedRefused);
         QCOMPARE(accepted(checker), qMakePair(newHttp, p.cms));
         QVERIFY(checker.claimedPorts.contains(newHttp));
         QVERIFY(checker.claimedPorts.contains(p.cms));

@@ -16,39 +16,12 @@
 #include <vector>
 
 #include "TestScratch.h"
+#include "TestShippedContent.h"
 #include "TestSupport.h"
 
+using namespace content;
+
 namespace {
-
-const QStringList& skinFolders()
-{
-    static const QStringList folders{"BlackRed", "GreyRed", "Blue", "Neutral"};
-    return folders;
-}
-
-const QStringList& languageFolders()
-{
-    static const QStringList folders{
-        "English", "Chinese", "Greek", "Dutch", "Czech", "Slovak", "French", "Italian", "Russian",
-        "Korean", "Thai", "zh_TW", "Malaysia", "Hebrew", "Bulgarian", "Portuguese", "Spainish",
-        "Polish", "Hungarian", "Deutsch", "Croatian", "Finnish", "Vietnamese", "Japanese", "Turkish",
-        "Danish", "Norwegian", "Romanian", "Slovenian", "Serbian", "Estonian", "Swedish",
-        "Lithuanian", "PortugueseBrazil", "Arabic", "Ukrainian", "Indonesia"};
-    return folders;
-}
-
-// Loads (without installing) every .qm of a built language folder.
-std::vector<std::unique_ptr<QTranslator>> loadLanguage(const QString& root, const QString& folder)
-{
-    std::vector<std::unique_ptr<QTranslator>> translators;
-    const QDir dir(root + QLatin1Char('/') + folder);
-    for (const QString& name : dir.entryList({"*.qm"}, QDir::Files, QDir::Name)) {
-        auto translator = std::make_unique<QTranslator>();
-        if (translator->load(name, dir.path()))
-            translators.push_back(std::move(translator));
-    }
-    return translators;
-}
 
 const QString kQss = QStringLiteral(":/Qss/Qss/ServerFramework.qss");
 

@@ -135,6 +135,11 @@ private slots:
         // Right of the bubble, away from the arrow: nothing drawn.
         QCOMPARE(qAlpha(image.pixel(237, 5)), 0);
         QCOMPARE(qAlpha(image.pixel(237, 75)), 0);
+        // The window itself has the bubble's shape: without a compositing
+        // manager no corner shows black.
+        const QRegion shape = tip.mask();
+        QVERIFY(shape.contains(QPoint(20, 40)) && shape.contains(QPoint(236, 40)));
+        QVERIFY(!shape.contains(QPoint(0, 0)) && !shape.contains(QPoint(237, 5)) && !shape.contains(QPoint(233, 79)));
     }
 
     void closeButtonSwallowsMoves()

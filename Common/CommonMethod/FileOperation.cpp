@@ -10,9 +10,13 @@
 
 namespace {
 
-// Reads the whole file; false when it cannot be opened or holds no byte.
+// Reads the whole file; false when it cannot be opened or holds no byte. A
+// folder in the file's place opens as a stream too, of no sensible size.
 bool readWhole(const std::string& path, std::string& bytes)
 {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return false;
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         return false;

@@ -15,8 +15,19 @@ if [ "$port" -lt 1 ] || [ "$port" -gt 65535 ]; then
 fi
 
 # ss names the owner of each socket it may see: users:(("name",pid=1,fd=3))
-name=$(ss -H -t -u -a -n -p "( sport = :$port )" 2>/dev/null |
-    sed -n 's/.*users:(("\([^"]*\)".*/\1/p' | head -n 1)
+owner=$(ss -H -t -u -a -n -p "( sport = :$port )" 2>/dev/null |
+    sed -n 's/.*users:(("\([^"]*\)",pid=\([0-9]*\).*/\2 \1/p' | head -n 1)
+pid=${owner%% *}
+name=${owner#* }
+# The kernel cuts the name to 15 characters: the program's own name is the
+# first word of its command line, without its folder.
+if [ -n "$pid" ] && [ -r "/proc/$pid/cmdline" ]; then
+    program=$(tr '\0' '\n' < "/proc/$pid/cmdline" | head -n 1)
+    program=${program##*/}
+    if [ -n "$program" ]; then
+        name=$program
+    fi
+fi
 if [ -n "$name" ]; then
     printf '"%s"\n' "$name"
 fi

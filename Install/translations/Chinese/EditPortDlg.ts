@@ -107,6 +107,10 @@
         <translation>端口%1已被%2占用，请修改为其他值。</translation>
     </message>
     <message>
+        <source>HttpPortEqualsTamsaPort</source>
+        <translation>HTTP端口与TamsaCMS端口相同，请更换HTTP端口。</translation>
+    </message>
+    <message>
         <source>PortIsOccupied</source>
         <translation>该端口已被占用，请修改为其他值。</translation>
     </message>

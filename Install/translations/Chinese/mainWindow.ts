@@ -83,6 +83,10 @@
         <translation>导出成功。</translation>
     </message>
     <message>
+        <source>ExportFailed</source>
+        <translation>导出失败，原因请查看日志。</translation>
+    </message>
+    <message>
         <source>Tip</source>
         <translation>提示</translation>
     </message>
@@ -101,6 +105,10 @@
     <message>
         <source>WebSocketPortConflictedSetANewOne</source>
         <translation>WebSocket端口冲突，请重新设置。</translation>
+    </message>
+    <message>
+        <source>PortsNotSaved</source>
+        <translation>新端口无法保存，原因请查看日志。</translation>
     </message>
     <message>
         <source>RebootTheDeviceNowToMakeNewSettingsEffective</source>

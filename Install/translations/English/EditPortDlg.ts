@@ -107,6 +107,10 @@
         <translation>Port %1 is in use by %2. Please change it to another value.</translation>
     </message>
     <message>
+        <source>HttpPortEqualsTamsaPort</source>
+        <translation>The HTTP port equals the TamsaCMS port: choose another HTTP port.</translation>
+    </message>
+    <message>
         <source>PortIsOccupied</source>
         <translation>This port is already in use. Please change it to another value.</translation>
     </message>

@@ -83,6 +83,10 @@
         <translation>Exported successfully.</translation>
     </message>
     <message>
+        <source>ExportFailed</source>
+        <translation>The export failed. See the log for the reason.</translation>
+    </message>
+    <message>
         <source>Tip</source>
         <translation>Tip</translation>
     </message>
@@ -101,6 +105,10 @@
     <message>
         <source>WebSocketPortConflictedSetANewOne</source>
         <translation>The WebSocket port is in use. Please set a new one.</translation>
+    </message>
+    <message>
+        <source>PortsNotSaved</source>
+        <translation>The new ports could not be saved. See the log for the reason.</translation>
     </message>
     <message>
         <source>RebootTheDeviceNowToMakeNewSettingsEffective</source>

@@ -107,6 +107,10 @@
         <translation>連接埠 %1 已被 %2 佔用，請修改為其他值。</translation>
     </message>
     <message>
+        <source>HttpPortEqualsTamsaPort</source>
+        <translation>HTTP埠與TamsaCMS埠相同，請更換HTTP埠。</translation>
+    </message>
+    <message>
         <source>PortIsOccupied</source>
         <translation>該連接埠已被佔用，請修改為其他值。</translation>
     </message>

@@ -83,6 +83,10 @@
         <translation>匯出成功。</translation>
     </message>
     <message>
+        <source>ExportFailed</source>
+        <translation>匯出失敗，原因請查看日誌。</translation>
+    </message>
+    <message>
         <source>Tip</source>
         <translation>提示</translation>
     </message>
@@ -101,6 +105,10 @@
     <message>
         <source>WebSocketPortConflictedSetANewOne</source>
         <translation>WebSocket 連接埠衝突，請重新設定。</translation>
+    </message>
+    <message>
+        <source>PortsNotSaved</source>
+        <translation>新連接埠無法儲存，原因請查看日誌。</translation>
     </message>
     <message>
         <source>RebootTheDeviceNowToMakeNewSettingsEffective</source>

@@ -275,9 +275,13 @@ bool CCheckPort::checkAllPortIsUsed(const std::string& smsPropertiesPath)
             dialog.setClaimedPorts(claimedPorts);
             // TamsaCMS first: its field is hidden, and filled after the equal
             // HTTP port it would stay marked as a duplicate however the user
-            // changes the HTTP port.
+            // changes the HTTP port. The HTTP field, filled last, is marked
+            // as the duplicate until the user picks another port.
             dialog.setTamsaCMSPortText(QString::number(ports.cms));
+            dialog.setVideoWallPortValue(ports.videoWall);
+            dialog.setSmsPortValue(ports.rtsp);
             dialog.setHttpPortText(QString::number(ports.http));
+            dialog.showHttpEqualsTamsaReason();
             if (dialog.exec() != QDialog::Accepted) {
                 return false;
             }

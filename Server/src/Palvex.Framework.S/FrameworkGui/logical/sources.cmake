@@ -19,3 +19,9 @@ list(APPEND FRAMEWORKGUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/IdentifyAuth/AuthCfgManager.h
 )
 list(APPEND FRAMEWORKGUI_LIBS Base DatabaseUpdate TinyXML::TinyXML)
+
+# Registry keys (the log-on Run key of auto-launch)
+list(APPEND FRAMEWORKGUI_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/RegModify.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/RegModify.h
+)

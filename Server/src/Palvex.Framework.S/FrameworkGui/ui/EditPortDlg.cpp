@@ -93,6 +93,7 @@ CEditPortDlg::CEditPortDlg(QWidget* parent)
         setStyleSheet(QString::fromLatin1(qss.readAll()));
     }
     qss.close();
+    fitCaptions(); // in the style sheet's font
 
     connect(ui->m_TitleCloseBtn, &QPushButton::clicked, this, &CEditPortDlg::onCloseDialog);
     connect(ui->m_CloseBtn, &QPushButton::clicked, this, &CEditPortDlg::onCloseDialog);
@@ -122,12 +123,12 @@ CEditPortDlg::CEditPortDlg(QWidget* parent)
             connect(w.field, &CCheckCorretLineEdit::signalShowTip, this, w.tip);
         }
     }
-    // The two required fields without a bubble of their own show the reason
-    // a press was refused (kept in bubble 1) beside themselves.
-    for (CCheckCorretLineEdit* field : {ui->m_VideoWallPortLineEdit, ui->m_pSMSPortLineEdit}) {
-        connect(field, &CCheckCorretLineEdit::signalShowTip, this,
-                [this, field](bool bShow) { showTip(field, TipHttp, bShow); });
-    }
+    // The video wall and SMS fields have no tip slot of their own in the
+    // dialog's interface: their bubbles are wired here.
+    connect(ui->m_VideoWallPortLineEdit, &CCheckCorretLineEdit::signalShowTip, this,
+            [this](bool bShow) { showTip(ui->m_VideoWallPortLineEdit, TipVideoWall, bShow); });
+    connect(ui->m_pSMSPortLineEdit, &CCheckCorretLineEdit::signalShowTip, this,
+            [this](bool bShow) { showTip(ui->m_pSMSPortLineEdit, TipSms, bShow); });
 
     claimedPorts = CCheckPort::instance().claimedPorts;
 
@@ -151,6 +152,26 @@ void CEditPortDlg::setCodeTexts()
     ui->m_WebServerLabel->setText(tr("TamsaPort"));
     ui->m_VideoWallPortLabel->setText(tr("VideoWallPortNo"));
     ui->m_pLabalSMSPort->setText(tr("SMSPortNo"));
+    fitCaptions();
+}
+
+// All captions share one width, at least the form's 120 pixels and enough
+// for the longest text of the current language; the upper rows and the
+// lower grid are both centred, so their fields line up.
+void CEditPortDlg::fitCaptions()
+{
+    const QList<QLabel*> captions{
+        ui->m_HttpPortLabel, ui->m_VideoWallPortLabel, ui->m_pLabalSMSPort, ui->m_WebServerLabel,
+        ui->m_pLabelEnabled, ui->m_pLabelTamsaIP, ui->m_pLabelAlarm40Port, ui->m_pLabelAlarm50Port,
+        ui->m_pLabelImageServerPort, ui->m_pLabelTamsaVideoPort, ui->m_pLabelTamsaVideoPortVIC,
+        ui->m_pLabelTamsaAudioPort, ui->m_pLabelTamsaPlaybackPort};
+    int width = 120;
+    for (QLabel* caption : captions) {
+        caption->ensurePolished();
+        width = qMax(width, caption->sizeHint().width());
+    }
+    for (QLabel* caption : captions)
+        caption->setFixedWidth(width);
 }
 
 void CEditPortDlg::changeEvent(QEvent* event)
@@ -268,6 +289,11 @@ void CEditPortDlg::setExternRowsVisible(bool visible)
     }
 }
 
+void CEditPortDlg::showHttpEqualsTamsaReason()
+{
+    ui->m_pLabelReason->setText(tr("HttpPortEqualsTamsaPort"));
+}
+
 void CEditPortDlg::getHttpAndCmsPorts(int& http, int& cms) const
 {
     http = portValue(ui->m_HttpPortLineEdit);
@@ -293,6 +319,14 @@ void CEditPortDlg::setTipText(int tip, const QString& text)
     }
 }
 
+void CEditPortDlg::markValid(CCheckCorretLineEdit* field, int tip)
+{
+    field->setInvalid(false);
+    if (tip >= 0 && tip < tipWidgets.size()) {
+        tipWidgets.at(tip)->hide();
+    }
+}
+
 void CEditPortDlg::setHttpTipText(const QString& text) { setTipText(TipHttp, text); }
 void CEditPortDlg::setTamsaTipText(const QString& text) { setTipText(TipTamsa, text); }
 void CEditPortDlg::setAMSTipText(const QString& text) { setTipText(TipAms, text); }
@@ -309,6 +343,10 @@ bool CEditPortDlg::isDuplicatePort(const QString& value, int fieldId) const
     QStringList others;
     if (fieldId != kHttpFieldId) {
         others << ui->m_HttpPortLineEdit->text();
+    }
+    // The HTTP port may never equal the TamsaCMS port, shown or not.
+    if (fieldId == kHttpFieldId) {
+        others << ui->m_TamsaLineEdit->text();
     }
     if (fieldId != kVideoWallFieldId) {
         others << ui->m_VideoWallPortLineEdit->text();
@@ -368,7 +406,7 @@ void CEditPortDlg::checkPortField(CCheckCorretLineEdit* field, int tip, const QS
         field->setInvalid(true);
         return;
     }
-    field->setInvalid(false);
+    markValid(field, tip);
 }
 
 void CEditPortDlg::onCloseDialog()
@@ -383,7 +421,7 @@ void CEditPortDlg::onUpdateHttpLine(QString strPort)
 
 void CEditPortDlg::onUpdateVideoWallHttpLine(QString strPort)
 {
-    checkPortField(ui->m_VideoWallPortLineEdit, TipHttp, strPort, kNoDuplicateTest);
+    checkPortField(ui->m_VideoWallPortLineEdit, TipVideoWall, strPort, kNoDuplicateTest);
 }
 
 void CEditPortDlg::onUpdateTamsaCMSLine(QString strPort)
@@ -415,7 +453,7 @@ void CEditPortDlg::onUpdateTamsaIPLine(QString strIP)
         setTipText(TipIp, tr("IPAddressCannotBeEmpty"));
         field->setInvalid(true);
     } else if (isValidIPv4(text)) {
-        field->setInvalid(false);
+        markValid(field, TipIp);
     } else {
         setTipText(TipIp, tr("InvalidIPAddress"));
         field->setInvalid(true);
@@ -444,11 +482,11 @@ void CEditPortDlg::onUpdateTamsaPlaybackPort(QString strPort)
 
 void CEditPortDlg::showTip(CCheckCorretLineEdit* field, int tip, bool bShow)
 {
-    if (field->isValid() || tip < 0 || tip >= tipWidgets.size()) {
+    if (tip < 0 || tip >= tipWidgets.size()) {
         return;
     }
     CTipWidget* bubble = tipWidgets.at(tip);
-    if (!bShow) {
+    if (!bShow || field->isValid()) {
         bubble->hide();
         return;
     }
@@ -542,15 +580,16 @@ void CEditPortDlg::onEnableChecked()
 bool CEditPortDlg::checkRequiredPort(CCheckCorretLineEdit* field)
 {
     const QString text = field->text();
+    const int tip = field == ui->m_pSMSPortLineEdit ? TipSms : TipVideoWall;
     if (XMLConfigManager::parsePort(text.toStdString()) != -1) {
         // The SMS field has no live check: a corrected value loses its mark
         // here. The video wall field keeps what its live check decided.
-        if (field == ui->m_pSMSPortLineEdit) {
-            field->setInvalid(false);
+        if (tip == TipSms) {
+            markValid(field, tip);
         }
         return true;
     }
-    setTipText(TipHttp, text.isEmpty() ? tr("PortNumberCannotBeEmpty")
+    setTipText(tip, text.isEmpty() ? tr("PortNumberCannotBeEmpty")
                                        : tr("PortNumberMustBeFrom1To65535"));
     field->setInvalid(true);
     return false;

@@ -52,6 +52,8 @@ public:
     bool isExternEnabled() const;
     // Shows or hides the whole external-access block (check box, IP and ports).
     void setExternRowsVisible(bool visible);
+    // Says above the fields that the HTTP port equals the hidden TamsaCMS port.
+    void showHttpEqualsTamsaReason();
 
     void getHttpAndCmsPorts(int& http, int& cms) const;
     void getExternPorts(int& ams, int& mqtt, int& ss, int& video, int& vic, int& audio,
@@ -119,6 +121,8 @@ private:
         TipVideoVic,
         TipAudio,
         TipPlayback,
+        TipVideoWall,
+        TipSms,
         TipCount
     };
 
@@ -126,8 +130,11 @@ private:
     void checkPortField(CCheckCorretLineEdit* field, int tip, const QString& strPort,
                         int fieldId);
     void setTipText(int tip, const QString& text);
+    // Marks the field valid and hides its bubble.
+    void markValid(CCheckCorretLineEdit* field, int tip);
     void showTip(CCheckCorretLineEdit* field, int tip, bool bShow);
     void setCodeTexts();
+    void fitCaptions();
     // The video wall and SMS fields before anything is written: a port from
     // 1 to 65535, otherwise the field is marked and the reason goes to bubble 1.
     bool checkRequiredPort(CCheckCorretLineEdit* field);

@@ -27,6 +27,9 @@ CTipWidget::CTipWidget(QWidget* parent)
     ui->m_Label->setText(QString());
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
     setFixedSize(240, 80);
+    // Without a compositing manager the translucent corners would show
+    // black: the window itself takes the bubble's shape.
+    setMask(QRegion(bubbleShape(size()).toFillPolygon().toPolygon()));
 }
 
 CTipWidget::~CTipWidget() = default;
@@ -49,24 +52,30 @@ QColor CTipWidget::fillColor()
     return colour;
 }
 
+// A rounded box with an arrow on its right edge, pointing right.
+QPainterPath CTipWidget::bubbleShape(const QSize& size)
+{
+    const int w = size.width();
+    const int h = size.height();
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(0, 0, w - kArrowWidth, h), kCornerRadius, kCornerRadius, Qt::AbsoluteSize);
+    const int t = (h - kArrowHeight) / 2;
+    QPolygon arrow;
+    arrow << QPoint(w - kArrowWidth, t) << QPoint(w - kArrowWidth, t + kArrowHeight)
+          << QPoint(w, t + kArrowHeight / 2);
+    QPainterPath tip;
+    tip.addPolygon(arrow);
+    tip.closeSubpath();
+    return shape.united(tip);
+}
+
 void CTipWidget::paintEvent(QPaintEvent* /*event*/)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(Qt::NoPen);
-    const QBrush brush(fillColor(), Qt::SolidPattern);
-    painter.setBrush(brush);
-
-    const int w = width();
-    const int h = height();
-    painter.drawRoundedRect(QRect(0, 0, w - kArrowWidth, h), kCornerRadius, kCornerRadius,
-                            Qt::AbsoluteSize);
-
-    const int t = (h - kArrowHeight) / 2;
-    QPolygon arrow;
-    arrow << QPoint(w - kArrowWidth, t) << QPoint(w - kArrowWidth, t + kArrowHeight)
-          << QPoint(w, t + kArrowHeight / 2);
-    painter.drawPolygon(arrow, Qt::OddEvenFill);
+    painter.setBrush(QBrush(fillColor(), Qt::SolidPattern));
+    painter.drawPath(bubbleShape(size()));
 }
 
 } // namespace serverframework

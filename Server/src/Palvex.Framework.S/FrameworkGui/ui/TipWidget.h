@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QColor>
+#include <QPainterPath>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -28,6 +30,8 @@ public:
 
     // Fill of the bubble (drawn at alpha 216 under white text).
     static QColor fillColor();
+    // The bubble's outline for a widget of that size.
+    static QPainterPath bubbleShape(const QSize& size);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

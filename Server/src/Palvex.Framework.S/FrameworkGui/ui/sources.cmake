@@ -40,3 +40,18 @@ list(APPEND FRAMEWORKGUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/EditPortDlg.h
     ${CMAKE_CURRENT_LIST_DIR}/EditPortDlg.ui
 )
+
+# Two-port dialog (tray)
+list(APPEND FRAMEWORKGUI_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/EditPort.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/EditPort.h
+    ${CMAKE_CURRENT_LIST_DIR}/EditPort.ui
+)
+
+# Service management window (tray)
+list(APPEND FRAMEWORKGUI_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/MainWindow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MainWindow.h
+    ${CMAKE_CURRENT_LIST_DIR}/MainWindow.ui
+)
+list(APPEND FRAMEWORKGUI_LIBS SQLiteAccess)

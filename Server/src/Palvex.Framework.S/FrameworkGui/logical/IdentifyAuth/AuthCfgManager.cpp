@@ -6,9 +6,12 @@
 #include <Base/StringUtil.h>
 #include <DatabaseUpdate/DataEncryptionMgr.h>
 
+#include <Platform.h>
+
 #include <tinyxml.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -53,13 +56,14 @@ void clearRecord(tagRegCfgInfo& record)
     std::memset(static_cast<void*>(&record), 0, sizeof(record));
 }
 
-std::string encryptKey(const char* key)
+// The key as the export file carries it; false when it cannot be encrypted.
+bool encryptKey(const char* key, std::string& encoded)
 {
-    std::string encoded;
     Base::Encrypt::CAESParamsSetRAII guard(exportParams());
-    if (!Base::Encrypt::Base64AndAESEncode(encoded, std::string(key, strnlen(key, kKeyLength))))
-        encoded.clear();
-    return encoded;
+    std::string plain(key, strnlen(key, kKeyLength));
+    const bool ok = Base::Encrypt::Base64AndAESEncode(encoded, plain) && !encoded.empty();
+    std::fill(plain.begin(), plain.end(), '\0');
+    return ok;
 }
 
 } // namespace
@@ -113,6 +117,17 @@ bool CAuthenticationManager::ExportIdentifyInfo(const std::string& path)
         return false;
     }
 
+    std::string saltKey;
+    std::string secretKey;
+    const bool saltEncrypted = encryptKey(record.saltKey, saltKey);
+    const bool secretEncrypted = saltEncrypted && encryptKey(record.secretKey, secretKey);
+    if (!saltEncrypted || !secretEncrypted) {
+        clearRecord(record);
+        TLOG_ERROR("Failed to encrypt the %s key of the identity record; nothing exported.",
+                   saltEncrypted ? "secret" : "salt");
+        return false;
+    }
+
     TiXmlDocument document;
     document.InsertEndChild(TiXmlDeclaration("1.0", "UTF-8", "yes"));
     TiXmlElement root("Identify");
@@ -120,8 +135,8 @@ bool CAuthenticationManager::ExportIdentifyInfo(const std::string& path)
     addValue(root, "encryptName", std::string(record.encryptName, strnlen(record.encryptName, kNameLength)));
     addValue(root, "encryptMode", std::string(record.encryptMode, strnlen(record.encryptMode, kNameLength)));
     addValue(root, "digest", std::string(record.digest, strnlen(record.digest, kNameLength)));
-    addValue(root, "saltKey", encryptKey(record.saltKey));
-    addValue(root, "secretKey", encryptKey(record.secretKey));
+    addValue(root, "saltKey", saltKey);
+    addValue(root, "secretKey", secretKey);
     addValue(root, "keyLength", record.keyLength);
     addValue(root, "authenType", record.authenType);
     addValue(root, "securityLevel", record.securityLevel);
@@ -129,8 +144,11 @@ bool CAuthenticationManager::ExportIdentifyInfo(const std::string& path)
     document.InsertEndChild(root);
     clearRecord(record);
 
-    if (!document.SaveFile(path)) {
-        TLOG_ERROR("Failed to save the identity file %s.", path.c_str());
+    // Replaced whole or not at all: a failed write leaves no partial file.
+    TiXmlPrinter printer;
+    document.Accept(&printer);
+    if (!platform::writeWholeFile(path, printer.Str())) {
+        TLOG_ERROR("Failed to save the identity file %s: %s.", path.c_str(), std::strerror(errno));
         return false;
     }
     return true;

@@ -1,0 +1,495 @@
+#include "MainWindow.h"
+
+#include "EditPort.h"
+#include "EditPortDlg.h"
+#include "QssReloadNotifyMgr.h"
+#include "SignalSet.h"
+#include "StyleSheet.h"
+#include "WaringDlg.h"
+#include "controller/ServerConfigManager.h"
+#include "controller/XMLConfigManager.h"
+#include "logical/CheckPort.h"
+#include "logical/IdentifyAuth/AuthCfgManager.h"
+#include "logical/RegModify.h"
+#include "logical/SimpleProperties.h"
+#include "ui_MainWindow.h"
+
+#include "UserDataPath.h"
+
+#include <Base/DiskDriveUtil.h>
+#include <Base/Encoding.h>
+#include <Base/Log.h>
+#include <Framework/Framework.h>
+#include <Platform.h>
+#include <SQLite/SQLite3Conn.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace serverframework {
+
+namespace {
+
+const char kRunValueName[] = "TavrinServer";
+const char kLogo[] = ":/FrameworkGui/TrayIcon/Image/server 24.png";
+const char kAutoStartStyle[] =
+    "QCheckBox{color:rgb(179, 179, 179);}"
+    "QCheckBox::indicator:checked{image: url(:/FrameworkGui/TrayIcon/Image/select_nor.svg);}"
+    "QCheckBox::indicator:unchecked{image: url(:/FrameworkGui/TrayIcon/Image/notselect_nor.svg);}";
+
+QString skinStyleSheet()
+{
+    return loadStyleSheets(QStringList{QStringLiteral("ServerFramework.qss")}, QStringLiteral(":/Qss/Qss/"));
+}
+
+int rtspPort()
+{
+    return std::atoi(SimpleProperties::Instance().getProperty(kRtspPortKey).c_str());
+}
+
+QString twoDigits(int value)
+{
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
+
+// Whether the file system of the chosen path has room. A drive path
+// ("C:...") needs its drive's free space to be known and non-zero; an
+// absolute path counts as full only when its folder reports no free byte (a
+// folder that cannot be looked at is left to the export to report).
+bool hasEnoughSpace(const QString& path)
+{
+    std::uint64_t total = 0;
+    std::uint64_t available = 0;
+    if (path.size() > 1 && path[0] > QLatin1Char('A') && path[0] < QLatin1Char('Z') && path[1] == QLatin1Char(':'))
+        return Base::DiskDriveUtil::GetLocalDriveSpace(Base::UTF8ToLocal(path.left(2).toStdString() + "/"), total,
+                                                       available) == 0
+               && available != 0;
+    if (path.startsWith(QLatin1Char('/'))) {
+        const std::string folder = Base::UTF8ToLocal(path.left(path.lastIndexOf(QLatin1Char('/')) + 1).toStdString());
+        return Base::DiskDriveUtil::GetLocalDriveSpace(folder, total, available) != 0 || available != 0;
+    }
+    return true;
+}
+
+// One statement on the "System" database; false (and a log line) when the
+// database cannot be opened or the statement fails.
+bool runOnSystemDatabase(const QString& database, const std::string& sql, CSQLite3Recordset* rows)
+{
+    if (database.isEmpty()) {
+        TLOG_ERROR("There is no user-data folder for the auto-launch database.");
+        return false;
+    }
+    CSQLite3Conn connection;
+    if (!connection.Open(Base::LocalToUTF8(database.toStdString()), true, std::string())) {
+        TLOG_ERROR("The auto-launch database %s cannot be opened: %s", database.toUtf8().constData(),
+                   connection.GetLastError().c_str());
+        return false;
+    }
+    // The table is the host's own; a new database gets it here.
+    bool ok = connection.Execute("CREATE TABLE IF NOT EXISTS AutoRunConfig (EnableAutoRun INTEGER)");
+    ok = ok && (rows ? connection.Execute(sql, *rows) : connection.Execute(sql));
+    if (!ok)
+        TLOG_ERROR("The auto-launch database %s: \"%s\" failed: %s", database.toUtf8().constData(), sql.c_str(),
+                   connection.GetLastError().c_str());
+    connection.Close();
+    return ok;
+}
+
+} // namespace
+
+CMainWindowOptions CMainWindowOptions::forThisProcess()
+{
+    CMainWindowOptions options;
+    options.isAdmin = platform::isAdmin();
+    const std::string dataDir = Base::CSingleton<comm_method::CUserDataPath>::Instance().getUserDataDir();
+    if (!dataDir.empty())
+        options.systemDatabase = QString::fromStdString(Base::LocalToUTF8(dataDir + "System"));
+    return options;
+}
+
+CMainWindow::CMainWindow(QWidget* parent)
+    : CMainWindow(parent, CMainWindowOptions::forThisProcess())
+{
+}
+
+CMainWindow::CMainWindow(QWidget* parent, const CMainWindowOptions& options)
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint)
+    , ui(new Ui::mainWindow)
+    , isAdmin(options.isAdmin)
+    , systemDatabase(options.systemDatabase)
+    , editPortDialog(nullptr)
+    , noticeDialog(nullptr)
+    , timer(nullptr)
+    , runDays(0)
+    , runHours(0)
+    , runMinutes(0)
+    , runSeconds(0)
+{
+    ui->setupUi(this);
+    applyTitle();
+    comm_method::CQssReloadNotifyMgr::Instance().AddObserver(this);
+    setStyleSheet(skinStyleSheet());
+    connect(this, &CMainWindow::signalLoadQss, this, &CMainWindow::onLoadQss, Qt::BlockingQueuedConnection);
+    initContents(options.clockPeriodMs);
+    applyLanguageParts();
+}
+
+CMainWindow::~CMainWindow()
+{
+    // A reload notification waiting for this thread must not wait for ever
+    // while the observer is taken off the list.
+    disconnect(this, &CMainWindow::signalLoadQss, this, &CMainWindow::onLoadQss);
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    comm_method::CQssReloadNotifyMgr::Instance().RemoveObserver(this);
+}
+
+void CMainWindow::applyTitle()
+{
+    const bool secondBrand = Base::CSingleton<XMLConfigManager>::Instance().versionType == 1;
+    setWindowTitle(secondBrand ? QStringLiteral("Orbelle.Framework.S") : QStringLiteral("Tavrin.Framework.S"));
+    if (secondBrand)
+        ui->m_serverLogo->hide();
+}
+
+void CMainWindow::initContents(int clockPeriodMs)
+{
+    ui->m_timeShow->setText(QStringLiteral("00:00:00"));
+    timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &CMainWindow::onUpdateTime);
+    timer->start(clockPeriodMs);
+
+    connect(ui->minBtn, &QPushButton::clicked, this, &CMainWindow::onMinShow);
+    connect(ui->closeBtn, &QPushButton::clicked, this, &CMainWindow::onMinShow);
+    connect(ui->m_EditBtn, &QPushButton::clicked, this, &CMainWindow::onModifyPort);
+    connect(ui->m_AutoStart, &QCheckBox::stateChanged, this, &CMainWindow::onAutoRun);
+    ui->minBtn->hide();
+
+    showPorts();
+
+    // Checking the box runs onAutoRun(2), which registers the current
+    // program path again. The box itself is never shown.
+    const bool autoRun = IsAutoRunEnabled();
+    if (!isAdmin)
+        ui->m_AutoStart->hide();
+    else
+        ui->m_AutoStart->setCheckState(autoRun ? Qt::Checked : Qt::Unchecked);
+    ui->m_AutoStart->hide();
+
+    if (Base::CSingleton<XMLConfigManager>::Instance().productType == 3)
+        ui->label_11->hide();
+
+    ui->m_AppName->setText(tr("Palvex"));
+    setFixedSize(650, 350);
+}
+
+void CMainWindow::showPorts()
+{
+    const XMLConfigManager& config = Base::CSingleton<XMLConfigManager>::Instance();
+    ui->m_HTTPport->setText(QString::number(config.httpPort));
+    ui->m_TamsaCMSPort->setText(QString::number(config.videoWallPort));
+    ui->m_SMSPortLabel->setText(QString::number(rtspPort()));
+}
+
+// The images come from the current skin's resources: read again after a
+// skin change, as the widgets keep what they were given.
+void CMainWindow::applySkinImages()
+{
+    const QPixmap logo(QString::fromLatin1(kLogo));
+    ui->m_serverLogo->setPixmap(
+        logo.isNull() ? logo : logo.scaled(ui->m_serverLogo->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    const QString images = QStringLiteral(":/FrameworkGui/TrayIcon/Image/");
+    ui->minBtn->setIcon(QIcon(images + QStringLiteral("ic_min_dis.svg")));
+    ui->closeBtn->setIcon(QIcon(images + QStringLiteral("ic_close_dis.svg")));
+    ui->m_EditBtn->setIcon(QIcon(images + QStringLiteral("ic_edit_nor.svg")));
+    const QIcon started(images + QStringLiteral("ic_start.svg"));
+    for (QPushButton* state : {ui->m_state, ui->m_state_2, ui->m_state_3})
+        state->setIcon(started);
+}
+
+void CMainWindow::applyLanguageParts()
+{
+    applySkinImages();
+    ui->m_AutoStart->setStyleSheet(QString::fromLatin1(kAutoStartStyle));
+    ui->m_timeName->setText(tr("RunTime") + QLatin1Char(' '));
+}
+
+void CMainWindow::changeEvent(QEvent* event)
+{
+    if (event->type() != QEvent::LanguageChange) {
+        QDialog::changeEvent(event);
+        return;
+    }
+    // The form's own texts come back; the ports and the title stay.
+    const QString http = ui->m_HTTPport->text();
+    const QString videoWall = ui->m_TamsaCMSPort->text();
+    const QString sms = ui->m_SMSPortLabel->text();
+    ui->retranslateUi(this);
+    applyTitle();
+    ui->m_HTTPport->setText(http);
+    ui->m_TamsaCMSPort->setText(videoWall);
+    ui->m_SMSPortLabel->setText(sms);
+    ui->m_AppName->setText(tr("Palvex"));
+    applyLanguageParts();
+}
+
+void CMainWindow::onUpdateTime()
+{
+    if (++runSeconds > 59) {
+        runSeconds = 0;
+        if (++runMinutes > 59) {
+            runMinutes = 0;
+            if (++runHours > 23) {
+                runHours = 0;
+                ++runDays;
+            }
+        }
+    }
+    const QString clock = twoDigits(runHours) + QLatin1Char(':') + twoDigits(runMinutes) + QLatin1Char(':')
+                          + twoDigits(runSeconds);
+    ui->m_timeShow->setText(runDays == 0 ? clock : QString::number(runDays) + tr("Sky") + clock);
+}
+
+void CMainWindow::onMinShow()
+{
+    hide();
+}
+
+void CMainWindow::CloseSoft()
+{
+    CSignalSet::Instance().emitCloseFrame();
+    hide();
+}
+
+void CMainWindow::onCloseApp()
+{
+    TLOG_INFO("Closing was requested from the service management window.");
+    if (!platform::findProcessesByImageName(platform::clientImageName()).empty()) {
+        // The framework library ends the client first; it asks for the close.
+        closeFrameworkClient();
+        return;
+    }
+    CSignalSet::Instance().emitCloseFrame();
+}
+
+void CMainWindow::showNotice(const QString& title, const QString& text)
+{
+    if (!noticeDialog)
+        noticeDialog = new CWaringDlg(this);
+    noticeDialog->setTitleText(title);
+    noticeDialog->setConfirmOnly(true);
+    noticeDialog->setWaringText(text);
+    noticeDialog->exec();
+}
+
+void CMainWindow::onExportServerAuthSetting()
+{
+    const QString path = QFileDialog::getSaveFileName(this, tr("ChooseFile"), QStringLiteral("."),
+                                                      tr("XMLFile") + QStringLiteral("(*.xml)"));
+    if (path.isNull())
+        return;
+    if (!hasEnoughSpace(path)) {
+        showNotice(tr("Hint"), tr("NoEnoughHDDSpace"));
+        return;
+    }
+    // The export replaces the file whole or leaves it as it was.
+    if (!CAuthenticationManager::Instance().ExportIdentifyInfo(Base::UTF8ToLocal(path.toStdString()))) {
+        TLOG_ERROR("The identity parameters were not exported to %s.", path.toUtf8().constData());
+        showNotice(tr("Hint"), tr("ExportFailed"));
+        return;
+    }
+    showNotice(tr("Hint"), tr("Exported"));
+}
+
+QPoint CMainWindow::dialogPosition(const QPoint& offset, const QSize& size) const
+{
+    if (isVisible())
+        return pos() + offset;
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->geometry() : QRect();
+    return area.topLeft()
+           + QPoint((area.width() - size.width()) / 2, (area.height() - size.height()) / 2);
+}
+
+void CMainWindow::showPortNotice(const QString& title, const QString& text)
+{
+    CWaringDlg notice;
+    notice.setFixedSize(CServerConfigManager::Instance().translator == 1 ? 360 : 450, 198);
+    notice.move(dialogPosition(QPoint(170, 75), QSize(360, 198)));
+    notice.setTitleText(title);
+    notice.setConfirmOnly(true);
+    notice.setWaringText(text);
+    notice.exec();
+}
+
+void CMainWindow::onEditPort()
+{
+    if (!editPortDialog)
+        editPortDialog = new CEditPort(this);
+    editPortDialog->move(dialogPosition(QPoint(170, 75), QSize(360, 198)));
+    editPortDialog->clearFields();
+    const QString http = ui->m_HTTPport->text();
+    const QString webSocket = ui->m_TamsaCMSPort->text();
+    editPortDialog->setPorts(http, webSocket);
+    if (editPortDialog->exec() != QDialog::Accepted)
+        return;
+
+    QString newHttp;
+    QString newWebSocket;
+    editPortDialog->getPorts(newHttp, newWebSocket);
+    if (newHttp == http && newWebSocket == webSocket)
+        return;
+    QString holder;
+    if (newHttp != http && CCheckPort::instance().IsPortUsed(newHttp.toUInt(), holder)) {
+        showPortNotice(tr("Caution"), tr("HTTPPortConflictedSetANewOne"));
+        return;
+    }
+    if (newWebSocket != webSocket && CCheckPort::instance().IsPortUsed(newWebSocket.toUInt(), holder)) {
+        showPortNotice(tr("Caution"), tr("WebSocketPortConflictedSetANewOne"));
+        return;
+    }
+    // Both or neither: an HTTP port stored before the WebSocket port failed
+    // is put back.
+    const bool httpStored = setHttpPort2Xml(newHttp.toStdString());
+    if (!httpStored || !setWebSocketPort2Xml(newWebSocket.toStdString())) {
+        if (httpStored)
+            setHttpPort2Xml(http.toStdString());
+        TLOG_ERROR("The new HTTP and WebSocket ports could not be stored.");
+        showPortNotice(tr("Caution"), tr("PortsNotSaved"));
+        return;
+    }
+    ui->m_HTTPport->setText(newHttp);
+    ui->m_TamsaCMSPort->setText(newWebSocket);
+    showPortNotice(tr("Caution"), tr("RebootTheDeviceNowToMakeNewSettingsEffective"));
+}
+
+void CMainWindow::onModifyPort()
+{
+    XMLConfigManager& config = Base::CSingleton<XMLConfigManager>::Instance();
+    config.InitManager(false);
+    const int sms = rtspPort();
+
+    CCheckPort& checkPort = CCheckPort::instance();
+    int acceptedHttp = 0;
+    int acceptedCms = 0;
+    checkPort.GetAcceptedPorts(acceptedHttp, acceptedCms);
+
+    // The ports being edited do not count as taken.
+    QMap<int, bool> claimed = checkPort.claimedPorts;
+    QList<int> edited{acceptedHttp, config.videoPort, config.playbackPort};
+    if (config.productType != 2 && config.productType != 4)
+        edited << acceptedCms << config.amsPort << config.mqttPort << config.ssPort << config.videoVicPort
+               << config.audioPort;
+    for (const int port : edited)
+        claimed.remove(port);
+
+    CEditPortDlg dialog(this);
+    dialog.move(dialogPosition(QPoint(125, 58), QSize(450, 230)));
+    dialog.setClaimedPorts(claimed);
+    dialog.setHttpPortText(QString::number(config.httpPort));
+    dialog.setVideoWallPortText(QString::number(config.videoWallPort));
+    dialog.setTamsaCMSPortText(QString::number(config.cmsPort));
+    dialog.setTamsaSSPortText(QString::number(config.ssPort));
+    dialog.setTamsaAMSPortText(QString::number(config.amsPort));
+    dialog.setTamsaMQTTPortText(QString::number(config.mqttPort));
+    dialog.setTamsaVideoPortText(QString::number(config.videoPort));
+    dialog.setTamsaVideoVICPortText(QString::number(config.videoVicPort));
+    dialog.setTamsaAudioPortText(QString::number(config.audioPort));
+    dialog.setTamsaPlaybackPortText(QString::number(config.playbackPort));
+    dialog.setExternIPAddress(QString::fromStdString(config.externIPAddress));
+    dialog.setExternEnabled(config.externEnabled);
+    dialog.setSmsPortValue(sms);
+    dialog.setVideoWallPortValue(config.videoWallPort);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+
+    showPorts();
+
+    CWaringDlg notice;
+    const bool chinese = CServerConfigManager::Instance().translator == 1;
+    notice.setFixedSize(chinese ? 360 : 450, 198);
+    notice.move(dialogPosition(QPoint(170, 75), QSize(360, 198)));
+    notice.setTitleText(tr("Tip"));
+    notice.setConfirmOnly(true);
+    notice.setIconPixmap(QPixmap(QStringLiteral(":/FrameworkGui/TrayIcon/Image/notice_Icon.svg")));
+    notice.setWaringText(tr("Saved.PleaseRestartClient"));
+    if (notice.exec() != QDialog::Accepted)
+        return;
+    emit signalRestarServer();
+    closeFrameworkClient();
+    checkPort.reinitFramework();
+}
+
+void CMainWindow::onAutoRun(int iFlag)
+{
+    if (!isAdmin) {
+        WriteAutoRunConfig(false);
+        return;
+    }
+    const bool enable = iFlag == Qt::Checked;
+    {
+        CRegModify run(platform::kMachineRunKey, 0);
+        const bool done = enable ? run.setString(kRunValueName,
+                                                 Base::UTF8ToLocal(QCoreApplication::applicationFilePath().toStdString()))
+                                 : run.deleteValue(kRunValueName);
+        if (!done)
+            TLOG_ERROR("The auto-launch entry could not be %s.", enable ? "written" : "removed");
+    }
+    WriteAutoRunConfig(enable);
+}
+
+bool CMainWindow::IsAutoRunEnabled()
+{
+    CSQLite3Recordset rows;
+    if (!runOnSystemDatabase(systemDatabase, "SELECT  * FROM AutoRunConfig", &rows))
+        return false; // unknown: the stored choice and the entry stay as they are
+    if (rows.HasRow())
+        return rows.GetInt(0) != 0;
+    onAutoRun(Qt::Unchecked);
+    return false;
+}
+
+void CMainWindow::WriteAutoRunConfig(bool enable)
+{
+    char insert[64];
+    std::snprintf(insert, sizeof insert, "INSERT INTO AutoRunConfig (EnableAutoRun ) VALUES (%d) ", enable ? 1 : 0);
+    // One transaction: a failed insert leaves the old row.
+    runOnSystemDatabase(systemDatabase, std::string("BEGIN; DELETE FROM AutoRunConfig; ") + insert + "; COMMIT;",
+                        nullptr);
+}
+
+void CMainWindow::OnQssReload(const Param&)
+{
+    emit signalLoadQss();
+}
+
+void CMainWindow::onLoadQss()
+{
+    setStyleSheet(skinStyleSheet());
+    applySkinImages();
+}
+
+void CMainWindow::mousePressEvent(QMouseEvent* event)
+{
+    drag.press(this, event);
+}
+
+void CMainWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    drag.move(this, event);
+}
+
+void CMainWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    drag.release(event);
+}
+
+} // namespace serverframework
