@@ -11,6 +11,7 @@
 #include "SignalSet.h"
 #include "SkinLoader.h"
 #include "TestModal.h"
+#include "TestScratch.h"
 #include "TestShippedContent.h"
 #include "TestSupport.h"
 #include "UserDataPath.h"

@@ -16,7 +16,9 @@
 #include "SimpleProperties.h"
 #include "XMLConfigManager.h"
 #include "SkinLoader.h"
+#include "TestScratch.h"
 #include "TestShippedContent.h"
+#include "TestSupport.h"
 #include "WaringDlg.h"
 
 #include <QAbstractButton>
