@@ -36,12 +36,9 @@ private slots:
         QVERIFY(QFile::exists(kHost));
         QVERIFY(home.isValid());
 
-        // Xvfb picks a free display and writes its number to standard output.
-        xvfb.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-        QVERIFY(xvfb.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(xvfb.canReadLine(), 10000);
-        display = QStringLiteral(":") + QString::fromLatin1(xvfb.readLine()).trimmed();
-
+        xserver = std::make_unique<tst::XServer>();
+        display = xserver->display();
+        QVERIFY(!display.isEmpty());
         x11.insert(QStringLiteral("DISPLAY"), display);
         trayer.setProcessEnvironment(x11);
         trayer.start(QStringLiteral("trayer"), {"--edge", "top", "--align", "right", "--widthtype", "request",
@@ -52,11 +49,10 @@ private slots:
 
     void cleanupTestCase()
     {
-        for (QProcess* process : {&trayer, &xvfb}) {
-            process->terminate();
-            if (!process->waitForFinished(5000))
-                process->kill();
-        }
+        trayer.terminate();
+        if (!trayer.waitForFinished(5000))
+            trayer.kill();
+        xserver.reset();
     }
 
     void iconClickMenuAndQuit()
@@ -65,8 +61,7 @@ private slots:
         QVERIFY(tst::writeExecutable(home.path() + QStringLiteral("/bin/xdg-open"),
                                      "#!/bin/sh\necho \"$@\" >> '" + opened.toUtf8() + "'\n"));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DISPLAY"), display);
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        xserver->use(environment);
         environment.insert(QStringLiteral("PATH"),
                            home.path() + QStringLiteral("/bin:") + environment.value(QStringLiteral("PATH")));
         environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0:new_delete_type_mismatch=0"));
@@ -166,7 +161,7 @@ private:
     QString logText() const { return tst::findText(home.path() + QStringLiteral("/data"), "Framework.S.txt"); }
 
     ScratchHome home;
-    QProcess xvfb;
+    std::unique_ptr<tst::XServer> xserver;
     QProcess trayer;
     QString display;
     QProcessEnvironment x11 = QProcessEnvironment::systemEnvironment();
