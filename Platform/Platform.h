@@ -135,6 +135,7 @@ bool terminateProcess(std::uint32_t pid);
 std::string clientImageName();
 
 // True when the process runs as the same (effective) user as this one.
+// Windows: the user SIDs of the two processes' tokens are equal.
 bool processOfCurrentUser(std::uint32_t pid);
 
 // The full path of a process's executable; empty when it cannot be read.
@@ -185,12 +186,13 @@ std::string publicProfileFolder();
 // when it names a folder of this user, otherwise <temp>/runtime-<user>,
 // created when missing. Empty when no folder of the user can be had there
 // (a folder of another user or a link stands in the way).
+// Windows: <user temp folder>\runtime-<user>, created with an owner-only access list.
 std::string userRuntimeFolder();
 
 // ---------------------------------------------------------------------------
 // Shared blocks: a small block of memory shared by the processes of one user
-// that open the same path (a file mapped into memory; on Windows a named
-// file mapping). Each block has a lock serialising its users, and an owner
+// that open the same path (a file mapped into memory, on Windows too: its
+// locks are byte-range locks of the file handle). Each block has a lock serialising its users, and an owner
 // claim that ends with its holder, however the holder ends.
 // ---------------------------------------------------------------------------
 
@@ -231,14 +233,15 @@ int removeAbandonedSharedBlocks(const std::string& folder, const std::string& pr
 // into bytes on a descriptor the event loop can watch, instead of ending the
 // process. Returns the descriptor to read (the same on every call), -1 when
 // this cannot be set up.
+// Windows: console control events instead, and the value is the handle of an event set while requests wait (not pollable: wait on it, e.g. QWinEventNotifier).
 int terminationRequestDescriptor();
 // The next request waiting on that descriptor (the signal number), 0 when
-// none waits.
+// none waits. Windows: SIGINT for Ctrl+C, SIGBREAK for Ctrl+Break, SIGTERM for close, log-off and shut-down.
 int takeTerminationRequest(int descriptor);
 
 // Sends one state line ("READY=1", "EXTEND_TIMEOUT_USEC=...") to the service
 // manager that started the process ($NOTIFY_SOCKET). True when it was sent or
-// when no service manager listens.
+// when no service manager listens. Windows: none listens, so it does nothing and returns true.
 bool notifyServiceManager(const std::string& state);
 
 // ---------------------------------------------------------------------------
@@ -290,14 +293,15 @@ int removeStaleTemporaries(const std::string& path, int olderThanSeconds);
 
 // From now on every file and folder this process creates is for its user
 // only (Linux: the file-creation mask 077).
+// Windows has no mask: new files take their folder's inherited access list, so this does nothing.
 void makeNewFilesPrivate();
 // The permission bits a new file does not get (Linux: the umask, read
-// without changing it).
+// without changing it). Windows: always 0 (no mask).
 unsigned fileCreationMask();
 
 // Makes the existing tree under root private to its user: folders 0700,
 // files 0600 (Linux; symbolic links are not followed). False when a mode
-// could not be changed.
+// could not be changed. Windows: every file and folder gets writePrivateFile's owner-only access list; reparse points are not followed.
 bool makeTreePrivate(const std::string& root);
 
 // ---------------------------------------------------------------------------

@@ -13,7 +13,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <set>
 
 namespace platform {
 
@@ -94,20 +98,29 @@ bool isSeparator(wchar_t c)
 
 // --- security --------------------------------------------------------------------
 
-// A security descriptor that lets only the current user in; inherited by the
-// children of a folder. Null when the user cannot be found.
-PSECURITY_DESCRIPTOR ownerOnlyDescriptor(bool folder)
+// The user SID of a process's token, kept in buffer; null when it cannot be read.
+PSID processUser(HANDLE process, std::string& buffer)
 {
     HANDLE rawToken = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &rawToken))
+    if (!::OpenProcessToken(process, TOKEN_QUERY, &rawToken))
         return nullptr;
     Handle token(rawToken);
     DWORD size = 0;
     ::GetTokenInformation(token.handle, TokenUser, nullptr, 0, &size);
-    std::string buffer(size, '\0');
+    buffer.assign(size, '\0');
+    if (size == 0 || !::GetTokenInformation(token.handle, TokenUser, &buffer[0], size, &size))
+        return nullptr;
+    return reinterpret_cast<TOKEN_USER*>(&buffer[0])->User.Sid;
+}
+
+// A security descriptor that lets only the current user in; inherited by the
+// children of a folder. Null when the user cannot be found.
+PSECURITY_DESCRIPTOR ownerOnlyDescriptor(bool folder)
+{
+    std::string buffer;
+    const PSID user = processUser(::GetCurrentProcess(), buffer);
     wchar_t* sidText = nullptr;
-    if (size == 0 || !::GetTokenInformation(token.handle, TokenUser, &buffer[0], size, &size)
-        || !::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(&buffer[0])->User.Sid, &sidText))
+    if (!user || !::ConvertSidToStringSidW(user, &sidText))
         return nullptr;
     const std::wstring sddl = std::wstring(L"D:P(A;") + (folder ? L"OICI" : L"") + L";FA;;;" + sidText + L")";
     ::LocalFree(sidText);
@@ -448,6 +461,30 @@ std::string clientImageName()
     return "TavrinClient.exe";
 }
 
+bool processOfCurrentUser(std::uint32_t pid)
+{
+    if (pid == 0 || pid == kUnknownOwnerPid)
+        return false;
+    Handle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    std::string theirs;
+    std::string ours;
+    const PSID their = process.valid() ? processUser(process.handle, theirs) : nullptr;
+    const PSID our = processUser(::GetCurrentProcess(), ours);
+    return their && our && ::EqualSid(their, our);
+}
+
+std::string processExecutablePath(std::uint32_t pid)
+{
+    Handle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    if (!process.valid())
+        return std::string();
+    std::wstring path(32768, L'\0');
+    DWORD length = static_cast<DWORD>(path.size());
+    if (!::QueryFullProcessImageNameW(process.handle, 0, &path[0], &length))
+        return std::string();
+    return narrow(path.c_str());
+}
+
 // --- user and elevation ------------------------------------------------------
 
 std::string userName()
@@ -545,6 +582,302 @@ std::string publicProfileFolder()
     if (!drive.empty())
         return drive + "/Users/Public";
     return userDataHome();
+}
+
+std::string userRuntimeFolder()
+{
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);
+    if (length == 0 || length > MAX_PATH)
+        return std::string();
+    const std::string user = userName();
+    const std::string folder = narrow(temp) + "runtime-" + (user.empty() ? std::string("user") : user);
+    return makePrivateFolders(folder) ? folder : std::string();
+}
+
+// --- shared blocks -------------------------------------------------------------
+
+namespace {
+
+// Bytes of the block's file used as locks, far beyond its content. Windows
+// ties a byte-range lock to the handle that took it and drops it when that
+// handle closes or its process ends; locks do not hinder the mapped view.
+constexpr DWORD kLockOffsetHigh = 0x40000000;
+constexpr DWORD kLockByte = 0;
+constexpr DWORD kOwnerByte = 1;
+
+HANDLE blockHandle(const SharedBlock& block)
+{
+    return reinterpret_cast<HANDLE>(block.handle);
+}
+
+bool rangeLock(HANDLE file, DWORD at, bool wait)
+{
+    OVERLAPPED where{};
+    where.Offset = at;
+    where.OffsetHigh = kLockOffsetHigh;
+    return ::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY), 0, 1, 0, &where);
+}
+
+void rangeUnlock(HANDLE file, DWORD at)
+{
+    OVERLAPPED where{};
+    where.Offset = at;
+    where.OffsetHigh = kLockOffsetHigh;
+    ::UnlockFileEx(file, 0, 1, 0, &where);
+}
+
+// The blocks of this process holding their owner claim: a handle cannot test
+// a lock it holds itself without meeting it.
+std::mutex g_claimsMutex;
+std::set<std::intptr_t> g_claims;
+
+bool claimedHere(std::intptr_t handle)
+{
+    std::lock_guard<std::mutex> guard(g_claimsMutex);
+    return g_claims.count(handle) != 0;
+}
+
+// Whether some handle (this one aside) holds the owner byte of file.
+bool ownerHeld(HANDLE file)
+{
+    if (!rangeLock(file, kOwnerByte, false))
+        return true;
+    rangeUnlock(file, kOwnerByte);
+    return false;
+}
+
+// Whether the file was removed (waits for its last handle to close).
+bool deletePending(HANDLE file)
+{
+    FILE_STANDARD_INFO info{};
+    return !::GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) || info.DeletePending;
+}
+
+HANDLE openBlockFile(const std::wstring& path, DWORD disposition, SECURITY_ATTRIBUTES* security)
+{
+    return ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, security, disposition,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+} // namespace
+
+bool openSharedBlockLocked(const std::string& path, std::size_t size, SharedBlock& block, bool& created)
+{
+    closeSharedBlock(block, false);
+    created = false;
+    const std::wstring wide = widen(path);
+    PSECURITY_DESCRIPTOR descriptor = ownerOnlyDescriptor(false);
+    if (wide.empty() || !descriptor || size == 0) {
+        ::LocalFree(descriptor);
+        return false;
+    }
+    SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
+    // A block removed under this call is gone once its last handle closes;
+    // until then its name cannot be opened, so each turn waits a little.
+    bool ok = false;
+    for (int attempt = 0; attempt < 2000 && !ok; ++attempt) {
+        if (attempt > 0)
+            ::Sleep(1);
+        const HANDLE file = openBlockFile(wide, OPEN_ALWAYS, &security);
+        if (file == INVALID_HANDLE_VALUE) {
+            if (::GetLastError() == ERROR_ACCESS_DENIED)
+                continue;
+            break;
+        }
+        if (!rangeLock(file, kLockByte, true)) {
+            ::CloseHandle(file);
+            break;
+        }
+        if (deletePending(file)) {
+            ::CloseHandle(file);
+            continue;
+        }
+        BY_HANDLE_FILE_INFORMATION info{};
+        LARGE_INTEGER length{};
+        if (!::GetFileInformationByHandle(file, &info)
+            || (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+            || !::GetFileSizeEx(file, &length)) {
+            ::CloseHandle(file);
+            break;
+        }
+        // The mapping grows a short file to size, zero-filled.
+        const std::uint64_t wanted = size;
+        const HANDLE mapping = ::CreateFileMappingW(file, nullptr, PAGE_READWRITE, static_cast<DWORD>(wanted >> 32),
+                                                    static_cast<DWORD>(wanted), nullptr);
+        void* data = mapping ? ::MapViewOfFile(mapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, size) : nullptr;
+        if (mapping)
+            ::CloseHandle(mapping); // the view keeps the section
+        if (!data) {
+            ::CloseHandle(file);
+            break;
+        }
+        created = static_cast<std::uint64_t>(length.QuadPart) < wanted;
+        block.handle = reinterpret_cast<std::intptr_t>(file);
+        block.data = data;
+        block.size = size;
+        block.path = path;
+        ok = true;
+    }
+    ::LocalFree(descriptor);
+    return ok;
+}
+
+bool lockSharedBlock(SharedBlock& block)
+{
+    return block.handle != -1 && rangeLock(blockHandle(block), kLockByte, true);
+}
+
+void unlockSharedBlock(SharedBlock& block)
+{
+    if (block.handle != -1)
+        rangeUnlock(blockHandle(block), kLockByte);
+}
+
+bool claimSharedBlockOwner(SharedBlock& block)
+{
+    if (block.handle == -1)
+        return false;
+    if (claimedHere(block.handle))
+        return true;
+    if (!rangeLock(blockHandle(block), kOwnerByte, false))
+        return false;
+    std::lock_guard<std::mutex> guard(g_claimsMutex);
+    g_claims.insert(block.handle);
+    return true;
+}
+
+void releaseSharedBlockOwner(SharedBlock& block)
+{
+    if (block.handle == -1)
+        return;
+    std::lock_guard<std::mutex> guard(g_claimsMutex);
+    if (g_claims.erase(block.handle))
+        rangeUnlock(blockHandle(block), kOwnerByte);
+}
+
+bool sharedBlockOwnedElsewhere(const SharedBlock& block)
+{
+    return block.handle != -1 && !claimedHere(block.handle) && ownerHeld(blockHandle(block));
+}
+
+void closeSharedBlock(SharedBlock& block, bool removeFile)
+{
+    if (block.handle == -1)
+        return;
+    {
+        std::lock_guard<std::mutex> guard(g_claimsMutex);
+        g_claims.erase(block.handle);
+    }
+    if (block.data)
+        ::UnmapViewOfFile(block.data);
+    if (removeFile) {
+        FILE_DISPOSITION_INFO disposition{TRUE};
+        ::SetFileInformationByHandle(blockHandle(block), FileDispositionInfo, &disposition, sizeof disposition);
+    }
+    ::CloseHandle(blockHandle(block));
+    block = SharedBlock();
+}
+
+int removeAbandonedSharedBlocks(const std::string& folder, const std::string& prefix, const std::string& suffix,
+                                const std::vector<std::string>& companionSuffixes)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = ::FindFirstFileW((widen(folder) + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        const std::string name = narrow(found.cFileName);
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() > prefix.size() + suffix.size()
+            && name.compare(0, prefix.size(), prefix) == 0
+            && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+            names.push_back(name);
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+
+    int removed = 0;
+    for (const std::string& name : names) {
+        const std::string path = folder + "\\" + name;
+        Handle file(openBlockFile(widen(path), OPEN_EXISTING, nullptr));
+        // A block locked right now is in use; one with an owner is alive.
+        if (!file.valid() || !rangeLock(file.handle, kLockByte, false))
+            continue;
+        if (!deletePending(file.handle) && !ownerHeld(file.handle)) {
+            const std::string stem = path.substr(0, path.size() - suffix.size());
+            for (const std::string& companion : companionSuffixes)
+                ::DeleteFileW(widen(stem + companion).c_str());
+            FILE_DISPOSITION_INFO disposition{TRUE};
+            if (::SetFileInformationByHandle(file.handle, FileDispositionInfo, &disposition, sizeof disposition))
+                ++removed;
+        }
+        rangeUnlock(file.handle, kLockByte);
+    }
+    return removed;
+}
+
+// --- termination requests and the service manager -------------------------------
+
+namespace {
+
+// Console control events waiting for the event loop, and the manual-reset
+// event set while any waits.
+std::mutex g_requestsMutex;
+std::deque<int> g_requests;
+HANDLE g_requestEvent = nullptr;
+
+// Runs on a thread of its own that the system starts for each event.
+BOOL WINAPI onConsoleControl(DWORD type)
+{
+    const int request = type == CTRL_C_EVENT ? SIGINT : type == CTRL_BREAK_EVENT ? SIGBREAK : SIGTERM;
+    {
+        std::lock_guard<std::mutex> guard(g_requestsMutex);
+        g_requests.push_back(request);
+        ::SetEvent(g_requestEvent);
+    }
+    // The system ends the process once this returns from a close, log-off or
+    // shut-down event: give the event loop the few seconds allowed to end first.
+    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT)
+        ::Sleep(5000);
+    return TRUE;
+}
+
+} // namespace
+
+int terminationRequestDescriptor()
+{
+    static const int descriptor = [] {
+        g_requestEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (!g_requestEvent)
+            return -1;
+        if (!::SetConsoleCtrlHandler(&onConsoleControl, TRUE)) {
+            ::CloseHandle(g_requestEvent);
+            g_requestEvent = nullptr;
+            return -1;
+        }
+        // Kernel handle values fit in 32 bits on 64-bit Windows too.
+        return static_cast<int>(reinterpret_cast<std::intptr_t>(g_requestEvent));
+    }();
+    return descriptor;
+}
+
+int takeTerminationRequest(int descriptor)
+{
+    std::lock_guard<std::mutex> guard(g_requestsMutex);
+    if (!g_requestEvent || descriptor != static_cast<int>(reinterpret_cast<std::intptr_t>(g_requestEvent))
+        || g_requests.empty())
+        return 0;
+    const int request = g_requests.front();
+    g_requests.pop_front();
+    if (g_requests.empty())
+        ::ResetEvent(g_requestEvent);
+    return request;
+}
+
+bool notifyServiceManager(const std::string&)
+{
+    return true; // no service manager listens for state lines on Windows
 }
 
 // --- files -------------------------------------------------------------------
@@ -702,6 +1035,87 @@ int driveSpace(const std::string& path, std::uint64_t& totalBytes, std::uint64_t
     totalBytes = total.QuadPart;
     freeBytes = available.QuadPart;
     return 0;
+}
+
+int removeStaleTemporaries(const std::string& path, int olderThanSeconds)
+{
+    // replaceFile's temporaries: "." + file name + "." + process id + "." + counter + ".tmp".
+    size_t slash = path.size();
+    while (slash > 0 && !isSeparator(static_cast<wchar_t>(path[slash - 1])))
+        --slash;
+    const std::string folder = slash == 0 ? "." : path.substr(0, slash - 1);
+    const std::string prefix = "." + path.substr(slash) + ".";
+    static const std::string kSuffix = ".tmp";
+    WIN32_FIND_DATAW found;
+    const HANDLE search = ::FindFirstFileW(widen(folder + "\\" + prefix + "*" + kSuffix).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    FILETIME nowTime;
+    ::GetSystemTimeAsFileTime(&nowTime);
+    const auto ticks = [](const FILETIME& time) {
+        return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    const std::uint64_t now = ticks(nowTime);
+    const std::uint64_t age = static_cast<std::uint64_t>(std::max(olderThanSeconds, 0)) * 10000000u;
+    int removed = 0;
+    do {
+        const std::string name = narrow(found.cFileName);
+        if (name.size() <= prefix.size() + kSuffix.size() || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        // Between prefix and suffix: digits, one dot, digits.
+        const std::string middle = name.substr(prefix.size(), name.size() - prefix.size() - kSuffix.size());
+        const size_t dot = middle.find('.');
+        if (name.compare(name.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0 || dot == 0
+            || dot == std::string::npos || dot + 1 == middle.size()
+            || middle.find_first_not_of("0123456789", dot + 1) != std::string::npos
+            || middle.find_first_not_of("0123456789") != dot
+            || (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+            continue;
+        const std::uint64_t written = ticks(found.ftLastWriteTime);
+        if (now < written || now - written < age)
+            continue;
+        if (::DeleteFileW(widen(folder + "\\" + name).c_str()))
+            ++removed;
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return removed;
+}
+
+void makeNewFilesPrivate()
+{
+}
+
+unsigned fileCreationMask()
+{
+    return 0;
+}
+
+bool makeTreePrivate(const std::string& root)
+{
+    const std::wstring wide = widen(root);
+    const DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return true; // links and junctions are not followed
+    const bool folder = attributes & FILE_ATTRIBUTE_DIRECTORY;
+    PSECURITY_DESCRIPTOR descriptor = ownerOnlyDescriptor(folder);
+    bool ok = descriptor && ::SetFileSecurityW(wide.c_str(), DACL_SECURITY_INFORMATION, descriptor);
+    ::LocalFree(descriptor);
+    if (!folder)
+        return ok;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = ::FindFirstFileW((wide + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    const std::string base = isSeparator(wide.back()) ? root : root + "\\";
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..")
+            ok = makeTreePrivate(base + narrow(name.c_str())) && ok;
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return ok;
 }
 
 // --- text ----------------------------------------------------------------------

@@ -449,6 +449,73 @@ void elevated(const std::string& root)
     CHECK(!platform::runElevatedScript(root, "restart"), "missing script");
 }
 
+// The single-instance pieces: runtime folder, shared block, owner checks, temporaries.
+void instance(const std::string& root)
+{
+    const std::string runtime = platform::userRuntimeFolder();
+    CHECK(fs::is_directory(runtime) && ownerOnly(runtime), "runtime folder " + runtime);
+
+    const std::string path = root + "\\inst.blk";
+    platform::SharedBlock first;
+    platform::SharedBlock second;
+    bool created = false;
+    CHECK(platform::openSharedBlockLocked(path, 64, first, created) && created && ownerOnly(path)
+              && static_cast<char*>(first.data)[63] == 0, "new block");
+    static_cast<char*>(first.data)[0] = 7;
+    CHECK(platform::claimSharedBlockOwner(first) && !platform::sharedBlockOwnedElsewhere(first), "claim");
+    platform::unlockSharedBlock(first);
+    CHECK(platform::openSharedBlockLocked(path, 64, second, created) && !created
+              && static_cast<char*>(second.data)[0] == 7, "second open sees the content");
+    CHECK(platform::sharedBlockOwnedElsewhere(second) && !platform::claimSharedBlockOwner(second), "claim held");
+    platform::unlockSharedBlock(second);
+    CHECK(platform::removeAbandonedSharedBlocks(root, "in", ".blk", {}) == 0 && fs::exists(path), "owned kept");
+    platform::releaseSharedBlockOwner(first);
+    CHECK(!platform::sharedBlockOwnedElsewhere(second), "claim released");
+    platform::closeSharedBlock(first, false);
+    platform::closeSharedBlock(second, false);
+    writeBytes(root + "\\inst.cmp", "x");
+    CHECK(platform::removeAbandonedSharedBlocks(root, "in", ".blk", {".cmp"}) == 1 && !fs::exists(path)
+              && !fs::exists(root + "\\inst.cmp"), "abandoned removed");
+    CHECK(platform::openSharedBlockLocked(path, 64, first, created) && created, "reopened");
+    platform::closeSharedBlock(first, true);
+    CHECK(!fs::exists(path), "closed with its file");
+
+    // Interrupted writes' leftovers: only the old ones of this file's pattern go.
+    const std::string target = root + "\\Setup.xml";
+    const char* leftovers[] = {".Setup.xml.12.3.tmp", ".Setup.xml.12.4.tmp", ".Setup.xml.x.tmp", ".Other.xml.1.2.tmp"};
+    FILETIME old{};
+    ::GetSystemTimeAsFileTime(&old);
+    ULARGE_INTEGER ticks{};
+    ticks.LowPart = old.dwLowDateTime;
+    ticks.HighPart = old.dwHighDateTime;
+    ticks.QuadPart -= 7200ull * 10000000ull; // two hours ago
+    old.dwLowDateTime = ticks.LowPart;
+    old.dwHighDateTime = ticks.HighPart;
+    for (const char* name : leftovers) {
+        writeBytes(root + "\\" + name, "x");
+        if (std::string(name) != ".Setup.xml.12.4.tmp") {
+            HANDLE file = ::CreateFileA((root + "\\" + name).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            ::SetFileTime(file, nullptr, nullptr, &old);
+            ::CloseHandle(file);
+        }
+    }
+    CHECK(platform::removeStaleTemporaries(target, 3600) == 1 && !fs::exists(root + "\\.Setup.xml.12.3.tmp")
+              && fs::exists(root + "\\.Setup.xml.12.4.tmp") && fs::exists(root + "\\.Setup.xml.x.tmp"),
+          "stale temporaries");
+
+    const std::uint32_t self = platform::currentProcessId();
+    CHECK(::_stricmp(platform::processExecutablePath(self).c_str(), platform::executablePath().c_str()) == 0,
+          "own executable path " + platform::processExecutablePath(self));
+    CHECK(platform::processOfCurrentUser(self) && !platform::processOfCurrentUser(0)
+              && platform::processExecutablePath(0).empty(), "own user");
+
+    const std::string tree = root + "\\tree";
+    fs::create_directories(tree + "\\sub");
+    writeBytes(tree + "\\sub\\file.txt", "x");
+    CHECK(!ownerOnly(tree + "\\sub\\file.txt") && platform::makeTreePrivate(tree) && ownerOnly(tree)
+              && ownerOnly(tree + "\\sub") && ownerOnly(tree + "\\sub\\file.txt"), "private tree");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -484,6 +551,7 @@ int main(int argc, char** argv)
     files(root);
     registry();
     elevated(root);
+    instance(root);
     std::error_code ignored;
     fs::remove_all(root, ignored);
     std::printf("%d passed, %d failed\n", g_passed, g_failed);
