@@ -1,0 +1,557 @@
+// The configuration files: XML documents and whole-file reads and writes,
+// the plug-in's properties files, the user-data folders with their logging
+// configuration, and the port configuration (restore, damaged copies,
+// repair, upgrade, setters).
+#include "CommonMethodLib/CommonConfigFileMgr.h"
+#include "FileOperation.h"
+#include "Proto/XmlProto.h"
+#include "SimpleProperties.h"
+#include "TestScratch.h"
+#include "TestSupport.h"
+#include "UserDataPath.h"
+#include "XMLConfigManager.h"
+
+#include "Base/Log.h"
+
+#include <QDateTime>
+#include <QDirIterator>
+#include <QtTest>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <filesystem>
+#include <memory>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using comm_method::CUserDataPath;
+using proto::CXmlProto;
+using serverframework::PropertiesError;
+using serverframework::SimpleProperties;
+using serverframework::XMLConfigManager;
+
+namespace {
+
+const QString kShipped = QStringLiteral(TAVRIN_SOURCE_DIR "/Install/maintain/");
+
+// A user's port configuration of that version.
+QByteArray userFile(const QByteArray& version)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Configs Version=\"" + version +
+           "\"><ServerPort><WebSocket>1111</WebSocket><TamsaCMS>12345</TamsaCMS><TamsaSS>2222</TamsaSS><Web></Web>"
+           "</ServerPort><ExternParam><Enabled></Enabled></ExternParam></Configs>\n";
+}
+
+// The text at /Configs/<path> in the file; "?" when it does not parse.
+std::string valueIn(const QString& file, const std::string& path)
+{
+    CXmlProto doc;
+    return doc.set_str(tst::readBytes(file).toStdString()) ? doc.get_str("/Configs/" + path, "") : "?";
+}
+
+// Runs what with the file size limit at bytes, as a full disk would stop a write.
+template <typename What> void withFileSizeLimit(rlim_t bytes, What what)
+{
+    rlimit saved {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit limited {std::min(bytes, saved.rlim_cur), saved.rlim_max};
+    ::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+    what();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+}
+
+} // namespace
+
+class TestConfigFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() // the manager goes before what it refers to
+    {
+        m_config.reset();
+        m_common.reset();
+        m_env = std::make_unique<ScratchHome>(ScratchHome::WithDrive);
+        m_dir = m_env->path() + "/";
+        QVERIFY(QFile::copy(kShipped + "Setup.xml.benchmark", benchmark()));
+        m_common = std::make_unique<comm_methodlib::CCommonConfigFileMgr>((m_dir + "CommonConfig.xml").toStdString());
+        m_config = std::make_unique<XMLConfigManager>(m_dir.toStdString(), m_dir.toStdString(), *m_common);
+    }
+
+    void xmlRead()
+    {
+        CXmlProto doc;
+        QVERIFY(doc.set_str("<C><I>fish &amp; chips</I><I>b</I><Mixed> -42xyz</Mixed><Huge>99999999999</Huge></C>"));
+        QCOMPARE(doc.get_str("/C/I", "d"), std::string("fish & chips")); // the first of several
+        QCOMPARE(doc.get_int("/C/Mixed", -1), -42);
+        QCOMPARE(doc.get_int("/C/Huge", -1), INT_MAX);
+    }
+
+    // A document type declaration is refused outright: no entity of it expands.
+    void xmlHostile()
+    {
+        for (const char* text : {"<!DOCTYPE c [<!ENTITY a \"aaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]><C><V>&b;</V></C>",
+                                 "<!DOCTYPE c [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><C><V>&x;</V></C>",
+                                 "<!DOCTYPE c SYSTEM \"http://127.0.0.1:1/x.dtd\"><C/>", "<C><Open></C>"}) {
+            CXmlProto doc;
+            QVERIFY2(!doc.set_str(text), text);
+            QCOMPARE(doc.count("/*"), 0);
+        }
+    }
+
+    // Files are padded with line feeds to whole sectors, never below the old
+    // size; reading cuts the line feeds.
+    void fileWriteThenRead_data()
+    {
+        QTest::addColumn<int>("oldSize"); // -1: no file yet
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("expectedSize");
+        QTest::newRow("fresh file") << -1 << 20 << 512;
+        QTest::newRow("exactly one sector") << -1 << 512 << 512;
+        QTest::newRow("one byte over a sector") << -1 << 513 << 1024;
+        QTest::newRow("shrink 1000 to 300") << 1000 << 300 << 1024;
+    }
+    void fileWriteThenRead()
+    {
+        QFETCH(int, oldSize);
+        QFETCH(int, length);
+        QFETCH(int, expectedSize);
+        QVERIFY(oldSize < 0 || tst::writeBytes(working(), QByteArray(oldSize, 'o')));
+        const QByteArray content = QByteArray("abcdefghijklmnopqrstuvwxyz").repeated(20).left(length);
+        QVERIFY(writeFile(working().toStdString(), content.toStdString() + "\n\n"));
+        QCOMPARE(tst::readBytes(working()), content + QByteArray(expectedSize - length, '\n'));
+        std::string back;
+        QVERIFY(readFile(back, working().toStdString()));
+        QCOMPARE(QByteArray::fromStdString(back), content);
+    }
+
+    // Setup.xml read ("-": no such file), with a Setup.data beside it or not.
+    void fileFallback()
+    {
+        const auto read = [this](const QByteArray& primary, bool data) {
+            QFile::remove(working());
+            QFile::remove(m_dir + "Setup.data");
+            if (primary != "-")
+                tst::writeBytes(working(), primary);
+            if (data)
+                tst::writeBytes(m_dir + "Setup.data", "data");
+            std::string content = "untouched";
+            return readFile(content, working().toStdString()) ? content : "failed, " + content;
+        };
+        QCOMPARE(read("primary\n\n", true), std::string("primary"));
+        QCOMPARE(read("-", true), std::string("data"));
+        QCOMPARE(read("", true), std::string("data"));
+        QCOMPARE(read("-", false), std::string("failed, untouched"));
+    }
+
+    void propertiesLoad_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("malformed"); // load fails there, keeping what it read before
+        QTest::addColumn<QString>("entries");
+        QTest::newRow("blanks and trailing comment") << QByteArray("ums.1.rtspPort = 554  # RTSP\n") << false
+                                                     << "ums.1.rtspPort=554;";
+        QTest::newRow("comment lines") << QByteArray("# x=1\n   # y=2\nz=3\n") << false << "z=3;";
+        QTest::newRow("CR LF line ends") << QByteArray("a=1\r\nb=2\r\n") << false << "a=1;b=2;";
+        QTest::newRow("first wins") << QByteArray("k=1\nk=2\n") << false << "k=1;";
+        QTest::newRow("third field ignored, hash in key") << QByteArray("a#b=c#d=e\n") << false << "a#b=c;";
+        QTest::newRow("ends with equals") << QByteArray("a=1\nkey=\nb=2\n") << true << "a=1;";
+        QTest::newRow("no equals") << QByteArray("a=1\njust a line\n") << true << "a=1;";
+    }
+    void propertiesLoad()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, malformed);
+        QVERIFY(tst::writeBytes(m_dir + "a.properties", content));
+        SimpleProperties properties;
+        try {
+            QVERIFY(properties.load((m_dir + "a.properties").toStdString()));
+            QVERIFY(!malformed);
+        } catch (std::exception* e) {
+            QVERIFY(malformed && dynamic_cast<PropertiesError*>(e));
+            delete e;
+        }
+        QString entries;
+        for (const auto& entry : properties.entries())
+            entries += QString::fromStdString(entry.first + "=" + entry.second + ";");
+        QTEST(entries, "entries");
+    }
+
+    // store writes every entry sorted, without comments; set never adds and
+    // add never replaces; an empty value is closed by "=". A store that
+    // cannot finish fails and leaves the old file whole, so does storeLogged.
+    void propertiesStore()
+    {
+        SimpleProperties properties;
+        QVERIFY(properties.load(TAVRIN_TEST_DATA_DIR "/properties/config.properties"));
+        QVERIFY(properties.setProperty("ums.1.rtspPort", "8554") && !properties.setProperty("absent", "1"));
+        properties.addProperty("ums.1.name", "ignored");
+        properties.addProperty("a", "");
+        const QString out = m_dir + "out.properties";
+        QVERIFY(properties.store(out.toStdString()));
+        const QByteArray stored = "a==\nums.0.enabled=true\nums.1.httpPort=8100\nums.1.name=sms one\nums.1.rtspPort=8554\n";
+        QCOMPARE(tst::readBytes(out), stored);
+        SimpleProperties reread;
+        QVERIFY(reread.load(out.toStdString()));
+        QCOMPARE(reread.entries(), properties.entries());
+        QVERIFY(QFile::copy(out, out + ".bak"));
+        QVERIFY(!reread.loadLogged((out + ".bak").toStdString())); // not a properties file
+
+        properties.addProperty("long", std::string(1000, 'x'));
+        std::string failure;
+        bool storedInPlace = true;
+        withFileSizeLimit(512, [&] {
+            try {
+                properties.store(out.toStdString());
+            } catch (std::exception* e) {
+                failure = e->what();
+                delete e;
+            }
+            storedInPlace = properties.storeLogged(out.toStdString());
+        });
+        QCOMPARE(failure, std::string("can 't construct the output file!"));
+        QVERIFY(!storedInPlace);
+        QCOMPARE(tst::readBytes(out), stored);
+    }
+
+    // The plug-in's file after one change and a save: only the changed value
+    // differs; comments, malformed lines, order and line ends stay.
+    void propertiesStoreLogged_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("key"); // set, or added when absent
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("comments, blanks and order")
+            << QByteArray("# SMS plug-in\nz=26\n\n  ums.1.rtspPort = 554  # RTSP\na=1\n") << "ums.1.rtspPort" << "8554"
+            << QByteArray("# SMS plug-in\nz=26\n\n  ums.1.rtspPort = 8554  # RTSP\na=1\n");
+        QTest::newRow("malformed lines") << QByteArray("key=\nbroken\nb=2\n") << "b" << "4"
+                                         << QByteArray("key=\nbroken\nb=4\n");
+        QTest::newRow("CR LF line ends") << QByteArray("a=1\r\nb=2\r\n") << "a" << "5" << QByteArray("a=5\r\nb=2\r\n");
+        QTest::newRow("first of two") << QByteArray("k=1\nk=2\n") << "k" << "3" << QByteArray("k=3\nk=2\n");
+        QTest::newRow("new key appended") << QByteArray("# c\na=1") << "n" << "7" << QByteArray("# c\na=1\nn=7\n");
+        QTest::newRow("value emptied") << QByteArray("a = 1 # c\n") << "a" << "" << QByteArray("a = = # c\n");
+    }
+    void propertiesStoreLogged()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        const std::string path = (m_dir + "plugin.properties").toStdString();
+        QVERIFY(tst::writeBytes(m_dir + "plugin.properties", before));
+        SimpleProperties properties;
+        QVERIFY(properties.loadLogged(path));
+        if (!properties.setProperty(key.toStdString(), value.toStdString()))
+            properties.addProperty(key.toStdString(), value.toStdString());
+        QVERIFY(properties.storeLogged(path));
+        QTEST(tst::readBytes(m_dir + "plugin.properties"), "after");
+    }
+
+    void userDataRoot_data()
+    {
+        QTest::addColumn<QString>("exeDir");
+        QTest::addColumn<QString>("publicProfile");
+        QTest::addColumn<int>("versionType");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("other drive") << "D:\\Apps\\Suite\\Server\\" << "C:/Users/Public" << 0 << "D:/Apps/UserData/";
+        QTest::newRow("system drive") << "C:\\Suite\\Server\\" << "C:/Users/Public" << 0
+                                      << "C:/Users/Public/Tavrin/UserData/";
+        QTest::newRow("system drive, second brand") << "C:/Suite/Server/" << "C:/Users/Public" << 1
+                                                    << "C:/Users/Public/Orbelle UserData/";
+    }
+    void userDataRoot()
+    {
+        QFETCH(QString, exeDir);
+        QFETCH(QString, publicProfile);
+        QFETCH(int, versionType);
+        const std::string root = CUserDataPath::rootFor(exeDir.toStdString(), publicProfile.toStdString(),
+                                                        CUserDataPath::brandFolder(versionType));
+        QTEST(QString::fromStdString(CUserDataPath::normalise(root)), "expected");
+    }
+
+    void userDataTree_data()
+    {
+        QTest::addColumn<bool>("olderTree"); // a log file made before, 0644 in 0755 folders
+        QTest::newRow("new tree") << false;
+        QTest::newRow("tree of an older start") << true;
+    }
+    // The folders are made, the log lines land in their files, and the whole
+    // tree (also files made after init) is the user's alone: 0700 and 0600.
+    void userDataTree()
+    {
+        QFETCH(bool, olderTree);
+        const mode_t previousMask = ::umask(022);
+        const QString root = m_env->drive() + "/Users/Public/Tavrin/UserData/";
+        const QString logDir = root + "Log/Framework.S/";
+        QVERIFY(!olderTree || tst::writeBytes(logDir + "Framework.S.txt", "a log line\n"));
+        CUserDataPath paths;
+        QVERIFY(paths.init(programFolder().toStdString(), "Framework.S"));
+        for (const char* sub : {"Dump/Framework.S", "Capture", "Video", "ABREM", "Backup/AutoBackup", "Backup/Import"})
+            QVERIFY2(olderTree || QDir(root + sub).exists(), sub); // an older tree is not completed
+
+        QVERIFY(Base::details::CLog::Configure(paths.getPropertiesPath()));
+        TLOG_INFO("an info line %d", 1);
+        TLOG_ERROR("an error line %d", 2);
+        const QString main = tst::readText(logDir + "Framework.S.txt");
+        const QString errors = tst::readText(logDir + "Framework.S.Error.txt");
+        QVERIFY2(main.contains("an info line 1") && main.contains("an error line 2"), qPrintable(main));
+        QVERIFY2(errors.contains("an error line 2") && !errors.contains("an info line"), qPrintable(errors));
+
+        ::umask(previousMask);
+        QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            struct stat info {};
+            QVERIFY(::lstat(QFile::encodeName(it.next()).constData(), &info) == 0);
+            QVERIFY2((info.st_mode & 07777) == (S_ISDIR(info.st_mode) ? 0700u : 0600u), qPrintable(it.filePath()));
+        }
+    }
+
+    // Nothing is made for an empty name or an unknown brand.
+    void userDataInitFailures()
+    {
+        const QString exeDir = programFolder();
+        QVERIFY(!CUserDataPath().init(exeDir.toStdString(), "", 0, 0) &&
+                !CUserDataPath().init(exeDir.toStdString(), "Framework.S", 2, 0));
+        QVERIFY(QFile::remove(exeDir + "maintain/Setup.xml.benchmark")); // where the brand is read
+        QVERIFY(!CUserDataPath().init(exeDir.toStdString(), "Framework.S"));
+        QVERIFY(!QDir(m_env->drive() + "/Users").exists());
+    }
+
+    void loggingConfiguration_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("kept");
+        const QByteArray edited = "# edited by the user\nlog4j.appender.A = org.apache.log4j.ConsoleAppender\n";
+        QTest::newRow("user's edit") << edited << true;
+        QTest::newRow("appender options only") << QByteArray("log4j.appender.R.File=x.txt\n") << false;
+        QTest::newRow("one line of 300 KB") << edited + "# " + QByteArray(300 * 1024, 'x') + "\n" << false;
+    }
+    // A logging configuration that can serve is never regenerated, even when
+    // the template changed; one that cannot is kept aside and regenerated.
+    void loggingConfiguration()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, kept);
+        const QString exeDir = programFolder();
+        CUserDataPath paths;
+        QVERIFY(paths.init(exeDir.toStdString(), "Framework.S"));
+        const QString properties = QString::fromStdString(paths.getPropertiesPath());
+        QVERIFY(tst::writeBytes(properties, content));
+        const QByteArray templ = "log4j.rootLogger=INFO, A\nlog4j.appender.A=org.apache.log4j.ConsoleAppender\n";
+        QVERIFY(tst::writeBytes(exeDir + "maintain/log4cxx.properties.benchmark", templ));
+
+        QVERIFY(CUserDataPath().init(exeDir.toStdString(), "Framework.S"));
+        const QFileInfoList copies =
+            QFileInfo(properties).dir().entryInfoList({"Framework.S.log4cxx.properties.damaged-*"}, QDir::Files);
+        QCOMPARE(tst::readBytes(properties), kept ? content : templ);
+        QCOMPARE(copies.size(), kept ? 0 : 1);
+        QVERIFY(kept || tst::readBytes(copies.first().filePath()) == content);
+    }
+
+    void damagedFileReplaced_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // null: no file
+        QTest::newRow("missing") << QByteArray();
+        QTest::newRow("empty") << QByteArray("");
+        QTest::newRow("not XML") << QByteArray("<Configs><ServerPort><Http>1</Http>");
+        QTest::newRow("a DTD") << QByteArray("<!DOCTYPE Configs [<!ENTITY a \"b\">]><Configs/>");
+        QTest::newRow("just over the bound")
+            << QByteArray(int(XMLConfigManager::kMaxFileBytes) + 1 - 10, ' ').prepend("<Configs/>");
+    }
+    // The benchmark's copy takes the damaged file's place; the damaged file is
+    // kept beside it, under a name no earlier copy has (copies of this second
+    // and the next two exist).
+    void damagedFileReplaced()
+    {
+        QFETCH(QByteArray, content);
+        QList<QByteArray> expected = {"earlier", "earlier", "earlier"};
+        for (int s = 0; s < 3; ++s)
+            QVERIFY(tst::writeBytes(
+                working() + ".damaged-" + QDateTime::currentDateTime().addSecs(s).toString("yyyyMMdd-HHmmss"), "earlier"));
+        if (!content.isNull()) {
+            QVERIFY(tst::writeBytes(working(), content));
+            expected.prepend(content);
+        }
+        m_config->InitManager(true);
+        QCOMPARE(tst::readBytes(working()), tst::readBytes(benchmark())); // a byte copy, no padding
+        QCOMPARE(damagedCopies(), expected);
+    }
+
+    void badPortRepaired_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("WebSocket 70000") << "WebSocket" << "70000";
+        QTest::newRow("TamsaCMS 0") << "TamsaCMS" << "0";
+        QTest::newRow("Web digits then letters") << "Web" << "80a";
+    }
+    // The bad port takes the benchmark's value, every other value stays, and
+    // the file as it was is kept beside it; the next start changes nothing.
+    void badPortRepaired()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, text);
+        const std::string path = "ServerPort/" + key.toStdString();
+        CXmlProto doc;
+        QVERIFY(doc.set_str(userFile("1.1").toStdString()) && doc.set_value("/Configs/" + path, text.toStdString()));
+        const QByteArray before = QByteArray::fromStdString(doc.to_str(0));
+        QVERIFY(tst::writeBytes(working(), before));
+        m_config->InitManager(true);
+        QCOMPARE(valueIn(working(), path), valueIn(benchmark(), path));
+        QCOMPARE(valueIn(working(), "ServerPort/TamsaSS"), std::string("2222"));
+        QCOMPARE(int(m_config->webSocketPort), key == "WebSocket" ? 16101 : 1111);
+        QCOMPARE(damagedCopies(), QList<QByteArray>{before});
+        const QByteArray after = tst::readBytes(working());
+        m_config->InitManager(true);
+        QCOMPARE(tst::readBytes(working()), after);
+    }
+
+    void upgrade_data()
+    {
+        QTest::addColumn<QByteArray>("version");
+        QTest::addColumn<bool>("upgraded");
+        QTest::newRow("older") << QByteArray("1.0") << true;
+        QTest::newRow("equal") << QByteArray("1.1") << false;
+        QTest::newRow("newer") << QByteArray("1.10") << false;
+    }
+    // An older file takes the benchmark's version and the values it lacks;
+    // the user's values stay. An equal or newer one is left as it is.
+    void upgrade()
+    {
+        QFETCH(QByteArray, version);
+        QFETCH(bool, upgraded);
+        QVERIFY(tst::writeBytes(working(), userFile(version)));
+        m_config->InitManager(true);
+        QCOMPARE(tst::readBytes(working()) == userFile(version), !upgraded);
+        QCOMPARE(int(m_config->playbackPort), upgraded ? 17013 : 65535); // added, or missing
+        QCOMPARE(int(m_config->cmsPort), 12345);
+        QCOMPARE(int(m_config->webPort), 65535); // empty
+        if (upgraded) {
+            QCOMPARE(valueIn(working(), "@Version"), std::string("1.1"));
+            QCOMPARE(valueIn(working(), "ServerPort/TamsaSS"), std::string("2222"));    // the user's
+            QCOMPARE(valueIn(working(), "ExternParam/Enabled"), std::string("false")); // was empty
+            QCOMPARE(valueIn(working(), "ServerPort/TamsaAMS") + valueIn(working(), "Skin/Value"), std::string());
+        }
+    }
+
+    // Each setter writes its own port, which reInitPort reads back; the file
+    // is rewritten for a person to read, padded to whole sectors. The HTTP
+    // port goes to the common configuration too, the video wall port only there.
+    void setters()
+    {
+        m_config->InitManager(true);
+        struct Setter { void (XMLConfigManager::*set)(const std::string&); quint16 XMLConfigManager::*field; };
+        const Setter setters[] = {
+            {&XMLConfigManager::setWebSocketPort, &XMLConfigManager::webSocketPort},
+            {&XMLConfigManager::setWebPort, &XMLConfigManager::webPort},
+            {&XMLConfigManager::setTamsaCMSPort, &XMLConfigManager::cmsPort},
+            {&XMLConfigManager::setTamsaAMSPort, &XMLConfigManager::amsPort},
+            {&XMLConfigManager::setTamsaMQTTPort, &XMLConfigManager::mqttPort},
+            {&XMLConfigManager::setTamsaSSPort, &XMLConfigManager::ssPort},
+            {&XMLConfigManager::setTamsaVideoPort, &XMLConfigManager::videoPort},
+            {&XMLConfigManager::setTamsaVideoVICPort, &XMLConfigManager::videoVicPort},
+            {&XMLConfigManager::setTamsaAudioPort, &XMLConfigManager::audioPort},
+            {&XMLConfigManager::setTamsaPlaybackPort, &XMLConfigManager::playbackPort},
+            {&XMLConfigManager::setHttpPort, &XMLConfigManager::httpPort},
+        };
+        int port = 30000;
+        for (const Setter& s : setters)
+            (m_config.get()->*s.set)("0" + std::to_string(++port));
+        m_config->setIPAddress("a&b");
+        m_config->setEnabled(true);
+        m_config->setVideoWallPort("19019");
+        m_config->reInitPort();
+        port = 30000;
+        for (const Setter& s : setters)
+            QCOMPARE(int(m_config.get()->*s.field), ++port);
+        QCOMPARE(m_config->externIPAddress, std::string("a&b"));
+        QVERIFY(m_config->externEnabled);
+        QCOMPARE(m_common->GetFrameworkHttpPort(), port);
+        QCOMPARE(m_common->GetFrameworkVideoWallPort(), 19019);
+        const QByteArray written = tst::readBytes(working());
+        QVERIFY2(written.contains("\n    <Web>30002</Web>\n") && !written.contains("19019"), written.constData());
+        QCOMPARE(written.size() % 512, 0);
+    }
+
+    void writesNothing_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("trouble"); // 1: the file does not parse, 2: the disk is full
+        for (const char* text : {"abc", "80a", "65536", "0", "-80", "", "99999999999999999999"})
+            QTest::newRow(text) << text << 0;
+        QTest::newRow("file does not parse") << "20000" << 1;
+        QTest::newRow("disk full") << "20000" << 2;
+    }
+    // Not a port, a file that does not parse or a write that cannot finish:
+    // the files stay as they were, whole.
+    void writesNothing()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, trouble);
+        m_config->InitManager(true);
+        QVERIFY(trouble != 1 || tst::writeBytes(working(), "<Configs><ServerPort><TamsaCMS>17000</TamsaCMS>"));
+        const auto files = [&] { return tst::readBytes(working()) + tst::readBytes(m_dir + "CommonConfig.xml"); };
+        const QByteArray before = trouble ? tst::readBytes(working()) : files();
+        withFileSizeLimit(trouble == 2 ? 100 : RLIM_INFINITY, [&] {
+            m_config->setTamsaCMSPort(text.toStdString());
+            if (trouble) {
+                m_config->setEnabled(true);
+            } else {
+                m_config->setHttpPort(text.toStdString());
+                m_config->setVideoWallPort(text.toStdString());
+            }
+        });
+        QCOMPARE(trouble ? tst::readBytes(working()) : files(), before);
+    }
+
+    // Temporaries of writes killed long ago go; one of a write that may still
+    // run stays, and so does whatever is not such a temporary.
+    void staleTemporariesRemoved()
+    {
+        const QStringList stale = {".Setup.xml.Ab12Cd", ".Setup.xml.zzzzzz"};
+        const QStringList kept = {".Setup.xml.Fresh1", ".Setup.xml.toolong7", "Setup.xml.Ab12Cd", ".Other.xml.Ab12Cd"};
+        for (const QString& name : stale + kept) {
+            QVERIFY(tst::writeBytes(m_dir + name, "<Configs"));
+            if (name != kept.first())
+                std::filesystem::last_write_time(QFile::encodeName(m_dir + name).constData(),
+                                                 std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+        }
+        m_config->InitManager(true);
+        for (const QString& name : stale + kept)
+            QVERIFY2(QFile::exists(m_dir + name) == kept.contains(name), qPrintable(name));
+    }
+
+private:
+    QString working() const { return m_dir + "Setup.xml"; }
+    QString benchmark() const { return m_dir + "Setup.xml.benchmark"; }
+    // The damaged copies kept beside Setup.xml, their contents sorted.
+    QList<QByteArray> damagedCopies() const
+    {
+        QList<QByteArray> copies;
+        for (const QString& name : QDir(m_dir).entryList({"Setup.xml.damaged-*"}, QDir::Files))
+            copies << tst::readBytes(m_dir + name);
+        std::sort(copies.begin(), copies.end());
+        return copies;
+    }
+    // A program folder with the shipped maintain/ files, ending in "/".
+    QString programFolder() const
+    {
+        const QString exeDir = m_env->path() + "/Suite/Server/";
+        QDir().mkpath(exeDir + "maintain");
+        QFile::copy(kShipped + "Setup.xml.benchmark", exeDir + "maintain/Setup.xml.benchmark");
+        QFile::copy(kShipped + "log4cxx.properties.benchmark", exeDir + "maintain/log4cxx.properties.benchmark");
+        return exeDir;
+    }
+
+    std::unique_ptr<ScratchHome> m_env;
+    std::unique_ptr<comm_methodlib::CCommonConfigFileMgr> m_common;
+    std::unique_ptr<XMLConfigManager> m_config;
+    QString m_dir;
+};
+
+QTEST_GUILESS_MAIN(TestConfigFiles)
+#include "TestConfigFiles.moc"
