@@ -9,6 +9,9 @@ tavrin_add_test(NAME TestFrameworkRouter
     LIBS Framework Qt5::Network)
 target_include_directories(TestFrameworkRouter PRIVATE ${PROJECT_SOURCE_DIR}/Suite/Framework)
 
+tavrin_add_test(NAME TestHttpKeepAlive SOURCES TestHttpKeepAlive.cpp LIBS Framework Qt5::Network)
+target_include_directories(TestHttpKeepAlive PRIVATE ${PROJECT_SOURCE_DIR}/Suite/Framework)
+
 tavrin_add_test(NAME TestSQLite SOURCES TestSQLite.cpp LIBS SQLiteAccess)
 tavrin_add_test(NAME TestInstallScripts SOURCES TestInstallScripts.cpp LIBS Qt5::Network)
 

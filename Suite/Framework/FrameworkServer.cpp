@@ -165,46 +165,63 @@ void CFrameworkServer::onHttpConnection()
             dropHttp(static_cast<QTcpSocket*>(m_httpCap.oldestIdle()));
         // Owned here from now on, so that stopping frees it at once.
         socket->setParent(this);
-        m_pending.insert(socket, QByteArray());
+        // Qt holds at most one request; further bytes wait in the system.
+        socket->setReadBufferSize(CHttpRequest::kMaxRequestBytes);
+        auto* idle = new QTimer(socket);
+        idle->setSingleShot(true);
+        connect(idle, &QTimer::timeout, socket, &QTcpSocket::abort);
+        idle->start(kIdleTimeoutMs);
+        m_pending.insert(socket, HttpConnection{QByteArray(), idle});
         m_httpCap.add(socket);
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequest(socket); });
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serveHttp(socket); });
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { serveHttp(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             m_httpCap.remove(socket);
             if (m_pending.remove(socket))
                 socket->deleteLater();
         });
-        // A client that never completes its request is dropped.
-        QTimer::singleShot(kIdleTimeoutMs, socket, [socket] { socket->abort(); });
     }
 }
 
-void CFrameworkServer::readRequest(QTcpSocket* socket)
+void CFrameworkServer::serveHttp(QTcpSocket* socket)
 {
     auto it = m_pending.find(socket);
     if (it == m_pending.end())
         return;
-    m_httpCap.touch(socket);
-    it.value() += socket->readAll();
+    QByteArray& received = it->received;
+    // A client that does not read its answers holds back its next requests.
+    while (socket->bytesToWrite() < kMaxUnsentBytes) {
+        const QByteArray input = socket->read(CHttpRequest::kMaxRequestBytes - received.size());
+        if (!input.isEmpty()) {
+            m_httpCap.touch(socket);
+            received += input;
+        }
+        CHttpRequest request;
+        const CHttpRequest::Parse result = request.parse(received);
+        if (result == CHttpRequest::Parse::Incomplete)
+            return;
 
-    CHttpRequest request;
-    const CHttpRequest::Parse result = request.parse(it.value());
-    if (result == CHttpRequest::Parse::Incomplete)
-        return;
-    it.value().clear();
-    // One request per connection: whatever follows is not read.
-    disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+        CHttpResponse response = CHttpResponse::text(400);
+        if (result == CHttpRequest::Parse::TooLarge)
+            response = CHttpResponse::text(413);
+        else if (result == CHttpRequest::Parse::Complete)
+            response = m_router.handle(request, socket->peerAddress());
+        const bool keepAlive = result == CHttpRequest::Parse::Complete && request.keepAlive();
 
-    CHttpResponse response = CHttpResponse::text(400);
-    if (result == CHttpRequest::Parse::TooLarge)
-        response = CHttpResponse::text(413);
-    else if (result == CHttpRequest::Parse::Complete)
-        response = m_router.handle(request, socket->peerAddress());
-
-    QByteArray bytes = response.toBytes();
-    if (request.method() == "HEAD")
-        bytes.truncate(bytes.size() - response.body().size());
-    socket->write(bytes);
-    socket->disconnectFromHost();
+        QByteArray bytes = response.toBytes(keepAlive);
+        if (request.method() == "HEAD")
+            bytes.truncate(bytes.size() - response.body().size());
+        socket->write(bytes);
+        if (!keepAlive) {
+            // Whatever follows is not read.
+            disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+            disconnect(socket, &QTcpSocket::bytesWritten, this, nullptr);
+            socket->disconnectFromHost();
+            return;
+        }
+        received.remove(0, request.size());
+        it->idle->start(kIdleTimeoutMs);
+    }
 }
 
 void CFrameworkServer::onWebSocketConnection()

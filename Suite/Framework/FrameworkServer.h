@@ -27,7 +27,12 @@ class CFrameworkServer : public QObject
 
 public:
     static constexpr int kPushIntervalMs = 1000;
+    // A client that takes longer for a request (the first one, or the next
+    // one on a kept connection) is dropped.
     static constexpr int kIdleTimeoutMs = 10000;
+    // Answers not yet taken by the client; beyond it further requests of the
+    // connection wait.
+    static constexpr int kMaxUnsentBytes = 64 * 1024;
     // Connections each server holds at most; beyond it the one idle the
     // longest is dropped.
     static constexpr int kMaxConnections = 64;
@@ -55,7 +60,8 @@ private slots:
     void onPushStatus();
 
 private:
-    void readRequest(QTcpSocket* socket);
+    // Answers the complete requests received so far, in order.
+    void serveHttp(QTcpSocket* socket);
     void dropHttp(QTcpSocket* socket);
     void stopHttp();
     void stopWebSocket();
@@ -66,7 +72,11 @@ private:
     QTcpServer* m_http = nullptr;
     QTcpServer* m_webSocket = nullptr;
     QTimer* m_pushTimer = nullptr;
-    QHash<QTcpSocket*, QByteArray> m_pending; // bytes received per connection
+    struct HttpConnection {
+        QByteArray received; // not yet answered
+        QTimer* idle;        // child of the socket
+    };
+    QHash<QTcpSocket*, HttpConnection> m_pending;
     CConnectionCap m_httpCap{kMaxConnections};
     QList<CWebSocketConnection*> m_clients;   // handshaking or open
     CConnectionCap m_webSocketCap{kMaxConnections};

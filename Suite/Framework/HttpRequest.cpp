@@ -2,6 +2,8 @@
 
 #include <QList>
 
+#include <algorithm>
+
 CHttpRequest::Parse CHttpRequest::parse(const QByteArray& buffer)
 {
     const int headEnd = buffer.indexOf("\r\n\r\n");
@@ -15,6 +17,7 @@ CHttpRequest::Parse CHttpRequest::parse(const QByteArray& buffer)
     if (requestLine.size() != 3 || !requestLine[2].startsWith("HTTP/1.") || !requestLine[1].startsWith('/'))
         return Parse::Bad;
     m_method = requestLine[0];
+    m_version = requestLine[2];
     m_path = requestLine[1];
     const int query = m_path.indexOf('?');
     if (query >= 0)
@@ -45,7 +48,18 @@ CHttpRequest::Parse CHttpRequest::parse(const QByteArray& buffer)
     if (buffer.size() - bodyStart < length)
         return Parse::Incomplete;
     m_body = buffer.mid(bodyStart, length);
+    m_size = bodyStart + length;
     return Parse::Complete;
+}
+
+bool CHttpRequest::keepAlive() const
+{
+    const QList<QByteArray> options = header("connection").toLower().split(',');
+    const auto says = [&options](const QByteArray& option) {
+        return std::any_of(options.begin(), options.end(),
+                           [&option](const QByteArray& given) { return given.trimmed() == option; });
+    };
+    return m_version == "HTTP/1.0" ? says("keep-alive") : !says("close");
 }
 
 QByteArray CHttpRequest::header(const QByteArray& name) const

@@ -12,10 +12,15 @@ public:
 
     static constexpr int kMaxHeaderBytes = 16 * 1024;
     static constexpr int kMaxBodyBytes = 64 * 1024;
+    // The most bytes a request that is not too large can take.
+    static constexpr int kMaxRequestBytes = kMaxHeaderBytes + 4 + kMaxBodyBytes;
 
-    // Parses buffer into this request. Complete when the head and the whole
-    // body (Content-Length) are there.
+    // Parses the request at the start of buffer into this request. Complete
+    // when the head and the whole body (Content-Length) are there; whatever
+    // follows them is left alone.
     Parse parse(const QByteArray& buffer);
+    // The bytes of buffer a complete request took.
+    int size() const { return m_size; }
 
     QByteArray method() const { return m_method; }
     // The path without the query.
@@ -23,10 +28,16 @@ public:
     // A header's value by case-insensitive name; empty when absent.
     QByteArray header(const QByteArray& name) const;
     QByteArray body() const { return m_body; }
+    // Whether the client wants the connection kept after the answer: an
+    // HTTP/1.1 request unless it says "Connection: close", an HTTP/1.0 one
+    // only when it says "Connection: keep-alive".
+    bool keepAlive() const;
 
 private:
     QByteArray m_method;
+    QByteArray m_version;
     QByteArray m_path;
     QMap<QByteArray, QByteArray> m_headers; // lower-case names
     QByteArray m_body;
+    int m_size = 0;
 };

@@ -29,13 +29,13 @@ QByteArray CHttpResponse::reasonPhrase(int status)
     }
 }
 
-QByteArray CHttpResponse::toBytes() const
+QByteArray CHttpResponse::toBytes(bool keepAlive) const
 {
     QByteArray out = "HTTP/1.1 " + QByteArray::number(m_status) + ' ' + reasonPhrase(m_status) + "\r\n";
     out += "Content-Type: " + m_contentType + "\r\n";
     out += "Content-Length: " + QByteArray::number(m_body.size()) + "\r\n";
     out += "Cache-Control: no-store\r\n";
-    out += "Connection: close\r\n\r\n";
+    out += keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
     out += m_body;
     return out;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-// One HTTP response; the connection is closed after it.
+// One HTTP response.
 
 #include <QByteArray>
 
@@ -15,7 +15,8 @@ public:
     int status() const { return m_status; }
     QByteArray contentType() const { return m_contentType; }
     QByteArray body() const { return m_body; }
-    QByteArray toBytes() const;
+    // keepAlive: the connection stays open for further requests.
+    QByteArray toBytes(bool keepAlive = false) const;
 
     static QByteArray reasonPhrase(int status);
 

@@ -1,8 +1,8 @@
 // Arbitrary bytes as a web client request, parsed and routed. The first byte
 // picks the peer (loopback or not). Checked: a complete request has a path
-// from the root without its query and a bounded body; only the fixed routes
-// answer 200; a control callback runs only for a loopback POST carrying the
-// control token.
+// from the root without its query, a bounded body and takes no more than the
+// input; only the fixed routes answer 200; a control callback runs only for
+// a loopback POST carrying the control token.
 #include "FrameworkCallbacks.h"
 #include "FrameworkRouter.h"
 #include "HttpRequest.h"
@@ -43,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
         return 0;
     const QByteArray path = request.path();
     if (!path.startsWith('/') || path.contains('?') || path.contains(' ')
-        || request.body().size() > CHttpRequest::kMaxBodyBytes)
+        || request.body().size() > CHttpRequest::kMaxBodyBytes || request.size() > static_cast<int>(size - 1)
+        || request.size() > CHttpRequest::kMaxRequestBytes)
         std::abort();
 
     g_calls = 0;

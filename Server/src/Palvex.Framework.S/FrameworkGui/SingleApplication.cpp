@@ -1,10 +1,10 @@
 #include "SingleApplication.h"
+#include "NoticeFrame.h"
 #include "SingleApplication_p.h"
 
 #include <Platform.h>
 
 #include <QCryptographicHash>
-#include <QDataStream>
 #include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -19,12 +19,8 @@
 
 namespace {
 
-// The notice frames use the Qt 5.6 stream format (version 17).
-constexpr QDataStream::Version kStreamVersion = QDataStream::Qt_5_6;
 // How long a block may look inconsistent before the primary is presumed dead.
 constexpr qint64 kInconsistentLimitMs = 5000;
-// Smallest body: an empty name (4), the type (1), the id (4), the checksum (2).
-constexpr qint64 kMinBodyLength = 11;
 
 [[noreturn]] void cannotAttach(SingleApplicationPrivate* d, const char* reason)
 {
@@ -198,25 +194,11 @@ bool SingleApplicationPrivate::connectToPrimary(int timeout, NoticeType type)
     if (socket->state() != QLocalSocket::ConnectedState)
         return false;
 
-    QByteArray body;
-    {
-        QDataStream out(&body, QIODevice::WriteOnly);
-        out.setVersion(kStreamVersion);
-        out.setByteOrder(QDataStream::BigEndian);
-        out << blockName.toLatin1();
-        out << static_cast<qint8>(type);
-        out << static_cast<qint32>(instanceId);
-        out << qChecksum(body.constData(), static_cast<uint>(body.size()));
-    }
-    QByteArray header;
-    {
-        QDataStream out(&header, QIODevice::WriteOnly);
-        out.setVersion(kStreamVersion);
-        out.setByteOrder(QDataStream::BigEndian);
-        out << static_cast<qint64>(body.size());
-    }
-    socket->write(header);
-    socket->write(body);
+    NoticeFrame notice;
+    notice.name = blockName.toLatin1();
+    notice.type = type;
+    notice.id = static_cast<qint32>(instanceId);
+    socket->write(notice.toBytes());
     socket->flush();
     socket->waitForBytesWritten(timeout);
     return socket->bytesToWrite() == 0;
@@ -228,7 +210,7 @@ void SingleApplicationPrivate::slotConnectionEstablished()
     if (!s)
         return;
     // Bounds what a misbehaving client can make us hold.
-    s->setReadBufferSize(MaxBodyLength + 8);
+    s->setReadBufferSize(NoticeFrame::HeaderLength + NoticeFrame::MaxBodyLength);
     connections.insert(s, ConnectionState());
 
     connect(s, &QLocalSocket::readyRead, this, [this, s]() {
@@ -261,14 +243,10 @@ void SingleApplicationPrivate::slotDataAvailable(QLocalSocket* s, quint32 id)
     ConnectionState& state = it.value();
 
     if (state.stage == 0) {
-        if (s->bytesAvailable() < static_cast<qint64>(sizeof(qint64)))
+        if (s->bytesAvailable() < NoticeFrame::HeaderLength)
             return;
-        QDataStream in(s);
-        in.setVersion(kStreamVersion);
-        in.setByteOrder(QDataStream::BigEndian);
-        in >> state.messageLength;
-        if (in.status() != QDataStream::Ok || state.messageLength < kMinBodyLength
-            || state.messageLength > MaxBodyLength) {
+        state.messageLength = NoticeFrame::bodyLength(s->read(NoticeFrame::HeaderLength));
+        if (state.messageLength < 0) {
             connections.erase(it);
             s->abort();
             s->deleteLater();
@@ -287,20 +265,9 @@ void SingleApplicationPrivate::slotDataAvailable(QLocalSocket* s, quint32 id)
 
 void SingleApplicationPrivate::readBody(QLocalSocket* s, ConnectionState& state)
 {
-    const QByteArray body = s->read(state.messageLength);
-    QDataStream in(body);
-    in.setVersion(kStreamVersion);
-    in.setByteOrder(QDataStream::BigEndian);
-    QByteArray name;
-    qint8 type = 0;
-    qint32 id = 0;
-    quint16 checksum = 0;
-    in >> name >> type >> id >> checksum;
-
-    const bool valid = in.status() == QDataStream::Ok
-        && QString::fromLatin1(name.constData()) == blockName
-        && body.size() >= 2
-        && checksum == qChecksum(body.constData(), static_cast<uint>(body.size() - 2));
+    NoticeFrame notice;
+    const bool valid = notice.parseBody(s->read(state.messageLength))
+        && QString::fromLatin1(notice.name.constData()) == blockName;
     if (!valid) {
         connections.remove(s);
         s->abort();
@@ -308,13 +275,13 @@ void SingleApplicationPrivate::readBody(QLocalSocket* s, ConnectionState& state)
         return;
     }
 
-    state.instanceId = static_cast<quint32>(id);
+    state.instanceId = static_cast<quint32>(notice.id);
     state.stage = 2;
     const quint32 stateId = state.instanceId;
-    if (type == NewInstance
-        || (type == SecondaryInstance && options.testFlag(SingleApplication::NotifySecondary)))
+    if (notice.type == NewInstance
+        || (notice.type == SecondaryInstance && options.testFlag(SingleApplication::NotifySecondary)))
         emit q_ptr->instanceStarted();
-    if (type == QuitRequest)
+    if (notice.type == QuitRequest)
         emit q_ptr->quitRequested();
     if (s->bytesAvailable() > 0)
         emit q_ptr->receivedMessage(stateId, s->readAll());

@@ -43,8 +43,6 @@ public:
         Message = 3,
         QuitRequest = 4 // a later start asks the primary to quit (--quit)
     };
-    // Largest body a client may announce; a real notice is under 100 bytes.
-    static constexpr qint64 MaxBodyLength = 4096;
     // A connection that has not finished its notice by then is dropped.
     static constexpr int HandshakeTimeoutMs = 5000;
 

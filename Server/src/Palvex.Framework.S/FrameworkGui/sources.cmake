@@ -3,6 +3,8 @@
 list(APPEND FRAMEWORKGUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/FrameworkMgr.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FrameworkMgr.h
+    ${CMAKE_CURRENT_LIST_DIR}/NoticeFrame.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/NoticeFrame.h
     ${CMAKE_CURRENT_LIST_DIR}/SignalSet.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SignalSet.h
     ${CMAKE_CURRENT_LIST_DIR}/SingleApplication.cpp
