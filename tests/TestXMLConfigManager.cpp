@@ -302,7 +302,7 @@ void TestXMLConfigManager::settersAndReInit()
     QVERIFY2(written.contains("\n    <Web>80</Web>\n"), written.constData());
     QCOMPARE(written.size() % 512, 0);
 
-    struct Setter { void (XMLConfigManager::*set)(const std::string&); quint16 XMLConfigManager::*field; };
+    struct Setter { bool (XMLConfigManager::*set)(const std::string&); quint16 XMLConfigManager::*field; };
     const Setter setters[] = {
         {&XMLConfigManager::setWebSocketPort, &XMLConfigManager::webSocketPort},
         {&XMLConfigManager::setTamsaCMSPort, &XMLConfigManager::cmsPort},
@@ -315,7 +315,7 @@ void TestXMLConfigManager::settersAndReInit()
     };
     int port = 30000;
     for (const Setter& s : setters)
-        (config.get()->*s.set)(std::to_string(++port));
+        QVERIFY((config.get()->*s.set)(std::to_string(++port)));
     config->reInitPort();
     port = 30000;
     for (const Setter& s : setters)
