@@ -6,3 +6,6 @@ tavrin_add_test(NAME TestEditPortDlg
 tavrin_add_test(NAME TestPortApply
     SOURCES TestPortApply.cpp TestEditPortDlgLayout.h
     LIBS FrameworkGui Qt5::Network)
+# A port change on the running host, in-process against the installed folder.
+tavrin_add_test(NAME TestPortChangeHost SOURCES TestPortChangeHost.cpp LIBS FrameworkGui Qt5::Network
+                NEEDS_STAGE RESOURCE_LOCK host TIMEOUT 180)

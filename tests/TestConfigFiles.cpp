@@ -444,7 +444,7 @@ private slots:
     void setters()
     {
         m_config->InitManager(true);
-        struct Setter { void (XMLConfigManager::*set)(const std::string&); quint16 XMLConfigManager::*field; };
+        struct Setter { bool (XMLConfigManager::*set)(const std::string&); quint16 XMLConfigManager::*field; };
         const Setter setters[] = {
             {&XMLConfigManager::setWebSocketPort, &XMLConfigManager::webSocketPort},
             {&XMLConfigManager::setWebPort, &XMLConfigManager::webPort},
@@ -460,7 +460,7 @@ private slots:
         };
         int port = 30000;
         for (const Setter& s : setters)
-            (m_config.get()->*s.set)("0" + std::to_string(++port));
+            QVERIFY((m_config.get()->*s.set)("0" + std::to_string(++port)));
         m_config->setIPAddress("a&b");
         m_config->setEnabled(true);
         m_config->setVideoWallPort("19019");

@@ -90,7 +90,6 @@ private slots:
     void hiddenVideoRowsAreNotRequired();
     void missingRequiredPortRefusesThePress_data();
     void missingRequiredPortRefusesThePress();
-    void unsavablePropertiesSkipsTheRestart();
 
 private:
     void writeSetup(int productType, bool enabled);
@@ -364,21 +363,6 @@ void TestPortApply::missingRequiredPortRefusesThePress()
         // Let this restart finish before the next case looks at the log.
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(restartLog()), 10000);
     }
-}
-
-void TestPortApply::unsavablePropertiesSkipsTheRestart()
-{
-    // Even root cannot open a folder as the file to write.
-    QVERIFY(QFile::remove(propertiesPath()));
-    QVERIFY(QDir().mkpath(propertiesPath()));
-    auto dlg = openFilled();
-    typeInto(portField(*dlg, "m_pSMSPortLineEdit"), QString::number(m_spare[1]));
-    typeInto(portField(*dlg, "m_HttpPortLineEdit"), QString::number(m_spare[0]));
-    QCOMPARE(press(*dlg), 1);
-    QCOMPARE(setupValue("ServerPort/Http"), QString::number(m_spare[0]));
-    QCOMPARE(config().httpPort, m_spare[0]);
-    QTest::qWait(1000);
-    QVERIFY(!QFile::exists(restartLog()));
 }
 
 EDITPORT_TEST_MAIN(TestPortApply)

@@ -3,6 +3,7 @@
 #include "Base/Log.h"
 
 #include <libxml/parser.h>
+#include <libxml/xmlsave.h>
 #include <libxml/xpath.h>
 
 #include <climits>
@@ -94,17 +95,22 @@ std::string takeXmlString(xmlChar* text)
 }
 
 // Serialises a document as UTF-8, optionally without the XML declaration;
-// formatted: one element per line, indented.
+// formatted: one element per line, indented, and an empty element keeps its
+// start and end tag as a hand-written file has it.
 std::string serialise(xmlDocPtr doc, int stripDeclaration, bool formatted = false)
 {
-    xmlChar* buffer = nullptr;
-    int size = 0;
-    xmlDocDumpFormatMemoryEnc(doc, &buffer, &size, kEncoding, formatted ? 1 : 0);
     std::string text;
-    if (buffer) {
-        text.assign(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(size));
-        xmlFree(buffer);
+    xmlBufferPtr buffer = xmlBufferCreate();
+    xmlSaveCtxtPtr save = buffer ? xmlSaveToBuffer(buffer, kEncoding, formatted ? XML_SAVE_FORMAT | XML_SAVE_NO_EMPTY : 0)
+                                 : nullptr;
+    if (save) {
+        xmlSaveDoc(save, doc);
+        xmlSaveClose(save);
+        text.assign(reinterpret_cast<const char*>(xmlBufferContent(buffer)),
+                    static_cast<std::size_t>(xmlBufferLength(buffer)));
     }
+    if (buffer)
+        xmlBufferFree(buffer);
     if (stripDeclaration == 1 && text.find("<?xml version=") != std::string::npos) {
         std::string::size_type end = text.find("?>\n");
         std::string::size_type markerLength = 3;

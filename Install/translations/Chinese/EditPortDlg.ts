@@ -126,5 +126,13 @@
         <source>PortNumberMustBeFrom1To65535</source>
         <translation>端口号必须在1到65535之间。</translation>
     </message>
+    <message>
+        <source>Caution</source>
+        <translation>注意</translation>
+    </message>
+    <message>
+        <source>PortSettingsNotSaved</source>
+        <translation>端口设置无法保存，未做任何更改。原因请查看日志。</translation>
+    </message>
 </context>
 </TS>

@@ -126,5 +126,13 @@
         <source>PortNumberMustBeFrom1To65535</source>
         <translation>The port number must be between 1 and 65535.</translation>
     </message>
+    <message>
+        <source>Caution</source>
+        <translation>Caution</translation>
+    </message>
+    <message>
+        <source>PortSettingsNotSaved</source>
+        <translation>The port settings could not be saved, so nothing was changed. See the log for the reason.</translation>
+    </message>
 </context>
 </TS>

@@ -126,5 +126,13 @@
         <source>PortNumberMustBeFrom1To65535</source>
         <translation>連接埠號必須介於 1 到 65535 之間。</translation>
     </message>
+    <message>
+        <source>Caution</source>
+        <translation>注意</translation>
+    </message>
+    <message>
+        <source>PortSettingsNotSaved</source>
+        <translation>連接埠設定無法儲存，未做任何變更。原因請查看日誌。</translation>
+    </message>
 </context>
 </TS>

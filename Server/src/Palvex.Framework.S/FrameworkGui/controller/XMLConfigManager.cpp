@@ -291,22 +291,22 @@ bool XMLConfigManager::updateXMLParam()
     return true;
 }
 
-void XMLConfigManager::setPort2xml(std::string key, std::string value)
+bool XMLConfigManager::setPort2xml(std::string key, std::string value)
 {
     const int port = parsePort(value);
     if (port < 0) {
         TLOG_ERROR("[%s] is not a port (1 to 65535): %s is not written.", value.c_str(), key.c_str());
-        return;
+        return false;
     }
-    writeWorkingValue(kServerPort, key, std::to_string(port), "Port");
+    return writeWorkingValue(kServerPort, key, std::to_string(port), "Port");
 }
 
-void XMLConfigManager::setExternParam2xml(std::string key, std::string value)
+bool XMLConfigManager::setExternParam2xml(std::string key, std::string value)
 {
-    writeWorkingValue(kExternParam, key, value, "External parameter");
+    return writeWorkingValue(kExternParam, key, value, "External parameter");
 }
 
-void XMLConfigManager::writeWorkingValue(const char* section, const std::string& key, const std::string& value,
+bool XMLConfigManager::writeWorkingValue(const char* section, const std::string& key, const std::string& value,
                                          const char* what)
 {
     if (configDir.empty())
@@ -314,55 +314,66 @@ void XMLConfigManager::writeWorkingValue(const char* section, const std::string&
     const std::string working = workingPath();
     std::string content;
     if (!readWorking(content))
-        return;
+        return false;
     proto::CXmlProto doc;
     if (!doc.set_str(content)) {
         TLOG_ERROR("Failed to parse [file-%s]: %s is not written.", working.c_str(), key.c_str());
-        return;
+        return false;
     }
     if (!doc.set_value(section + key, value)) {
         TLOG_ERROR("%s %s cannot be set in [file-%s].", what, key.c_str(), working.c_str());
-        return;
+        return false;
     }
     // Formatted, so the file stays readable and editable by hand.
-    if (!writeFile(working, doc.to_formatted_str()))
+    if (!writeFile(working, doc.to_formatted_str())) {
         TLOG_FATAL("ReadFile fail, path = %s", working.c_str());
+        return false;
+    }
+    return true;
 }
 
-void XMLConfigManager::setWebSocketPort(const std::string& port) { setPort2xml("WebSocket", port); }
-void XMLConfigManager::setWebPort(const std::string& port) { setPort2xml("Web", port); }
-void XMLConfigManager::setTamsaCMSPort(const std::string& port) { setPort2xml("TamsaCMS", port); }
-void XMLConfigManager::setTamsaAMSPort(const std::string& port) { setPort2xml("TamsaAMS", port); }
-void XMLConfigManager::setTamsaMQTTPort(const std::string& port) { setPort2xml("TamsaMQTT", port); }
-void XMLConfigManager::setTamsaSSPort(const std::string& port) { setPort2xml("TamsaSS", port); }
-void XMLConfigManager::setTamsaVideoPort(const std::string& port) { setPort2xml("TamsaVideo", port); }
-void XMLConfigManager::setTamsaVideoVICPort(const std::string& port) { setPort2xml("TamsaVideoVIC", port); }
-void XMLConfigManager::setTamsaAudioPort(const std::string& port) { setPort2xml("TamsaAudio", port); }
-void XMLConfigManager::setTamsaPlaybackPort(const std::string& port) { setPort2xml("TamsaPlayback", port); }
+bool XMLConfigManager::setWebSocketPort(const std::string& port) { return setPort2xml("WebSocket", port); }
+bool XMLConfigManager::setWebPort(const std::string& port) { return setPort2xml("Web", port); }
+bool XMLConfigManager::setTamsaCMSPort(const std::string& port) { return setPort2xml("TamsaCMS", port); }
+bool XMLConfigManager::setTamsaAMSPort(const std::string& port) { return setPort2xml("TamsaAMS", port); }
+bool XMLConfigManager::setTamsaMQTTPort(const std::string& port) { return setPort2xml("TamsaMQTT", port); }
+bool XMLConfigManager::setTamsaSSPort(const std::string& port) { return setPort2xml("TamsaSS", port); }
+bool XMLConfigManager::setTamsaVideoPort(const std::string& port) { return setPort2xml("TamsaVideo", port); }
+bool XMLConfigManager::setTamsaVideoVICPort(const std::string& port) { return setPort2xml("TamsaVideoVIC", port); }
+bool XMLConfigManager::setTamsaAudioPort(const std::string& port) { return setPort2xml("TamsaAudio", port); }
+bool XMLConfigManager::setTamsaPlaybackPort(const std::string& port) { return setPort2xml("TamsaPlayback", port); }
 
-void XMLConfigManager::setHttpPort(const std::string& port)
+// The framework's own port is stored only once "Setup.xml" took the value.
+bool XMLConfigManager::setHttpPort(const std::string& port)
 {
     const int value = parsePort(port);
     if (value < 0) {
         TLOG_ERROR("[%s] is not a port (1 to 65535): Http is not written.", port.c_str());
-        return;
+        return false;
     }
-    setPort2xml("Http", port);
-    commonConfig().SetFrameworkHttpPort(value);
+    return setPort2xml("Http", port) && commonConfig().SetFrameworkHttpPort(value);
 }
 
-void XMLConfigManager::setVideoWallPort(const std::string& port)
+bool XMLConfigManager::setVideoWallPort(const std::string& port)
 {
     const int value = parsePort(port);
     if (value < 0) {
         TLOG_ERROR("[%s] is not a port (1 to 65535): the video wall port is not written.", port.c_str());
-        return;
+        return false;
     }
-    commonConfig().SetFrameworkVideoWallPort(value);
+    return commonConfig().SetFrameworkVideoWallPort(value);
 }
 
-void XMLConfigManager::setIPAddress(const std::string& address) { setExternParam2xml("IPAddress", address); }
+bool XMLConfigManager::setIPAddress(const std::string& address) { return setExternParam2xml("IPAddress", address); }
 
-void XMLConfigManager::setEnabled(bool enabled) { setExternParam2xml("Enabled", enabled ? "true" : "false"); }
+bool XMLConfigManager::setEnabled(bool enabled)
+{
+    return setExternParam2xml("Enabled", enabled ? "true" : "false");
+}
+
+std::string XMLConfigManager::commonConfigPath()
+{
+    return commonConfig().filePath();
+}
 
 } // namespace serverframework

@@ -4,7 +4,9 @@
 // Base::CSingleton<serverframework::XMLConfigManager>::Instance().
 //
 // The public fields are the values of the last InitManager/reInitPort; the
-// setters change the file only.
+// setters change the file only and return whether the value was stored (false,
+// with a log line, when the file cannot be read, parsed or written; the file
+// then stays as it was).
 
 #include <cstdint>
 #include <memory>
@@ -35,23 +37,23 @@ public:
     bool updateXMLParam();
     void reInitPort();
 
-    void setPort2xml(std::string key, std::string value);
-    void setExternParam2xml(std::string key, std::string value);
+    bool setPort2xml(std::string key, std::string value);
+    bool setExternParam2xml(std::string key, std::string value);
 
-    void setWebSocketPort(const std::string& port);
-    void setHttpPort(const std::string& port);
-    void setWebPort(const std::string& port);
-    void setTamsaCMSPort(const std::string& port);
-    void setTamsaAMSPort(const std::string& port);
-    void setTamsaMQTTPort(const std::string& port);
-    void setTamsaSSPort(const std::string& port);
-    void setTamsaVideoPort(const std::string& port);
-    void setTamsaVideoVICPort(const std::string& port);
-    void setTamsaAudioPort(const std::string& port);
-    void setTamsaPlaybackPort(const std::string& port);
-    void setVideoWallPort(const std::string& port);
-    void setIPAddress(const std::string& address);
-    void setEnabled(bool enabled);
+    bool setWebSocketPort(const std::string& port);
+    bool setHttpPort(const std::string& port);
+    bool setWebPort(const std::string& port);
+    bool setTamsaCMSPort(const std::string& port);
+    bool setTamsaAMSPort(const std::string& port);
+    bool setTamsaMQTTPort(const std::string& port);
+    bool setTamsaSSPort(const std::string& port);
+    bool setTamsaVideoPort(const std::string& port);
+    bool setTamsaVideoVICPort(const std::string& port);
+    bool setTamsaAudioPort(const std::string& port);
+    bool setTamsaPlaybackPort(const std::string& port);
+    bool setVideoWallPort(const std::string& port);
+    bool setIPAddress(const std::string& address);
+    bool setEnabled(bool enabled);
 
     // A working file larger than this counts as damaged: a port
     // configuration is a few kilobytes, and parsing megabytes stalls the start.
@@ -61,6 +63,8 @@ public:
 
     std::string workingPath() const { return configDir + "Setup.xml"; }
     std::string benchmarkPath() const { return maintainDir + "Setup.xml.benchmark"; }
+    // The common configuration holding the framework HTTP and video wall ports.
+    std::string commonConfigPath();
 
     // The port a setter's text stands for (blanks, then decimal digits only,
     // 1 to 65535); -1 when it is not a port.
@@ -96,7 +100,7 @@ private:
     void readValues(proto::IProto& doc, bool fullLoad, bool checkFramework);
     // Sets section + key to value in the working file and writes it back;
     // what names the kind of value in the log.
-    void writeWorkingValue(const char* section, const std::string& key, const std::string& value, const char* what);
+    bool writeWorkingValue(const char* section, const std::string& key, const std::string& value, const char* what);
 
     bool m_fixedDirectories = false;
     comm_methodlib::CCommonConfigFileMgr* m_commonConfig = nullptr;

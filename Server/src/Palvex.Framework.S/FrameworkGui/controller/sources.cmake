@@ -11,5 +11,7 @@ list(APPEND FRAMEWORKGUI_LIBS Base CommonMethod)
 list(APPEND FRAMEWORKGUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/XMLConfigManager.cpp
     ${CMAKE_CURRENT_LIST_DIR}/XMLConfigManager.h
+    ${CMAKE_CURRENT_LIST_DIR}/FileSnapshot.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/FileSnapshot.h
 )
 list(APPEND FRAMEWORKGUI_LIBS CommonMethod CommonMethodLib DatabaseUpdate ZRT TavrinPlatform)

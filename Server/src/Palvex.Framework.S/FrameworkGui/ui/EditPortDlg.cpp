@@ -4,8 +4,10 @@
 
 #include "CheckCorretLineEdit.h"
 #include "CheckPort.h"
+#include "FileSnapshot.h"
 #include "SimpleProperties.h"
 #include "TipWidget.h"
+#include "WaringDlg.h"
 #include "XMLConfigManager.h"
 
 #include <Base/FileUtil.h>
@@ -613,28 +615,11 @@ void CEditPortDlg::onModifyPort()
     const bool httpValid = ui->m_HttpPortLineEdit->isValid();
     const bool httpChanged = portValue(ui->m_HttpPortLineEdit) != config.httpPort;
     const bool videoWallChanged = portValue(ui->m_VideoWallPortLineEdit) != config.videoWallPort;
-
-    if (httpOnly) {
-        if (!httpValid) {
-            return;
-        }
-        if (httpChanged || videoWallChanged) {
-            writeMainPorts();
-        } else {
-            reject();
-        }
-        return;
-    }
-
-    if (!httpValid || !ui->m_TamsaLineEdit->isValid()) {
+    if (!httpValid || (!httpOnly && !ui->m_TamsaLineEdit->isValid())) {
         return;
     }
     const bool externEnabled = isExternEnabled();
-    bool changed = httpChanged || videoWallChanged
-                   || portValue(ui->m_TamsaLineEdit) != config.cmsPort
-                   || externEnabled != config.externEnabled;
-
-    if (externEnabled) {
+    if (!httpOnly && externEnabled) {
         QList<CCheckCorretLineEdit*> required = {
             ui->m_pLineEditAlarm40Port, ui->m_pLineEditAlarm50Port,
             ui->m_pLineEditImageServerPort, ui->m_pLineEditTamsaIP,
@@ -648,88 +633,102 @@ void CEditPortDlg::onModifyPort()
                 return;
             }
         }
-
-        if (ui->m_pLineEditTamsaIP->text().toStdString() != config.externIPAddress) {
-            changed = true;
-            config.setIPAddress(narrow(ui->m_pLineEditTamsaIP));
-        }
-        if (portValue(ui->m_pLineEditAlarm40Port) != config.amsPort) {
-            changed = true;
-            config.setTamsaAMSPort(narrow(ui->m_pLineEditAlarm40Port));
-        }
-        if (portValue(ui->m_pLineEditAlarm50Port) != config.mqttPort) {
-            changed = true;
-            config.setTamsaMQTTPort(narrow(ui->m_pLineEditAlarm50Port));
-        }
-        if (portValue(ui->m_pLineEditImageServerPort) != config.ssPort) {
-            changed = true;
-            config.setTamsaSSPort(narrow(ui->m_pLineEditImageServerPort));
-        }
-        if (productType == 0) {
-            if (portValue(ui->m_pLineEditTamsaVideoPort) != config.videoPort) {
-                changed = true;
-                config.setTamsaVideoPort(narrow(ui->m_pLineEditTamsaVideoPort));
-            }
-            if (portValue(ui->m_pLineEditTamsaPlaybackPort) != config.playbackPort) {
-                changed = true;
-                config.setTamsaPlaybackPort(narrow(ui->m_pLineEditTamsaPlaybackPort));
-            }
-        }
-        if (portValue(ui->m_pLineEditTamsaVideoPortVIC) != config.videoVicPort) {
-            changed = true;
-            config.setTamsaVideoVICPort(narrow(ui->m_pLineEditTamsaVideoPortVIC));
-        }
-        if (portValue(ui->m_pLineEditTamsaAudioPort) != config.audioPort) {
-            changed = true;
-            config.setTamsaAudioPort(narrow(ui->m_pLineEditTamsaAudioPort));
-        }
     }
 
-    config.setEnabled(externEnabled);
-
+    // Every file this press may change, to be put back whole when a later
+    // write fails: the configuration is saved completely or not at all.
+    CFileSnapshot before({config.workingPath(), config.commonConfigPath(), SimpleProperties::smsConfigPath()});
+    bool changed = httpChanged || videoWallChanged;
+    bool smsChanged = false;
+    bool stored = true;
     SimpleProperties& properties = Base::CSingleton<SimpleProperties>::Instance();
-    const int oldSmsPort = std::atoi(properties.getProperty(kRtspPortKey).c_str());
-    const bool smsChanged = portValue(ui->m_pSMSPortLineEdit) != oldSmsPort;
+    const std::string oldSmsPort = properties.getProperty(kRtspPortKey);
+    if (!httpOnly) {
+        changed = changed || portValue(ui->m_TamsaLineEdit) != config.cmsPort || externEnabled != config.externEnabled;
+        if (externEnabled) {
+            const auto write = [&](bool differs, bool (XMLConfigManager::*setter)(const std::string&),
+                                   const CCheckCorretLineEdit* field) {
+                if (differs) {
+                    changed = true;
+                    stored = stored && (config.*setter)(narrow(field));
+                }
+            };
+            write(ui->m_pLineEditTamsaIP->text().toStdString() != config.externIPAddress,
+                  &XMLConfigManager::setIPAddress, ui->m_pLineEditTamsaIP);
+            write(portValue(ui->m_pLineEditAlarm40Port) != config.amsPort, &XMLConfigManager::setTamsaAMSPort,
+                  ui->m_pLineEditAlarm40Port);
+            write(portValue(ui->m_pLineEditAlarm50Port) != config.mqttPort, &XMLConfigManager::setTamsaMQTTPort,
+                  ui->m_pLineEditAlarm50Port);
+            write(portValue(ui->m_pLineEditImageServerPort) != config.ssPort, &XMLConfigManager::setTamsaSSPort,
+                  ui->m_pLineEditImageServerPort);
+            if (productType == 0) {
+                write(portValue(ui->m_pLineEditTamsaVideoPort) != config.videoPort,
+                      &XMLConfigManager::setTamsaVideoPort, ui->m_pLineEditTamsaVideoPort);
+                write(portValue(ui->m_pLineEditTamsaPlaybackPort) != config.playbackPort,
+                      &XMLConfigManager::setTamsaPlaybackPort, ui->m_pLineEditTamsaPlaybackPort);
+            }
+            write(portValue(ui->m_pLineEditTamsaVideoPortVIC) != config.videoVicPort,
+                  &XMLConfigManager::setTamsaVideoVICPort, ui->m_pLineEditTamsaVideoPortVIC);
+            write(portValue(ui->m_pLineEditTamsaAudioPort) != config.audioPort, &XMLConfigManager::setTamsaAudioPort,
+                  ui->m_pLineEditTamsaAudioPort);
+        }
+        // Written on every press; a flag that was not stored matters only
+        // when something is saved with it.
+        stored = config.setEnabled(externEnabled) && stored;
+        smsChanged = portValue(ui->m_pSMSPortLineEdit) != std::atoi(oldSmsPort.c_str());
+    }
     if (!changed && !smsChanged) {
         reject();
         return;
     }
-    if (smsChanged) {
-        saveSmsPortAndRestart(ui->m_pSMSPortLineEdit->text());
-        if (!changed) {
-            accept();
-            return;
-        }
+    if (smsChanged && stored) {
+        stored = saveSmsPort(ui->m_pSMSPortLineEdit->text());
     }
-    writeMainPorts();
+    if (changed && stored) {
+        stored = config.setHttpPort(narrow(ui->m_HttpPortLineEdit))
+                 && (httpOnly || config.setTamsaCMSPort(narrow(ui->m_TamsaLineEdit)))
+                 && config.setVideoWallPort(narrow(ui->m_VideoWallPortLineEdit));
+    }
+    if (!stored) {
+        // Nothing restarts and the dialog stays open, so the user may try
+        // again or cancel.
+        before.restore();
+        if (smsChanged) {
+            properties.setProperty(kRtspPortKey, oldSmsPort);
+        }
+        TLOG_ERROR("The port settings could not be saved; the configuration is left as it was.");
+        CWaringDlg notice(this);
+        notice.setTitleText(tr("Caution"));
+        notice.setConfirmOnly(true);
+        notice.setWaringText(tr("PortSettingsNotSaved"));
+        notice.exec();
+        return;
+    }
+    if (smsChanged) {
+        restartSmsPlugin();
+    }
+    if (changed) {
+        config.reInitPort();
+    }
+    accept();
 }
 
-void CEditPortDlg::saveSmsPortAndRestart(const QString& smsPort)
+bool CEditPortDlg::saveSmsPort(const QString& smsPort)
 {
     SimpleProperties& properties = Base::CSingleton<SimpleProperties>::Instance();
     const std::string value = smsPort.toStdString();
     if (!properties.setProperty(kRtspPortKey, value)) {
         properties.addProperty(kRtspPortKey, value);
     }
-    // A file that cannot be saved is logged by storeLogged; the plug-in is
-    // then not restarted, since it would read the old port again.
-    if (!properties.storeLogged(SimpleProperties::smsConfigPath())) {
-        return;
-    }
+    return properties.storeLogged(SimpleProperties::smsConfigPath());
+}
+
+void CEditPortDlg::restartSmsPlugin()
+{
     const std::string binDir = Base::FileUtil::GetCurExeDir() + "../TavrinSMSPlugin/bin";
     if (!platform::runElevatedScript(binDir, "restart")) {
         TLOG_WARN("Failed to launch the SMS plug-in restart script in %s", binDir.c_str());
     }
-}
-
-void CEditPortDlg::writeMainPorts()
-{
-    XMLConfigManager& config = portConfig();
-    config.setHttpPort(narrow(ui->m_HttpPortLineEdit));
-    config.setTamsaCMSPort(narrow(ui->m_TamsaLineEdit));
-    config.setVideoWallPort(narrow(ui->m_VideoWallPortLineEdit));
-    config.reInitPort();
-    accept();
 }
 
 void CEditPortDlg::mousePressEvent(QMouseEvent* event)

@@ -138,8 +138,10 @@ private:
     // The video wall and SMS fields before anything is written: a port from
     // 1 to 65535, otherwise the field is marked and the reason goes to bubble 1.
     bool checkRequiredPort(CCheckCorretLineEdit* field);
-    void saveSmsPortAndRestart(const QString& smsPort);
-    void writeMainPorts();
+    // Stores the SMS port in the plug-in's properties file; false (logged)
+    // when the file cannot be written.
+    bool saveSmsPort(const QString& smsPort);
+    void restartSmsPlugin();
 
     Ui::EditPortDlg* ui;
     CFramelessDrag drag;
