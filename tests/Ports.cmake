@@ -1,6 +1,4 @@
-# Port snapshot, port authority, start-up audit and properties files.
+# Port snapshot, port-owner and SMS restart scripts, start-up audit and properties files.
 tavrin_add_test(NAME TestProperties SOURCES TestProperties.cpp LIBS FrameworkGui)
 tavrin_add_test(NAME TestPortMgr SOURCES TestPortMgr.cpp LIBS FrameworkGui)
 tavrin_add_test(NAME TestPortAudit SOURCES TestPortAudit.cpp LIBS FrameworkGui TIMEOUT 300)
-tavrin_add_test(NAME TestPortAuditHost SOURCES TestPortAuditHost.cpp LIBS FrameworkGui Qt5::WebSockets
-                NEEDS_STAGE RESOURCE_LOCK host TIMEOUT 180)

@@ -10,7 +10,6 @@ tavrin_add_test(NAME TestFrameworkRouter
 target_include_directories(TestFrameworkRouter PRIVATE ${PROJECT_SOURCE_DIR}/Suite/Framework)
 
 tavrin_add_test(NAME TestSQLite SOURCES TestSQLite.cpp LIBS SQLiteAccess)
-tavrin_add_test(NAME TestInstallScripts SOURCES TestInstallScripts.cpp LIBS Qt5::Network)
 
 # The web client's page in headless Chromium, served by the installed host.
 tavrin_add_test(NAME TestWebClientBrowser SOURCES TestWebClientBrowser.cpp LIBS Qt5::Network Qt5::WebSockets
