@@ -3,8 +3,9 @@
 tavrin_add_test(NAME TestSingleApplication SOURCES TestSingleApplication.cpp LIBS FrameworkGui TIMEOUT 300)
 tavrin_add_test(NAME TestWatchDog SOURCES TestWatchDog.cpp LIBS FrameworkGui WatchDogLib)
 tavrin_add_test(NAME TestAuthentication SOURCES TestAuthentication.cpp LIBS FrameworkGui)
+# The installed host as a real process, and the Debian package packed from this build.
 tavrin_add_test(NAME TestHostProcess SOURCES TestHostProcess.cpp LIBS Qt5::Network
-                NEEDS_STAGE RESOURCE_LOCK host TIMEOUT 600)
+                NEEDS_STAGE RESOURCE_LOCK host TIMEOUT 900)
 tavrin_add_test(NAME TestKestApplication SOURCES TestKestApplication.cpp LIBS FrameworkGui TIMEOUT 180)
 
 # The start-up sequence in-process. One application object per process, so

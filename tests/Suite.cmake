@@ -13,7 +13,6 @@ tavrin_add_test(NAME TestHttpKeepAlive SOURCES TestHttpKeepAlive.cpp LIBS Framew
 target_include_directories(TestHttpKeepAlive PRIVATE ${PROJECT_SOURCE_DIR}/Suite/Framework)
 
 tavrin_add_test(NAME TestSQLite SOURCES TestSQLite.cpp LIBS SQLiteAccess)
-tavrin_add_test(NAME TestInstallScripts SOURCES TestInstallScripts.cpp LIBS Qt5::Network)
 
 # The web client's page in headless Chromium, served by the installed host.
 tavrin_add_test(NAME TestWebClientBrowser SOURCES TestWebClientBrowser.cpp LIBS Qt5::Network Qt5::WebSockets

@@ -30,14 +30,12 @@ using namespace serverframework;
 
 namespace {
 
-// The configured ports of one case.
-struct Ports {
-    int productType = 0;
-    int http = 0, webSocket = 0, web = 0, cms = 0, ams = 0, mqtt = 0, ss = 0;
-    int video = 0, videoVic = 0, audio = 0, playback = 0, videoWall = 0, rtsp = 0;
-    bool externEnabled = false;
-    QString externIp = QStringLiteral("192.168.1.10");
-};
+// The configured ports of one case, by the names of the working file's
+// elements, and "rtsp" and "wall" (the SMS plug-in's and the video wall's).
+using Ports = QMap<QString, int>;
+const QStringList kServerPorts = {"Http",       "WebSocket",     "Web",        "TamsaCMS",  "TamsaAMS",
+                                  "TamsaMQTT",  "TamsaSS",       "TamsaVideo", "TamsaVideoVIC",
+                                  "TamsaAudio", "TamsaPlayback"};
 
 XMLConfigManager& config()
 {
@@ -54,56 +52,56 @@ SimpleProperties& properties()
     return Base::CSingleton<SimpleProperties>::Instance();
 }
 
-// Ports held by this test for the length of one case.
+// Ports held by this test for the length of one case, and ports free now;
+// each different from every one handed out before in this process (the
+// dialog answers from a snapshot taken once per process).
 class Holder {
 public:
-    // A port no socket holds right now, different from every one handed out.
-    int freePort()
+    int freePort() { return fresh([] { return int(tst::freePort()); }); }
+    int holdTcp()
     {
-        for (;;) {
-            const int port = tst::freePort();
-            if (port == 0 || m_given.insert(port).second)
-                return port;
-        }
+        return fresh([this] {
+            auto* s = new QTcpServer;
+            m_held.emplace_back(s);
+            return s->listen(QHostAddress::LocalHost, 0) ? int(s->serverPort()) : 0;
+        });
     }
-    // A held port, different from every one handed out (a socket that got
-    // such a port stays open so that the next try gets another).
-    int holdTcp() { return hold<QTcpServer>([](QTcpServer& s) { return s.listen(QHostAddress::LocalHost, 0) ? s.serverPort() : 0; }); }
-    int holdUdp() { return hold<QUdpSocket>([](QUdpSocket& s) { return s.bind(QHostAddress(QHostAddress::LocalHost), 0) ? s.localPort() : 0; }); }
-    // Every port of a case free; the case then holds the ones it tests.
-    Ports freePorts(int productType)
+    int holdUdp()
+    {
+        return fresh([this] {
+            auto* s = new QUdpSocket;
+            m_held.emplace_back(s);
+            return s->bind(QHostAddress(QHostAddress::LocalHost), 0) ? int(s->localPort()) : 0;
+        });
+    }
+    // Every port free, but those named in held (UDP for "TamsaAMS" and "rtsp").
+    Ports ports(const QStringList& held = {})
     {
         Ports p;
-        p.productType = productType;
-        for (int* port : {&p.http, &p.webSocket, &p.web, &p.cms, &p.ams, &p.mqtt, &p.ss, &p.video, &p.videoVic,
-                          &p.audio, &p.playback, &p.videoWall, &p.rtsp})
-            *port = freePort();
+        for (const QString& name : kServerPorts + QStringList{"rtsp", "wall"})
+            p[name] = !held.contains(name) ? freePort() : name == "TamsaAMS" || name == "rtsp" ? holdUdp() : holdTcp();
         return p;
     }
 
 private:
-    template <typename Socket>
-    int hold(const std::function<int(Socket&)>& open)
+    int fresh(const std::function<int()>& next)
     {
         for (;;) {
-            auto* socket = new Socket;
-            m_held.emplace_back(socket);
-            const int port = open(*socket);
-            if (port == 0 || m_given.insert(port).second)
+            const int port = next();
+            if (port == 0 || s_given.insert(port).second)
                 return port;
         }
     }
-    // Shared by all cases: the dialog answers from a snapshot taken once per
-    // process, so a port held in an earlier case is never handed out again.
-    static std::set<int> m_given;
+    static std::set<int> s_given;
     std::vector<std::unique_ptr<QObject>> m_held;
 };
 
-std::set<int> Holder::m_given;
+std::set<int> Holder::s_given;
 
 // The first port from start that neither the machine nor claimed holds.
-int firstFree(CPortMgr& machine, int start, const std::set<int>& claimed)
+int firstFree(int start, const std::set<int>& claimed)
 {
+    CPortMgr machine;
     for (int port = start; port <= 65535; ++port) {
         if (!machine.CheckPortConflict(port) && claimed.count(port) == 0)
             return port;
@@ -111,9 +109,9 @@ int firstFree(CPortMgr& machine, int start, const std::set<int>& claimed)
     return -1;
 }
 
-std::set<int> keys(const QMap<int, bool>& map)
+std::set<int> claimedSet(const CCheckPort& checker)
 {
-    return std::set<int>(map.keyBegin(), map.keyEnd());
+    return std::set<int>(checker.claimedPorts.keyBegin(), checker.claimedPorts.keyEnd());
 }
 
 QByteArray workingFile()
@@ -151,18 +149,30 @@ private slots:
     }
     void cleanup() { m_dialogTimer.reset(); }
 
-    void allFreeWritesNothing_data()
+    // With the HTTP port free nothing is asked; ports of services the
+    // product does not run are neither audited nor claimed.
+    void productTypeDecidesWhatIsAudited_data()
     {
         QTest::addColumn<int>("productType");
-        for (int type : {0, 1, 2, 4})
-            QTest::addRow("type %d", type) << type;
+        QTest::addColumn<QStringList>("held");
+        QTest::addColumn<QStringList>("claimed"); // names, or "1" for the replaced TamsaCMS port
+        const QStringList device = {"TamsaAMS", "TamsaMQTT", "TamsaSS", "TamsaVideoVIC", "TamsaAudio"};
+        const QStringList common = QStringList{"Http", "WebSocket", "Web"} + device;
+        QTest::newRow("type 0") << 0 << QStringList() << common + QStringList{"TamsaCMS", "TamsaVideo", "TamsaPlayback"};
+        QTest::newRow("type 1, SMS and video wall ports held") << 1 << QStringList{"rtsp", "wall"} << common + QStringList{"TamsaCMS"};
+        QTest::newRow("type 2") << 2 << QStringList() << common;
+        QTest::newRow("type 3, device ports held") << 3 << QStringList{"TamsaAMS", "TamsaMQTT"}
+                                                   << QStringList{"Http", "1", "WebSocket", "Web"};
+        QTest::newRow("type 4") << 4 << QStringList() << common;
     }
-    void allFreeWritesNothing()
+    void productTypeDecidesWhatIsAudited()
     {
         QFETCH(int, productType);
+        QFETCH(QStringList, held);
+        QFETCH(QStringList, claimed);
         Holder holder;
-        Ports p = holder.freePorts(productType);
-        writeConfiguration(p);
+        const Ports p = holder.ports(held);
+        writeConfiguration(productType, p);
         const QByteArray before = workingFile();
         answerDialog(&TestPortAudit::clickCancel);
         CCheckPort checker;
@@ -170,14 +180,12 @@ private slots:
         QVERIFY(!m_dialogSeen);
         QCOMPARE(workingFile(), before);
         QVERIFY(!QFile::exists(m_propertiesPath));
-        QCOMPARE(commonConfig().GetFrameworkVideoWallPort(), p.videoWall);
-        std::set<int> expected = {p.http, p.webSocket, p.web, p.ams, p.mqtt, p.ss, p.videoVic, p.audio};
-        if (productType != 2 && productType != 4)
-            expected.insert(p.cms);
-        if (productType == 0)
-            expected.insert({p.video, p.playback});
-        QCOMPARE(keys(checker.claimedPorts), expected);
-        QCOMPARE(accepted(checker), qMakePair(p.http, p.cms));
+        QCOMPARE(commonConfig().GetFrameworkVideoWallPort(), p["wall"]);
+        std::set<int> expected;
+        for (const QString& name : claimed)
+            expected.insert(p.value(name, name.toInt()));
+        QCOMPARE(claimedSet(checker), expected);
+        QCOMPARE(accepted(checker), qMakePair(p["Http"], productType == 3 ? 1 : p["TamsaCMS"]));
     }
 
     // Held ports move to the first port from their default that neither the
@@ -185,53 +193,31 @@ private slots:
     void heldPortsMove()
     {
         Holder holder;
-        Ports p = holder.freePorts(1);
-        p.web = p.webSocket;
-        p.ams = holder.holdUdp();
-        p.ss = holder.holdTcp();
-        p.video = holder.holdTcp();
-        writeConfiguration(p);
+        Ports p = holder.ports({"TamsaAMS", "TamsaSS", "TamsaVideo"});
+        p["Web"] = p["WebSocket"];
+        writeConfiguration(1, p);
         answerDialog(&TestPortAudit::clickCancel);
-        CPortMgr machine;
-        std::set<int> claimed = {p.http, p.cms, p.webSocket};
-        const int ams = firstFree(machine, 7330, claimed);
-        claimed.insert({ams, p.mqtt});
-        const int ss = firstFree(machine, p.ss, claimed);
-        claimed.insert(ss);
-        const int web = firstFree(machine, 8090, claimed);
+        std::set<int> taken = {p["Http"], p["TamsaCMS"], p["WebSocket"]};
+        const int ams = firstFree(7330, taken);
+        taken.insert({ams, p["TamsaMQTT"]});
+        const int ss = firstFree(p["TamsaSS"], taken);
+        taken.insert(ss);
+        const int web = firstFree(8090, taken);
 
         CCheckPort checker;
         QVERIFY(audit(checker));
         QVERIFY(!m_dialogSeen);
         config().reInitPort();
-        QCOMPARE(int(config().webSocketPort), p.webSocket);
+        QCOMPARE(int(config().webSocketPort), p["WebSocket"]);
         QCOMPARE(int(config().webPort), web);
         QCOMPARE(int(config().amsPort), ams);
         QCOMPARE(int(config().ssPort), ss);
-        QVERIFY(ss > p.ss);
-        QCOMPARE(int(config().mqttPort), p.mqtt);
-        QCOMPARE(int(config().videoPort), p.video);
-        for (int port : {web, ams, ss, p.webSocket})
+        QVERIFY(ss > p["TamsaSS"]);
+        QCOMPARE(int(config().mqttPort), p["TamsaMQTT"]);
+        QCOMPARE(int(config().videoPort), p["TamsaVideo"]);
+        for (int port : {web, ams, ss, p["WebSocket"]})
             QVERIFY(checker.claimedPorts.contains(port));
-        QVERIFY(!checker.claimedPorts.contains(p.ams));
-    }
-
-    void productType3SkipsDevicePorts()
-    {
-        Holder holder;
-        Ports p = holder.freePorts(3);
-        p.ams = holder.holdUdp();
-        p.mqtt = holder.holdTcp();
-        writeConfiguration(p);
-        const QByteArray before = workingFile();
-        answerDialog(&TestPortAudit::clickCancel);
-        CCheckPort checker;
-        QVERIFY(audit(checker));
-        QVERIFY(!m_dialogSeen);
-        QCOMPARE(workingFile(), before);
-        // The TamsaCMS port is replaced by 1 and claimed with the HTTP port.
-        QCOMPARE(keys(checker.claimedPorts), (std::set<int>{p.http, 1, p.webSocket, p.web}));
-        QCOMPARE(accepted(checker).second, 1);
+        QVERIFY(!checker.claimedPorts.contains(p["TamsaAMS"]));
     }
 
     void rtspAndVideoWallMove_data()
@@ -244,17 +230,16 @@ private slots:
     {
         QFETCH(bool, writable);
         Holder holder;
-        Ports p = holder.freePorts(0);
-        p.rtsp = holder.holdUdp();
-        p.videoWall = holder.holdTcp();
-        writeConfiguration(p);
+        const Ports p = holder.ports({"rtsp", "wall"});
+        writeConfiguration(0, p);
         properties().addProperty("ums.1.name", "sms one");
         answerDialog(&TestPortAudit::clickCancel);
-        CPortMgr machine;
-        std::set<int> claimed = {p.http, p.webSocket, p.web, p.cms, p.ams, p.mqtt, p.ss, p.video, p.videoVic, p.audio, p.playback};
-        const int rtsp = firstFree(machine, 554, claimed);
-        claimed.insert(rtsp);
-        const int videoWall = firstFree(machine, 18018, claimed);
+        std::set<int> taken;
+        for (const QString& name : kServerPorts)
+            taken.insert(p[name]);
+        const int rtsp = firstFree(554, taken);
+        taken.insert(rtsp);
+        const int videoWall = firstFree(18018, taken);
 
         CCheckPort checker;
         const QString path = writable ? m_propertiesPath : m_home.filePath("missing/folder/config.properties");
@@ -268,63 +253,45 @@ private slots:
             QVERIFY(tst::readBytes(path).contains("ums.1.name=sms one\nums.1.rtspPort=" + QByteArray::number(rtsp) + "\n"));
     }
 
-    void cancelledDialogStartsNothing_data()
+    // A held HTTP port asks for the ports: cancelled, nothing starts and
+    // nothing is written; confirmed, the chosen ports are claimed and the
+    // other ports audited, unless external access was turned on: then its
+    // seven ports are claimed as they are and the device ports left alone.
+    void heldHttpAsks_data()
     {
         QTest::addColumn<int>("productType");
+        QTest::addColumn<int>("answer"); // 0: cancel, 1: confirm, 2: confirm with external access
         QTest::addColumn<QStringList>("shown"); // CMS, the three device ports, external address
-        QTest::newRow("type 0") << 0 << QStringList();
-        QTest::newRow("type 3 shows the replacements") << 3 << QStringList{"1", "2", "3", "4", ""};
+        QTest::newRow("cancelled") << 0 << 0 << QStringList();
+        QTest::newRow("cancelled, type 3 shows the replacements") << 3 << 0 << QStringList{"1", "2", "3", "4", ""};
+        QTest::newRow("confirmed") << 0 << 1 << QStringList();
+        QTest::newRow("confirmed with external access") << 0 << 2 << QStringList();
+        QTest::newRow("confirmed, HTTP-only product") << 2 << 1 << QStringList();
     }
-    void cancelledDialogStartsNothing()
+    void heldHttpAsks()
     {
         QFETCH(int, productType);
+        QFETCH(int, answer);
         QFETCH(QStringList, shown);
         Holder holder;
-        Ports p = holder.freePorts(productType);
-        p.http = holder.holdTcp();
-        writeConfiguration(p);
+        const Ports p = holder.ports({"Http", "TamsaAMS"});
+        writeConfiguration(productType, p);
         const QByteArray before = workingFile();
-        QStringList seen;
-        answerDialog([&](CEditPortDlg* dialog) {
-            if (!shown.isEmpty())
-                seen = fieldTexts(dialog, {"m_TamsaLineEdit", "m_pLineEditAlarm40Port", "m_pLineEditAlarm50Port",
-                                           "m_pLineEditImageServerPort", "m_pLineEditTamsaIP"});
-            clickCancel(dialog);
-        });
-        CCheckPort checker;
-        QVERIFY(!audit(checker));
-        QVERIFY(m_dialogSeen);
-        QCOMPARE(seen, shown);
-        QVERIFY(checker.claimedPorts.isEmpty());
-        QCOMPARE(workingFile(), before);
-    }
-
-    void heldHttpAccepted_data()
-    {
-        QTest::addColumn<int>("productType");
-        QTest::addColumn<bool>("externAccess");
-        QTest::newRow("without external access") << 0 << false;
-        QTest::newRow("with external access") << 0 << true;
-        QTest::newRow("HTTP-only product") << 2 << false;
-    }
-    void heldHttpAccepted()
-    {
-        QFETCH(int, productType);
-        QFETCH(bool, externAccess);
-        Holder holder;
-        Ports p = holder.freePorts(productType);
-        p.http = holder.holdTcp();
-        p.ams = holder.holdUdp();
-        writeConfiguration(p);
         const int newHttp = holder.freePort();
-        QString shownHttp;
         std::vector<int> externPorts;
         for (int i = 0; i < 7; ++i)
             externPorts.push_back(holder.freePort());
+        QStringList seen;
+        QString shownHttp;
         answerDialog([&](CEditPortDlg* dialog) {
             shownHttp = fieldTexts(dialog, {"m_HttpPortLineEdit"}).value(0);
+            if (!shown.isEmpty())
+                seen = fieldTexts(dialog, {"m_TamsaLineEdit", "m_pLineEditAlarm40Port", "m_pLineEditAlarm50Port",
+                                           "m_pLineEditImageServerPort", "m_pLineEditTamsaIP"});
+            if (answer == 0)
+                return clickCancel(dialog);
             dialog->setHttpPortText(QString::number(newHttp));
-            if (externAccess) {
+            if (answer == 2) {
                 dialog->setExternEnabled(true);
                 dialog->setExternIPAddress(QStringLiteral("10.1.2.3"));
                 int i = 0;
@@ -336,37 +303,35 @@ private slots:
             }
             clickConfirm(dialog);
         });
-        CPortMgr machine;
+        const int ams = firstFree(7330, productType == 2 ? std::set<int>{newHttp, p["WebSocket"]}
+                                                         : std::set<int>{newHttp, p["TamsaCMS"], p["WebSocket"]});
         CCheckPort checker;
-        QVERIFY(audit(checker));
+        QCOMPARE(audit(checker), answer != 0);
         QVERIFY(m_dialogSeen);
-        QCOMPARE(shownHttp, QString::number(p.http));
-        QCOMPARE(accepted(checker), qMakePair(newHttp, p.cms));
+        QCOMPARE(shownHttp, QString::number(p["Http"]));
+        QCOMPARE(seen, shown);
+        if (answer == 0) {
+            QVERIFY(checker.claimedPorts.isEmpty());
+            QCOMPARE(workingFile(), before);
+            return;
+        }
+        QCOMPARE(accepted(checker), qMakePair(newHttp, p["TamsaCMS"]));
         QVERIFY(checker.claimedPorts.contains(newHttp));
-        QCOMPARE(checker.claimedPorts.contains(p.cms), productType != 2);
+        QCOMPARE(checker.claimedPorts.contains(p["TamsaCMS"]), productType != 2);
         QCOMPARE(commonConfig().GetFrameworkHttpPort(), newHttp);
         config().reInitPort();
-        if (externAccess) {
-            // The seven ports of the dialog are claimed; none is tested or moved.
-            for (int port : externPorts)
-                QVERIFY(checker.claimedPorts.contains(port));
-            QVERIFY(!checker.claimedPorts.contains(p.ams));
-            QVERIFY(!checker.claimedPorts.contains(p.mqtt));
-        } else {
-            const std::set<int> before = productType == 2 ? std::set<int>{newHttp, p.webSocket}
-                                                          : std::set<int>{newHttp, p.cms, p.webSocket};
-            const int ams = firstFree(machine, 7330, before);
-            QCOMPARE(int(config().amsPort), ams);
-            QVERIFY(checker.claimedPorts.contains(ams));
-        }
+        for (int port : externPorts)
+            QCOMPARE(checker.claimedPorts.contains(port), answer == 2);
+        QCOMPARE(checker.claimedPorts.contains(p["TamsaMQTT"]), answer == 1);
+        QCOMPARE(int(config().amsPort), answer == 2 ? externPorts[0] : ams); // the dialog's port, not moved
     }
 
     void equalHttpAndCmsAskFirst()
     {
         Holder holder;
-        Ports p = holder.freePorts(1);
-        p.cms = p.http;
-        writeConfiguration(p);
+        Ports p = holder.ports();
+        p["TamsaCMS"] = p["Http"];
+        writeConfiguration(1, p);
         const int newHttp = holder.freePort();
         QStringList shown;
         QString reason;
@@ -384,42 +349,35 @@ private slots:
         CCheckPort checker;
         QVERIFY(audit(checker));
         QVERIFY(m_dialogSeen);
-        QCOMPARE(shown, (QStringList{QString::number(p.http), QString::number(p.http), QString::number(p.videoWall),
-                                     QString::number(p.rtsp)}));
+        QCOMPARE(shown, (QStringList{QString::number(p["Http"]), QString::number(p["Http"]), QString::number(p["wall"]),
+                                     QString::number(p["rtsp"])}));
         QVERIFY(!reason.isEmpty());
         QVERIFY(unchangedRefused);
-        QCOMPARE(accepted(checker), qMakePair(newHttp, p.cms));
+        QCOMPARE(accepted(checker), qMakePair(newHttp, p["TamsaCMS"]));
         QVERIFY(checker.claimedPorts.contains(newHttp));
-        QVERIFY(checker.claimedPorts.contains(p.cms));
+        QVERIFY(checker.claimedPorts.contains(p["TamsaCMS"]));
     }
 
 private:
     // Puts the case's ports into the working file, the common configuration
     // and the SMS properties, then reloads the port configuration.
-    void writeConfiguration(const Ports& p)
+    void writeConfiguration(int productType, const Ports& p)
     {
         config().InitManager(false);
         QVERIFY2(!config().configDir.empty(), "no user-data folder");
-        QString xml = QStringLiteral(
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Configs Version=\"1.0\">\n"
-            "  <ProductType><Value>%1</Value></ProductType><VersionType><Value>0</Value></VersionType>\n"
-            "  <ServerPort><Http>%2</Http><WebSocket>%3</WebSocket><Web>%4</Web><TamsaCMS>%5</TamsaCMS>\n"
-            "    <TamsaAMS>%6</TamsaAMS><TamsaMQTT>%7</TamsaMQTT><TamsaSS>%8</TamsaSS><TamsaVideo>%9</TamsaVideo>\n"
-            "    <TamsaVideoVIC>%10</TamsaVideoVIC><TamsaAudio>%11</TamsaAudio><TamsaPlayback>%12</TamsaPlayback>\n"
-            "  </ServerPort>\n"
-            "  <ExternParam><Enabled>%13</Enabled><IPAddress>%14</IPAddress></ExternParam>\n</Configs>\n");
-        // Each arg() fills the lowest-numbered marker left.
-        for (int value : {p.productType, p.http, p.webSocket, p.web, p.cms, p.ams, p.mqtt, p.ss, p.video, p.videoVic,
-                          p.audio, p.playback})
-            xml = xml.arg(value);
-        xml = xml.arg(p.externEnabled ? QStringLiteral("true") : QStringLiteral("false"), p.externIp);
-        QVERIFY(tst::writeBytes(QString::fromStdString(config().workingPath()), xml.toUtf8()));
-        QVERIFY(commonConfig().SetFrameworkHttpPort(p.http));
-        QVERIFY(commonConfig().SetFrameworkVideoWallPort(p.videoWall));
+        QString xml = QString("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Configs Version=\"1.0\">\n"
+                              "<ProductType><Value>%1</Value></ProductType><VersionType><Value>0</Value></VersionType>\n"
+                              "<ExternParam><Enabled>false</Enabled><IPAddress>192.168.1.10</IPAddress></ExternParam>\n"
+                              "<ServerPort>").arg(productType);
+        for (const QString& name : kServerPorts)
+            xml += QString("<%1>%2</%1>").arg(name).arg(p[name]);
+        QVERIFY(tst::writeBytes(QString::fromStdString(config().workingPath()), (xml + "</ServerPort>\n</Configs>\n").toUtf8()));
+        QVERIFY(commonConfig().SetFrameworkHttpPort(p["Http"]));
+        QVERIFY(commonConfig().SetFrameworkVideoWallPort(p["wall"]));
         config().InitManager(true);
-        QCOMPARE(int(config().httpPort), p.http);
-        QCOMPARE(config().productType, p.productType);
-        const std::string rtsp = std::to_string(p.rtsp);
+        QCOMPARE(int(config().httpPort), p["Http"]);
+        QCOMPARE(config().productType, productType);
+        const std::string rtsp = std::to_string(p["rtsp"]);
         if (!properties().setProperty(kRtspPortKey, rtsp))
             properties().addProperty(kRtspPortKey, rtsp);
     }

@@ -1,5 +1,9 @@
-// The port snapshot against sockets this test opens itself, and the owner's
-// name from the port-owner script beside the executable.
+// The port snapshot against sockets this test opens itself; the owner's name
+// through the port-owner script beside the executable, the shipped one naming
+// a process the test starts (this program doubles as that process:
+// "--hold-port tcp|udp" holds a port until its input closes); and the SMS
+// plug-in's restart script, run as the host runs it (bin folder as working
+// directory and as the one argument) on a copy of the plug-in folder.
 #include "CheckPort.h"
 #include "PortMgr.h"
 #include "Platform.h"
@@ -9,6 +13,7 @@
 #include <Base/FileUtil.h>
 #include <Base/Log.h>
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -16,6 +21,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <iostream>
 #include <memory>
 
 #include <unistd.h>
@@ -26,6 +32,32 @@ using serverframework::PortConnInfo;
 
 namespace {
 
+int holdPort(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTcpServer tcp;
+    QUdpSocket udp;
+    const bool held = argc > 2 && qstrcmp(argv[2], "udp") == 0 ? udp.bind(QHostAddress(QHostAddress::LocalHost), 0)
+                                                                : tcp.listen(QHostAddress::LocalHost, 0);
+    std::cout << (udp.localPort() + tcp.serverPort()) << std::endl;
+    for (std::string line; std::getline(std::cin, line);) {
+    }
+    return held ? 0 : 1;
+}
+
+// Exit code (-1: no end within 30 s) and standard output.
+QPair<int, QByteArray> run(const QString& program, const QStringList& arguments, const QString& workDir = QString())
+{
+    QProcess process;
+    process.setWorkingDirectory(workDir);
+    process.start(program, arguments);
+    if (!process.waitForFinished(30000))
+        return {-1, QByteArray()};
+    return {process.exitCode(), process.readAllStandardOutput()};
+}
+
+const QString kCheckport = QStringLiteral(TAVRIN_BUILD_DIR "/Server/checkport.sh");
+
 std::vector<PortConnInfo> entriesOn(CPortMgr& ports, quint16 port, std::uint32_t protocol)
 {
     std::vector<PortConnInfo> found;
@@ -35,27 +67,6 @@ std::vector<PortConnInfo> entriesOn(CPortMgr& ports, quint16 port, std::uint32_t
     }
     return found;
 }
-
-// A loopback listener with connections made to it from this process.
-struct Connected {
-    QTcpServer server;
-    std::vector<std::unique_ptr<QTcpSocket>> clients;
-    std::vector<QTcpSocket*> accepted;
-
-    bool open(int connections)
-    {
-        if (!server.listen(QHostAddress::LocalHost, 0))
-            return false;
-        for (int i = 0; i < connections; ++i) {
-            clients.emplace_back(new QTcpSocket);
-            clients.back()->connectToHost(QHostAddress::LocalHost, server.serverPort());
-            if (!clients.back()->waitForConnected(5000) || !server.waitForNewConnection(5000))
-                return false;
-            accepted.push_back(server.nextPendingConnection());
-        }
-        return true;
-    }
-};
 
 } // namespace
 
@@ -79,9 +90,14 @@ private slots:
 
     void entriesDescribeTheSockets()
     {
-        Connected held;
-        QVERIFY(held.open(2));
-        const quint16 port = held.server.serverPort();
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = server.serverPort();
+        QTcpSocket clients[2];
+        for (QTcpSocket& client : clients) {
+            client.connectToHost(QHostAddress::LocalHost, port);
+            QVERIFY(client.waitForConnected(5000) && server.waitForNewConnection(5000));
+        }
         QUdpSocket udp;
         QVERIFY(udp.bind(QHostAddress(QHostAddress::LocalHost), 0));
         CPortMgr ports;
@@ -128,12 +144,16 @@ private slots:
     {
         quint16 clientPort = 0;
         {
-            Connected held;
-            QVERIFY(held.open(1));
-            clientPort = held.clients.front()->localPort();
-            held.clients.front()->disconnectFromHost(); // the side closing first keeps the time-wait entry
-            QTRY_COMPARE(held.accepted.front()->state(), QAbstractSocket::UnconnectedState);
-            QTRY_COMPARE(held.clients.front()->state(), QAbstractSocket::UnconnectedState);
+            QTcpServer server;
+            QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+            QTcpSocket client;
+            client.connectToHost(QHostAddress::LocalHost, server.serverPort());
+            QVERIFY(client.waitForConnected(5000) && server.waitForNewConnection(5000));
+            QTcpSocket* accepted = server.nextPendingConnection();
+            clientPort = client.localPort();
+            client.disconnectFromHost(); // the side closing first keeps the time-wait entry
+            QTRY_COMPARE(accepted->state(), QAbstractSocket::UnconnectedState);
+            QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
         }
         CPortMgr ports;
         const std::vector<PortConnInfo> onPort = entriesOn(ports, clientPort, 0);
@@ -147,40 +167,92 @@ private slots:
         QCOMPARE(CPortMgr::IpToString(word), std::string("192.168.0.254"));
     }
 
-    void ownerNameComesFromScript_data()
+    void ownerName_data()
     {
-        QTest::addColumn<QByteArray>("body"); // empty: no script at all
-        QTest::addColumn<bool>("udp");
-        QTest::addColumn<QString>("expected"); // %1: the port
-        QTest::newRow("quoted, line-ended") << QByteArray("printf '\"owner.exe\"\\r\\n'\n") << false << "owner.exe";
-        QTest::newRow("port is the only argument") << QByteArray("printf '\"arg-%s-%s\"\\n' \"$1\" \"$#\"\n") << false
-                                                   << "arg-%1-1";
-        QTest::newRow("blanks, quotes inside") << QByteArray("printf '  \\t a\"b\"c d \\n\\n'\n") << true << "abc d";
-        QTest::newRow("prints nothing") << QByteArray("exit 3\n") << false << "";
-        QTest::newRow("no script: still taken") << QByteArray() << false << "";
+        QTest::addColumn<QByteArray>("script"); // "shipped", a script's body, or empty: no script at all
+        QTest::addColumn<QString>("protocol");
+        QTest::addColumn<QString>("holder");    // the holding program's name
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("tcp") << QByteArray("shipped") << "tcp" << "portholder" << "portholder";
+        QTest::newRow("udp") << QByteArray("shipped") << "udp" << "portholder" << "portholder";
+        QTest::newRow("longer than the kernel's 15 characters")
+            << QByteArray("shipped") << "tcp" << "Palvex.Framework.S.holder" << "Palvex.Framework.S.holder";
+        QTest::newRow("blanks, quotes inside, line ends") << QByteArray("printf '  \\t a\"b\"c d \\r\\n\\n'\n") << "udp"
+                                                         << "portholder" << "abc d";
+        QTest::newRow("prints nothing") << QByteArray("exit 3\n") << "tcp" << "portholder" << "";
+        QTest::newRow("no script: still taken") << QByteArray() << "tcp" << "portholder" << "";
     }
-    void ownerNameComesFromScript()
+    void ownerName()
     {
-        QFETCH(QByteArray, body);
-        QFETCH(bool, udp);
+        QFETCH(QByteArray, script);
+        QFETCH(QString, protocol);
+        QFETCH(QString, holder);
         QFETCH(QString, expected);
-        const QString script = m_dir.filePath("checkport" + QString::fromStdString(platform::scriptExtension()));
-        QFile::remove(script);
-        if (!body.isEmpty())
-            QVERIFY(tst::writeExecutable(script, "#!/bin/sh\n" + body));
-        QTcpServer tcp;
-        QUdpSocket udpSocket;
-        QVERIFY(udp ? udpSocket.bind(QHostAddress(QHostAddress::LocalHost), 0) : tcp.listen(QHostAddress::LocalHost, 0));
-        const quint16 port = udp ? udpSocket.localPort() : tcp.serverPort();
+        const QString path = m_dir.filePath("checkport" + QString::fromStdString(platform::scriptExtension()));
+        QFile::remove(path);
+        if (script == "shipped")
+            QVERIFY(QFile::copy(kCheckport, path));
+        else if (!script.isEmpty())
+            QVERIFY(tst::writeExecutable(path, "#!/bin/sh\n" + script));
+        const QString holderPath = m_dir.filePath(holder);
+        QFile::link(QCoreApplication::applicationFilePath(), holderPath);
+        QProcess holding;
+        holding.start(holderPath, {"--hold-port", protocol});
+        QVERIFY(holding.waitForReadyRead(10000));
+        const uint port = holding.readLine().trimmed().toUInt();
+        QVERIFY(port > 0);
         CCheckPort checker;
         QString name = QStringLiteral("caller's value");
         QVERIFY(checker.IsPortUsed(port, name));
-        QCOMPARE(name, expected.contains(QLatin1String("%1")) ? expected.arg(port) : expected);
+        QCOMPARE(name, expected);
+        holding.closeWriteChannel();
+        QVERIFY(holding.waitForFinished(10000));
         // A free port, or one above the range, is free without asking the script.
         name = QStringLiteral("kept");
         QVERIFY(!checker.IsPortUsed(tst::freePort(), name));
         QVERIFY(!checker.IsPortUsed(65536u + port, name));
         QCOMPARE(name, QStringLiteral("kept"));
+    }
+
+    void checkportScriptAnswers()
+    {
+        QCOMPARE(run(kCheckport, {QString::number(tst::freePort())}), qMakePair(0, QByteArray())); // nobody holds it
+        for (const QStringList& arguments :
+             {QStringList(), QStringList{"http"}, QStringList{"0"}, QStringList{"65536"}, QStringList{"1; echo hi"}})
+            QCOMPARE(run(kCheckport, arguments), qMakePair(2, QByteArray()));
+    }
+
+    void restartRecordsThePort_data()
+    {
+        QTest::addColumn<QByteArray>("properties");
+        QTest::addColumn<QString>("port"); // "fails": no file, the script fails
+        QTest::newRow("shipped") << tst::readBytes(TAVRIN_SOURCE_DIR "/Install/TavrinSMSPlugin/conf/config.properties")
+                                 << "554";
+        QTest::newRow("blanks and comment") << QByteArray("a=b\nums.1.rtspPort =  1554   # rtsp\n") << "1554";
+        QTest::newRow("comment glued") << QByteArray("ums.1.rtspPort = 2554#c\n") << "2554";
+        QTest::newRow("commented out first") << QByteArray("#ums.1.rtspPort=1\nums.1.rtspPort=3554\n") << "3554";
+        QTest::newRow("first wins") << QByteArray("ums.1.rtspPort=4554\nums.1.rtspPort=5554\n") << "4554";
+        QTest::newRow("similar key") << QByteArray("ums.1.rtspPortX=9\nums.1.rtspPort=6554\n") << "6554";
+        QTest::newRow("crlf") << QByteArray("ums.1.rtspPort=7554\r\n") << "7554";
+        QTest::newRow("absent") << QByteArray("ums.2.rtspPort=9554\n") << "";
+        QTest::newRow("no properties file") << QByteArray() << "fails";
+    }
+    void restartRecordsThePort()
+    {
+        QFETCH(QByteArray, properties);
+        QFETCH(QString, port);
+        QTemporaryDir dir;
+        const QString bin = dir.path() + "/TavrinSMSPlugin/bin";
+        QVERIFY(QDir().mkpath(bin));
+        QVERIFY(QFile::copy(TAVRIN_BUILD_DIR "/TavrinSMSPlugin/bin/restart.sh", bin + "/restart.sh"));
+        if (port != "fails")
+            QVERIFY(tst::writeBytes(dir.path() + "/TavrinSMSPlugin/conf/config.properties", properties));
+        for (int round = 1; round <= 2; ++round) { // each restart adds a line
+            QCOMPARE(run(bin + "/restart.sh", {bin}, bin).first == 0, port != "fails");
+            const QStringList lines = tst::readText(bin + "/restart.log").split('\n', Qt::SkipEmptyParts);
+            QCOMPARE(lines.size(), port == "fails" ? 0 : round);
+            QVERIFY2(port == "fails" || lines.last().endsWith(" restarted rtspPort=" + port), qPrintable(lines.join('|')));
+        }
     }
 
 private:
@@ -198,5 +270,13 @@ private:
     QString m_logPath;
 };
 
-QTEST_GUILESS_MAIN(TestPortMgr)
+int main(int argc, char** argv)
+{
+    if (argc > 1 && qstrcmp(argv[1], "--hold-port") == 0)
+        return holdPort(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestPortMgr test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "TestPortMgr.moc"

@@ -142,12 +142,6 @@ public:
         const ssize_t n = ::recv(m_fd, buffer, sizeof(buffer), 0);
         return n > 0 ? QByteArray(buffer, static_cast<int>(n)) : QByteArray();
     }
-    // Whether a message is waiting, without blocking.
-    bool hasMessage()
-    {
-        char buffer[8];
-        return ::recv(m_fd, buffer, sizeof(buffer), MSG_DONTWAIT | MSG_PEEK) > 0;
-    }
 
 private:
     int m_fd = -1;
