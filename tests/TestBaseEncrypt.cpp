@@ -104,7 +104,7 @@ private slots:
         const AESParams ecb = params("right key", "right salt", AESParams::Mode::ECB);
         const AESParams others[] = {params("right key", "right salt"), params("wrong key", "right salt", ecb.mode)};
         for (int i = 0; i < 3000; ++i) {
-            const std::string text = encoded(ecb, std::to_string(i) + " of sixteen bytes");
+            const std::string text = encoded(ecb, "sixteen bytes and " + std::to_string(i));
             for (const AESParams& other : others) {
                 CAESParamsSetRAII guard(other);
                 std::string out;
