@@ -2,4 +2,3 @@
 tavrin_add_test(NAME TestPlatformPorts SOURCES TestPlatformPorts.cpp LIBS TavrinPlatform)
 tavrin_add_test(NAME TestPlatformProcesses SOURCES TestPlatformProcesses.cpp LIBS TavrinPlatform)
 tavrin_add_test(NAME TestPlatformFiles SOURCES TestPlatformFiles.cpp LIBS TavrinPlatform)
-tavrin_add_test(NAME TestPlatformDisplays SOURCES TestPlatformDisplays.cpp LIBS TavrinPlatform)

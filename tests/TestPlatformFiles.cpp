@@ -1,5 +1,5 @@
 // Crash-safe whole-file writes, the log-on Run values as autostart entries,
-// and the profile folders.
+// the profile folders, and display sizes read from fake sysfs trees.
 #include "Platform.h"
 
 #include "PlatformCases.h"
@@ -29,23 +29,20 @@ private slots:
 
     void writesExactBytes_data();
     void writesExactBytes();
-    void keepsPermissions();
-    void newFileFollowsUmask();
-    void writesThroughSymbolicLink();
-    void leavesReadOnlyFileAlone();
-    void failsWithoutFolder();
+    void keepsWhatTheFileWas();
     void killedWriterLeavesWholeFile();
 
     void runValueRoundTrip_data();
     void runValueRoundTrip();
     void runValueEntryFormat();
-    void otherKeysOpenNothing_data();
     void otherKeysOpenNothing();
 
     void profileFolders_data();
     void profileFolders();
     void runtimeFolder_data();
     void runtimeFolder();
+    void displaySizes_data();
+    void displaySizes();
 
 private:
     QTemporaryDir* m_dir = nullptr;
@@ -90,57 +87,54 @@ void TestPlatformFiles::writesExactBytes()
              QStringList{"Setup.xml"});
 }
 
-void TestPlatformFiles::keepsPermissions()
+namespace {
+mode_t modeOf(const QString& path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 01;
+}
+} // namespace
+
+// Permissions, links and read-only files stay; a new file follows the umask;
+// only a file in an existing folder is written.
+void TestPlatformFiles::keepsWhatTheFileWas()
 {
     const QString path = m_dir->filePath("config.properties");
-    QVERIFY(writeWhole(path, "a=1"));
-    QCOMPARE(::chmod(path.toLocal8Bit().constData(), 0640), 0);
-    QVERIFY(writeWhole(path, "a=2"));
-    struct stat info;
-    QCOMPARE(::stat(path.toLocal8Bit().constData(), &info), 0);
-    QCOMPARE(info.st_mode & 07777, mode_t(0640));
-    QCOMPARE(tst::readBytes(path), QByteArray("a=2"));
-}
-
-void TestPlatformFiles::newFileFollowsUmask()
-{
     const mode_t previous = ::umask(027);
-    const QString path = m_dir->filePath("new.xml");
-    const bool written = writeWhole(path, "x");
+    const bool written = writeWhole(path, "a=1");
     ::umask(previous);
     QVERIFY(written);
-    struct stat info;
-    QCOMPARE(::stat(path.toLocal8Bit().constData(), &info), 0);
-    QCOMPARE(info.st_mode & 07777, mode_t(0640));
-}
+    QCOMPARE(modeOf(path), mode_t(0640));
+    QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0604), 0);
+    QVERIFY(writeWhole(path, "a=2"));
+    QCOMPARE(modeOf(path), mode_t(0604));
 
-void TestPlatformFiles::writesThroughSymbolicLink()
-{
-    const QString target = m_dir->filePath("real.xml");
     const QString link = m_dir->filePath("link.xml");
-    QVERIFY(writeWhole(target, "old"));
-    QVERIFY(QFile::link(target, link));
+    QVERIFY(QFile::link(path, link));
     QVERIFY(writeWhole(link, "new"));
     QVERIFY(QFileInfo(link).isSymLink());
-    QCOMPARE(tst::readBytes(target), QByteArray("new"));
-}
+    QCOMPARE(tst::readBytes(path), QByteArray("new"));
 
-void TestPlatformFiles::leavesReadOnlyFileAlone()
-{
-    if (::geteuid() == 0)
-        QSKIP("root may write any file");
-    const QString path = m_dir->filePath("locked.xml");
-    QVERIFY(writeWhole(path, "old"));
-    QCOMPARE(::chmod(path.toLocal8Bit().constData(), 0444), 0);
-    QVERIFY(!writeWhole(path, "new"));
-    QCOMPARE(tst::readBytes(path), QByteArray("old"));
-}
-
-void TestPlatformFiles::failsWithoutFolder()
-{
     QVERIFY(!writeWhole(m_dir->filePath("missing/Setup.xml"), "x"));
     QVERIFY(!writeWhole(m_dir->path(), "x")); // a folder is not a file
     QVERIFY(!writeWhole(QString(), "x"));
+
+    // A read-only file is left alone; root may write any file, so a child
+    // checks it as nobody then.
+    const QString locked = m_dir->filePath("open/locked.xml");
+    QVERIFY(QDir().mkpath(m_dir->filePath("open")));
+    QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0711) == 0
+            && ::chmod(QFile::encodeName(m_dir->filePath("open")).constData(), 0777) == 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool dropped = ::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0);
+        const bool refused = dropped && writeWhole(locked, "old") && ::chmod(QFile::encodeName(locked).constData(), 0444) == 0
+                             && !writeWhole(locked, "new") && tst::readBytes(locked) == "old";
+        ::_exit(refused ? 0 : 1);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 void TestPlatformFiles::killedWriterLeavesWholeFile()
@@ -224,22 +218,15 @@ void TestPlatformFiles::runValueEntryFormat()
     QVERIFY2(lines.contains(R"(Exec="/opt/A \\"B\\" \\$C \\`D\\` 5%%\\\\E/run")"), qPrintable(lines.join(" | ")));
 }
 
-void TestPlatformFiles::otherKeysOpenNothing_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::newRow("other sub-key") << "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tavrin";
-    QTest::newRow("other predefined hive") << "HKEY_USERS\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-    QTest::newRow("no sub-key") << "HKEY_CURRENT_USER";
-    QTest::newRow("empty") << "";
-}
-
 void TestPlatformFiles::otherKeysOpenNothing()
 {
-    QFETCH(QString, key);
-    const std::string keyPath = key.toStdString();
-    QVERIFY(!platform::setRegistryString(keyPath, platform::RegistryView::Bits32, "TavrinServer", "/bin/true"));
-    QCOMPARE(platform::registryString(keyPath, platform::RegistryView::Bits32, "TavrinServer"), std::string());
-    QVERIFY(!platform::deleteRegistryValue(keyPath, platform::RegistryView::Bits32, "TavrinServer"));
+    const auto view = platform::RegistryView::Bits32;
+    for (const char* key : {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Tavrin", "HKEY_CURRENT_USER", "",
+                                   "HKEY_USERS\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"}) {
+        QVERIFY2(!platform::setRegistryString(key, view, "TavrinServer", "/bin/true"), key);
+        QCOMPARE(platform::registryString(key, view, "TavrinServer"), std::string());
+        QVERIFY(!platform::deleteRegistryValue(key, view, "TavrinServer"));
+    }
     // Nothing was created anywhere.
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
@@ -319,6 +306,27 @@ void TestPlatformFiles::runtimeFolder()
     QVERIFY(S_ISDIR(info.st_mode));
     QCOMPARE(info.st_mode & 07777, mode_t(0700));
     QCOMPARE(info.st_uid, ::geteuid());
+}
+
+void TestPlatformFiles::displaySizes_data()
+{
+    QTest::addColumn<QString>("root");
+    QTest::addColumn<QString>("expected"); // "WxH" per display, in order
+    // A laptop panel plus a disconnected HDMI port; the card node is no display.
+    QTest::newRow("one small panel") << "sysfs-small" << "1366x768";
+    // Two monitors across two cards, one connector without modes, a plain file beside them.
+    QTest::newRow("two large and one without modes") << "sysfs-large" << "1920x1080 2560x1440 0x0";
+    QTest::newRow("nothing connected") << "sysfs-none" << "";
+    QTest::newRow("no drm folder") << "does-not-exist" << "";
+}
+
+void TestPlatformFiles::displaySizes()
+{
+    QFETCH(QString, root);
+    QStringList found;
+    for (const platform::DisplaySize& size : platform::displaySizes((TAVRIN_TEST_DATA_DIR "/" + root).toStdString()))
+        found << QStringLiteral("%1x%2").arg(size.width).arg(size.height);
+    QTEST(found.join(' '), "expected");
 }
 
 QTEST_GUILESS_MAIN(TestPlatformFiles)

@@ -13,12 +13,9 @@
 class TestPlatformProcesses : public QObject {
     Q_OBJECT
 private slots:
-    void listFindsThisTest();
-    void imageNameOfAReplacedExecutable();
+    void listFindAndTerminate();
     void imageNameOfAMissingProcess();
     void userIsTheEffectiveUser();
-    void terminateEndsAProcess();
-    void terminateRefusesNonProcesses_data();
     void terminateRefusesNonProcesses();
     void scriptRunsInHostileFolder_data();
     void scriptRunsInHostileFolder();
@@ -26,29 +23,12 @@ private slots:
     void missingScriptIsNotLaunched();
 };
 
-void TestPlatformProcesses::listFindsThisTest()
+// A client whose file was removed while it runs keeps its plain name, is
+// listed and found by it, and ends when terminated.
+void TestPlatformProcesses::listFindAndTerminate()
 {
-    const std::string ownName = QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
     QCOMPARE(qint64(platform::currentProcessId()), QCoreApplication::applicationPid());
-
-    bool found = false;
-    for (const platform::ProcessInfo& process : platform::listProcesses()) {
-        if (process.pid == platform::currentProcessId()) {
-            QCOMPARE(process.imageName, ownName);
-            found = true;
-        }
-    }
-    QVERIFY(found);
-    QCOMPARE(platform::processImageName(platform::currentProcessId()), ownName);
-    const std::vector<std::uint32_t> same = platform::findProcessesByImageName(ownName);
-    QVERIFY(std::find(same.begin(), same.end(), platform::currentProcessId()) != same.end());
-}
-
-void TestPlatformProcesses::imageNameOfAReplacedExecutable()
-{
-    // A program whose file was removed while it runs keeps its plain name.
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     const QString copy = dir.filePath("TavrinClient");
     QVERIFY(QFile::copy("/bin/sleep", copy));
     QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::ExeOwner));
@@ -58,11 +38,15 @@ void TestPlatformProcesses::imageNameOfAReplacedExecutable()
     QVERIFY(QFile::remove(copy));
 
     const auto pid = std::uint32_t(process.processId());
-    QCOMPARE(platform::processImageName(pid), platform::clientImageName());
-    const std::vector<std::uint32_t> clients = platform::findProcessesByImageName(platform::clientImageName());
+    const std::string name = platform::clientImageName();
+    const std::vector<platform::ProcessInfo> all = platform::listProcesses();
+    QVERIFY(std::any_of(all.begin(), all.end(), [&](const auto& p) { return p.pid == pid && p.imageName == name; }));
+    QCOMPARE(platform::processImageName(pid), name);
+    const std::vector<std::uint32_t> clients = platform::findProcessesByImageName(name);
     QVERIFY(std::find(clients.begin(), clients.end(), pid) != clients.end());
-    process.kill();
-    process.waitForFinished();
+    QVERIFY(platform::terminateProcess(pid));
+    QVERIFY(process.waitForFinished(5000));
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
 }
 
 void TestPlatformProcesses::imageNameOfAMissingProcess()
@@ -88,28 +72,11 @@ void TestPlatformProcesses::userIsTheEffectiveUser()
     QCOMPARE(platform::isAdmin(), ::geteuid() == 0);
 }
 
-void TestPlatformProcesses::terminateEndsAProcess()
-{
-    QProcess process;
-    process.start("/bin/sleep", {"30"});
-    QVERIFY(process.waitForStarted());
-    QVERIFY(platform::terminateProcess(std::uint32_t(process.processId())));
-    QVERIFY(process.waitForFinished(5000));
-    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
-}
-
-void TestPlatformProcesses::terminateRefusesNonProcesses_data()
-{
-    QTest::addColumn<quint32>("pid");
-    for (const cases::NotAProcess& row : cases::kNotAProcess)
-        QTest::newRow(row.label) << quint32(row.pid);
-}
-
 void TestPlatformProcesses::terminateRefusesNonProcesses()
 {
-    QFETCH(quint32, pid);
     // A wrong guard would signal this test's own process group or every process.
-    QVERIFY(!platform::terminateProcess(pid));
+    for (const cases::NotAProcess& row : cases::kNotAProcess)
+        QVERIFY2(!platform::terminateProcess(row.pid), row.label);
 }
 
 void TestPlatformProcesses::scriptRunsInHostileFolder_data()
