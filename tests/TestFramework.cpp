@@ -483,8 +483,8 @@ void TestFramework::routerChecksPeerTokenAndBody()
     g_routed.clear();
     QCOMPARE(router.handle(post(path, authorization, body), QHostAddress(peer)).status(), status);
     QCOMPARE(g_routed.join(','), call);
-    router.setToken(QByteArray()); // without a token nothing is ever served
-    QCOMPARE(router.handle(post(path, authorization, body), QHostAddress(peer)).status(), 403);
+    router.setToken(QByteArray()); // without a token no action is ever served
+    QCOMPARE(router.handle(post(path, authorization, body), QHostAddress(peer)).status(), status == 404 ? 404 : 403);
     QCOMPARE(g_routed.join(','), call);
 }
 
