@@ -1,13 +1,8 @@
 # The suite's libraries of this platform and the installation data they use.
 tavrin_add_test(NAME TestFramework
-    SOURCES TestFramework.cpp TestFrameworkSupport.cpp TestFrameworkSupport.h
+    SOURCES TestFramework.cpp
     LIBS Framework CommonMethod CommonMethodLib Base Qt5::Network Qt5::WebSockets)
 target_include_directories(TestFramework PRIVATE ${PROJECT_SOURCE_DIR}/Suite/Framework)
-
-tavrin_add_test(NAME TestFrameworkRouter
-    SOURCES TestFrameworkRouter.cpp
-    LIBS Framework Qt5::Network)
-target_include_directories(TestFrameworkRouter PRIVATE ${PROJECT_SOURCE_DIR}/Suite/Framework)
 
 tavrin_add_test(NAME TestHttpKeepAlive SOURCES TestHttpKeepAlive.cpp LIBS Framework Qt5::Network)
 target_include_directories(TestHttpKeepAlive PRIVATE ${PROJECT_SOURCE_DIR}/Suite/Framework)

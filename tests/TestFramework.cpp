@@ -1,140 +1,128 @@
 // The framework library through its exported functions, against real HTTP
-// and WebSocket clients on loopback.
-
-#include "TestFrameworkSupport.h"
+// and WebSocket clients on loopback; its request parsing and routing also
+// directly, with peers a loopback test cannot be (remote addresses).
 #include "TestScratch.h"
+#include "TestSupport.h"
 
+#include "FrameworkCallbacks.h"
 #include "FrameworkConfig.h"
+#include "FrameworkRouter.h"
 #include "FrameworkServer.h"
+#include "HttpRequest.h"
 #include "Framework/Framework.h"
 
 #include "Base/Singleton.h"
 #include "CommonMethodLib/CommonConfigFileMgr.h"
 #include "UserDataPath.h"
 
-#include "TestSupport.h"
-
-#include <QCoreApplication>
+#include <QBuffer>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QThread>
 #include <QWebSocket>
-#include <algorithm>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
-
-using namespace frameworktest;
 
 namespace {
 
-// What the library handed to the host's callbacks.
-struct CallRecord {
-    QString name;
-    QString argument;
-    void* user = nullptr;
-    QThread* thread = nullptr;
+// What the library handed to the host's callbacks: name, argument, thread.
+std::mutex g_mutex;
+QStringList g_calls;
+QThread* g_thread = nullptr;
+int g_user = 42; // its address is the user pointer
+QStringList g_routed; // what the router handed to the host
+
+void record(const QString& call, void* user)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_calls << (user == &g_user ? call : "wrong user");
+    g_thread = QThread::currentThread();
+}
+
+QStringList takeCalls()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return std::exchange(g_calls, {});
+}
+
+bool canListen(int port)
+{
+    QTcpServer server;
+    return server.listen(QHostAddress::Any, quint16(port));
+}
+
+struct Reply {
+    int status = 0; // 0: no HTTP answer
+    QByteArray body;
 };
 
-std::mutex g_callsMutex;
-QList<CallRecord> g_calls;
-int g_user = 42; // its address is the user pointer
-
-void record(const QString& name, const QString& argument, void* user)
+Reply request(const QByteArray& method, int port, const QString& path, const QByteArray& body = {},
+              const QByteArray& authorization = {})
 {
-    std::lock_guard<std::mutex> lock(g_callsMutex);
-    g_calls.append({name, argument, user, QThread::currentThread()});
+    QNetworkAccessManager manager;
+    manager.setProxy(QNetworkProxy::NoProxy);
+    QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path)));
+    if (!authorization.isEmpty())
+        request.setRawHeader("Authorization", authorization);
+    QBuffer data;
+    data.setData(body);
+    data.open(QIODevice::ReadOnly);
+    std::unique_ptr<QNetworkReply> reply(manager.sendCustomRequest(request, method, &data));
+    QSignalSpy finished(reply.get(), &QNetworkReply::finished);
+    if (!reply->isFinished())
+        finished.wait(5000);
+    if (!reply->isFinished())
+        return {};
+    return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll()};
 }
 
-QList<CallRecord> takeCalls()
-{
-    std::lock_guard<std::mutex> lock(g_callsMutex);
-    QList<CallRecord> calls = g_calls;
-    g_calls.clear();
-    return calls;
-}
-
-// Resident memory of this process (the library serves from one of its
-// threads), in bytes.
 qint64 residentBytes()
 {
-    const QByteArray status = tst::readBytes(QStringLiteral("/proc/self/status"));
-    const int at = status.indexOf("VmRSS:");
-    return at < 0 ? -1 : status.mid(at + 6, status.indexOf('\n', at) - at - 6).trimmed().split(' ').first().toLongLong() * 1024;
+    const QByteArray status = tst::readBytes("/proc/self/status");
+    const int at = status.indexOf("VmRSS:") + 6;
+    return status.mid(at, status.indexOf('\n', at) - at).trimmed().split(' ').first().toLongLong() * 1024;
 }
 
 int openDescriptors()
 {
-    return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size();
+    return QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size();
 }
 
-// A client that speaks the WebSocket protocol byte by byte: the opening
-// handshake, then whatever frames a test writes.
-bool openRawWebSocket(QTcpSocket& socket, int port)
-{
-    socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
-    if (!socket.waitForConnected(5000))
-        return false;
-    socket.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                 "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
-    QByteArray head;
-    while (!head.contains("\r\n\r\n") && socket.waitForReadyRead(5000))
-        head += socket.readAll();
-    return head.startsWith("HTTP/1.1 101") && head.contains("Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=");
-}
-
-// The close code of the first close frame among the server's frames; -1
-// when there is none.
-int serverCloseCode(const QByteArray& frames)
-{
-    int at = 0;
-    while (at + 2 <= frames.size()) {
-        const int length7 = quint8(frames[at + 1]) & 0x7F;
-        const int lengthBytes = length7 == 126 ? 2 : length7 == 127 ? 8 : 0;
-        qint64 length = length7 < 126 ? length7 : 0;
-        for (int i = 0; i < lengthBytes && at + 2 + i < frames.size(); ++i)
-            length = (length << 8) | quint8(frames[at + 2 + i]);
-        const int payload = at + 2 + lengthBytes;
-        if ((quint8(frames[at]) & 0x0F) == 0x8)
-            return payload + 2 <= frames.size() ? (quint8(frames[payload]) << 8) | quint8(frames[payload + 1]) : -1;
-        at = payload + int(length);
-    }
-    return -1;
-}
-
-// A client frame header: opcode with the final bit as given, a mask key of
-// zeros when masked (so the payload goes as it is).
+// A client frame header; masked with a key of zeros, so the payload goes as it is.
 QByteArray frameHeader(quint8 opcode, bool final, quint64 length, bool masked)
 {
-    QByteArray header;
-    header += char((final ? 0x80 : 0) | opcode);
-    const char maskBit = masked ? char(0x80) : 0;
+    QByteArray header(1, char((final ? 0x80 : 0) | opcode));
     const int lengthBytes = length < 126 ? 0 : length < 65536 ? 2 : 8;
-    header += char(maskBit | (lengthBytes == 0 ? char(length) : lengthBytes == 2 ? 126 : 127));
+    header += char((masked ? 0x80 : 0) | (lengthBytes == 0 ? int(length) : lengthBytes == 2 ? 126 : 127));
     for (int shift = 8 * (lengthBytes - 1); shift >= 0; shift -= 8)
         header += char((length >> shift) & 0xFF);
-    if (masked)
-        header += QByteArray(4, '\0');
-    return header;
+    return masked ? header + QByteArray(4, '\0') : header;
 }
 
-void onReboot(void* user) { record("reboot", QString(), user); }
-void onClose(void* user) { record("close", QString(), user); }
-void onDelayClose(void* user) { record("delay-close", QString(), user); }
-bool onSkin(const char* skin, void* user)
+QJsonObject json(const QByteArray& text) { return QJsonDocument::fromJson(text).object(); }
+
+const QByteArray kToken = "feedbeef";
+
+CHttpRequest post(const QByteArray& path, const QByteArray& authorization, const QByteArray& body = {})
 {
-    record("skin", QString::fromUtf8(skin), user);
-    return true;
+    QByteArray raw = "POST " + path + " HTTP/1.1\r\nHost: x\r\n";
+    if (!authorization.isEmpty())
+        raw += "Authorization: " + authorization + "\r\n";
+    CHttpRequest request;
+    request.parse(raw + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    return request;
 }
 
 } // namespace
@@ -146,245 +134,130 @@ class TestFramework : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
-    void cleanupTestCase();
-
+    void cleanup() { uninitFramework(); }
     void badConfigurationFailsFirstStage_data();
     void badConfigurationFailsFirstStage();
-    void tokenFileIsPrivate();
-    void servesPageStatusAndWebSocket();
-    void uninitFreesPortsAndReinitBindsNewOnes();
-    void busyHttpPortLeavesWebSocketServing();
+    void servesWithAPrivateTokenAndReleasesAll();
     void listensOnLoopbackUnlessExternal_data();
     void listensOnLoopbackUnlessExternal();
     void controlRequestReachesCallbackOffMainThread_data();
     void controlRequestReachesCallbackOffMainThread();
-    void controlRequestWithoutValidTokenCallsNothing_data();
-    void controlRequestWithoutValidTokenCallsNothing();
-    void reloadTranslationsSwitchesTexts();
     void webSocketRefusesWhatAClientMayNotSend_data();
     void webSocketRefusesWhatAClientMayNotSend();
-    void serversHoldAtMostTheirConnectionCap_data();
     void serversHoldAtMostTheirConnectionCap();
     void closeFrameworkClientEndsTheClient();
+    void parse_data();
+    void parse();
+    void routerChecksPeerTokenAndBody_data();
+    void routerChecksPeerTokenAndBody();
 
 private:
-    void writeSetup(const QByteArray& content);
-    void writePorts(int httpPort, int webSocketPort);
-    bool initAll();
-    QByteArray token() const;
+    void writeSetup(const QByteArray& extra = {})
+    {
+        QVERIFY(tst::writeBytes(m_dataDir + "Setup.xml", "<Configs><ServerPort><WebSocket>" +
+                                QByteArray::number(m_wsPort) + "</WebSocket></ServerPort>" + extra + "</Configs>"));
+    }
+    bool initAll() { return initFrameworkFirst() && initFrameworkSecond() && initFrameworkLast(); }
+    QByteArray token() const { return tst::readBytes(m_dataDir + CFrameworkConfig::kTokenFileName); }
 
-    ScratchHome m_dir; // the private home; other folders of the case too
-    QString m_userDataDir;
+    ScratchHome m_dir;
+    QString m_dataDir;
     int m_httpPort = 0;
-    int m_webSocketPort = 0;
+    int m_wsPort = 0;
 };
 
 void TestFramework::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    QDir().mkpath(m_dir.path() + "/Server");
     auto& paths = Base::CSingleton<comm_method::CUserDataPath>::Instance();
+    QVERIFY(QDir().mkpath(m_dir.path() + "/Server"));
     QVERIFY(paths.init((m_dir.path() + "/Server/").toStdString(), "Framework.S", 0, 0));
-    m_userDataDir = QString::fromStdString(paths.getUserDataDir());
-    QVERIFY(!m_userDataDir.isEmpty());
-    QVERIFY(m_userDataDir.startsWith(m_dir.path()));
-
-    // Before any init, releasing is harmless.
-    uninitFramework();
-    uninitFramework();
-
-    setRebootCallback(onReboot, &g_user);
-    setCloseCallback(onClose, &g_user);
-    setDelayCloseCallback(onDelayClose, &g_user);
-    setRegisterRccCallback(onSkin, &g_user);
-    setLanguageCallback([](int index) {
-        record("language", QString::number(index), &g_user);
-        return true;
-    });
+    m_dataDir = QString::fromStdString(paths.getUserDataDir());
+    QVERIFY(m_dataDir.startsWith(m_dir.path()));
+    uninitFramework(); // harmless before any init
+    setRebootCallback([](void* user) { record("reboot", user); }, &g_user);
+    setCloseCallback([](void* user) { record("close", user); }, &g_user);
+    setDelayCloseCallback([](void* user) { record("delay-close", user); }, &g_user);
+    setRegisterRccCallback([](const char* skin, void* user) { return record(skin, user), true; }, &g_user);
+    setLanguageCallback([](int index) { return record(QString::number(index), &g_user), true; });
 }
 
 void TestFramework::init()
 {
     m_httpPort = tst::freePort(tst::Bind::AnyAddress);
-    m_webSocketPort = tst::freePort(tst::Bind::AnyAddress);
-    QVERIFY(m_httpPort > 0 && m_webSocketPort > 0 && m_httpPort != m_webSocketPort);
-    writePorts(m_httpPort, m_webSocketPort);
+    m_wsPort = tst::freePort(tst::Bind::AnyAddress);
+    QVERIFY(m_httpPort > 0 && m_wsPort > 0 && m_httpPort != m_wsPort);
+    writeSetup();
+    QVERIFY(Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance().SetFrameworkHttpPort(m_httpPort));
     takeCalls();
-}
-
-void TestFramework::cleanup()
-{
-    uninitFramework();
-    reloadTranslations(0);
-}
-
-void TestFramework::cleanupTestCase()
-{
-    uninitFramework();
-}
-
-void TestFramework::writeSetup(const QByteArray& content)
-{
-    QVERIFY(tst::writeBytes(m_userDataDir + "Setup.xml", content));
-}
-
-void TestFramework::writePorts(int httpPort, int webSocketPort)
-{
-    writeSetup("<?xml version=\"1.0\"?>\n<Configs><ServerPort><Http>" + QByteArray::number(httpPort) +
-               "</Http><WebSocket>" + QByteArray::number(webSocketPort) +
-               "</WebSocket></ServerPort></Configs>\n");
-    QVERIFY(Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance().SetFrameworkHttpPort(httpPort));
-}
-
-bool TestFramework::initAll()
-{
-    if (!initFrameworkFirst())
-        return false;
-    const bool second = initFrameworkSecond();
-    const bool last = initFrameworkLast();
-    return second && last;
-}
-
-QByteArray TestFramework::token() const
-{
-    return tst::readBytes(m_userDataDir + CFrameworkConfig::kTokenFileName);
 }
 
 void TestFramework::badConfigurationFailsFirstStage_data()
 {
-    QTest::addColumn<bool>("present");
-    QTest::addColumn<QByteArray>("content");
-    QTest::newRow("missing") << false << QByteArray();
-    QTest::newRow("not xml") << true << QByteArray("<Configs><ServerPort>");
-    QTest::newRow("no WebSocket key") << true << QByteArray("<Configs><ServerPort/></Configs>");
-    QTest::newRow("port 0") << true
-                            << QByteArray("<Configs><ServerPort><WebSocket>0</WebSocket></ServerPort></Configs>");
-    QTest::newRow("port 65536")
-        << true << QByteArray("<Configs><ServerPort><WebSocket>65536</WebSocket></ServerPort></Configs>");
+    QTest::addColumn<QByteArray>("content"); // empty: no file
+    QTest::newRow("missing") << QByteArray();
+    QTest::newRow("no WebSocket key") << QByteArray("<Configs><ServerPort/></Configs>");
+    QTest::newRow("port 65536") << QByteArray("<Configs><ServerPort><WebSocket>65536</WebSocket></ServerPort></Configs>");
 }
 
 void TestFramework::badConfigurationFailsFirstStage()
 {
-    QFETCH(bool, present);
     QFETCH(QByteArray, content);
-    QFile::remove(m_userDataDir + "Setup.xml");
-    if (present)
-        writeSetup(content);
+    QFile::remove(m_dataDir + "Setup.xml");
+    if (!content.isEmpty())
+        QVERIFY(tst::writeBytes(m_dataDir + "Setup.xml", content));
     QVERIFY(!initFrameworkFirst());
-    // Nothing may be served after a failed first stage.
-    QVERIFY(!initFrameworkSecond());
+    QVERIFY(!initFrameworkSecond()); // nothing served after a failed first stage
     QVERIFY(!initFrameworkLast());
-    QCOMPARE(httpRequest("GET", m_httpPort, "/").status, 0);
+    QCOMPARE(request("GET", m_httpPort, "/").status, 0);
 }
 
-void TestFramework::tokenFileIsPrivate()
-{
-    QVERIFY(initFrameworkFirst());
-    const QFileInfo info(m_userDataDir + CFrameworkConfig::kTokenFileName);
-    QVERIFY(info.exists());
-    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
-                                      QFile::ReadOther | QFile::WriteOther | QFile::ExeOther |
-                                      QFile::ExeOwner;
-    QCOMPARE(info.permissions() & others, QFile::Permissions());
-    QVERIFY(info.permissions() & QFile::ReadOwner);
-    const QByteArray first = token();
-    QCOMPARE(first.size(), 64);
-
-    // A new init writes a new token; uninit removes it.
-    QVERIFY(initFrameworkFirst());
-    QVERIFY(token() != first);
-    uninitFramework();
-    QVERIFY(!QFile::exists(info.filePath()));
-}
-
-void TestFramework::servesPageStatusAndWebSocket()
+void TestFramework::servesWithAPrivateTokenAndReleasesAll()
 {
     QVERIFY(initAll());
+    const QFileInfo tokenFile(m_dataDir + CFrameworkConfig::kTokenFileName);
+    QCOMPARE(tokenFile.permissions() & ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
+             QFile::Permissions());
+    const QByteArray oldToken = token();
+    QCOMPARE(oldToken.size(), 64);
 
-    const HttpReply page = httpRequest("GET", m_httpPort, "/");
-    QCOMPARE(page.status, 200);
-    QVERIFY(page.body.contains("Tavrin"));
-    QVERIFY(page.body.contains(QByteArray::number(m_webSocketPort)));
+    QVERIFY(request("GET", m_httpPort, "/").body.contains(QByteArray::number(m_wsPort)));
+    const QJsonObject status = json(request("GET", m_httpPort, "/api/status").body);
+    QCOMPARE(status.value("httpPort").toInt(), m_httpPort);
+    QCOMPARE(status.value("webSocketListening").toBool(), true);
+    QCOMPARE(request("GET", m_httpPort, "/nothing").status, 404);
+    QCOMPARE(request("POST", m_httpPort, "/api/status").status, 405);
+    reloadTranslations(1);
+    QCOMPARE(json(request("GET", m_httpPort, "/api/status").body).value("texts").toObject().value("title").toString(),
+             QString::fromUtf8("服务状态"));
+    reloadTranslations(0);
 
-    const HttpReply status = httpRequest("GET", m_httpPort, "/api/status");
-    QCOMPARE(status.status, 200);
-    const QJsonObject json = QJsonDocument::fromJson(status.body).object();
-    QCOMPARE(json.value("httpPort").toInt(), m_httpPort);
-    QCOMPARE(json.value("webSocketPort").toInt(), m_webSocketPort);
-    QCOMPARE(json.value("videoWallPort").toInt(),
-             Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance().GetFrameworkVideoWallPort());
-    QCOMPARE(json.value("httpListening").toBool(), true);
-    QCOMPARE(json.value("webSocketListening").toBool(), true);
-
-    QCOMPARE(httpRequest("GET", m_httpPort, "/nothing").status, 404);
-    QCOMPARE(httpRequest("POST", m_httpPort, "/api/status").status, 405);
-
-    // The socket gets the status at once and again every second.
+    // The socket gets the status at once and again every second; an open
+    // connection does not keep the port after uninit.
     QWebSocket socket;
     QSignalSpy messages(&socket, &QWebSocket::textMessageReceived);
-    socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(m_webSocketPort)));
+    socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(m_wsPort)));
     QTRY_VERIFY_WITH_TIMEOUT(messages.count() >= 2, 5000);
-    const QJsonObject pushed =
-        QJsonDocument::fromJson(messages.first().first().toString().toUtf8()).object();
-    QCOMPARE(pushed.value("product").toString(), QStringLiteral("Tavrin"));
-    QCOMPARE(pushed.value("webSocketPort").toInt(), m_webSocketPort);
-    QVERIFY(pushed.contains("upSeconds"));
-    socket.close();
-}
-
-void TestFramework::uninitFreesPortsAndReinitBindsNewOnes()
-{
-    QVERIFY(initAll());
-    QWebSocket socket; // an open connection must not keep the port
-    QSignalSpy connected(&socket, &QWebSocket::connected);
-    socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(m_webSocketPort)));
-    QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, 5000);
-    QVERIFY(!canListen(m_httpPort));
-    QVERIFY(!canListen(m_webSocketPort));
-
+    QCOMPARE(json(messages.first().first().toString().toUtf8()).value("webSocketPort").toInt(), m_wsPort);
     uninitFramework();
-    QVERIFY(canListen(m_httpPort));
-    QVERIFY(canListen(m_webSocketPort));
-    uninitFramework(); // twice is harmless
+    QVERIFY(!QFile::exists(tokenFile.filePath()));
+    QVERIFY(canListen(m_httpPort) && canListen(m_wsPort));
 
+    // New ports from the settings, a new token; the old one is refused.
     const int newHttp = tst::freePort(tst::Bind::AnyAddress);
-    const int newWebSocket = tst::freePort(tst::Bind::AnyAddress);
     QVERIFY(setHttpPort2Xml(std::to_string(newHttp)));
-    QVERIFY(setWebSocketPort2Xml(std::to_string(newWebSocket)));
     QVERIFY(!setHttpPort2Xml("0"));
     QVERIFY(!setWebSocketPort2Xml("80a"));
     QVERIFY(initAll());
-    QCOMPARE(httpRequest("GET", newHttp, "/").status, 200);
-    QCOMPARE(httpRequest("GET", m_httpPort, "/").status, 0);
-    const QJsonObject json =
-        QJsonDocument::fromJson(httpRequest("GET", newHttp, "/api/status").body).object();
-    QCOMPARE(json.value("webSocketPort").toInt(), newWebSocket);
-    QVERIFY(!canListen(newWebSocket));
-}
-
-void TestFramework::busyHttpPortLeavesWebSocketServing()
-{
-    QTcpServer blocker;
-    QVERIFY(blocker.listen(QHostAddress::Any, static_cast<quint16>(m_httpPort)));
-    QVERIFY(initFrameworkFirst());
-    QVERIFY(!initFrameworkSecond());
-    QVERIFY(initFrameworkLast());
-    QWebSocket socket;
-    QSignalSpy messages(&socket, &QWebSocket::textMessageReceived);
-    socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(m_webSocketPort)));
-    QTRY_VERIFY_WITH_TIMEOUT(messages.count() >= 1, 5000);
-    const QJsonObject pushed =
-        QJsonDocument::fromJson(messages.first().first().toString().toUtf8()).object();
-    QCOMPARE(pushed.value("httpListening").toBool(), false);
+    QCOMPARE(request("GET", m_httpPort, "/").status, 0);
+    QCOMPARE(request("POST", newHttp, "/api/close", {}, "Bearer " + oldToken).status, 403);
+    QVERIFY(takeCalls().isEmpty());
 }
 
 void TestFramework::listensOnLoopbackUnlessExternal_data()
 {
     QTest::addColumn<QByteArray>("enabled"); // text of /Configs/ExternParam/Enabled
-    QTest::addColumn<QByteArray>("address"); // "loopback" or "any"
+    QTest::addColumn<QByteArray>("address");
     QTest::newRow("no external parameters") << QByteArray() << QByteArray("loopback");
-    QTest::newRow("external access off") << QByteArray("false") << QByteArray("loopback");
     QTest::newRow("not exactly true") << QByteArray("True") << QByteArray("loopback");
     QTest::newRow("external access on") << QByteArray("true") << QByteArray("any");
 }
@@ -393,21 +266,18 @@ void TestFramework::listensOnLoopbackUnlessExternal()
 {
     QFETCH(QByteArray, enabled);
     QFETCH(QByteArray, address);
-    if (!enabled.isEmpty()) {
-        writeSetup("<Configs><ServerPort><WebSocket>" + QByteArray::number(m_webSocketPort)
-                   + "</WebSocket></ServerPort><ExternParam><Enabled>" + enabled
-                   + "</Enabled></ExternParam></Configs>");
-    }
+    if (!enabled.isEmpty())
+        writeSetup("<ExternParam><Enabled>" + enabled + "</Enabled></ExternParam>");
     QVERIFY(initAll());
     // The listening sockets' local addresses, from the kernel's own tables.
     const QList<QByteArray> table = (tst::readBytes("/proc/net/tcp") + tst::readBytes("/proc/net/tcp6")).split('\n');
-    for (const int port : {m_httpPort, m_webSocketPort}) {
+    for (const int port : {m_httpPort, m_wsPort}) {
         const QByteArray local = ":" + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
         QByteArray bound;
         for (const QByteArray& line : table) {
             const QList<QByteArray> fields = line.simplified().split(' ');
             if (fields.size() > 3 && fields[1].endsWith(local) && fields[3] == "0A") {
-                const QByteArray host = fields[1].left(fields[1].size() - local.size());
+                const QByteArray host = fields[1].chopped(local.size());
                 bound = host == "0100007F" ? "loopback" : host.count('0') == host.size() ? "any" : host;
             }
         }
@@ -419,202 +289,203 @@ void TestFramework::controlRequestReachesCallbackOffMainThread_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QString>("callback");
-    QTest::addColumn<QString>("argument");
-    QTest::newRow("close") << "/api/close" << QByteArray() << "close" << QString();
-    QTest::newRow("reboot") << "/api/reboot" << QByteArray() << "reboot" << QString();
-    QTest::newRow("delay-close") << "/api/delay-close" << QByteArray() << "delay-close" << QString();
-    QTest::newRow("language") << "/api/language" << QByteArray("1") << "language" << "1";
-    QTest::newRow("skin") << "/api/skin" << QByteArray("BlueSkin\n") << "skin" << "BlueSkin";
+    QTest::addColumn<QString>("call");
+    QTest::newRow("close") << "/api/close" << QByteArray() << "close";
+    QTest::newRow("reboot") << "/api/reboot" << QByteArray() << "reboot";
+    QTest::newRow("delay-close") << "/api/delay-close" << QByteArray() << "delay-close";
+    QTest::newRow("language") << "/api/language" << QByteArray("1") << "1";
+    QTest::newRow("skin") << "/api/skin" << QByteArray("BlueSkin\n") << "BlueSkin";
 }
 
 void TestFramework::controlRequestReachesCallbackOffMainThread()
 {
     QFETCH(QString, path);
     QFETCH(QByteArray, body);
-    QFETCH(QString, callback);
-    QFETCH(QString, argument);
+    QFETCH(QString, call);
     QVERIFY(initAll());
-    const HttpReply reply =
-        httpRequest("POST", m_httpPort, path, body, {{"Authorization", "Bearer " + token()}});
-    QCOMPARE(reply.status, 200);
-    const QList<CallRecord> calls = takeCalls();
-    QCOMPARE(calls.size(), 1);
-    QCOMPARE(calls[0].name, callback);
-    QCOMPARE(calls[0].argument, argument);
-    QCOMPARE(calls[0].user, static_cast<void*>(&g_user));
-    QVERIFY(calls[0].thread != nullptr);
-    QVERIFY(calls[0].thread != QCoreApplication::instance()->thread());
+    QCOMPARE(request("POST", m_httpPort, path, body, "Bearer " + token()).status, 200);
+    QCOMPARE(takeCalls(), QStringList{call});
+    QVERIFY(g_thread && g_thread != thread());
 }
 
-void TestFramework::controlRequestWithoutValidTokenCallsNothing_data()
-{
-    QTest::addColumn<QByteArray>("authorization"); // empty: no header
-    QTest::addColumn<QString>("path");
-    QTest::newRow("no token") << QByteArray() << "/api/close";
-    QTest::newRow("wrong token") << QByteArray("Bearer 0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef")
-                                 << "/api/reboot";
-    QTest::newRow("empty bearer") << QByteArray("Bearer ") << "/api/language";
-    QTest::newRow("token without scheme") << QByteArray("TOKEN") << "/api/skin";
-}
-
-void TestFramework::controlRequestWithoutValidTokenCallsNothing()
-{
-    QFETCH(QByteArray, authorization);
-    QFETCH(QString, path);
-    QVERIFY(initAll());
-    if (authorization == "TOKEN")
-        authorization = token();
-    Headers headers;
-    if (!authorization.isEmpty())
-        headers.append({"Authorization", authorization});
-    const HttpReply reply = httpRequest("POST", m_httpPort, path, "1", headers);
-    QCOMPARE(reply.status, 403);
-    QVERIFY(takeCalls().isEmpty());
-
-    // The token of an earlier init is no longer accepted.
-    const QByteArray oldToken = token();
-    uninitFramework();
-    QVERIFY(initAll());
-    QCOMPARE(httpRequest("POST", m_httpPort, "/api/close", QByteArray(), {{"Authorization", "Bearer " + oldToken}})
-                 .status,
-             403);
-    QVERIFY(takeCalls().isEmpty());
-}
-
-void TestFramework::reloadTranslationsSwitchesTexts()
-{
-    QVERIFY(initAll());
-    auto title = [this] {
-        const QJsonObject json =
-            QJsonDocument::fromJson(httpRequest("GET", m_httpPort, "/api/status").body).object();
-        return json.value("texts").toObject().value("title").toString();
-    };
-    QCOMPARE(title(), QStringLiteral("Service status"));
-    reloadTranslations(1);
-    QCOMPARE(title(), QString::fromUtf8("服务状态"));
-    QVERIFY(httpRequest("GET", m_httpPort, "/").body.contains("服务状态"));
-    reloadTranslations(0);
-    QCOMPARE(title(), QStringLiteral("Service status"));
-}
-
-// One unauthenticated client used to push the host to 1 GB: now the frame or
+// One unauthenticated client used to push the host to 1 GB: the frame or
 // message is refused at its bound, the connection closed with the protocol's
-// code, and the memory of the host barely moves.
+// code, and the host's memory barely moves.
 void TestFramework::webSocketRefusesWhatAClientMayNotSend_data()
 {
-    QTest::addColumn<QByteArray>("header");  // written first
-    QTest::addColumn<QByteArray>("repeated"); // then written again and again
-    QTest::addColumn<int>("closeCode");
-    const qint64 fragment = 16 * 1024;
-    QTest::newRow("unmasked frame") << frameHeader(0x1, true, 5, false) + "hello" << QByteArray() << 1002;
-    QTest::newRow("1 GB frame") << frameHeader(0x2, true, 1ull << 30, true) << QByteArray(64 * 1024, 'x') << 1009;
-    QTest::newRow("endless message of small frames")
-        << frameHeader(0x2, false, fragment, true) + QByteArray(fragment, 'x')
-        << frameHeader(0x0, false, fragment, true) + QByteArray(fragment, 'x') << 1009;
+    QTest::addColumn<QByteArray>("header");   // written first
+    QTest::addColumn<QByteArray>("repeated"); // then again and again
+    QTest::addColumn<QByteArray>("close"); // the close frame's code and reason
+    const int piece = 16 * 1024;
+    QTest::newRow("unmasked frame") << frameHeader(0x1, true, 5, false) + "hello" << QByteArray()
+                                    << QByteArray("\x03\xEA" "unmasked frame");
+    QTest::newRow("1 GB frame") << frameHeader(0x2, true, 1ull << 30, true) << QByteArray(64 * 1024, 'x')
+                                << QByteArray("\x03\xF1" "frame too large");
+    QTest::newRow("endless message") << frameHeader(0x2, false, piece, true) + QByteArray(piece, 'x')
+                                     << frameHeader(0x0, false, piece, true) + QByteArray(piece, 'x')
+                                     << QByteArray("\x03\xF1" "message too large");
 }
 
 void TestFramework::webSocketRefusesWhatAClientMayNotSend()
 {
     QFETCH(QByteArray, header);
     QFETCH(QByteArray, repeated);
-    QFETCH(int, closeCode);
-    const qint64 pushBytes = 128 * 1024 * 1024;
-    const qint64 memoryBar = 32 * 1024 * 1024;
+    QFETCH(QByteArray, close);
     QVERIFY(initAll());
     QTcpSocket socket;
-    QVERIFY(openRawWebSocket(socket, m_webSocketPort));
+    socket.connectToHost(QHostAddress::LocalHost, quint16(m_wsPort));
+    QVERIFY(socket.waitForConnected(5000));
+    socket.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                 "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
     QByteArray received;
+    while (!received.contains("\r\n\r\n") && socket.waitForReadyRead(5000))
+        received += socket.readAll();
+    QVERIFY(received.startsWith("HTTP/1.1 101") && received.contains("s3pPLMBiTxaQ9kYGzzhZRbK+xOo="));
+
     const qint64 before = residentBytes();
     qint64 peak = before;
     qint64 pushed = socket.write(header);
-    while (!repeated.isEmpty() && pushed < pushBytes && socket.state() == QAbstractSocket::ConnectedState) {
-        if (socket.write(repeated) < 0)
-            break;
+    while (!repeated.isEmpty() && pushed < (128 << 20) && socket.state() == QAbstractSocket::ConnectedState &&
+           socket.write(repeated) > 0) {
         pushed += repeated.size();
         socket.waitForBytesWritten(1000);
         received += socket.readAll();
         peak = std::max(peak, residentBytes());
     }
-    // The status keeps coming while the connection stays open: wait a bounded time.
-    QElapsedTimer waited;
-    waited.start();
-    while (socket.state() == QAbstractSocket::ConnectedState && waited.elapsed() < 5000 &&
-           socket.waitForReadyRead(1000))
+    for (int i = 0; i < 5 && socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(1000); ++i)
         received += socket.readAll();
     received += socket.readAll();
-    peak = std::max(peak, residentBytes());
-
-    // The status the server pushes comes first; the close frame ends it all.
-    QCOMPARE(serverCloseCode(received), closeCode);
+    QVERIFY(received.contains(char(0x88)) && received.contains(close));
     QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, 5000);
-    QVERIFY2(peak - before < memoryBar, qPrintable(QString("resident memory grew by %1 MB after %2 MB pushed")
-                                                      .arg((peak - before) >> 20).arg(pushed >> 20)));
+    QVERIFY2(std::max(peak, residentBytes()) - before < (32 << 20), qPrintable(QString::number(pushed >> 20)));
 }
 
-void TestFramework::serversHoldAtMostTheirConnectionCap_data()
-{
-    QTest::addColumn<bool>("webSocket");
-    QTest::newRow("http") << false;
-    QTest::newRow("websocket") << true;
-}
-
-// 1,064 held connections used to take every descriptor of the host and lock
-// everyone out: each server now holds its cap at most, dropping the oldest
-// idle connection, and a new client is served.
+// 1,064 held connections used to take every descriptor and lock everyone
+// out: each server holds its cap at most, dropping the oldest idle one.
 void TestFramework::serversHoldAtMostTheirConnectionCap()
 {
-    QFETCH(bool, webSocket);
-    const int port = webSocket ? m_webSocketPort : m_httpPort;
-    const int flood = 1100;
+    const int port = m_wsPort;
     QVERIFY(initAll());
     const int before = openDescriptors();
     std::vector<std::unique_ptr<QTcpSocket>> clients;
-    for (int i = 0; i < flood; ++i) {
+    for (int i = 0; i < 1100; ++i) {
         clients.push_back(std::make_unique<QTcpSocket>());
-        clients.back()->connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+        clients.back()->connectToHost(QHostAddress::LocalHost, quint16(port));
         QVERIFY2(clients.back()->waitForConnected(5000), qPrintable(QString::number(i)));
     }
-    // Descriptors of both ends, once the server has taken every connection
-    // (a client whose connection was dropped closes its socket).
     int used = 0;
-    int last = -1;
-    for (int round = 0; round < 50 && used != last; ++round) {
+    for (int round = 0, last = -1; round < 50 && used != last; ++round) {
         last = used;
         QTest::qWait(100);
-        used = openDescriptors() - before;
+        used = openDescriptors() - before; // both ends of each held connection
     }
     QVERIFY2(used <= 2 * CFrameworkServer::kMaxConnections + 8, qPrintable(QString::number(used)));
     QTRY_COMPARE_WITH_TIMEOUT(clients.front()->state(), QAbstractSocket::UnconnectedState, 5000);
     QCOMPARE(clients.back()->state(), QAbstractSocket::ConnectedState);
-
-    if (webSocket) {
-        QWebSocket socket;
-        QSignalSpy messages(&socket, &QWebSocket::textMessageReceived);
-        socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(port)));
-        QTRY_VERIFY_WITH_TIMEOUT(messages.count() >= 1, 5000);
-    } else {
-        QCOMPARE(httpRequest("GET", port, "/api/status").status, 200);
-    }
+    QWebSocket socket;
+    QSignalSpy messages(&socket, &QWebSocket::textMessageReceived);
+    socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(port)));
+    QTRY_VERIFY_WITH_TIMEOUT(messages.count() >= 1, 5000);
 }
 
 void TestFramework::closeFrameworkClientEndsTheClient()
 {
-    // Nothing to end is not a failure.
-    QVERIFY(closeFrameworkClient());
-
+    QVERIFY(closeFrameworkClient()); // nothing to end is no failure
     // A stand-in client: a copy of sleep under the client's image name.
-    const QString sleep = QStandardPaths::findExecutable("sleep");
-    QVERIFY(!sleep.isEmpty());
     const QString client = m_dir.path() + "/TavrinClient";
-    QVERIFY(QFile::copy(sleep, client));
+    QVERIFY(QFile::copy(QStandardPaths::findExecutable("sleep"), client));
     QProcess process;
     process.start(client, {"60"});
     QVERIFY(process.waitForStarted(5000));
-
     QVERIFY(closeFrameworkClient());
     QVERIFY(process.waitForFinished(5000));
     QCOMPARE(process.exitStatus(), QProcess::CrashExit); // ended by a signal
+}
+
+void TestFramework::parse_data()
+{
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QByteArray>("parsed"); // path|body when complete
+    using P = CHttpRequest::Parse;
+    QTest::newRow("get") << QByteArray("GET /api/status?x=1 HTTP/1.1\r\nHost: a\r\n\r\n") << int(P::Complete)
+                         << QByteArray("/api/status|");
+    QTest::newRow("body") << QByteArray("POST /a HTTP/1.0\r\ncontent-length: 2\r\n\r\n12") << int(P::Complete)
+                          << QByteArray("/a|12");
+    QTest::newRow("body incomplete") << QByteArray("POST /a HTTP/1.1\r\nContent-Length: 5\r\n\r\nab")
+                                     << int(P::Incomplete) << QByteArray();
+    QTest::newRow("bad request line") << QByteArray("GET\r\n\r\n") << int(P::Bad) << QByteArray();
+    QTest::newRow("bad length") << QByteArray("POST /a HTTP/1.1\r\nContent-Length: -3\r\n\r\n") << int(P::Bad)
+                                << QByteArray();
+    QTest::newRow("chunked") << QByteArray("POST /a HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n") << int(P::Bad)
+                             << QByteArray();
+    QTest::newRow("huge body") << QByteArray("POST /a HTTP/1.1\r\nContent-Length: 999999\r\n\r\n")
+                               << int(P::TooLarge) << QByteArray();
+    QTest::newRow("endless head") << QByteArray(CHttpRequest::kMaxHeaderBytes + 10, 'a') << int(P::TooLarge)
+                                  << QByteArray();
+}
+
+void TestFramework::parse()
+{
+    QFETCH(QByteArray, raw);
+    QFETCH(int, result);
+    QFETCH(QByteArray, parsed);
+    CHttpRequest request;
+    QCOMPARE(int(request.parse(raw)), result);
+    QVERIFY(!parsed.size() || request.path() + '|' + request.body() == parsed);
+}
+
+void TestFramework::routerChecksPeerTokenAndBody_data()
+{
+    QTest::addColumn<QString>("peer");
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QByteArray>("authorization");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("call"); // what reached the host; empty: nothing
+    const QByteArray good = "Bearer " + kToken;
+    QTest::newRow("loopback v4") << "127.0.0.1" << QByteArray("/api/close") << good << QByteArray() << 200 << "close";
+    QTest::newRow("loopback v6") << "::1" << QByteArray("/api/close") << good << QByteArray() << 200 << "close";
+    QTest::newRow("mapped loopback") << "::ffff:127.0.0.1" << QByteArray("/api/close") << good << QByteArray() << 200
+                                     << "close";
+    QTest::newRow("lan v4") << "192.168.1.20" << QByteArray("/api/close") << good << QByteArray() << 403 << "";
+    QTest::newRow("mapped lan") << "::ffff:10.0.0.7" << QByteArray("/api/close") << good << QByteArray() << 403 << "";
+    QTest::newRow("no header") << "127.0.0.1" << QByteArray("/api/close") << QByteArray() << QByteArray() << 403 << "";
+    QTest::newRow("prefix of token") << "127.0.0.1" << QByteArray("/api/close") << QByteArray("Bearer feed")
+                                     << QByteArray() << 403 << "";
+    QTest::newRow("longer token") << "127.0.0.1" << QByteArray("/api/close") << good + "0" << QByteArray() << 403 << "";
+    QTest::newRow("language") << "::1" << QByteArray("/api/language") << good << QByteArray(" 19\r\n") << 200 << "19";
+    QTest::newRow("language text") << "::1" << QByteArray("/api/language") << good << QByteArray("en") << 400 << "";
+    QTest::newRow("language the host refuses") << "::1" << QByteArray("/api/language") << good << QByteArray("99")
+                                               << 400 << "99";
+    QTest::newRow("skin") << "::1" << QByteArray("/api/skin") << good << QByteArray("BlueSkin") << 200 << "BlueSkin";
+    QTest::newRow("skin that fails to load") << "::1" << QByteArray("/api/skin") << good << QByteArray("NoSuch") << 400
+                                             << "NoSuch";
+    QTest::newRow("unknown action") << "::1" << QByteArray("/api/format-disk") << good << QByteArray() << 404 << "";
+}
+
+void TestFramework::routerChecksPeerTokenAndBody()
+{
+    QFETCH(QString, peer);
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, authorization);
+    QFETCH(QByteArray, body);
+    QFETCH(int, status);
+    QFETCH(QString, call);
+    // A host with the languages 0 to 36 and one skin it can load.
+    CFrameworkCallbacks callbacks;
+    callbacks.setClose([](void*) { g_routed << "close"; }, nullptr);
+    callbacks.setLanguage([](int index) { return g_routed << QString::number(index), index <= 36; });
+    callbacks.setRegisterRcc([](const char* name, void*) { return g_routed << name, QByteArray(name) == "BlueSkin"; },
+                             nullptr);
+    CFrameworkRouter router(callbacks, [] { return FrameworkStatus(); });
+    router.setToken(kToken);
+    g_routed.clear();
+    QCOMPARE(router.handle(post(path, authorization, body), QHostAddress(peer)).status(), status);
+    QCOMPARE(g_routed.join(','), call);
+    router.setToken(QByteArray()); // without a token no action is ever served
+    QCOMPARE(router.handle(post(path, authorization, body), QHostAddress(peer)).status(), status == 404 ? 404 : 403);
+    QCOMPARE(g_routed.join(','), call);
 }
 
 QTEST_GUILESS_MAIN(TestFramework)

@@ -146,9 +146,8 @@ void TestWebClientBrowser::initTestCase()
     QVERIFY(tools.open(QUrl(pageSocket)));
 
     // Listening before the page loads, so nothing it reports is missed.
-    tools.call("Runtime.enable");
-    tools.call("Log.enable");
-    tools.call("Page.enable");
+    for (const char* domain : {"Runtime.enable", "Log.enable", "Page.enable"})
+        tools.call(domain);
     QVERIFY(!tools.call("Page.navigate", {{"url", QString("http://127.0.0.1:%1/").arg(httpPort)}})
                  .contains("error"));
     QTRY_COMPARE_WITH_TIMEOUT(tools.evaluate("document.readyState"), QString("complete"), 20000);
@@ -176,12 +175,8 @@ void TestWebClientBrowser::pageShows_data()
     QTest::newRow("HTTP port running") << "document.getElementById('httpPort').textContent" << "^%1 \\(running\\)$";
     QTest::newRow("WebSocket port running")
         << "document.getElementById('webSocketPort').textContent" << "^\\d+ \\(running\\)$";
-    QTest::newRow("up for") << "document.getElementById('uptime').textContent" << "^(\\d+d )?\\d\\d:\\d\\d:\\d\\d$";
-    QTest::newRow("title names the product") << "document.title" << "^Tavrin - Service status$";
-    QTest::newRow("favicon") << "document.querySelector('link[rel=icon]').href" << "^http://127.0.0.1:%1/favicon.png$";
     QTest::newRow("favicon loads")
         << "fetch('/favicon.png').then(r => r.status + ' ' + r.headers.get('content-type'))" << "^200 image/png$";
-    QTest::newRow("JSON status link") << "document.querySelector('a').getAttribute('href')" << "^/api/status$";
 }
 
 void TestWebClientBrowser::pageShows()
