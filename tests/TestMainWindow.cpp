@@ -296,7 +296,8 @@ private slots:
     }
 
     // The tray menu's entries and requests; a language switch retranslates
-    // the menu and the window, a skin switch restyles the window.
+    // the menu and the window, whose captions still fit; a skin switch
+    // restyles the window.
     void trayMenuLanguageAndSkin()
     {
         CFrameworkMgr tray;
@@ -307,22 +308,17 @@ private slots:
         CMainWindow* window = mainWindow();
         QVERIFY(window && window->isHidden());
         menu->actions().at(0)->trigger();
-        QVERIFY(window->isVisible());
-        QSignalSpy closeFrame(&CSignalSet::Instance(), &CSignalSet::signalCloseFrame);
-        menu->actions().at(2)->trigger(); // through the window's own quit
-        QCOMPARE(closeFrame.count(), 1);
-        QSignalSpy quit(&tray, &CFrameworkMgr::signalQuitApp);
-        QSignalSpy restart(&tray, &CFrameworkMgr::signalReStartApp);
-        QMetaObject::invokeMethod(window, "singnalAppClose");
-        QMetaObject::invokeMethod(window, "signalRestarServer");
-        QCOMPARE(quit.count(), 1);
-        QCOMPARE(restart.count(), 1);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
 
         window->onUpdateTime();
         switchLanguage(QStringLiteral("Chinese"));
         QCOMPARE(menuTexts(menu), QStringList({"服务管理", "打开客户端", "退出"}));
         QCOMPARE(text(window, "m_HttpLabel"), QStringLiteral("HTTP端口号"));
         QCOMPARE(text(window, "m_timeShow"), QStringLiteral("00:00:01"));
+        for (const char* name : {"label", "m_HttpLabel", "label_11", "label_2", "m_state", "m_EditBtn", "m_timeName"}) {
+            QWidget* caption = window->findChild<QWidget*>(name);
+            QTRY_VERIFY2(caption->width() >= caption->sizeHint().width(), name);
+        }
         switchLanguage(QStringLiteral("English"));
         QCOMPARE(text(window, "m_HttpLabel"), QStringLiteral("HTTP port"));
 
@@ -333,6 +329,16 @@ private slots:
         QTRY_VERIFY(accentOf(logo()) != greyRed);
         QVERIFY(window->styleSheet().contains(QLatin1String("Blue skin")));
         QVERIFY(loadSkin("GreyRedSkin", kRcc.toStdString()));
+
+        QSignalSpy closeFrame(&CSignalSet::Instance(), &CSignalSet::signalCloseFrame);
+        menu->actions().at(2)->trigger(); // through the window's own quit
+        QCOMPARE(closeFrame.count(), 1);
+        QSignalSpy quit(&tray, &CFrameworkMgr::signalQuitApp);
+        QSignalSpy restart(&tray, &CFrameworkMgr::signalReStartApp);
+        QMetaObject::invokeMethod(window, "singnalAppClose");
+        QMetaObject::invokeMethod(window, "signalRestarServer");
+        QCOMPARE(quit.count(), 1);
+        QCOMPARE(restart.count(), 1);
     }
 
     void editPortChecksAndWrites_data()

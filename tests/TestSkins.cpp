@@ -73,41 +73,24 @@ private slots:
         QVERIFY(uitest::makeRcc(base + "GreyRed/Images.rcc", {{":/FrameworkGui/TrayIcon/Image/a.svg", "a"}}));
         QVERIFY(uitest::makeRcc(base + "Blue/ServerFramework.rcc", {{kQss, "blue"}}));
         QVERIFY(uitest::makeRcc(base + "BlackRed/ServerFramework.rcc", {{kQss, "black"}}));
-        QVERIFY(tst::writeBytes(base + "Blue/notes.txt", "ignored"));
-    }
-
-    void skinTable()
-    {
-        const QList<QPair<QString, QString>> rows = {{"BlackRedSkin", "BlackRed"}, {"GreyRedSkin", "GreyRed"},
-                                                     {"BlueSkin", "Blue"},         {"NeutralSkin", "Neutral"},
-                                                     {"GreyRed", ""},              {"blueskin", ""}};
-        for (const auto& row : rows)
-            QCOMPARE(QString::fromStdString(skinFolder(row.first.toStdString())), row.second);
-        auto& manager = UiDataController::CRCCLoadManager::Instance();
-        manager.setRccDir(rccDir);
-        const auto files = manager.listRccFiles("GreyRed"); // .rcc files only, sorted
-        QCOMPARE(files, (std::vector<std::string>{rccDir + "/GreyRed/Images.rcc", rccDir + "/GreyRed/ServerFramework.rcc"}));
-        QCOMPARE(int(manager.listRccFiles("Blue").size()), 1);
     }
 
     // Each step starts from the skin the previous one left.
     void switchResolvesToTheNewSkin()
     {
         auto& manager = UiDataController::CRCCLoadManager::Instance();
-        QVERIFY(!QFile::exists(kQss));
+        QCOMPARE(QString::fromStdString(skinFolder("BlackRedSkin")), QStringLiteral("BlackRed"));
         QVERIFY(loadSkin("GreyRedSkin", rccDir));
         QVERIFY(loadSkin("GreyRedSkin", rccDir)); // twice: still registered once
-        QCOMPARE(uitest::readResource(kQss), QByteArray("grey"));
+        QCOMPARE(tst::readBytes(kQss), QByteArray("grey"));
         QVERIFY(QFile::exists(kGreyOnly));
         QVERIFY(loadSkin("BlueSkin", rccDir));
         QCOMPARE(manager.getCurrentSkin(), std::string("Blue"));
-        QCOMPARE(uitest::readResource(kQss), QByteArray("blue"));
-        QVERIFY(!QFile::exists(kGreyOnly));
-        QVERIFY(!QFile::exists(":/FrameworkGui/TrayIcon/Image/a.svg"));
+        QCOMPARE(tst::readBytes(kQss), QByteArray("blue"));
+        QVERIFY(!QFile::exists(kGreyOnly) && !QFile::exists(":/FrameworkGui/TrayIcon/Image/a.svg"));
         QVERIFY(!loadSkin("GreyRed", rccDir)); // a folder name is no skin name
-        QCOMPARE(uitest::readResource(kQss), QByteArray("blue"));
+        QCOMPARE(tst::readBytes(kQss), QByteArray("blue"));
         QVERIFY(loadSkin("NeutralSkin", rccDir)); // no folder: nothing registered
-        QCOMPARE(manager.getCurrentSkin(), std::string("Neutral"));
         QVERIFY(!QFile::exists(kQss));
     }
 
@@ -124,43 +107,31 @@ private slots:
         QCOMPARE(UiDataController::CRCCLoadManager::Instance().getCurrentSkin(), std::string("Blue"));
     }
 
+    // Observers are called on the loop thread, once each; one removed before
+    // or during a pass (or with its manager gone) is not called, and removing
+    // from another thread waits for a call under way.
     void notifiesObserversOnTheLoopThread()
     {
-        CQssReloadNotifyMgr manager;
-        RecordingObserver first, second, third;
+        auto manager = std::make_unique<CQssReloadNotifyMgr>();
+        RecordingObserver first, second, third, orphan;
         std::thread::id calledOn;
         first.onCall = [&] {
             calledOn = std::this_thread::get_id();
-            manager.RemoveObserver(&second); // during the pass: not called, then or later
+            manager->RemoveObserver(&second); // during the pass: not called, then or later
         };
-        manager.AddObserver(&first);
-        manager.AddObserver(&second);
-        manager.AddObserver(&third);
-        manager.AddObserver(&first);
-        QVERIFY(manager.NotifyQssReload("BlueSkin"));
+        for (auto* observer : {&first, &second, &third, &first})
+            manager->AddObserver(observer);
+        QVERIFY(manager->NotifyQssReload("BlueSkin"));
         drainLoop();
-        first.onCall = nullptr;
-        QVERIFY(manager.NotifyQssReload("GreyRedSkin"));
-        drainLoop();
-        QCOMPARE(first.calls(), (std::vector<std::string>{"BlueSkin", "GreyRedSkin"}));
-        QVERIFY(second.calls().empty());
-        QCOMPARE(third.calls().size(), size_t(2));
         QVERIFY(calledOn != std::thread::id() && calledOn != std::this_thread::get_id());
-    }
 
-    // With the loop held, an observer removed (or a manager destroyed) before
-    // the queued notification runs is not called.
-    void removedBeforeTheTaskRuns()
-    {
-        RecordingObserver kept, removed, orphan;
-        CQssReloadNotifyMgr manager;
-        manager.AddObserver(&kept);
-        manager.AddObserver(&removed);
+        // With the loop held, removed before the queued task runs.
         std::promise<void> gate;
         auto released = gate.get_future().share();
         QVERIFY(loop().PostTask(Base::CCancelableTask([released] { released.wait(); })));
-        QVERIFY(manager.NotifyQssReload("GreyRedSkin"));
-        manager.RemoveObserver(&removed);
+        first.onCall = nullptr;
+        QVERIFY(manager->NotifyQssReload("GreyRedSkin"));
+        manager->RemoveObserver(&third);
         {
             CQssReloadNotifyMgr gone;
             gone.AddObserver(&orphan);
@@ -168,26 +139,20 @@ private slots:
         }
         gate.set_value();
         drainLoop();
-        QCOMPARE(kept.calls().size(), size_t(1));
-        QVERIFY(removed.calls().empty());
-        QVERIFY(orphan.calls().empty());
-    }
+        QCOMPARE(first.calls(), (std::vector<std::string>{"BlueSkin", "GreyRedSkin"}));
+        QVERIFY(second.calls().empty() && orphan.calls().empty());
+        QCOMPARE(third.calls().size(), size_t(1));
 
-    void removeFromAnotherThreadWaitsForTheCall()
-    {
-        CQssReloadNotifyMgr manager;
-        RecordingObserver slow;
         std::promise<void> entered;
         std::atomic<bool> finished{false};
-        slow.onCall = [&] {
+        first.onCall = [&] {
             entered.set_value();
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             finished = true;
         };
-        manager.AddObserver(&slow);
-        QVERIFY(manager.NotifyQssReload("BlueSkin"));
+        QVERIFY(manager->NotifyQssReload("BlueSkin"));
         entered.get_future().wait();
-        manager.RemoveObserver(&slow);
+        manager->RemoveObserver(&first);
         QVERIFY(finished);
         drainLoop();
     }
