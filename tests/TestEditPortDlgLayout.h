@@ -127,18 +127,24 @@ inline bool setOwnerName(quint16 port, const QByteArray& printed)
     return tst::writeBytes(layoutRoot() + "/owners/" + QString::number(port), printed);
 }
 
+template <typename... Tests>
+int runAll(int argc, char** argv)
+{
+    int failed = 0;
+    ((failed += [&] { Tests test; return QTest::qExec(&test, argc, argv); }()), ...);
+    return failed;
+}
+
 } // namespace editport_test
 
-// main() of a dialog test: relaunch inside the layout, then run the cases.
-#define EDITPORT_TEST_MAIN(TestClass)                                      \
+// main() of the dialog tests: relaunch inside the layout, then run each class.
+#define EDITPORT_TEST_MAIN(...)                                            \
     int main(int argc, char** argv)                                       \
     {                                                                     \
-        if (editport_test::layoutRoot().isEmpty()) {                      \
+        if (editport_test::layoutRoot().isEmpty())                        \
             return editport_test::relaunchInLayout(argc, argv);           \
-        }                                                                 \
         QApplication app(argc, argv);                                     \
         /* The skin's images are not linked into the tests. */            \
         QLoggingCategory::setFilterRules("qt.svg.warning=false");         \
-        TestClass tc;                                                     \
-        return QTest::qExec(&tc, argc, argv);                             \
+        return editport_test::runAll<__VA_ARGS__>(argc, argv);            \
     }
