@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QLoggingCategory>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -127,11 +128,18 @@ inline bool setOwnerName(quint16 port, const QByteArray& printed)
     return tst::writeBytes(layoutRoot() + "/owners/" + QString::number(port), printed);
 }
 
+template <typename Test>
+int runOne(int argc, char** argv)
+{
+    Test test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 template <typename... Tests>
 int runAll(int argc, char** argv)
 {
     int failed = 0;
-    ((failed += [&] { Tests test; return QTest::qExec(&test, argc, argv); }()), ...);
+    ((failed += runOne<Tests>(argc, argv)), ...);
     return failed;
 }
 

@@ -8,7 +8,6 @@
 #include "QssReloadNotifyMgr.h"
 #include "SignalSet.h"
 #include "SkinLoader.h"
-#include "TestModal.h"
 #include "TestScratch.h"
 #include "TestShippedContent.h"
 #include "TestSupport.h"
@@ -277,19 +276,23 @@ private slots:
         QVERIFY(tst::writeBytes(path, "old"));
 
         CMainWindow window(nullptr, options(false));
-        QTimer chooser;
-        connect(&chooser, &QTimer::timeout, [&] {
-            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+        QStringList notices;
+        QTimer user;
+        connect(&user, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
                 dialog->setOption(QFileDialog::DontConfirmOverwrite);
                 dialog->selectFile(path);
-                QMetaObject::invokeMethod(dialog, "accept");
+                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            } else if (modal) {
+                notices << modal->findChild<QLabel*>("m_WaringText")->text();
+                QMetaObject::invokeMethod(modal, "accept", Qt::QueuedConnection);
             }
         });
-        chooser.start(20);
-        tst::ModalAnswerer answerer(true);
+        user.start(20);
         window.onExportServerAuthSetting();
 
-        QVERIFY2(answerer.labels.contains(notice), qPrintable(answerer.seen.join('\n')));
+        QCOMPARE(notices, QStringList{notice});
         QCOMPARE(tst::readText(path).contains(QLatin1String("<Identify>")), record);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
         Base::IdentifyUtil::ReleaseIdentifyLib();
