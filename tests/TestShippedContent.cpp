@@ -42,24 +42,6 @@ QStringList requiredResourcePaths()
     return QStringList(paths.begin(), paths.end());
 }
 
-// Registers every .rcc of a skin folder; returns the registered files.
-QStringList registerSkin(const QString& dirPath)
-{
-    QStringList registered;
-    const QDir dir(dirPath);
-    for (const QString& name : dir.entryList({"*.rcc"}, QDir::Files, QDir::Name)) {
-        if (QResource::registerResource(dir.filePath(name)))
-            registered << dir.filePath(name);
-    }
-    return registered;
-}
-
-void unregisterSkin(const QStringList& files)
-{
-    for (const QString& file : files)
-        QResource::unregisterResource(file);
-}
-
 // The (context, key) pairs of the English sources: every key the program ships.
 QList<QPair<QString, QString>> englishMessages()
 {
@@ -110,8 +92,10 @@ private slots:
     void skins()
     {
         QFETCH(QString, dir);
-        const QStringList files = registerSkin(dir);
-        QVERIFY2(!files.isEmpty(), qPrintable("no .rcc registered from " + dir));
+        QStringList files = QDir(dir).entryList({"*.rcc"}, QDir::Files);
+        for (QString& file : files)
+            QVERIFY2(QResource::registerResource(file.prepend(dir + QLatin1Char('/'))), qPrintable(file));
+        QVERIFY2(!files.isEmpty(), qPrintable("no .rcc in " + dir));
         for (const QString& path : requiredResourcePaths()) {
             QFile file(path);
             QVERIFY2(file.open(QIODevice::ReadOnly) && file.size() > 0, qPrintable(dir + ": missing " + path));
@@ -127,7 +111,8 @@ private slots:
             const QString path = urls.next().captured(1).trimmed();
             QVERIFY2(QFile::exists(path), qPrintable(dir + ": the style sheet names missing " + path));
         }
-        unregisterSkin(files);
+        for (const QString& file : files)
+            QResource::unregisterResource(file);
         QVERIFY2(!QFile::exists(kQss), "the skin's resources stay registered after unregistering");
     }
     void skinsLookDifferent()
