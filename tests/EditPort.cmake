@@ -1,10 +1,7 @@
-# The port settings dialog and its apply step. Both run from a copy of
-# themselves inside a temporary program layout (see TestEditPortDlgLayout.h).
+# The port settings dialog and its apply step, run from a copy of the test
+# inside a temporary program layout (see TestEditPortDlgLayout.h).
 tavrin_add_test(NAME TestEditPortDlg
     SOURCES TestEditPortDlg.cpp TestEditPortDlgLayout.h
-    LIBS FrameworkGui Qt5::Network)
-tavrin_add_test(NAME TestPortApply
-    SOURCES TestPortApply.cpp TestEditPortDlgLayout.h
     LIBS FrameworkGui Qt5::Network)
 # A port change on the running host, in-process against the installed folder.
 tavrin_add_test(NAME TestPortChangeHost SOURCES TestPortChangeHost.cpp LIBS FrameworkGui Qt5::Network

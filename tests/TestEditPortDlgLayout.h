@@ -4,7 +4,7 @@
 // temporary program layout:
 //   <root>/Server/<test>                the copy (its build RPATH still finds the libraries)
 //   <root>/Server/checkport<ext>        stand-in that prints <root>/owners/<port> when present
-//   <root>/TavrinSMSPlugin/{conf,bin}   copied from the source Install/ tree
+//   <root>/TavrinSMSPlugin/{conf,bin}   the plug-in's files from the source Install/ tree
 //   <root>/home/...                     HOME and the XDG folders of the copy
 // The first run builds the layout, runs the copy with the same arguments and
 // returns its exit code. Also the small helpers both dialog tests use.
@@ -18,15 +18,12 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QHostAddress>
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -53,75 +50,35 @@ inline serverframework::CCheckCorretLineEdit* portField(QWidget& dialog, const c
     return f;
 }
 
-inline QString exeDir()
-{
-    return QFileInfo(QString::fromStdString(platform::executablePath())).absolutePath();
-}
-
 // The layout root when running inside one, else empty.
 inline QString layoutRoot()
 {
-    const QString root = QDir::cleanPath(exeDir() + "/..");
+    const QString exe = QString::fromStdString(platform::executablePath());
+    const QString root = QDir::cleanPath(QFileInfo(exe).absolutePath() + "/..");
     return QFile::exists(root + "/" + kMarker) ? root : QString();
-}
-
-inline bool copyTree(const QString& from, const QString& to)
-{
-    if (!QDir().mkpath(to)) {
-        return false;
-    }
-    QDirIterator it(from, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString target = to + "/" + QDir(from).relativeFilePath(path);
-        if (it.fileInfo().isDir()) {
-            if (!QDir().mkpath(target)) {
-                return false;
-            }
-        } else if (!QFile::copy(path, target)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-inline int fail(const char* what)
-{
-    std::fprintf(stderr, "test layout: %s\n", what);
-    return 1;
 }
 
 inline int relaunchInLayout(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir root;
-    if (!root.isValid()) {
-        return fail("no temporary folder");
-    }
     const QString r = root.path();
     const QString exe = QString::fromStdString(platform::executablePath());
     const QString copy = r + "/Server/" + QFileInfo(exe).fileName();
     const QString plugin = QStringLiteral(TAVRIN_SOURCE_DIR) + "/Install/TavrinSMSPlugin";
-    for (const char* dir : {"/Server", "/owners", "/home/config", "/home/data", "/home/configdirs", "/home/runtime"}) {
+    for (const char* dir : {"/Server", "/owners", "/TavrinSMSPlugin/conf", "/TavrinSMSPlugin/bin", "/home/config",
+                            "/home/data", "/home/configdirs", "/home/runtime"})
         QDir().mkpath(r + dir);
-    }
     QFile::setPermissions(r + "/home/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    if (!QFile::copy(exe, copy) || !QFile::setPermissions(copy, QFile::permissions(exe))) {
-        return fail("cannot copy the test executable");
-    }
-    if (!copyTree(plugin + "/conf", r + "/TavrinSMSPlugin/conf")
-        || !copyTree(plugin + "/bin", r + "/TavrinSMSPlugin/bin")) {
-        return fail("cannot copy Install/TavrinSMSPlugin/{conf,bin}");
-    }
     const QString script = r + "/Server/checkport" + QString::fromStdString(platform::scriptExtension());
-    if (!tst::writeExecutable(script, "#!/bin/sh\ncat \"$(dirname \"$0\")/../owners/$1\" 2>/dev/null\nexit 0\n")) {
-        return fail("cannot write the port-owner script");
+    if (!root.isValid() || !QFile::copy(exe, copy) || !QFile::setPermissions(copy, QFile::permissions(exe))
+        || !QFile::copy(plugin + "/conf/config.properties", r + "/TavrinSMSPlugin/conf/config.properties")
+        || !QFile::copy(plugin + "/bin/restart.sh", r + "/TavrinSMSPlugin/bin/restart.sh")
+        || !tst::writeExecutable(script, "#!/bin/sh\ncat \"$(dirname \"$0\")/../owners/$1\" 2>/dev/null\nexit 0\n")
+        || !tst::writeBytes(r + "/" + kMarker, QByteArray())) {
+        std::fprintf(stderr, "test layout: cannot build it in %s\n", qPrintable(r));
+        return 1;
     }
-    QFile marker(r + "/" + kMarker);
-    if (!marker.open(QIODevice::WriteOnly)) {
-        return fail("cannot write the layout marker");
-    }
-    marker.close();
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", r + "/home");
@@ -129,18 +86,12 @@ inline int relaunchInLayout(int argc, char** argv)
     env.insert("XDG_DATA_HOME", r + "/home/data");
     env.insert("XDG_CONFIG_DIRS", r + "/home/configdirs");
     env.insert("XDG_RUNTIME_DIR", r + "/home/runtime");
-    env.remove("HOMEDRIVE");
     QProcess child;
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::ForwardedChannels);
-    QStringList args = QCoreApplication::arguments();
-    args.removeFirst();
-    child.start(copy, args);
-    if (!child.waitForStarted(30000)) {
-        return fail("the copied test did not start");
-    }
+    child.start(copy, QCoreApplication::arguments().mid(1));
     child.waitForFinished(-1);
-    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : fail("the copied test crashed");
+    return child.exitStatus() == QProcess::NormalExit && child.error() != QProcess::FailedToStart ? child.exitCode() : 1;
 }
 
 // The texts of the bubbles on screen.
@@ -177,18 +128,31 @@ inline bool setOwnerName(quint16 port, const QByteArray& printed)
     return tst::writeBytes(layoutRoot() + "/owners/" + QString::number(port), printed);
 }
 
+template <typename Test>
+int runOne(int argc, char** argv)
+{
+    Test test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+template <typename... Tests>
+int runAll(int argc, char** argv)
+{
+    int failed = 0;
+    ((failed += runOne<Tests>(argc, argv)), ...);
+    return failed;
+}
+
 } // namespace editport_test
 
-// main() of a dialog test: relaunch inside the layout, then run the cases.
-#define EDITPORT_TEST_MAIN(TestClass)                                      \
+// main() of the dialog tests: relaunch inside the layout, then run each class.
+#define EDITPORT_TEST_MAIN(...)                                            \
     int main(int argc, char** argv)                                       \
     {                                                                     \
-        if (editport_test::layoutRoot().isEmpty()) {                      \
+        if (editport_test::layoutRoot().isEmpty())                        \
             return editport_test::relaunchInLayout(argc, argv);           \
-        }                                                                 \
         QApplication app(argc, argv);                                     \
         /* The skin's images are not linked into the tests. */            \
         QLoggingCategory::setFilterRules("qt.svg.warning=false");         \
-        TestClass tc;                                                     \
-        return QTest::qExec(&tc, argc, argv);                             \
+        return editport_test::runAll<__VA_ARGS__>(argc, argv);            \
     }

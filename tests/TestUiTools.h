@@ -69,9 +69,4 @@ inline bool makeRcc(const QString& rccPath, const QList<QPair<QString, QByteArra
     return ok;
 }
 
-inline QByteArray readResource(const QString& path)
-{
-    return tst::readBytes(path);
-}
-
 } // namespace uitest

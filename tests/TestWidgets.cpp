@@ -1,21 +1,17 @@
-// Port field, its validator and status button, the tip bubble, the style
-// sheet helpers and the warning dialog (its results and frameless dragging).
-#include "TestSupport.h"
+// Port field, its validator and status button, the tip bubble and the
+// warning dialog (its results and frameless dragging).
 
 #include <QApplication>
-#include <QImage>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "CheckCorretLineEdit.h"
 #include "IntValidator.h"
 #include "RightTipButton.h"
-#include "StyleSheet.h"
 #include "TipWidget.h"
 #include "WaringDlg.h"
 #include "TestScratch.h"
@@ -60,14 +56,8 @@ private slots:
         const int A = QValidator::Acceptable, I = QValidator::Intermediate, X = QValidator::Invalid;
         QTest::newRow("port max") << 1 << 65535 << "65535" << A;
         QTest::newRow("empty while typing") << 1 << 65535 << "" << I;
-        QTest::newRow("lone zero") << 1 << 65535 << "0" << X;
-        QTest::newRow("leading zero") << 1 << 65535 << "080" << X;
-        QTest::newRow("plus sign") << 1 << 65535 << "+80" << X;
-        QTest::newRow("trailing space") << 1 << 65535 << "80 " << X;
-        QTest::newRow("above top") << 1 << 65535 << "65536" << X;
-        QTest::newRow("negative") << 1 << 65535 << "-5" << X;
-        QTest::newRow("lone minus, positive range") << 1 << 65535 << "-" << X;
-        QTest::newRow("zero range: lone zero") << 0 << 100 << "0" << A;
+        for (const char* refused : {"0", "080", "+80", "80 ", "65536", "-"})
+            QTest::newRow(refused) << 1 << 65535 << refused << X;
         QTest::newRow("negative range: lone minus") << -10 << 10 << "-" << I;
         QTest::newRow("negative range: value") << -10 << 10 << "-7" << A;
     }
@@ -83,104 +73,49 @@ private slots:
         QCOMPARE(int(validator.validate(input, pos)), expected);
     }
 
-    void typingRefusedCharactersChangesNothing_data()
-    {
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("sixth digit") << "12345" << "6" << "12345";
-        QTest::newRow("above 65535") << "6553" << "6" << "6553";
-        QTest::newRow("leading zero") << "" << "0" << "";
-        QTest::newRow("accepted digit") << "808" << "0" << "8080";
-    }
-
-    void typingRefusedCharactersChangesNothing()
-    {
-        QFETCH(QString, start);
-        QFETCH(QString, typed);
-        QFETCH(QString, expected);
-        CCheckCorretLineEdit field;
-        field.setText(start);
-        QSignalSpy textSpy(&field, &CCheckCorretLineEdit::signalText);
-        field.lineEdit()->setCursorPosition(start.size());
-        QTest::keyClicks(field.lineEdit(), typed);
-        QCOMPARE(field.text(), expected);
-        QCOMPARE(textSpy.count(), expected == start ? 0 : 1);
-    }
-
-    void fieldStatesAndTip()
+    // Refused characters are not taken; an accepted one is, and reported.
+    void typingAndTheStatusTip()
     {
         CCheckCorretLineEdit field;
-        QVERIFY(field.isValid());
-        QCOMPARE(field.lineEdit()->toolTip(), QStringLiteral("[1~65535]"));
+        field.setText(QStringLiteral("6553"));
         QSignalSpy textSpy(&field, &CCheckCorretLineEdit::signalText);
         QSignalSpy tipSpy(&field, &CCheckCorretLineEdit::signalShowTip);
+        field.lineEdit()->setCursorPosition(4);
+        QTest::keyClicks(field.lineEdit(), QStringLiteral("6"));
+        QCOMPARE(field.text(), QStringLiteral("6553"));
+        QTest::keyClick(field.lineEdit(), Qt::Key_Backspace);
+        QTest::keyClicks(field.lineEdit(), QStringLiteral("0"));
+        QCOMPARE(field.text(), QStringLiteral("6550"));
+        QCOMPARE(textSpy.count(), 2);
+
         field.setInvalid(true);
         QVERIFY(!field.isValid());
         const QString invalidLook = field.tipButton()->styleSheet() + field.lineEdit()->styleSheet();
         field.setInvalid(false);
-        QVERIFY(field.isValid());
         QVERIFY(field.tipButton()->styleSheet() + field.lineEdit()->styleSheet() != invalidLook);
-        QCOMPARE(textSpy.count(), 0);
-        field.setText(QStringLiteral("8080"));
-        field.clear();
-        QCOMPARE(textSpy.count(), 2);
-        QCOMPARE(textSpy.at(0).at(0).toString(), QStringLiteral("8080"));
-
         field.show();
         QVERIFY(QTest::qWaitForWindowExposed(&field));
-        QEvent enter(QEvent::Enter);
-        QApplication::sendEvent(field.tipButton(), &enter);
-        QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(field.tipButton(), &leave);
+        for (QEvent::Type type : {QEvent::Enter, QEvent::Leave}) {
+            QEvent event(type);
+            QApplication::sendEvent(field.tipButton(), &event);
+        }
         QCOMPARE(tipSpy.count(), 2);
         QCOMPARE(tipSpy.at(0).at(0).toBool(), true);
         QCOMPARE(tipSpy.at(1).at(0).toBool(), false);
-
-        field.setFreeTextMode();
-        QVERIFY(field.lineEdit()->toolTip().isEmpty());
+        field.clear();
+        field.setFreeTextMode(); // the address field
         QTest::keyClicks(field.lineEdit(), QStringLiteral("192.168.1.7"));
         QCOMPARE(field.text(), QStringLiteral("192.168.1.7"));
     }
 
-    void tipWidgetShapeAndColour()
+    // The bubble has its own shape: without a compositing manager no corner
+    // shows black; its arrow points right, vertically centred.
+    void tipWidgetShape()
     {
         CTipWidget tip;
-        QVERIFY(CTipWidget::fillColor().lightness() < 80);
-        QImage image(tip.size(), QImage::Format_ARGB32);
-        image.fill(Qt::transparent);
-        tip.setText(QString());
-        tip.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-        // Inside the bubble: the fill at alpha 216.
-        QCOMPARE(qAlpha(image.pixel(20, 40)), 216);
-        // The arrow's tip on the right edge, vertically centred.
-        QVERIFY(qAlpha(image.pixel(237, 40)) > 0);
-        // Right of the bubble, away from the arrow: nothing drawn.
-        QCOMPARE(qAlpha(image.pixel(237, 5)), 0);
-        QCOMPARE(qAlpha(image.pixel(237, 75)), 0);
-        // The window itself has the bubble's shape: without a compositing
-        // manager no corner shows black.
         const QRegion shape = tip.mask();
         QVERIFY(shape.contains(QPoint(20, 40)) && shape.contains(QPoint(236, 40)));
         QVERIFY(!shape.contains(QPoint(0, 0)) && !shape.contains(QPoint(237, 5)) && !shape.contains(QPoint(233, 79)));
-    }
-
-    void styleSheets()
-    {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        QVERIFY(tst::writeBytes(dir.filePath("a.qss"), QByteArray("QLabel{color:red;}")));
-        QVERIFY(tst::writeBytes(dir.filePath("b.qss"), QByteArray("QPushButton{}\0garbage", 22)));
-        QVERIFY(tst::writeBytes(dir.filePath("latin.qss"), QByteArray("/* caf\xE9 */")));
-
-        const QStringList names{"a.qss", "b.qss"};
-        const QString withSlash = loadStyleSheets(names, dir.path() + "/");
-        QCOMPARE(withSlash, QStringLiteral("QLabel{color:red;}QPushButton{}"));
-        QCOMPARE(loadStyleSheets(names, dir.path()), withSlash);
-        QCOMPARE(readStyleFile(dir.filePath("latin.qss")), QString::fromLatin1("/* caf\xE9 */"));
-
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Unable to open .*missing\\.qss: .+"));
-        QCOMPARE(loadStyleSheets({"missing.qss", "a.qss"}, dir.path()), QStringLiteral("QLabel{color:red;}"));
     }
 
     void execResult_data()
@@ -190,7 +125,6 @@ private slots:
         QTest::addColumn<int>("expected");
         QTest::newRow("confirm") << false << "m_ConfirmBtn" << 1;
         QTest::newRow("cancel") << false << "m_CloseBtn" << 0;
-        QTest::newRow("title close") << false << "m_TitleCloseBtn" << 0;
         QTest::newRow("confirm only") << true << "m_ConfirmBtn" << 1;
     }
     void execResult()
@@ -226,8 +160,6 @@ private slots:
         drag(&dialog, inTitle, QPoint(40, 25));
         QCOMPARE(dialog.pos(), start + QPoint(40, 25));
         drag(&dialog, QPoint(20, 10), QPoint(30, 30), Qt::RightButton);
-        QCOMPARE(dialog.pos(), start + QPoint(40, 25));
-        sendMouse(&dialog, QEvent::MouseMove, QPoint(60, 60), Qt::NoButton, Qt::RightButton); // drag ended
         QCOMPARE(dialog.pos(), start + QPoint(40, 25));
 
         QPushButton* close = button(dialog, "m_TitleCloseBtn");

@@ -5,10 +5,8 @@ set(TAVRIN_UI_TOOLS
     LUPDATE_EXECUTABLE="$<TARGET_FILE:Qt5::lupdate>")
 
 tavrin_add_test(NAME TestWidgets SOURCES TestWidgets.cpp LIBS FrameworkGui)
-tavrin_add_test(NAME TestLanguages SOURCES TestLanguages.cpp TestUiTools.h LIBS FrameworkGui)
-target_compile_definitions(TestLanguages PRIVATE ${TAVRIN_UI_TOOLS})
-tavrin_add_test(NAME TestSkins SOURCES TestSkins.cpp TestUiTools.h LIBS FrameworkGui)
-target_compile_definitions(TestSkins PRIVATE ${TAVRIN_UI_TOOLS})
-add_dependencies(TestSkins skins)
+tavrin_add_test(NAME TestSkinsAndLanguages SOURCES TestSkinsAndLanguages.cpp TestUiTools.h LIBS FrameworkGui)
+target_compile_definitions(TestSkinsAndLanguages PRIVATE ${TAVRIN_UI_TOOLS})
+add_dependencies(TestSkinsAndLanguages skins)
 tavrin_add_test(NAME TestServerConfig SOURCES TestServerConfig.cpp TestUiTools.h LIBS FrameworkGui)
 target_compile_definitions(TestServerConfig PRIVATE ${TAVRIN_UI_TOOLS})
