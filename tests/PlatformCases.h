@@ -42,7 +42,6 @@ inline const std::vector<RunKey> kRunKeys = {
 // Program paths a Run value gives back unchanged.
 inline const std::vector<std::string> kRunPrograms = {
     "/opt/Tavrin/Server/Palvex.Framework.S",
-    "C:\\Program Files (x86)\\Tavrin\\Server\\Palvex.Framework.S.exe",
     "/opt/My Suite $HOME `id` 100% & (x86)^/back\\slash/Palvex.Framework.S",
 };
 
@@ -69,7 +68,6 @@ inline const std::vector<HostileFolder> kHostileFolders = {
     {"spaces", "Tavrin SMS Plugin"},
     {"ampersand", "bin & mkdir INJECTED & rem"},
     {"caret and brackets", "bin^&(mkdir INJECTED)"},
-    {"single quotes", "bin' ; mkdir INJECTED ; '"},
     {"command substitution", "$(mkdir INJECTED)"},
     {"backticks", "`mkdir INJECTED`"},
     {"exclamation marks", "bin!&mkdir INJECTED&!"},
@@ -86,7 +84,6 @@ struct AddressText {
 
 inline const std::vector<AddressText> kAddressTexts = {
     {"v4", false, std::string("\xC0\xA8\x01\x02", 4), "192.168.1.2"},
-    {"v6 loopback", true, std::string(15, '\0') + '\1', "::1"},
     {"v6 mapped v4", true, std::string(10, '\0') + std::string("\xFF\xFF\x7F\x00\x00\x01", 6), "::ffff:127.0.0.1"},
 };
 

@@ -1,6 +1,6 @@
 // The OS layer on Linux: crash-safe whole-file writes, the log-on Run values
-// as autostart entries, the runtime folder, display sizes from fake sysfs
-// trees, the port snapshot, processes and the elevated script runner.
+// as autostart entries, the runtime folder, the port snapshot, processes and
+// the elevated script runner.
 #include "Platform.h"
 
 #include "PlatformCases.h"
@@ -66,11 +66,8 @@ private slots:
     void runValueRoundTrip();
     void runtimeFolder_data();
     void runtimeFolder();
-    void displaySizes_data();
-    void displaySizes();
 
     void ownSocketsInSnapshot();
-    void unseenOwnerIsUnknownNotFree();
     void listFindAndTerminate();
     void scriptRunsInHostileFolder_data();
     void scriptRunsInHostileFolder();
@@ -226,26 +223,6 @@ void TestPlatform::runtimeFolder()
                                  && (info.st_mode & 07777) == 0700 && info.st_uid == ::geteuid()));
 }
 
-void TestPlatform::displaySizes_data()
-{
-    QTest::addColumn<QString>("root");
-    QTest::addColumn<QString>("expected"); // "WxH" per display, in order
-    // A laptop panel plus a disconnected HDMI port; the card node is no display.
-    QTest::newRow("one small panel") << "sysfs-small" << "1366x768";
-    // Two monitors across two cards, one connector without modes, a plain file beside them.
-    QTest::newRow("two large and one without modes") << "sysfs-large" << "1920x1080 2560x1440 0x0";
-    QTest::newRow("no drm folder") << "does-not-exist" << "";
-}
-
-void TestPlatform::displaySizes()
-{
-    QFETCH(QString, root);
-    QStringList found;
-    for (const platform::DisplaySize& size : platform::displaySizes((TAVRIN_TEST_DATA_DIR "/" + root).toStdString()))
-        found << QStringLiteral("%1x%2").arg(size.width).arg(size.height);
-    QTEST(found.join(' '), "expected");
-}
-
 // A listener, both ends of a connection and a UDP socket, each once, owned by
 // this process; a closed socket leaves the next snapshot.
 void TestPlatform::ownSocketsInSnapshot()
@@ -284,23 +261,6 @@ void TestPlatform::ownSocketsInSnapshot()
     QCOMPARE(rows, expected);
     for (const cases::AddressText& row : cases::kAddressTexts)
         QCOMPARE(platform::addressToString(cases::toAddress(row)), std::string(row.text));
-}
-
-void TestPlatform::unseenOwnerIsUnknownNotFree()
-{
-    if (::geteuid() != 0)
-        QSKIP("needs root to look at the sockets as another user");
-    quint16 port = 0;
-    const int listener = openLoopback(SOCK_STREAM, port);
-    QVERIFY(listener >= 0);
-    // Without root a child can no longer see this process's descriptors.
-    const bool unknown = asNobody([&] {
-        ::close(listener); // the parent alone holds it now
-        const auto entries = cases::entriesOn(platform::takePortSnapshot(), platform::Protocol::Tcp, port);
-        return entries.size() == 1 && entries[0].processId == platform::kUnknownOwnerPid;
-    });
-    ::close(listener);
-    QVERIFY(unknown);
 }
 
 // A client whose file was removed while it runs keeps its plain name, is
