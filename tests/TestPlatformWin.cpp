@@ -115,6 +115,9 @@ void startUp(const std::string& root)
     CHECK(!platform::userDataHome().empty() && platform::publicProfileFolder() == platform::userDataHome(),
           "profile without HOMEDRIVE");
     CHECK(platform::isAdmin() == (::IsUserAnAdmin() != FALSE), "administrator check");
+    char name[256];
+    const DWORD length = ::GetEnvironmentVariableA("USERNAME", name, sizeof name);
+    CHECK(length == 0 || length >= sizeof name || platform::userName() == name, "user name");
 }
 
 void processes(const std::string& root)
@@ -225,8 +228,30 @@ void files(const std::string& root)
     CHECK(!ownerOnly(tree + "\\sub\\file.txt") && platform::makeTreePrivate(tree) && ownerOnly(tree)
               && ownerOnly(tree + "\\sub\\file.txt"), "private tree");
 
+    std::string text, back;
     std::wstring wide;
-    CHECK(platform::localToWide("Setup.xml", wide) && wide == L"Setup.xml", "ASCII to wide");
+    CHECK(platform::localToWide("Setup.xml", wide) && wide == L"Setup.xml" && platform::utf8ToLocal("Setup.xml", text)
+              && platform::localToUtf8(text, back) && back == "Setup.xml", "ASCII conversions");
+    CHECK(!platform::utf8ToLocal("bad \xC3", text), "invalid UTF-8");
+    std::uint64_t total = 0, available = 0;
+    CHECK(platform::driveSpace(root, total, available) == 0 && total > 0 && available <= total
+              && platform::driveSpace("", total, available) != 0, "drive space");
+
+    // Interrupted writes' leftovers: only the old ones of this file's pattern go.
+    FILETIME old{};
+    ::GetSystemTimeAsFileTime(&old);
+    ULARGE_INTEGER ticks{{old.dwLowDateTime, old.dwHighDateTime}};
+    ticks.QuadPart -= 7200ull * 10000000ull; // two hours ago
+    old = FILETIME{ticks.LowPart, ticks.HighPart};
+    for (const char* name : {".Setup.xml.12.3.tmp", ".Setup.xml.12.4.tmp", ".Other.xml.1.2.tmp"}) {
+        writeBytes(root + "\\" + name, "x");
+        HANDLE file = ::CreateFileA((root + "\\" + name).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (std::string(name) != ".Setup.xml.12.4.tmp")
+            ::SetFileTime(file, nullptr, nullptr, &old);
+        ::CloseHandle(file);
+    }
+    CHECK(platform::removeStaleTemporaries(root + "\\Setup.xml", 3600) == 1 && fs::exists(root + "\\.Setup.xml.12.4.tmp")
+              && fs::exists(root + "\\.Other.xml.1.2.tmp"), "stale temporaries");
 }
 
 // The raw TavrinServer value of a Run key in one registry view.
