@@ -1,6 +1,6 @@
 // The OS layer on Linux: crash-safe whole-file writes, the log-on Run values
-// as autostart entries, the runtime folder, the port snapshot, processes and
-// the elevated script runner.
+// as autostart entries, the runtime folder, display sizes, the port snapshot,
+// processes and the elevated script runner.
 #include "Platform.h"
 
 #include "PlatformCases.h"
@@ -66,6 +66,8 @@ private slots:
     void runValueRoundTrip();
     void runtimeFolder_data();
     void runtimeFolder();
+    void displaySizes_data();
+    void displaySizes();
 
     void ownSocketsInSnapshot();
     void listFindAndTerminate();
@@ -221,6 +223,26 @@ void TestPlatform::runtimeFolder()
     struct stat info {};
     QVERIFY(folder.isEmpty() || (::lstat(QFile::encodeName(folder), &info) == 0 && S_ISDIR(info.st_mode)
                                  && (info.st_mode & 07777) == 0700 && info.st_uid == ::geteuid()));
+}
+
+void TestPlatform::displaySizes_data()
+{
+    QTest::addColumn<QString>("root"); // a fake sysfs tree
+    QTest::addColumn<QString>("expected"); // "WxH" per display, in order
+    // A laptop panel plus a disconnected HDMI port; the card node is no display.
+    QTest::newRow("one small panel") << "sysfs-small" << "1366x768";
+    // Two monitors across two cards, one connector without modes, a plain file beside them.
+    QTest::newRow("two large and one without modes") << "sysfs-large" << "1920x1080 2560x1440 0x0";
+    QTest::newRow("nothing connected") << "sysfs-none" << "";
+}
+
+void TestPlatform::displaySizes()
+{
+    QFETCH(QString, root);
+    QStringList found;
+    for (const platform::DisplaySize& size : platform::displaySizes((TAVRIN_TEST_DATA_DIR "/" + root).toStdString()))
+        found << QStringLiteral("%1x%2").arg(size.width).arg(size.height);
+    QTEST(found.join(' '), "expected");
 }
 
 // A listener, both ends of a connection and a UDP socket, each once, owned by
