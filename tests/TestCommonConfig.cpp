@@ -1,12 +1,33 @@
-// The framework's common configuration: defaults, checks and persistence.
+// Configuration shared with the suite: the framework's common configuration,
+// the DESetup keys and the ordering of configuration versions.
 #include "CommonMethodLib/CommonConfigFileMgr.h"
+#include "DataEncryptionConfig.h"
+#include "DatabaseUpdate/DBVersion.h"
+#include "FileOperation.h"
+#include "Proto/XmlProto.h"
+
+#include "Base/Encrypt.h"
+#include "Base/StringUtil.h"
 
 #include "TestScratch.h"
 #include "TestSupport.h"
 
 #include <QtTest>
 
+using comm_method::CDataEncryptionConfig;
 using comm_methodlib::CCommonConfigFileMgr;
+
+namespace {
+
+std::string encode(const std::string& plain, bool fileParams = true)
+{
+    Base::Encrypt::CAESParamsSetRAII guard(fileParams ? CDataEncryptionConfig::fileParams() : Base::Encrypt::AESParams());
+    std::string out;
+    Base::Encrypt::Base64AndAESEncode(out, plain);
+    return out;
+}
+
+} // namespace
 
 class TestCommonConfig : public QObject
 {
@@ -25,7 +46,6 @@ private slots:
         QTest::newRow("out of range")
             << QByteArray(framework).replace("%1", "<HttpPort>0</HttpPort><VideoWallPort>70000</VideoWallPort>") << 16100 << 18018;
         QTest::newRow("one missing") << QByteArray(framework).replace("%1", "<HttpPort>8080</HttpPort>") << 8080 << 18018;
-        QTest::newRow("damaged file") << QByteArray("<CommonConfig><Fra") << 16100 << 18018;
     }
     void checkRepairs()
     {
@@ -37,42 +57,78 @@ private slots:
         if (content != "-")
             QVERIFY(tst::writeBytes(file, content));
         CCommonConfigFileMgr config(file.toStdString());
-        // Before the repair the defaults stand in for bad values; a check-only
-        // pass reports them and stores nothing.
-        QCOMPARE(config.GetFrameworkHttpPort(), http);
+        // A check-only pass reports bad values and stores nothing.
         QCOMPARE(config.CheckHttpPort(true), http != 16100);
         QCOMPARE(tst::readBytes(file), content == "-" ? QByteArray() : content);
-        QVERIFY(config.CheckHttpPort(false));
-        QVERIFY(config.CheckVideoWallPort());
+        QVERIFY(config.CheckHttpPort(false) && config.CheckVideoWallPort());
         CCommonConfigFileMgr reread(file.toStdString());
         QCOMPARE(reread.GetFrameworkHttpPort(), http);
         QCOMPARE(reread.GetFrameworkVideoWallPort(), wall);
         QVERIFY(reread.CheckHttpPort(true));
+        QVERIFY(!reread.SetFrameworkHttpPort(0) && !reread.SetFrameworkHttpPort(65536));
     }
 
-    void setPersistsAndRefusesNonPorts()
+    // key = hex of the first 8 bytes of sha256(s1 s2), salt = hex of bytes
+    // 24..31 of sha256(s3 s4), data key = base64 of their middle halves.
+    void desetupDerivation()
     {
-        QTemporaryDir dir;
-        const std::string file = (dir.path() + "/CommonConfig.xml").toStdString();
-        CCommonConfigFileMgr config(file);
-        QVERIFY(config.SetFrameworkHttpPort(1));
-        QVERIFY(config.SetFrameworkVideoWallPort(65535));
-        for (int bad : {0, -1, 65536})
-            QVERIFY(!config.SetFrameworkHttpPort(bad));
-        QVERIFY(!config.SetFrameworkVideoWallPort(0));
-        CCommonConfigFileMgr reread(file);
-        QCOMPARE(reread.GetFrameworkHttpPort(), 1);
-        QCOMPARE(reread.GetFrameworkVideoWallPort(), 65535);
-        QVERIFY(!CCommonConfigFileMgr((dir.path() + "/missing/CommonConfig.xml").toStdString()).SetFrameworkHttpPort(8000));
-        // The process-wide user-data folder was never initialised: no file at all.
-        CCommonConfigFileMgr unplaced;
-        QCOMPARE(unplaced.filePath(), std::string());
-        QVERIFY(!unplaced.SetFrameworkVideoWallPort(8000));
-        QCOMPARE(unplaced.GetFrameworkVideoWallPort(), 18018);
+        proto::CXmlProto doc;
+        const char* segments[] = {"A1", "B2", "C3", "D4"};
+        for (int i = 0; i < 4; ++i)
+            doc.set_value(CDataEncryptionConfig::segmentPath(i + 1), segments[i]);
+        unsigned char d1[32], d2[32], joined[32];
+        QVERIFY(Base::Encrypt::Sha256(d1, 32, "A1B2", 100) && Base::Encrypt::Sha256(d2, 32, "C3D4", 100));
+        memcpy(joined, d1 + 16, 16);
+        memcpy(joined + 16, d2, 16);
+        std::string dataKey;
+        QVERIFY(Base::Encrypt::Base64EncodeEx(dataKey, joined, 32));
+
+        const std::string path = (m_dir.path() + "/DESetup.dat").toStdString();
+        QVERIFY(writeFile(path, encode(doc.to_str(0))));
+        CDataEncryptionConfig config;
+        QVERIFY(config.loadConfig(path));
+        QCOMPARE(config.aesParams().key, Base::StringUtil::Vlue2HexString(d1, 8, false));
+        QCOMPARE(config.aesParams().salt, Base::StringUtil::Vlue2HexString(d2 + 24, 8, false));
+        QCOMPARE(config.dataKey(), dataKey);
+
+        // Regenerated segments give other keys.
+        QVERIFY(config.regenerateConfig(path) && config.loadConfig(path));
+        QVERIFY(config.dataKey() != dataKey);
+    }
+
+    void desetupFailures()
+    {
+        CDataEncryptionConfig config;
+        for (const std::string& text : {std::string("plain text"), encode("<DESetup/>", false), encode("<DESetup>")})
+            QVERIFY(!config.setDESetup(text) && config.dataKey().empty());
+        QVERIFY(!config.loadConfig((m_dir.path() + "/missing.dat").toStdString()));
+        QVERIFY(!config.regenerateConfig((m_dir.path() + "/missing.dat").toStdString()));
+    }
+
+    void versionOrder_data()
+    {
+        QTest::addColumn<QString>("left");
+        QTest::addColumn<QString>("right");
+        QTest::addColumn<int>("order"); // 1: left > right, 0: equal, -1: left < right
+        QTest::newRow("1.10 > 1.9") << "1.10" << "1.9" << 1;
+        QTest::newRow("missing component is 0") << "1.0" << "1" << 0;
+        QTest::newRow("1.2 < 1.2.1") << "1.2" << "1.2.1" << -1;
+        QTest::newRow("empty is below every version") << "0" << "" << 1;
+    }
+    void versionOrder()
+    {
+        QFETCH(QString, left);
+        QFETCH(QString, right);
+        QFETCH(int, order);
+        const DatabaseUpdate::CDBVersion a(left.toStdString()), b(right.toStdString());
+        QCOMPARE(a > b, order > 0);
+        QCOMPARE(a < b, order < 0);
+        QCOMPARE(a == b, order == 0);
     }
 
 private:
     ScratchHome m_home{ScratchHome::WithDrive};
+    QTemporaryDir m_dir;
 };
 
 QTEST_GUILESS_MAIN(TestCommonConfig)

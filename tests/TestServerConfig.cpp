@@ -25,17 +25,10 @@ private slots:
         QTest::addColumn<QString>("productName");
 
         QTest::newRow("all set") << setup(1, 1, "BlueSkin", 4) << 1 << 1 << "BlueSkin" << 4 << "Orbelle VS";
-        QTest::newRow("first brand AC") << setup(0, 0, "GreyRedSkin", 1) << 0 << 0 << "GreyRedSkin" << 1 << "Palvex AC";
         QTest::newRow("second brand AC") << setup(0, 1, "GreyRedSkin", 1) << 0 << 1 << "GreyRedSkin" << 1 << "Orbelle AC";
-        QTest::newRow("VS 2") << setup(0, 0, "x", 2) << 0 << 0 << "x" << 2 << "Palvex VS";
-        QTest::newRow("Brevant 3") << setup(0, 0, "x", 3) << 0 << 0 << "x" << 3 << "Palvex Brevant";
         QTest::newRow("Brevant 10, second brand") << setup(0, 1, "x", 10) << 0 << 1 << "x" << 10 << "Orbelle Brevant";
         QTest::newRow("product 7: bare brand") << setup(0, 0, "x", 7) << 0 << 0 << "x" << 7 << "Palvex";
         QTest::newRow("version 2: first brand") << setup(0, 2, "x", 0) << 0 << 2 << "x" << 0 << "Palvex";
-        QTest::newRow("skin and translator absent")
-            << "<Configs><VersionType><Value>0</Value></VersionType><ProductType><Value>0</Value></ProductType></Configs>"
-            << 65535 << 0 << "" << 0 << "Palvex";
-        QTest::newRow("empty skin") << setup(5, 0, "", 0) << 5 << 0 << "" << 0 << "Palvex";
         QTest::newRow("everything absent") << "<Configs/>" << 65535 << 65535 << "" << -1 << "Palvex";
         QTest::newRow("no file") << "" << 0 << 0 << "GreyRedSkin" << 0 << "Palvex";
     }
@@ -52,17 +45,6 @@ private slots:
         QTEST(QString::fromStdString(settings.skin), "skin");
         QTEST(settings.productType, "productType");
         QTEST(QString::fromStdString(settings.productName()), "productName");
-    }
-
-    void localeAndSwitch()
-    {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        CServerConfigManager settings(dir.path().toStdString() + "/");
-        QCOMPARE(settings.localeFor(11), QLocale(QLocale::Chinese, QLocale::Taiwan));
-        settings.switchLanguage(16);
-        QCOMPARE(int(settings.translator), 16);
-        QCOMPARE(settings.locale, QLocale(QLocale::Spanish, QLocale::Spain));
     }
 
 private:

@@ -1,0 +1,169 @@
+// The base library's secrets: encrypted text, hex text and the identity store.
+#include "Base/Encrypt.h"
+#include "Base/IdentifyUtil.h"
+#include "Base/StringUtil.h"
+
+#include "TestSupport.h"
+
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <thread>
+
+using Base::Encrypt::AESParams;
+using Base::Encrypt::CAESParamsSetRAII;
+using namespace Base::IdentifyUtil;
+
+Q_DECLARE_METATYPE(std::string)
+Q_DECLARE_METATYPE(AESParams)
+
+namespace {
+
+AESParams params(const std::string& key, const std::string& salt = "s", AESParams::Mode mode = AESParams::Mode::CBC)
+{
+    AESParams p;
+    p.key = key;
+    p.salt = salt;
+    p.mode = mode;
+    return p;
+}
+
+std::string encoded(const AESParams& with, const std::string& plain)
+{
+    CAESParamsSetRAII guard(with);
+    std::string out;
+    return Base::Encrypt::Base64AndAESEncode(out, plain) ? out : "encoding failed";
+}
+
+bool decodes(const AESParams& with, const std::string& text, std::string& out)
+{
+    CAESParamsSetRAII guard(with);
+    return Base::Encrypt::AESBase64Decode(out, text);
+}
+
+} // namespace
+
+class TestBase : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Decoding fails, and leaves nothing, under other parameters or on damaged text.
+    void decodeRefuses_data()
+    {
+        QTest::addColumn<std::string>("text");
+        QTest::addColumn<AESParams>("with");
+        const AESParams right = params("right key", "right salt");
+        const std::string good = encoded(right, "some plain text that spans blocks of sixteen");
+        QTest::newRow("wrong salt") << good << params("right key", "wrong salt");
+        QTest::newRow("empty text encrypted, wrong key") << encoded(right, "") << params("wrong key");
+        std::string changed = good;
+        changed[changed.size() / 2] = changed[changed.size() / 2] == 'A' ? 'B' : 'A';
+        QTest::newRow("one character changed") << changed << right;
+        QTest::newRow("truncated by a block") << good.substr(0, good.size() - 24) << right;
+        QTest::newRow("not base64") << std::string("!!not base64 at all!!") << right;
+    }
+    void decodeRefuses()
+    {
+        QFETCH(std::string, text);
+        QFETCH(AESParams, with);
+        std::string decoded = "left over";
+        QVERIFY(!decodes(with, text, decoded));
+        QVERIFY(decoded.empty());
+    }
+
+    // Only a secret's own key and mode decode it, even where the cipher's padding
+    // alone would let garbage through (about one text in 256: the counter in the
+    // first and the last block makes every text differ in both).
+    void onlyOwnParametersDecode()
+    {
+        const AESParams ecb = params("right key", "right salt", AESParams::Mode::ECB);
+        const AESParams others[] = {params("right key", "right salt"), params("wrong key", "right salt", ecb.mode)};
+        for (int i = 0; i < 3000; ++i) {
+            const std::string text = encoded(ecb, std::to_string(i) + " sixteen bytes " + std::to_string(i));
+            std::string out;
+            for (const AESParams& other : others)
+                QVERIFY2(!decodes(other, text, out), text.c_str());
+        }
+    }
+
+    void guardsNestRestoreAndStayPerThread()
+    {
+        const std::string byOuter = encoded(params("outer"), "payload");
+        std::string out;
+        {
+            CAESParamsSetRAII outer(params("outer"));
+            {
+                CAESParamsSetRAII inner(params("inner", "2", AESParams::Mode::ECB));
+                QVERIFY(!Base::Encrypt::AESBase64Decode(out, byOuter));
+            }
+            QVERIFY(Base::Encrypt::AESBase64Decode(out, byOuter));
+            QCOMPARE(out, std::string("payload"));
+            std::string seenKey = "unset";
+            std::thread([&] { seenKey = Base::Encrypt::CurrentAESParams().key; }).join();
+            QVERIFY(seenKey.empty());
+        }
+        QVERIFY(Base::Encrypt::CurrentAESParams().key.empty());
+    }
+
+    void hex_data()
+    {
+        QTest::addColumn<std::string>("bytes"); // "bad": the text is refused
+        QTest::addColumn<std::string>("hex");
+        QTest::newRow("bytes") << std::string("\x00\x01\xAB\xFF", 4) << std::string("0001abff");
+        QTest::newRow("odd length") << std::string("bad") << std::string("abc");
+        QTest::newRow("not a digit") << std::string("bad") << std::string("0g");
+    }
+    void hex()
+    {
+        QFETCH(std::string, bytes);
+        QFETCH(std::string, hex);
+        std::vector<unsigned char> back{1, 2, 3};
+        QCOMPARE(Base::StringUtil::HexString2Value(hex, back), bytes != "bad");
+        QVERIFY(std::string(back.begin(), back.end()) == (bytes == "bad" ? std::string() : bytes));
+        if (bytes != "bad")
+            QCOMPARE(Base::StringUtil::Vlue2HexString(back.data(), back.size(), false), hex);
+    }
+
+    // The identity record comes back as written, from an owner-only file; any
+    // damage to the file is an error that leaves the caller's record alone.
+    void identityStore()
+    {
+        QTemporaryDir dir;
+        const std::string store = (dir.path() + "/store").toStdString();
+        QCOMPARE(InitIdentifyLib(store), kNoRecord);
+        tagRegCfgInfo record;
+        qstrcpy(record.saltKey, "AbCdEfGhIjKlMnOp");
+        record.securityLevel = -2;
+        QCOMPARE(WriteIdenteifyInfo(record), kOk);
+        QCOMPARE(ReleaseIdentifyLib(), kOk);
+        QCOMPARE(InitIdentifyLib(store), kOk);
+        tagRegCfgInfo back;
+        std::memset(static_cast<void*>(&back), 0, sizeof back);
+        QCOMPARE(ReadIdentifyInfo(back), kOk);
+        QCOMPARE(std::memcmp(&back, &record, sizeof record), 0);
+        struct stat st{};
+        QCOMPARE(::stat(StoreFilePath().c_str(), &st), 0);
+        QCOMPARE(int(st.st_mode & 07777), 0600);
+
+        const QString file = QString::fromStdString(StoreFilePath());
+        const QByteArray good = tst::readBytes(file);
+        for (int damage = 0; damage < 3; ++damage) {
+            QByteArray bytes = good;
+            if (damage == 0)
+                bytes.chop(10);
+            else if (damage == 1)
+                bytes[20] = char(bytes[20] ^ 0x01);
+            else
+                bytes.clear();
+            QVERIFY(tst::writeBytes(file, bytes));
+            qstrcpy(back.saltKey, "untouched");
+            QCOMPARE(ReadIdentifyInfo(back), kStoreError);
+            QCOMPARE(back.saltKey, "untouched");
+        }
+        ReleaseIdentifyLib();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBase)
+#include "TestBase.moc"
