@@ -42,15 +42,6 @@ QString identityStore()
     return qEnvironmentVariable("XDG_DATA_HOME") + "/Tavrin/Identify";
 }
 
-CFrameworkMgr* trayObject()
-{
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* tray = qobject_cast<CFrameworkMgr*>(widget))
-            return tray;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 class TestKestApplicationStart : public QObject
@@ -66,7 +57,6 @@ private slots:
         // A folder where the framework writes its control token: it cannot
         // write one, so its first stage fails.
         QVERIFY(QDir().mkpath(QString::fromStdString(dataDir) + "FrameworkControl.token/kept"));
-
         tst::ModalAnswerer answerer(true);
         QVERIFY(!app.init());
         QCOMPARE(answerer.seen, QStringList{"serverframework::CWaringDlg: FailedToReadConfigurjfxcxFAf, Information"});
@@ -150,8 +140,7 @@ private:
         tst::ModalAnswerer answerer(true);
         QVERIFY(app.init());
         QCOMPARE(answerer.seen, QStringList());
-        QCOMPARE(app.isIdentityEnabled(), identity);
-        QCOMPARE(CAuthenticationManager::Instance().isLibInitialised(), identity);
+        QVERIFY(app.isIdentityEnabled() == identity && CAuthenticationManager::Instance().isLibInitialised() == identity);
         QCOMPARE(QFileInfo::exists(identityStore()), identity);
     }
 
@@ -159,7 +148,9 @@ private:
     // tray and the services.
     void endThroughTray(void (*request)(CFrameworkMgr*))
     {
-        QPointer<CFrameworkMgr> tray = trayObject();
+        QPointer<CFrameworkMgr> tray;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            tray = tray ? tray.data() : qobject_cast<CFrameworkMgr*>(widget);
         QVERIFY(tray);
         QTimer::singleShot(0, [&tray, request] { request(tray); });
         QTimer::singleShot(30000, &app, [this] { app.exit(99); });

@@ -112,12 +112,10 @@ private slots:
         QVERIFY(first.isValid());
         QTRY_VERIFY_WITH_TIMEOUT(upTime() > first, 5000);
         QStringList errors;
-        for (const QJsonObject& event : qAsConst(events)) {
-            const QString method = event.value("method").toString();
+        for (const QJsonObject& event : qAsConst(events)) { // exceptions, console errors, log errors
             const QJsonObject params = event.value("params").toObject();
-            if (method == "Runtime.exceptionThrown"
-                || (method == "Runtime.consoleAPICalled" && params.value("type") == "error")
-                || (method == "Log.entryAdded" && params.value("entry").toObject().value("level") == "error"))
+            if (event.value("method") == "Runtime.exceptionThrown" || params.value("type") == "error"
+                || params.value("entry").toObject().value("level") == "error")
                 errors << QString::fromUtf8(QJsonDocument(params).toJson(QJsonDocument::Compact));
         }
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
