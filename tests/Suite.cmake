@@ -4,11 +4,6 @@ tavrin_add_test(NAME TestFramework
     LIBS Framework CommonMethod CommonMethodLib Base Qt5::Network Qt5::WebSockets)
 target_include_directories(TestFramework PRIVATE ${PROJECT_SOURCE_DIR}/Suite/Framework)
 
-tavrin_add_test(NAME TestHttpKeepAlive SOURCES TestHttpKeepAlive.cpp LIBS Framework Qt5::Network)
-target_include_directories(TestHttpKeepAlive PRIVATE ${PROJECT_SOURCE_DIR}/Suite/Framework)
-
-tavrin_add_test(NAME TestSQLite SOURCES TestSQLite.cpp LIBS SQLiteAccess)
-
 # The web client's page in headless Chromium, served by the installed host.
 tavrin_add_test(NAME TestWebClientBrowser SOURCES TestWebClientBrowser.cpp LIBS Qt5::Network Qt5::WebSockets
                 NEEDS_STAGE RESOURCE_LOCK host TIMEOUT 180)

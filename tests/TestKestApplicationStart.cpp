@@ -21,17 +21,10 @@
 #include "TestSupport.h"
 
 #include <QPointer>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
-#include <QTemporaryFile>
 #include <QtTest>
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstring>
-#include <memory>
 
 using namespace serverframework;
 
@@ -49,15 +42,6 @@ QString identityStore()
     return qEnvironmentVariable("XDG_DATA_HOME") + "/Tavrin/Identify";
 }
 
-CFrameworkMgr* trayObject()
-{
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* tray = qobject_cast<CFrameworkMgr*>(widget))
-            return tray;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 class TestKestApplicationStart : public QObject
@@ -73,7 +57,6 @@ private slots:
         // A folder where the framework writes its control token: it cannot
         // write one, so its first stage fails.
         QVERIFY(QDir().mkpath(QString::fromStdString(dataDir) + "FrameworkControl.token/kept"));
-
         tst::ModalAnswerer answerer(true);
         QVERIFY(!app.init());
         QCOMPARE(answerer.seen, QStringList{"serverframework::CWaringDlg: FailedToReadConfigurjfxcxFAf, Information"});
@@ -88,66 +71,22 @@ private slots:
         QVERIFY(!log.contains("server started"));
     }
 
-    void auditCancelledStartsNothing()
-    {
-        QTcpServer holder; // the configured HTTP port is held: the audit asks for another
-        prepare(KEST_PRODUCT_TYPE, &holder);
-
-        tst::ModalAnswerer answerer(false);
-        // Standard error, where the host says why the services stay down.
-        QTemporaryFile said;
-        QVERIFY(said.open());
-        const int savedError = ::dup(STDERR_FILENO);
-        ::dup2(said.handle(), STDERR_FILENO);
-        const bool started = app.init();
-        std::fflush(stderr);
-        ::dup2(savedError, STDERR_FILENO);
-        ::close(savedError);
-        QVERIFY(!started);
-        QVERIFY(tst::readText(said.fileName()).contains("cancelled, so the configured ports stay in conflict: "
-                                                        "the services stay down."));
-        QVERIFY2(answerer.seen.size() == 1 && answerer.seen.first().startsWith("serverframework::CEditPortDlg: "),
-                 qPrintable(answerer.seen.join('|')));
-        QVERIFY(!app.isServicesUp());
-
-        app.abortStart();
-        const QString log = logText();
-        QVERIFY(log.contains("The port check was not completed"));
-        for (const char* line : {"initFrameworkFirst", "device-manager server", "video server", "watchdog",
-                                 "Failed start:"})
-            QVERIFY2(!log.contains(line), line);
-        QVERIFY(!QFile::exists(QString::fromStdString(dataDir) + "FrameworkControl.token"));
-    }
-
     // The window's restart path: the tray's restart request, then the
     // framework library re-initialised before the queued quit ends the loop.
     void restartWithoutIdentity()
     {
-        prepare(KEST_PRODUCT_TYPE);
-        tst::ModalAnswerer answerer(true);
-        QVERIFY(app.init());
-        QCOMPARE(answerer.seen, QStringList());
-        QVERIFY(!app.isIdentityEnabled() && !QFileInfo::exists(identityStore()));
-
-        QPointer<CFrameworkMgr> tray = trayObject();
-        QVERIFY(tray);
-        QTimer::singleShot(0, [&tray] {
+        start(false);
+        endThroughTray([](CFrameworkMgr* tray) {
             emit tray->signalReStartApp();
             serverframework::CCheckPort::instance().reinitFramework();
         });
-        QCOMPARE(runEventLoop(), 0);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(tray.isNull() && !app.isServicesUp());
-
         const QString log = logText();
         tst::verifyInOrder(log, {"Restart: begin.", "Restart: identity library released.",
                           "the framework's servers are stopped", "Restart: framework library released.",
                           "Restart: tray object deleted.", "Restart: end of the event loop queued.",
                           "initFrameworkFirst: http"});
         QVERIFY(!log.contains("watchdog heartbeat 2") && !QFileInfo::exists(identityStore()));
-
-        // The re-initialised web client listens again.
-        QTcpSocket client;
+        QTcpSocket client; // the re-initialised web client listens again
         client.connectToHost(QHostAddress::LocalHost, quint16(httpPort));
         QVERIFY(client.waitForConnected(5000));
         client.abort();
@@ -156,25 +95,11 @@ private slots:
 
     void identityCreatedThenQuitInOrder()
     {
-        prepare(KEST_PRODUCT_TYPE);
-        QVERIFY(!QFileInfo::exists(identityStore()));
-        tst::ModalAnswerer answerer(true);
-        QVERIFY(app.init());
-        QCOMPARE(answerer.seen, QStringList());
-        QVERIFY(app.isIdentityEnabled() && CAuthenticationManager::Instance().isLibInitialised());
-        QVERIFY(QFileInfo::exists(identityStore())); // the store the other product types leave alone
-
+        start(true);
         tagRegCfgInfo record;
         QCOMPARE(Base::IdentifyUtil::ReadIdentifyInfo(record), Base::IdentifyUtil::kOk);
-        QCOMPARE(std::strlen(record.saltKey), size_t(16));
-
-        QPointer<CFrameworkMgr> tray = trayObject();
-        QVERIFY(tray);
-        QTimer::singleShot(0, [&tray] { emit tray->signalQuitApp(); });
-        QCOMPARE(runEventLoop(), 0);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(tray.isNull() && !app.isServicesUp() && !CAuthenticationManager::Instance().isLibInitialised());
-
+        endThroughTray([](CFrameworkMgr* tray) { emit tray->signalQuitApp(); });
+        QVERIFY(!CAuthenticationManager::Instance().isLibInitialised());
         const QString log = logText();
         tst::verifyInOrder(log, {"Quit: begin.", "Quit: identity library released.", "watchdog heartbeat 2",
                           "Quit: watchdog stopped; client side done.", "the framework's servers are stopped",
@@ -186,9 +111,8 @@ private slots:
 
 private:
     // User data and log under the private home, the product type in
-    // "Setup.xml", and a framework HTTP port free at this moment (kept held
-    // by holder when one is given).
-    void prepare(int productType, QTcpServer* holder = nullptr)
+    // "Setup.xml", and a framework HTTP port free at this moment.
+    void prepare(int productType)
     {
         auto& userData = Base::CSingleton<comm_method::CUserDataPath>::Instance();
         QVERIFY(userData.init(kStageServer, "Framework.S", 0, productType));
@@ -204,19 +128,35 @@ private:
         QVERIFY(setup.set_int("/Configs/ProductType/Value", productType));
         QVERIFY(writeFile(dataDir + "Setup.xml", setup.to_str(0)));
 
-        QTcpServer probe;
-        QTcpServer* server = holder ? holder : &probe;
-        QVERIFY(server->listen(QHostAddress::Any, 0));
-        httpPort = server->serverPort();
-        probe.close();
+        httpPort = tst::freePort(tst::Bind::AnyAddress);
         QVERIFY(Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance().SetFrameworkHttpPort(httpPort));
     }
 
-    // The event loop, ended after 30 s at the latest.
-    int runEventLoop()
+    // Started without a dialog; the identity step and its store only for the
+    // product types that use it.
+    void start(bool identity)
     {
+        prepare(KEST_PRODUCT_TYPE);
+        tst::ModalAnswerer answerer(true);
+        QVERIFY(app.init());
+        QCOMPARE(answerer.seen, QStringList());
+        QVERIFY(app.isIdentityEnabled() == identity && CAuthenticationManager::Instance().isLibInitialised() == identity);
+        QCOMPARE(QFileInfo::exists(identityStore()), identity);
+    }
+
+    // The tray's request ends the event loop (after 30 s at the latest), the
+    // tray and the services.
+    void endThroughTray(void (*request)(CFrameworkMgr*))
+    {
+        QPointer<CFrameworkMgr> tray;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            tray = tray ? tray.data() : qobject_cast<CFrameworkMgr*>(widget);
+        QVERIFY(tray);
+        QTimer::singleShot(0, [&tray, request] { request(tray); });
         QTimer::singleShot(30000, &app, [this] { app.exit(99); });
-        return app.exec();
+        QCOMPARE(app.exec(), 0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(tray.isNull() && !app.isServicesUp());
     }
 
     CKestApplication& app;
