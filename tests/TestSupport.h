@@ -66,8 +66,7 @@ inline void verifyInOrder(const QString& text, const QStringList& lines)
     }
 }
 
-// A TCP port that was free a moment ago, on the loopback address or on any
-// address; 0 when none could be bound.
+// A TCP port that was free a moment ago (0 when none could be bound).
 enum class Bind { Loopback, AnyAddress };
 inline quint16 freePort(Bind on = Bind::Loopback)
 {
@@ -83,8 +82,7 @@ inline quint16 freePort(Bind on = Bind::Loopback)
     return bound ? ntohs(address.sin_port) : 0;
 }
 
-// A datagram socket bound at path, standing in for the service manager's
-// notify socket: NOTIFY_SOCKET names it while it lives.
+// The service manager's notify socket: NOTIFY_SOCKET names it while it lives.
 class NotifySocket
 {
 public:
@@ -125,8 +123,7 @@ private:
     bool m_bound = false;
 };
 
-// A private X server (Xvfb) on a display it picks itself, for a host that
-// must show its dialogs or its tray icon; stopped when this goes.
+// A private X server (Xvfb) on a display it picks itself while this lives.
 class XServer
 {
 public:
