@@ -75,7 +75,7 @@ private slots:
         int httpPort = 0;
         QVERIFY(startAndServe(httpPort));
         QVERIFY(QList<int>({200, 0}).contains(request(httpPort, "/api/reboot"))); // 0: cut off by the end
-        QVERIFY(host->waitForFinished(30000));
+        QVERIFY2(host->waitForFinished(30000), qPrintable(logText().right(2500)));
         QCOMPARE(host->exitCode(), 75);
         QVERIFY(!logText().contains("Quit: begin."));
         QCOMPARE(runtimeFiles(), QStringList());
