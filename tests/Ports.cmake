@@ -1,3 +1,2 @@
 # Port snapshot, port-owner and SMS restart scripts, start-up audit.
-tavrin_add_test(NAME TestPortMgr SOURCES TestPortMgr.cpp LIBS FrameworkGui)
 tavrin_add_test(NAME TestPortAudit SOURCES TestPortAudit.cpp LIBS FrameworkGui TIMEOUT 300)

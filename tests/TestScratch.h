@@ -1,7 +1,6 @@
 #pragma once
 // A private home for a test: HOME, the XDG folders and HOMEDRIVE point into a
-// scratch folder, so that nothing of the real home folder is read or written.
-// Construct it before anything reads these variables.
+// scratch folder. Construct it before anything reads these variables.
 
 #include <QDir>
 #include <QFile>
@@ -11,8 +10,7 @@
 class ScratchHome
 {
 public:
-    // WithDrive: HOMEDRIVE is the folder drive(), so the public profile
-    // folder is <drive>/Users/Public; otherwise HOMEDRIVE is unset.
+    // WithDrive: HOMEDRIVE is drive() (public profile <drive>/Users/Public).
     enum Drive { WithoutDrive, WithDrive };
 
     explicit ScratchHome(Drive drive = WithoutDrive)
@@ -44,8 +42,7 @@ private:
     QTemporaryDir m_dir;
 };
 
-// main() of a test that runs whole in a scratch home, set before the
-// application object reads the environment.
+// main() of a test that runs whole in a scratch home.
 #define SCRATCH_TEST_MAIN(Application, TestClass)                                                          \
     int main(int argc, char** argv)                                                                        \
     {                                                                                                      \

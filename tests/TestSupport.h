@@ -1,7 +1,6 @@
 #pragma once
-// Small helpers shared by the tests: whole-file reads and writes, finding a
-// file the host wrote, log lines in order, a loopback port nobody holds, and a
-// stand-in for the service manager's notify socket, a private X server.
+// Helpers shared by the tests: files, log lines in order, a free port, a
+// stand-in notify socket, a private X server.
 
 #include <QByteArray>
 #include <QDir>
@@ -16,7 +15,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -24,21 +22,18 @@
 
 namespace tst {
 
-// The file's bytes; empty when it cannot be read.
 inline QByteArray readBytes(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The file's text (UTF-8); empty when it cannot be read.
 inline QString readText(const QString& path)
 {
     return QString::fromUtf8(readBytes(path));
 }
 
-// Replaces the file's content, making its folder first; false unless every
-// byte was written.
+// Replaces the file's content, making its folder first.
 inline bool writeBytes(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -46,7 +41,6 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
-// Writes an executable file (owner read, write and run; group read and run).
 inline bool writeExecutable(const QString& path, const QByteArray& bytes)
 {
     return writeBytes(path, bytes) &&
@@ -54,18 +48,11 @@ inline bool writeExecutable(const QString& path, const QByteArray& bytes)
                                            QFile::ExeGroup);
 }
 
-// The first file of that name below root; empty when there is none.
-inline QString findFile(const QString& root, const QString& name)
-{
-    QDirIterator it(root, {name}, QDir::Files, QDirIterator::Subdirectories);
-    return it.hasNext() ? it.next() : QString();
-}
-
 // The text of the first file of that name below root; empty when there is none.
 inline QString findText(const QString& root, const QString& name)
 {
-    const QString path = findFile(root, name);
-    return path.isEmpty() ? QString() : readText(path);
+    QDirIterator it(root, {name}, QDir::Files, QDirIterator::Subdirectories);
+    return it.hasNext() ? readText(it.next()) : QString();
 }
 
 // Fails the test unless every line stands in text, each after the one before.
@@ -79,8 +66,7 @@ inline void verifyInOrder(const QString& text, const QStringList& lines)
     }
 }
 
-// A TCP port that was free a moment ago, on the loopback address or on any
-// address; 0 when none could be bound.
+// A TCP port that was free a moment ago (0 when none could be bound).
 enum class Bind { Loopback, AnyAddress };
 inline quint16 freePort(Bind on = Bind::Loopback)
 {
@@ -96,8 +82,7 @@ inline quint16 freePort(Bind on = Bind::Loopback)
     return bound ? ntohs(address.sin_port) : 0;
 }
 
-// A datagram socket bound at path, standing in for the service manager's
-// notify socket: NOTIFY_SOCKET names it while it lives.
+// The service manager's notify socket: NOTIFY_SOCKET names it while it lives.
 class NotifySocket
 {
 public:
@@ -108,8 +93,6 @@ public:
         address.sun_family = AF_UNIX;
         std::strncpy(address.sun_path, path.toLocal8Bit().constData(), sizeof(address.sun_path) - 1);
         m_bound = m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-        timeval timeout{2, 0};
-        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
         qputenv("NOTIFY_SOCKET", path.toLocal8Bit());
     }
     ~NotifySocket()
@@ -120,7 +103,6 @@ public:
     }
     NotifySocket(const NotifySocket&) = delete;
     NotifySocket& operator=(const NotifySocket&) = delete;
-
     bool bound() const { return m_bound; }
     // Every message waiting now, without blocking.
     QStringList drain()
@@ -135,21 +117,13 @@ public:
         }
         return received;
     }
-    // The next message; empty after 2 s without one.
-    QByteArray receive()
-    {
-        char buffer[512];
-        const ssize_t n = ::recv(m_fd, buffer, sizeof(buffer), 0);
-        return n > 0 ? QByteArray(buffer, static_cast<int>(n)) : QByteArray();
-    }
 
 private:
     int m_fd = -1;
     bool m_bound = false;
 };
 
-// A private X server (Xvfb) on a display it picks itself, for a host that
-// must show its dialogs or its tray icon; stopped when this goes.
+// A private X server (Xvfb) on a display it picks itself while this lives.
 class XServer
 {
 public:
@@ -169,9 +143,6 @@ public:
         if (!m_xvfb.waitForFinished(5000))
             m_xvfb.kill();
     }
-    XServer(const XServer&) = delete;
-    XServer& operator=(const XServer&) = delete;
-
     // ":N", empty when the server did not start.
     QString display() const { return m_display; }
     // environment, set to show Qt windows on this display.
