@@ -1,6 +1,5 @@
-// The portable runtime's file copy (its events and threads run under the
-// watchdog test) and the notification loop: its own thread, order,
-// cancelling, weak references.
+// The portable runtime's file copy and the notification loop (its events and
+// threads run under the watchdog test).
 #include "Base/MessageLoop.h"
 #include "ZRT/ZRT.h"
 
@@ -12,20 +11,9 @@
 #include <sys/stat.h>
 #include <thread>
 
-namespace {
-
-Base::CMessageLoopForNotify& loop()
-{
-    return Base::CSingleton<Base::CMessageLoopForNotify>::Instance();
-}
-
-class Target : public Base::details::CWeakReferenceOwner
-{
-public:
+struct Target : Base::details::CWeakReferenceOwner {
     ~Target() { InvalidateWeakReferences(); }
 };
-
-} // namespace
 
 class TestRuntime : public QObject
 {
@@ -37,10 +25,9 @@ private slots:
         QTemporaryDir dir;
         const QByteArray source = (dir.path() + "/source.xml").toUtf8(), target = (dir.path() + "/target.xml").toUtf8();
         const QByteArray big = QByteArray(300000, 'z') + 'y';
-        QVERIFY(tst::writeBytes(source, big) && ::chmod(source.constData(), 0640) == 0);
-        QVERIFY(tst::writeBytes(target, "old target"));
+        QVERIFY(tst::writeBytes(source, big) && ::chmod(source.constData(), 0640) == 0 && tst::writeBytes(target, "old"));
         QCOMPARE(ZRT_CopyFile(source.constData(), target.constData(), 1), -1); // kept when asked
-        QCOMPARE(tst::readBytes(target), QByteArray("old target"));
+        QCOMPARE(tst::readBytes(target), QByteArray("old"));
         QCOMPARE(ZRT_CopyFile(source.constData(), target.constData(), 0), 0);
         struct stat st{};
         QVERIFY(::stat(target.constData(), &st) == 0 && (st.st_mode & 0777) == 0640);
@@ -54,32 +41,33 @@ private slots:
     // loop held meanwhile).
     void boundAndCancelledTasks()
     {
+        auto& loop = Base::CSingleton<Base::CMessageLoopForNotify>::Instance();
         std::atomic<int> runs{0};
         std::thread::id runner;
         Target kept;
-        QVERIFY(loop().PostTask(Base::CCancelableTask(kept.GetWeakReference(), [&runs, &runner] {
+        QVERIFY(loop.PostTask(Base::CCancelableTask(kept.GetWeakReference(), [&runs, &runner] {
             runs = runs * 10 + 1;
             runner = std::this_thread::get_id();
         })));
         ZRT_HANDLE gate = ZRT_CreateEvent(1);
-        QVERIFY(loop().PostTask(Base::CCancelableTask([gate] { ZRT_WaitForSingleObject(gate, 10000); })));
+        QVERIFY(loop.PostTask(Base::CCancelableTask([gate] { ZRT_WaitForSingleObject(gate, 10000); })));
         auto* gone = new Target;
         Base::details::CWeakReference ref = gone->GetWeakReference();
-        QVERIFY(loop().PostTask(Base::CCancelableTask(ref, [&runs] { runs = -1; })));
+        QVERIFY(loop.PostTask(Base::CCancelableTask(ref, [&runs] { runs = -1; })));
         delete gone;
         Base::CCancelableTask cancelled([&runs] { runs = -2; });
-        QVERIFY(loop().PostTask(Base::CCancelableTask([&runs] { runs = runs * 10 + 2; })));
-        QVERIFY(loop().PostTask(cancelled));
+        QVERIFY(loop.PostTask(Base::CCancelableTask([&runs] { runs = runs * 10 + 2; })));
+        QVERIFY(loop.PostTask(cancelled));
         cancelled.Cancel(); // the queued copy shares the flag
         ZRT_HANDLE done = ZRT_CreateEvent(0); // every task before it has run
-        QVERIFY(loop().PostTask(Base::CCancelableTask([done] { ZRT_SetEvent(done); })));
+        QVERIFY(loop.PostTask(Base::CCancelableTask([done] { ZRT_SetEvent(done); })));
         ZRT_SetEvent(gate);
         QCOMPARE(ZRT_WaitForSingleObject(done, 10000), ZRT_WAIT_OBJECT_0);
         QCOMPARE(runs.load(), 12);
         QVERIFY(runner != std::this_thread::get_id());
-        QVERIFY(!loop().PostTask(Base::CCancelableTask()));
-        loop().Shutdown(); // later tasks refused
-        QVERIFY(!loop().PostTask(Base::CCancelableTask([] {})));
+        QVERIFY(!loop.PostTask(Base::CCancelableTask()));
+        loop.Shutdown(); // later tasks refused
+        QVERIFY(!loop.PostTask(Base::CCancelableTask([] {})));
     }
 };
 

@@ -1,6 +1,5 @@
-// The web client's page in a real browser: the installed host serves it,
-// headless Chromium renders it (driven over its debugging protocol on
-// loopback).
+// The web client's page as the installed host serves it, rendered by headless
+// Chromium driven over its debugging protocol on loopback.
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -29,48 +28,40 @@ private slots:
         if (chromium.isEmpty())
             QSKIP("chromium is not installed (scripts/deps installs it)");
         QVERIFY(QFile::exists(kHost));
-        home.reset(new ScratchHome);
-        QVERIFY(home->isValid());
+        QVERIFY(home.isValid());
 
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("ASAN_OPTIONS", "detect_leaks=0:new_delete_type_mismatch=0");
         environment.remove("NOTIFY_SOCKET");
         host.setProcessEnvironment(environment);
-        host.setWorkingDirectory(home->path());
+        host.setWorkingDirectory(home.path());
         host.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         host.start(kHost, QStringList());
         QVERIFY(host.waitForStarted(10000));
         static const QRegularExpression address("Web client: http://127\\.0\\.0\\.1:(\\d+)/");
-        QByteArray output;
-        QRegularExpressionMatch match;
-        QTRY_VERIFY_WITH_TIMEOUT((match = address.match(QString::fromUtf8(output += host.readAllStandardOutput())))
-                                     .hasMatch(),
-                                 60000);
-        httpPort = match.captured(1).toInt();
+        QString output;
+        QTRY_VERIFY_WITH_TIMEOUT((output += host.readAllStandardOutput()).contains(address), 60000);
+        httpPort = address.match(output).captured(1).toInt();
 
         QVERIFY(browserProfile.isValid());
         browser.setStandardOutputFile(QProcess::nullDevice()); // its chatter is not this test's business
         browser.setStandardErrorFile(QProcess::nullDevice());
-        browser.start(chromium, {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
-                                 "--disable-background-networking", "--user-data-dir=" + browserProfile.path(),
-                                 "--remote-debugging-address=127.0.0.1",
+        browser.start(chromium, {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
+                                 "--user-data-dir=" + browserProfile.path(), "--remote-debugging-address=127.0.0.1",
                                  "--remote-debugging-port=0", "about:blank"});
         QVERIFY(browser.waitForStarted(10000));
         // The browser names its debugging port in its profile folder.
         QStringList active;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (active = tst::readText(browserProfile.filePath("DevToolsActivePort")).split('\n', Qt::SkipEmptyParts))
-                    .size() >= 2,
-            30000);
+        const QString activeFile = browserProfile.filePath("DevToolsActivePort");
+        QTRY_VERIFY_WITH_TIMEOUT((active = tst::readText(activeFile).split('\n', Qt::SkipEmptyParts)).size() >= 2, 30000);
         QNetworkAccessManager network;
         QNetworkReply* list = network.get(QNetworkRequest(QUrl(QString("http://127.0.0.1:%1/json/list").arg(active[0]))));
         QTRY_VERIFY_WITH_TIMEOUT(list->isFinished(), 10000);
         QString pageSocket;
-        for (const QJsonValue& target : QJsonDocument::fromJson(list->readAll()).array()) {
+        for (const QJsonValue& target : QJsonDocument::fromJson(list->readAll()).array())
             if (target.toObject().value("type") == "page")
                 pageSocket = target.toObject().value("webSocketDebuggerUrl").toString();
-        }
         delete list;
         QVERIFY(!pageSocket.isEmpty());
         QSignalSpy connected(&devTools, &QWebSocket::connected);
@@ -87,8 +78,7 @@ private slots:
         // Listening before the page loads, so nothing it reports is missed.
         for (const char* domain : {"Runtime.enable", "Log.enable", "Page.enable"})
             call(domain);
-        QVERIFY(!call("Page.navigate", {{"url", QString("http://127.0.0.1:%1/").arg(httpPort)}})
-                     .contains("error"));
+        QVERIFY(!call("Page.navigate", {{"url", QString("http://127.0.0.1:%1/").arg(httpPort)}}).contains("error"));
         QTRY_COMPARE_WITH_TIMEOUT(evaluate("document.readyState"), QString("complete"), 20000);
     }
 
@@ -99,7 +89,6 @@ private slots:
             if (!process->waitForFinished(10000))
                 process->kill();
         }
-        home.reset();
     }
 
     // The ports shown running, the up time pushed over the WebSocket advancing,
@@ -139,7 +128,7 @@ private:
     QString text(const char* id) { return evaluate(QString("document.getElementById('%1').textContent").arg(id)); }
     QTime upTime() { return QTime::fromString(text("uptime").section(' ', -1), "hh:mm:ss"); }
 
-    QScopedPointer<ScratchHome> home;
+    ScratchHome home; // before the host starts, which inherits it
     QProcess host;
     QProcess browser;
     QTemporaryDir browserProfile;
