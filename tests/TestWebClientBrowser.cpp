@@ -1,15 +1,7 @@
 // The web client's page as the installed host serves it, rendered by headless
 // Chromium driven over its debugging protocol on loopback.
-#include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QWebSocket>
 #include <QtTest>
 
