@@ -18,7 +18,6 @@
 #include <QTcpSocket>
 #include <QtTest>
 #include <QWebSocket>
-#include <memory>
 #include <atomic>
 #include <vector>
 
@@ -140,8 +139,7 @@ private slots:
         socket.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                      "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
         QByteArray received;
-        while (!received.contains("\r\n\r\n") && socket.waitForReadyRead(5000))
-            received += socket.readAll();
+        QTRY_VERIFY_WITH_TIMEOUT((received += socket.readAll()).contains("\r\n\r\n"), 5000);
         QVERIFY(received.startsWith("HTTP/1.1 101") && received.contains("s3pPLMBiTxaQ9kYGzzhZRbK+xOo="));
 
         for (qint64 pushed = socket.write(header); !repeated.isEmpty() && pushed < (128 << 20)
@@ -158,16 +156,15 @@ private slots:
         QVERIFY(initAll());
         const auto descriptors = [] { return QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(); };
         const int before = descriptors();
-        std::vector<std::unique_ptr<QTcpSocket>> clients;
-        for (int i = 0; i < 1100; ++i) {
-            clients.push_back(std::make_unique<QTcpSocket>());
-            clients.back()->connectToHost(QHostAddress::LocalHost, quint16(m_wsPort));
-            QVERIFY(clients.back()->waitForConnected(5000));
+        std::vector<QTcpSocket> clients(1100);
+        for (QTcpSocket& client : clients) {
+            client.connectToHost(QHostAddress::LocalHost, quint16(m_wsPort));
+            QVERIFY(client.waitForConnected(5000));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(clients.front()->state(), QAbstractSocket::UnconnectedState, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(clients.front().state(), QAbstractSocket::UnconnectedState, 5000);
         QTest::qWait(500);
         QVERIFY(descriptors() - before <= 2 * CFrameworkServer::kMaxConnections + 8); // both ends of each held connection
-        QCOMPARE(clients.back()->state(), QAbstractSocket::ConnectedState); // the newest held, not refused
+        QCOMPARE(clients.back().state(), QAbstractSocket::ConnectedState); // the newest held, not refused
     }
 
     // One connection: how requests parse, which keep it open, answered in order
