@@ -16,6 +16,7 @@
 #include <fstream>
 
 namespace fs = std::filesystem;
+using platform::ReadResult;
 
 namespace {
 
@@ -30,25 +31,21 @@ bool underWine() { return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wi
 std::string readBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-bool writeBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    return bool(out << bytes);
-}
+bool writeBytes(const std::string& path, const std::string& bytes) { return bool(std::ofstream(path, std::ios::binary) << bytes); }
 
-// Starts this program (or a copy) with a literal command line behind its quoted name; gives its id.
-DWORD run(const std::string& exe, const std::string& args, PROCESS_INFORMATION& info)
+// Starts this program (or a copy) with a literal command line behind its quoted name.
+HANDLE run(const std::string& exe, const std::string& args)
 {
     std::string line = "\"" + exe + "\" " + args;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    if (!::CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return 0;
+    PROCESS_INFORMATION info{};
+    ::CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
     ::CloseHandle(info.hThread);
-    return info.dwProcessId;
+    return info.hProcess;
 }
 
 // True when the access list lets in the current user and nobody else (the
@@ -73,56 +70,47 @@ bool ownerOnly(const std::string& path)
         userSeen = userSeen || trustee == sid;
         ok = entry.rfind("A;", 0) == 0 && (trustee == sid || trustee == "SY");
     }
-    if (token)
-        ::CloseHandle(token);
-    ::LocalFree(descriptor), ::LocalFree(text), ::LocalFree(sid);
+    ::CloseHandle(token), ::LocalFree(descriptor), ::LocalFree(text), ::LocalFree(sid);
     return ok && userSeen;
 }
 
 void startUp(const std::string& root)
 {
-    PROCESS_INFORMATION child{};
     const std::string out = root + "\\args.bin";
-    run(platform::executablePath(), "--args \"" + out + R"(" "say \"hi\"" "two  blanks" C:\folder\ "tail\\" "")", child);
-    ::WaitForSingleObject(child.hProcess, 30000);
-    ::CloseHandle(child.hProcess);
+    const HANDLE child = run(platform::executablePath(), "--args \"" + out + R"(" "say \"hi\"" "two  blanks" C:\folder\ "tail\\" "")");
+    ::WaitForSingleObject(child, 30000), ::CloseHandle(child);
     const char expected[] = "say \"hi\"\0two  blanks\0C:\\folder\\\0tail\\\0";
     CHECK(readBytes(out) == std::string(expected, sizeof expected), "command line");
 
     platform::setDllSearchDirectory(root);
     char directory[MAX_PATH] = {}, name[256];
     ::GetDllDirectoryA(MAX_PATH, directory);
-    CHECK(root == directory, "DLL directory");
     ::SetEnvironmentVariableA("HOMEDRIVE", "Q:");
-    CHECK(platform::homeDrive() == "Q:" && platform::publicProfileFolder() == "Q:/Users/Public", "with HOMEDRIVE");
+    CHECK(root == directory && platform::homeDrive() == "Q:" && platform::publicProfileFolder() == "Q:/Users/Public",
+          "DLL directory, with HOMEDRIVE");
     ::SetEnvironmentVariableA("HOMEDRIVE", nullptr);
-    CHECK(!platform::userDataHome().empty() && platform::publicProfileFolder() == platform::userDataHome(),
-          "without HOMEDRIVE");
     const DWORD length = ::GetEnvironmentVariableA("USERNAME", name, sizeof name);
-    CHECK(platform::isAdmin() == (::IsUserAnAdmin() != FALSE)
-              && (length == 0 || length >= sizeof name || platform::userName() == name), "administrator, user name");
+    CHECK(!platform::userDataHome().empty() && platform::publicProfileFolder() == platform::userDataHome()
+              && platform::isAdmin() == (::IsUserAnAdmin() != FALSE)
+              && (length == 0 || length >= sizeof name || platform::userName() == name), "without HOMEDRIVE, user");
 }
 
 void processes(const std::string& root)
 {
-    const std::string client = root + "\\" + platform::clientImageName();
-    PROCESS_INFORMATION child{};
-    const DWORD pid = ::CopyFileA(platform::executablePath().c_str(), client.c_str(), FALSE)
-                          ? run(client, "--sleep", child) : 0;
+    const std::string client = root + "\\" + platform::clientImageName(), self = platform::executablePath();
+    const HANDLE child = ::CopyFileA(self.c_str(), client.c_str(), FALSE) ? run(client, "--sleep") : nullptr;
+    const std::uint32_t pid = ::GetProcessId(child), me = platform::currentProcessId();
     const auto all = platform::listProcesses();
     const auto found = platform::findProcessesByImageName("TAVRINclient.EXE");
     CHECK(pid && std::any_of(all.begin(), all.end(), [&](auto& p) { return p.pid == pid && p.imageName == "TavrinClient.exe"; })
-              && platform::processImageName(pid) == "TavrinClient.exe"
-              && std::find(found.begin(), found.end(), pid) != found.end(), "client found, case aside");
-    CHECK(platform::terminateProcess(pid) && ::WaitForSingleObject(child.hProcess, 10000) == WAIT_OBJECT_0
-              && platform::processImageName(pid).empty(), "terminated");
-    ::CloseHandle(child.hProcess);
+              && platform::processImageName(pid) == "TavrinClient.exe" && std::count(found.begin(), found.end(), pid)
+              && platform::terminateProcess(pid) && ::WaitForSingleObject(child, 10000) == WAIT_OBJECT_0
+              && platform::processImageName(pid).empty(), "client found, case aside, terminated");
+    ::CloseHandle(child);
     for (const cases::NotAProcess& row : cases::kNotAProcess)
         CHECK(!platform::terminateProcess(row.pid), row.label);
-    const std::uint32_t self = platform::currentProcessId();
-    CHECK(::_stricmp(platform::processExecutablePath(self).c_str(), platform::executablePath().c_str()) == 0
-              && platform::processOfCurrentUser(self) && !platform::processOfCurrentUser(0)
-              && platform::processExecutablePath(0).empty(), "own process " + platform::processExecutablePath(self));
+    CHECK(::_stricmp(platform::processExecutablePath(me).c_str(), self.c_str()) == 0 && platform::processOfCurrentUser(me)
+              && !platform::processOfCurrentUser(0) && platform::processExecutablePath(0).empty(), "own process");
 }
 
 // A loopback socket on a free port (listening for TCP unless it connects), and its port.
@@ -134,13 +122,11 @@ SOCKET openLoopback(int type, std::uint16_t& port, std::uint16_t connectTo = 0)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int length = sizeof address;
     sockaddr* raw = reinterpret_cast<sockaddr*>(&address);
-    if (::bind(s, raw, length) != 0 || (type == SOCK_STREAM && !connectTo && ::listen(s, 4)))
-        return INVALID_SOCKET;
-    address.sin_port = htons(connectTo);
-    if ((connectTo && ::connect(s, raw, length) != 0) || ::getsockname(s, raw, &length) != 0)
-        return INVALID_SOCKET;
+    const bool ok = ::bind(s, raw, length) == 0 && (type != SOCK_STREAM || connectTo || ::listen(s, 4) == 0)
+                    && ((address.sin_port = htons(connectTo)), !connectTo || ::connect(s, raw, length) == 0)
+                    && ::getsockname(s, raw, &length) == 0;
     port = ntohs(address.sin_port);
-    return s;
+    return ok ? s : INVALID_SOCKET;
 }
 
 void ports()
@@ -148,10 +134,8 @@ void ports()
     WSADATA data;
     ::WSAStartup(MAKEWORD(2, 2), &data);
     std::uint16_t serverPort = 0, clientPort = 0, udpPort = 0;
-    const SOCKET listener = openLoopback(SOCK_STREAM, serverPort);
-    const SOCKET client = openLoopback(SOCK_STREAM, clientPort, serverPort);
-    const SOCKET accepted = ::accept(listener, nullptr, nullptr);
-    const SOCKET udp = openLoopback(SOCK_DGRAM, udpPort);
+    const SOCKET listener = openLoopback(SOCK_STREAM, serverPort), client = openLoopback(SOCK_STREAM, clientPort, serverPort);
+    const SOCKET accepted = ::accept(listener, nullptr, nullptr), udp = openLoopback(SOCK_DGRAM, udpPort);
     const platform::PortSnapshot snapshot = platform::takePortSnapshot();
     int listening = 0, established = 0;
     for (const platform::PortEntry& entry : cases::entriesOn(snapshot, platform::Protocol::Tcp, serverPort)) {
@@ -177,44 +161,36 @@ void files(const std::string& root)
     for (const cases::WholeFileWrite& row : cases::kWholeFileWrites) {
         const std::string folder = root + "\\write" + std::to_string(index++), path = folder + "\\Setup.xml";
         fs::create_directory(folder);
-        if (!row.old.empty())
-            platform::writeWholeFile(path, row.old);
-        CHECK(platform::writeWholeFile(path, row.bytes) && readBytes(path) == row.bytes
+        CHECK((row.old.empty() || platform::writeWholeFile(path, row.old)) && platform::writeWholeFile(path, row.bytes)
+                  && readBytes(path) == row.bytes
                   && std::distance(fs::directory_iterator(folder), fs::directory_iterator()) == 1, row.label);
     }
-    const std::string locked = root + "\\locked.xml";
+    // The private variant replaces even a read-only file, and only its owner may open the result.
+    const std::string locked = root + "\\locked.xml", tree = root + "\\tree", leaf = tree + "\\sub\\file.txt";
+    std::string bytes;
     CHECK(platform::writeWholeFile(locked, "old") && ::SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY)
               && !platform::writeWholeFile(locked, "new") && readBytes(locked) == "old"
-              && !platform::writeWholeFile(root + "\\missing\\Setup.xml", "x") && !platform::writeWholeFile(root, "x"),
-          "read-only target, not a file");
-    // The private variant replaces even a read-only file, and only its owner may open the result.
-    std::string bytes;
-    CHECK(platform::writePrivateFile(locked, "secret") && ownerOnly(locked) && !ownerOnly(root + "\\write0\\Setup.xml")
-              && platform::readFileStart(locked, 3, bytes) == platform::ReadResult::Ok && bytes == "sec"
-              && platform::readFileStart(root + "\\none\\none.dat", 3, bytes) == platform::ReadResult::Missing,
-          "private file, read start");
-    const std::string store = root + "\\store\\Tavrin\\Identify", tree = root + "\\tree", leaf = tree + "\\sub\\file.txt";
+              && !platform::writeWholeFile(root + "\\missing\\Setup.xml", "x") && !platform::writeWholeFile(root, "x")
+              && platform::writePrivateFile(locked, "secret") && ownerOnly(locked) && !ownerOnly(root + "\\write0\\Setup.xml")
+              && platform::readFileStart(locked, 3, bytes) == ReadResult::Ok && bytes == "sec"
+              && platform::readFileStart(root + "\\none\\none.dat", 3, bytes) == ReadResult::Missing, "read-only, private");
     fs::create_directories(tree + "\\sub");
-    writeBytes(leaf, "x");
-    CHECK(platform::makePrivateFolders(store) && ownerOnly(store) && !platform::makePrivateFolders(locked + "\\below")
-              && !ownerOnly(leaf) && platform::makeTreePrivate(tree) && ownerOnly(tree) && ownerOnly(leaf),
-          "private folders and tree");
+    CHECK(platform::makePrivateFolders(root + "\\store\\Tavrin\\Identify") && ownerOnly(root + "\\store\\Tavrin\\Identify")
+              && !platform::makePrivateFolders(locked + "\\below") && writeBytes(leaf, "x") && !ownerOnly(leaf)
+              && platform::makeTreePrivate(tree) && ownerOnly(tree) && ownerOnly(leaf), "private folders and tree");
 
     std::string text, back;
     std::wstring wide;
     std::uint64_t total = 0, available = 0;
     CHECK(platform::localToWide("Setup.xml", wide) && wide == L"Setup.xml" && platform::utf8ToLocal("Setup.xml", text)
-              && platform::localToUtf8(text, back) && back == "Setup.xml" && !platform::utf8ToLocal("bad \xC3", text),
-          "conversions");
-    CHECK(platform::driveSpace(root, total, available) == 0 && total > 0 && available <= total
-              && platform::driveSpace("", total, available) != 0, "drive space");
+              && platform::localToUtf8(text, back) && back == "Setup.xml" && !platform::utf8ToLocal("bad \xC3", text)
+              && platform::driveSpace(root, total, available) == 0 && total > 0 && available <= total
+              && platform::driveSpace("", total, available) != 0, "conversions, drive space");
 
     // Interrupted writes' leftovers: only the old ones of this file's pattern go.
-    for (const char* name : {".Setup.xml.12.3.tmp", ".Setup.xml.12.4.tmp", ".Other.xml.1.2.tmp"}) {
-        writeBytes(root + "\\" + name, "x");
-        if (std::string(name) != ".Setup.xml.12.4.tmp")
+    for (const std::string name : {".Setup.xml.12.3.tmp", ".Setup.xml.12.4.tmp", ".Other.xml.1.2.tmp"})
+        if (writeBytes(root + "\\" + name, "x") && name != ".Setup.xml.12.4.tmp")
             fs::last_write_time(root + "\\" + name, fs::file_time_type::clock::now() - std::chrono::hours(2));
-    }
     CHECK(platform::removeStaleTemporaries(root + "\\Setup.xml", 3600) == 1 && fs::exists(root + "\\.Setup.xml.12.4.tmp")
               && fs::exists(root + "\\.Other.xml.1.2.tmp"), "stale temporaries");
 }
@@ -235,10 +211,10 @@ LONG storedValue(HKEY hive, REGSAM view, std::string& value)
 void registry()
 {
     const auto view = platform::RegistryView::Bits32;
-    for (const cases::RunKey& key : cases::kRunKeys) {
-        const HKEY hive = key.machineWide ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    for (const cases::RunKey& key : cases::kRunKeys)
         for (const std::string& program : cases::kRunPrograms) {
             // Stored as a quoted command line, in the 32-bit view only.
+            const HKEY hive = key.machineWide ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
             std::string stored, other;
             CHECK(platform::setRegistryString(key.key, view, "TavrinServer", program)
                       && platform::registryString(key.key, view, "TavrinServer") == program
@@ -248,7 +224,6 @@ void registry()
                       && platform::registryString(key.key, view, "TavrinServer").empty()
                       && platform::deleteRegistryValue(key.key, view, "TavrinServer"), key.label + (" " + program));
         }
-    }
     CHECK(!platform::setRegistryString(platform::kUserRunKey, view, "TavrinServer", "C:\\a\" b")
               && !platform::setRegistryString("HKEY_CURRENT_USER", view, "TavrinServer", "C:\\a.exe")
               && !platform::deleteRegistryValue("HKEY_CURRENT_USER", view, "TavrinServer"), "unquotable, no sub-key");
@@ -256,18 +231,16 @@ void registry()
 
 void elevated(const std::string& root)
 {
-    if (!underWine() && !platform::isAdmin()) {
-        std::printf("note: elevated start not checked: it would wait for the elevation prompt\n");
-        return;
-    }
+    if (!underWine() && !platform::isAdmin())
+        return void(std::printf("note: elevated start not checked: it would wait for the elevation prompt\n"));
     const std::string previous = fs::current_path().string();
     int index = 0;
     for (const cases::HostileFolder& row : cases::kHostileFolders) {
         const std::string base = root + "\\elevate" + std::to_string(index++), folder = base + "\\" + row.name;
         fs::create_directories(folder);
-        // The script writes its working folder and its argument.
+        // The script writes its working folder and its argument. Anything a pasted folder name could run
+        // would land in the current folder.
         writeBytes(folder + "\\restart.bat", "@cd > ran.tmp\r\n@echo %1>> ran.tmp\r\n@move /y ran.tmp ran > nul\r\n");
-        // Anything a pasted folder name could run would land in the current folder.
         fs::current_path(base);
         const bool launched = platform::runElevatedScript(folder, "restart");
         fs::current_path(previous);
@@ -285,25 +258,24 @@ void elevated(const std::string& root)
 void instance(const std::string& root)
 {
     const std::string runtime = platform::userRuntimeFolder(), path = root + "\\inst.blk";
-    CHECK(fs::is_directory(runtime) && ownerOnly(runtime), "runtime folder " + runtime);
     platform::SharedBlock first, second;
-    bool created = false;
-    CHECK(platform::openSharedBlockLocked(path, 64, first, created) && created && ownerOnly(path)
-              && platform::claimSharedBlockOwner(first) && !platform::sharedBlockOwnedElsewhere(first), "new block");
+    bool created = false, again = true;
+    CHECK(fs::is_directory(runtime) && ownerOnly(runtime) && platform::openSharedBlockLocked(path, 64, first, created)
+              && created && ownerOnly(path) && platform::claimSharedBlockOwner(first)
+              && !platform::sharedBlockOwnedElsewhere(first), "runtime folder, new block");
     static_cast<char*>(first.data)[0] = 7;
     platform::unlockSharedBlock(first);
-    CHECK(platform::openSharedBlockLocked(path, 64, second, created) && !created && static_cast<char*>(second.data)[0] == 7
-              && platform::sharedBlockOwnedElsewhere(second) && !platform::claimSharedBlockOwner(second), "second open");
+    CHECK(platform::openSharedBlockLocked(path, 64, second, again) && !again && static_cast<char*>(second.data)[0] == 7
+              && platform::sharedBlockOwnedElsewhere(second) && !platform::claimSharedBlockOwner(second)
+              && platform::removeAbandonedSharedBlocks(root, "in", ".blk", {}) == 0 && fs::exists(path), "second open");
     platform::unlockSharedBlock(second);
-    CHECK(platform::removeAbandonedSharedBlocks(root, "in", ".blk", {}) == 0 && fs::exists(path), "owned kept");
     platform::releaseSharedBlockOwner(first);
     CHECK(!platform::sharedBlockOwnedElsewhere(second), "claim released");
     platform::closeSharedBlock(first, false);
     platform::closeSharedBlock(second, false);
-    writeBytes(root + "\\inst.cmp", "x");
-    CHECK(platform::removeAbandonedSharedBlocks(root, "in", ".blk", {".cmp"}) == 1 && !fs::exists(path)
-              && !fs::exists(root + "\\inst.cmp"), "abandoned removed");
-    CHECK(platform::openSharedBlockLocked(path, 64, first, created) && created, "reopened");
+    CHECK(writeBytes(root + "\\inst.cmp", "x") && platform::removeAbandonedSharedBlocks(root, "in", ".blk", {".cmp"}) == 1
+              && !fs::exists(path) && !fs::exists(root + "\\inst.cmp")
+              && platform::openSharedBlockLocked(path, 64, first, created) && created, "abandoned removed");
     platform::closeSharedBlock(first, true);
     CHECK(!fs::exists(path), "closed with its file");
 }
