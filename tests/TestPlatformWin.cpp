@@ -16,7 +16,7 @@
 #include <fstream>
 
 namespace fs = std::filesystem;
-using platform::ReadResult;
+using namespace platform;
 
 namespace {
 
@@ -74,43 +74,37 @@ bool ownerOnly(const std::string& path)
     return ok && userSeen;
 }
 
-void startUp(const std::string& root)
+void processes(const std::string& root)
 {
-    const std::string out = root + "\\args.bin";
-    const HANDLE child = run(platform::executablePath(), "--args \"" + out + R"(" "say \"hi\"" "two  blanks" C:\folder\ "tail\\" "")");
-    ::WaitForSingleObject(child, 30000), ::CloseHandle(child);
+    const std::string out = root + "\\args.bin", client = root + "\\" + clientImageName(), self = executablePath();
+    const HANDLE writer = run(self, "--args \"" + out + R"(" "say \"hi\"" "two  blanks" C:\folder\ "tail\\" "")");
+    ::WaitForSingleObject(writer, 30000), ::CloseHandle(writer);
     const char expected[] = "say \"hi\"\0two  blanks\0C:\\folder\\\0tail\\\0";
     CHECK(readBytes(out) == std::string(expected, sizeof expected), "command line");
 
-    platform::setDllSearchDirectory(root);
+    setDllSearchDirectory(root);
     char directory[MAX_PATH] = {}, name[256];
     ::GetDllDirectoryA(MAX_PATH, directory);
     ::SetEnvironmentVariableA("HOMEDRIVE", "Q:");
-    CHECK(root == directory && platform::homeDrive() == "Q:" && platform::publicProfileFolder() == "Q:/Users/Public",
-          "DLL directory, with HOMEDRIVE");
+    CHECK(root == directory && homeDrive() == "Q:" && publicProfileFolder() == "Q:/Users/Public", "DLL, HOMEDRIVE");
     ::SetEnvironmentVariableA("HOMEDRIVE", nullptr);
     const DWORD length = ::GetEnvironmentVariableA("USERNAME", name, sizeof name);
-    CHECK(!platform::userDataHome().empty() && platform::publicProfileFolder() == platform::userDataHome()
-              && platform::isAdmin() == (::IsUserAnAdmin() != FALSE)
-              && (length == 0 || length >= sizeof name || platform::userName() == name), "without HOMEDRIVE, user");
-}
+    CHECK(!userDataHome().empty() && publicProfileFolder() == userDataHome() && isAdmin() == (::IsUserAnAdmin() != FALSE)
+              && (length == 0 || length >= sizeof name || userName() == name), "without HOMEDRIVE, user");
 
-void processes(const std::string& root)
-{
-    const std::string client = root + "\\" + platform::clientImageName(), self = platform::executablePath();
     const HANDLE child = ::CopyFileA(self.c_str(), client.c_str(), FALSE) ? run(client, "--sleep") : nullptr;
-    const std::uint32_t pid = ::GetProcessId(child), me = platform::currentProcessId();
-    const auto all = platform::listProcesses();
-    const auto found = platform::findProcessesByImageName("TAVRINclient.EXE");
+    const std::uint32_t pid = ::GetProcessId(child), me = currentProcessId();
+    const auto all = listProcesses();
+    const auto found = findProcessesByImageName("TAVRINclient.EXE");
     CHECK(pid && std::any_of(all.begin(), all.end(), [&](auto& p) { return p.pid == pid && p.imageName == "TavrinClient.exe"; })
-              && platform::processImageName(pid) == "TavrinClient.exe" && std::count(found.begin(), found.end(), pid)
-              && platform::terminateProcess(pid) && ::WaitForSingleObject(child, 10000) == WAIT_OBJECT_0
-              && platform::processImageName(pid).empty(), "client found, case aside, terminated");
+              && processImageName(pid) == "TavrinClient.exe" && std::count(found.begin(), found.end(), pid)
+              && terminateProcess(pid) && ::WaitForSingleObject(child, 10000) == WAIT_OBJECT_0
+              && processImageName(pid).empty(), "client found, case aside, terminated");
     ::CloseHandle(child);
     for (const cases::NotAProcess& row : cases::kNotAProcess)
-        CHECK(!platform::terminateProcess(row.pid), row.label);
-    CHECK(::_stricmp(platform::processExecutablePath(me).c_str(), self.c_str()) == 0 && platform::processOfCurrentUser(me)
-              && !platform::processOfCurrentUser(0) && platform::processExecutablePath(0).empty(), "own process");
+        CHECK(!terminateProcess(row.pid), row.label);
+    CHECK(::_stricmp(processExecutablePath(me).c_str(), self.c_str()) == 0 && processOfCurrentUser(me)
+              && !processOfCurrentUser(0) && processExecutablePath(0).empty(), "own process");
 }
 
 // A loopback socket on a free port (listening for TCP unless it connects), and its port.
@@ -136,22 +130,22 @@ void ports()
     std::uint16_t serverPort = 0, clientPort = 0, udpPort = 0;
     const SOCKET listener = openLoopback(SOCK_STREAM, serverPort), client = openLoopback(SOCK_STREAM, clientPort, serverPort);
     const SOCKET accepted = ::accept(listener, nullptr, nullptr), udp = openLoopback(SOCK_DGRAM, udpPort);
-    const platform::PortSnapshot snapshot = platform::takePortSnapshot();
+    const PortSnapshot snapshot = takePortSnapshot();
     int listening = 0, established = 0;
-    for (const platform::PortEntry& entry : cases::entriesOn(snapshot, platform::Protocol::Tcp, serverPort)) {
-        listening += entry.state == platform::TcpListen;
-        established += entry.state == platform::TcpEstablished && entry.remotePort == clientPort
-                       && platform::addressToString(entry.remoteAddress) == "127.0.0.1";
+    for (const PortEntry& entry : cases::entriesOn(snapshot, Protocol::Tcp, serverPort)) {
+        listening += entry.state == TcpListen;
+        established += entry.state == TcpEstablished && entry.remotePort == clientPort
+                       && addressToString(entry.remoteAddress) == "127.0.0.1";
     }
-    const auto udpEntries = cases::entriesOn(snapshot, platform::Protocol::Udp, udpPort);
+    const auto udpEntries = cases::entriesOn(snapshot, Protocol::Udp, udpPort);
     // Under Wine the wineserver holds the sockets and the tables report owner 0.
     CHECK(snapshot.tcpRead && snapshot.udpRead && listening == 1 && established == 1 && udpEntries.size() == 1
-              && cases::entriesOn(snapshot, platform::Protocol::Tcp, udpPort).empty()
-              && (underWine() || udpEntries[0].processId == platform::currentProcessId()), "own sockets");
+              && cases::entriesOn(snapshot, Protocol::Tcp, udpPort).empty()
+              && (underWine() || udpEntries[0].processId == currentProcessId()), "own sockets");
     for (const SOCKET s : {listener, client, accepted, udp})
         ::closesocket(s);
     for (const cases::AddressText& row : cases::kAddressTexts)
-        CHECK(platform::addressToString(cases::toAddress(row)) == row.text, row.label);
+        CHECK(addressToString(cases::toAddress(row)) == row.text, row.label);
     ::WSACleanup();
 }
 
@@ -161,77 +155,74 @@ void files(const std::string& root)
     for (const cases::WholeFileWrite& row : cases::kWholeFileWrites) {
         const std::string folder = root + "\\write" + std::to_string(index++), path = folder + "\\Setup.xml";
         fs::create_directory(folder);
-        CHECK((row.old.empty() || platform::writeWholeFile(path, row.old)) && platform::writeWholeFile(path, row.bytes)
+        CHECK((row.old.empty() || writeWholeFile(path, row.old)) && writeWholeFile(path, row.bytes)
                   && readBytes(path) == row.bytes
                   && std::distance(fs::directory_iterator(folder), fs::directory_iterator()) == 1, row.label);
     }
     // The private variant replaces even a read-only file, and only its owner may open the result.
     const std::string locked = root + "\\locked.xml", tree = root + "\\tree", leaf = tree + "\\sub\\file.txt";
     std::string bytes;
-    CHECK(platform::writeWholeFile(locked, "old") && ::SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY)
-              && !platform::writeWholeFile(locked, "new") && readBytes(locked) == "old"
-              && !platform::writeWholeFile(root + "\\missing\\Setup.xml", "x") && !platform::writeWholeFile(root, "x")
-              && platform::writePrivateFile(locked, "secret") && ownerOnly(locked) && !ownerOnly(root + "\\write0\\Setup.xml")
-              && platform::readFileStart(locked, 3, bytes) == ReadResult::Ok && bytes == "sec"
-              && platform::readFileStart(root + "\\none\\none.dat", 3, bytes) == ReadResult::Missing, "read-only, private");
+    CHECK(writeWholeFile(locked, "old") && ::SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY)
+              && !writeWholeFile(locked, "new") && readBytes(locked) == "old"
+              && !writeWholeFile(root + "\\missing\\Setup.xml", "x") && !writeWholeFile(root, "x")
+              && writePrivateFile(locked, "secret") && ownerOnly(locked) && !ownerOnly(root + "\\write0\\Setup.xml")
+              && readFileStart(locked, 3, bytes) == ReadResult::Ok && bytes == "sec"
+              && readFileStart(root + "\\none\\none.dat", 3, bytes) == ReadResult::Missing, "read-only, private");
     fs::create_directories(tree + "\\sub");
-    CHECK(platform::makePrivateFolders(root + "\\store\\Tavrin\\Identify") && ownerOnly(root + "\\store\\Tavrin\\Identify")
-              && !platform::makePrivateFolders(locked + "\\below") && writeBytes(leaf, "x") && !ownerOnly(leaf)
-              && platform::makeTreePrivate(tree) && ownerOnly(tree) && ownerOnly(leaf), "private folders and tree");
+    CHECK(makePrivateFolders(root + "\\store\\Tavrin\\Identify") && ownerOnly(root + "\\store\\Tavrin\\Identify")
+              && !makePrivateFolders(locked + "\\below") && writeBytes(leaf, "x") && !ownerOnly(leaf)
+              && makeTreePrivate(tree) && ownerOnly(tree) && ownerOnly(leaf), "private folders and tree");
 
     std::string text, back;
     std::wstring wide;
     std::uint64_t total = 0, available = 0;
-    CHECK(platform::localToWide("Setup.xml", wide) && wide == L"Setup.xml" && platform::utf8ToLocal("Setup.xml", text)
-              && platform::localToUtf8(text, back) && back == "Setup.xml" && !platform::utf8ToLocal("bad \xC3", text)
-              && platform::driveSpace(root, total, available) == 0 && total > 0 && available <= total
-              && platform::driveSpace("", total, available) != 0, "conversions, drive space");
+    CHECK(localToWide("Setup.xml", wide) && wide == L"Setup.xml" && utf8ToLocal("Setup.xml", text)
+              && localToUtf8(text, back) && back == "Setup.xml" && !utf8ToLocal("bad \xC3", text)
+              && driveSpace(root, total, available) == 0 && total > 0 && available <= total
+              && driveSpace("", total, available) != 0, "conversions, drive space");
 
     // Interrupted writes' leftovers: only the old ones of this file's pattern go.
     for (const std::string name : {".Setup.xml.12.3.tmp", ".Setup.xml.12.4.tmp", ".Other.xml.1.2.tmp"})
         if (writeBytes(root + "\\" + name, "x") && name != ".Setup.xml.12.4.tmp")
             fs::last_write_time(root + "\\" + name, fs::file_time_type::clock::now() - std::chrono::hours(2));
-    CHECK(platform::removeStaleTemporaries(root + "\\Setup.xml", 3600) == 1 && fs::exists(root + "\\.Setup.xml.12.4.tmp")
+    CHECK(removeStaleTemporaries(root + "\\Setup.xml", 3600) == 1 && fs::exists(root + "\\.Setup.xml.12.4.tmp")
               && fs::exists(root + "\\.Other.xml.1.2.tmp"), "stale temporaries");
 }
 
-// The raw TavrinServer value of the Run key in one registry view.
-LONG storedValue(HKEY hive, REGSAM view, std::string& value)
+// The raw TavrinServer value of the Run key in one registry view, empty when there is none.
+std::string storedValue(HKEY hive, REGSAM view)
 {
     HKEY key = nullptr;
     char data[1024] = {};
     DWORD size = sizeof data - 1;
-    LONG rc = ::RegOpenKeyExA(hive, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", 0, KEY_QUERY_VALUE | view, &key);
-    if (rc == ERROR_SUCCESS)
-        rc = ::RegQueryValueExA(key, "TavrinServer", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size), ::RegCloseKey(key);
-    value = data;
-    return rc;
+    if (::RegOpenKeyExA(hive, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", 0, KEY_QUERY_VALUE | view, &key) == 0)
+        ::RegQueryValueExA(key, "TavrinServer", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size), ::RegCloseKey(key);
+    return data;
 }
 
 void registry()
 {
-    const auto view = platform::RegistryView::Bits32;
+    const auto view = RegistryView::Bits32;
     for (const cases::RunKey& key : cases::kRunKeys)
         for (const std::string& program : cases::kRunPrograms) {
             // Stored as a quoted command line, in the 32-bit view only.
             const HKEY hive = key.machineWide ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-            std::string stored, other;
-            CHECK(platform::setRegistryString(key.key, view, "TavrinServer", program)
-                      && platform::registryString(key.key, view, "TavrinServer") == program
-                      && storedValue(hive, KEY_WOW64_32KEY, stored) == ERROR_SUCCESS && stored == "\"" + program + "\""
-                      && (!key.machineWide || storedValue(hive, KEY_WOW64_64KEY, other) == ERROR_FILE_NOT_FOUND)
-                      && platform::deleteRegistryValue(key.key, view, "TavrinServer")
-                      && platform::registryString(key.key, view, "TavrinServer").empty()
-                      && platform::deleteRegistryValue(key.key, view, "TavrinServer"), key.label + (" " + program));
+            CHECK(setRegistryString(key.key, view, "TavrinServer", program)
+                      && registryString(key.key, view, "TavrinServer") == program
+                      && storedValue(hive, KEY_WOW64_32KEY) == "\"" + program + "\""
+                      && (!key.machineWide || storedValue(hive, KEY_WOW64_64KEY).empty())
+                      && deleteRegistryValue(key.key, view, "TavrinServer")
+                      && registryString(key.key, view, "TavrinServer").empty()
+                      && deleteRegistryValue(key.key, view, "TavrinServer"), key.label + (" " + program));
         }
-    CHECK(!platform::setRegistryString(platform::kUserRunKey, view, "TavrinServer", "C:\\a\" b")
-              && !platform::setRegistryString("HKEY_CURRENT_USER", view, "TavrinServer", "C:\\a.exe")
-              && !platform::deleteRegistryValue("HKEY_CURRENT_USER", view, "TavrinServer"), "unquotable, no sub-key");
+    CHECK(!setRegistryString(kUserRunKey, view, "TavrinServer", "C:\\a\" b")
+              && !setRegistryString("HKEY_CURRENT_USER", view, "TavrinServer", "C:\\a.exe")
+              && !deleteRegistryValue("HKEY_CURRENT_USER", view, "TavrinServer"), "unquotable, no sub-key");
 }
 
 void elevated(const std::string& root)
 {
-    if (!underWine() && !platform::isAdmin())
+    if (!underWine() && !isAdmin())
         return void(std::printf("note: elevated start not checked: it would wait for the elevation prompt\n"));
     const std::string previous = fs::current_path().string();
     int index = 0;
@@ -242,7 +233,7 @@ void elevated(const std::string& root)
         // would land in the current folder.
         writeBytes(folder + "\\restart.bat", "@cd > ran.tmp\r\n@echo %1>> ran.tmp\r\n@move /y ran.tmp ran > nul\r\n");
         fs::current_path(base);
-        const bool launched = platform::runElevatedScript(folder, "restart");
+        const bool launched = runElevatedScript(folder, "restart");
         fs::current_path(previous);
         for (int wait = 0; launched && wait < 600 && !fs::exists(folder + "\\ran"); ++wait)
             ::Sleep(100);
@@ -251,32 +242,29 @@ void elevated(const std::string& root)
                   && !fs::exists(base + "\\INJECTED") && !fs::exists(folder + "\\INJECTED")
                   && !fs::exists(previous + "\\INJECTED"), row.label + (": " + ran));
     }
-    CHECK(!platform::runElevatedScript(root, "restart"), "missing script");
-}
+    CHECK(!runElevatedScript(root, "restart"), "missing script");
 
-// The single-instance pieces: runtime folder, shared block, owner checks, leftovers.
-void instance(const std::string& root)
-{
-    const std::string runtime = platform::userRuntimeFolder(), path = root + "\\inst.blk";
-    platform::SharedBlock first, second;
+    // The single-instance pieces: runtime folder, shared block, owner checks, leftovers.
+    const std::string runtime = userRuntimeFolder(), path = root + "\\inst.blk";
+    SharedBlock first, second;
     bool created = false, again = true;
-    CHECK(fs::is_directory(runtime) && ownerOnly(runtime) && platform::openSharedBlockLocked(path, 64, first, created)
-              && created && ownerOnly(path) && platform::claimSharedBlockOwner(first)
-              && !platform::sharedBlockOwnedElsewhere(first), "runtime folder, new block");
+    CHECK(fs::is_directory(runtime) && ownerOnly(runtime) && openSharedBlockLocked(path, 64, first, created)
+              && created && ownerOnly(path) && claimSharedBlockOwner(first)
+              && !sharedBlockOwnedElsewhere(first), "runtime folder, new block");
     static_cast<char*>(first.data)[0] = 7;
-    platform::unlockSharedBlock(first);
-    CHECK(platform::openSharedBlockLocked(path, 64, second, again) && !again && static_cast<char*>(second.data)[0] == 7
-              && platform::sharedBlockOwnedElsewhere(second) && !platform::claimSharedBlockOwner(second)
-              && platform::removeAbandonedSharedBlocks(root, "in", ".blk", {}) == 0 && fs::exists(path), "second open");
-    platform::unlockSharedBlock(second);
-    platform::releaseSharedBlockOwner(first);
-    CHECK(!platform::sharedBlockOwnedElsewhere(second), "claim released");
-    platform::closeSharedBlock(first, false);
-    platform::closeSharedBlock(second, false);
-    CHECK(writeBytes(root + "\\inst.cmp", "x") && platform::removeAbandonedSharedBlocks(root, "in", ".blk", {".cmp"}) == 1
+    unlockSharedBlock(first);
+    CHECK(openSharedBlockLocked(path, 64, second, again) && !again && static_cast<char*>(second.data)[0] == 7
+              && sharedBlockOwnedElsewhere(second) && !claimSharedBlockOwner(second)
+              && removeAbandonedSharedBlocks(root, "in", ".blk", {}) == 0 && fs::exists(path), "second open");
+    unlockSharedBlock(second);
+    releaseSharedBlockOwner(first);
+    CHECK(!sharedBlockOwnedElsewhere(second), "claim released");
+    closeSharedBlock(first, false);
+    closeSharedBlock(second, false);
+    CHECK(writeBytes(root + "\\inst.cmp", "x") && removeAbandonedSharedBlocks(root, "in", ".blk", {".cmp"}) == 1
               && !fs::exists(path) && !fs::exists(root + "\\inst.cmp")
-              && platform::openSharedBlockLocked(path, 64, first, created) && created, "abandoned removed");
-    platform::closeSharedBlock(first, true);
+              && openSharedBlockLocked(path, 64, first, created) && created, "abandoned removed");
+    closeSharedBlock(first, true);
     CHECK(!fs::exists(path), "closed with its file");
 }
 
@@ -285,9 +273,8 @@ void instance(const std::string& root)
 int main(int argc, char** argv)
 {
     std::vector<std::string> args;
-    const bool split = platform::commandLineArguments(argc, argv, args);
-    // Child roles for the command-line and process checks.
-    if (split && args.size() >= 3 && args[1] == "--args") {
+    const bool split = commandLineArguments(argc, argv, args);
+    if (split && args.size() >= 3 && args[1] == "--args") { // writes its further arguments, each ended by NUL
         std::string all;
         for (size_t i = 3; i < args.size(); ++i)
             all += args[i] + '\0';
@@ -295,20 +282,17 @@ int main(int argc, char** argv)
     }
     if (split && args.size() == 2 && args[1] == "--sleep")
         return ::Sleep(60000), 0;
-    CHECK(split && args.size() == 1, "own command line");
 
     char temp[MAX_PATH], longTemp[MAX_PATH];
     if (!::GetTempPathA(MAX_PATH, temp) || !::GetLongPathNameA(temp, longTemp, MAX_PATH))
         return 2;
     const std::string root = longTemp + std::string("TavrinPlatformWin-") + std::to_string(::GetCurrentProcessId());
     fs::create_directories(root);
-    startUp(root);
     processes(root);
     ports();
     files(root);
     registry();
     elevated(root);
-    instance(root);
     std::error_code ignored;
     fs::remove_all(root, ignored);
     std::printf("%d passed, %d failed\n", g_passed, g_failed);
