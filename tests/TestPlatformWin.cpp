@@ -146,7 +146,6 @@ void ports()
         ::closesocket(s);
     for (const cases::AddressText& row : cases::kAddressTexts)
         CHECK(addressToString(cases::toAddress(row)) == row.text, row.label);
-    ::WSACleanup();
 }
 
 void files(const std::string& root)
@@ -187,6 +186,28 @@ void files(const std::string& root)
             fs::last_write_time(root + "\\" + name, fs::file_time_type::clock::now() - std::chrono::hours(2));
     CHECK(removeStaleTemporaries(root + "\\Setup.xml", 3600) == 1 && fs::exists(root + "\\.Setup.xml.12.4.tmp")
               && fs::exists(root + "\\.Other.xml.1.2.tmp"), "stale temporaries");
+
+    // The single-instance pieces: runtime folder, shared block, owner checks, leftovers.
+    const std::string runtime = userRuntimeFolder(), path = root + "\\inst.blk";
+    SharedBlock first, second;
+    bool created = false, again = true;
+    CHECK(fs::is_directory(runtime) && ownerOnly(runtime) && openSharedBlockLocked(path, 64, first, created) && created
+              && ownerOnly(path) && claimSharedBlockOwner(first) && !sharedBlockOwnedElsewhere(first), "new block");
+    static_cast<char*>(first.data)[0] = 7;
+    unlockSharedBlock(first);
+    CHECK(openSharedBlockLocked(path, 64, second, again) && !again && static_cast<char*>(second.data)[0] == 7
+              && sharedBlockOwnedElsewhere(second) && !claimSharedBlockOwner(second)
+              && removeAbandonedSharedBlocks(root, "in", ".blk", {}) == 0 && fs::exists(path), "second open");
+    unlockSharedBlock(second);
+    releaseSharedBlockOwner(first);
+    CHECK(!sharedBlockOwnedElsewhere(second), "claim released");
+    closeSharedBlock(first, false);
+    closeSharedBlock(second, false);
+    CHECK(writeBytes(root + "\\inst.cmp", "x") && removeAbandonedSharedBlocks(root, "in", ".blk", {".cmp"}) == 1
+              && !fs::exists(path) && !fs::exists(root + "\\inst.cmp")
+              && openSharedBlockLocked(path, 64, first, created) && created, "abandoned removed");
+    closeSharedBlock(first, true);
+    CHECK(!fs::exists(path), "closed with its file");
 }
 
 // The raw TavrinServer value of the Run key in one registry view, empty when there is none.
@@ -229,8 +250,7 @@ void elevated(const std::string& root)
     for (const cases::HostileFolder& row : cases::kHostileFolders) {
         const std::string base = root + "\\elevate" + std::to_string(index++), folder = base + "\\" + row.name;
         fs::create_directories(folder);
-        // The script writes its working folder and its argument. Anything a pasted folder name could run
-        // would land in the current folder.
+        // The script writes its working folder and argument; what a folder name could run lands in `base`.
         writeBytes(folder + "\\restart.bat", "@cd > ran.tmp\r\n@echo %1>> ran.tmp\r\n@move /y ran.tmp ran > nul\r\n");
         fs::current_path(base);
         const bool launched = runElevatedScript(folder, "restart");
@@ -243,29 +263,6 @@ void elevated(const std::string& root)
                   && !fs::exists(previous + "\\INJECTED"), row.label + (": " + ran));
     }
     CHECK(!runElevatedScript(root, "restart"), "missing script");
-
-    // The single-instance pieces: runtime folder, shared block, owner checks, leftovers.
-    const std::string runtime = userRuntimeFolder(), path = root + "\\inst.blk";
-    SharedBlock first, second;
-    bool created = false, again = true;
-    CHECK(fs::is_directory(runtime) && ownerOnly(runtime) && openSharedBlockLocked(path, 64, first, created)
-              && created && ownerOnly(path) && claimSharedBlockOwner(first)
-              && !sharedBlockOwnedElsewhere(first), "runtime folder, new block");
-    static_cast<char*>(first.data)[0] = 7;
-    unlockSharedBlock(first);
-    CHECK(openSharedBlockLocked(path, 64, second, again) && !again && static_cast<char*>(second.data)[0] == 7
-              && sharedBlockOwnedElsewhere(second) && !claimSharedBlockOwner(second)
-              && removeAbandonedSharedBlocks(root, "in", ".blk", {}) == 0 && fs::exists(path), "second open");
-    unlockSharedBlock(second);
-    releaseSharedBlockOwner(first);
-    CHECK(!sharedBlockOwnedElsewhere(second), "claim released");
-    closeSharedBlock(first, false);
-    closeSharedBlock(second, false);
-    CHECK(writeBytes(root + "\\inst.cmp", "x") && removeAbandonedSharedBlocks(root, "in", ".blk", {".cmp"}) == 1
-              && !fs::exists(path) && !fs::exists(root + "\\inst.cmp")
-              && openSharedBlockLocked(path, 64, first, created) && created, "abandoned removed");
-    closeSharedBlock(first, true);
-    CHECK(!fs::exists(path), "closed with its file");
 }
 
 } // namespace
