@@ -150,9 +150,8 @@ void ports()
 
 void files(const std::string& root)
 {
-    int index = 0;
     for (const cases::WholeFileWrite& row : cases::kWholeFileWrites) {
-        const std::string folder = root + "\\write" + std::to_string(index++), path = folder + "\\Setup.xml";
+        const std::string folder = root + "\\" + row.label, path = folder + "\\Setup.xml";
         fs::create_directory(folder);
         CHECK((row.old.empty() || writeWholeFile(path, row.old)) && writeWholeFile(path, row.bytes)
                   && readBytes(path) == row.bytes
@@ -164,7 +163,7 @@ void files(const std::string& root)
     CHECK(writeWholeFile(locked, "old") && ::SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY)
               && !writeWholeFile(locked, "new") && readBytes(locked) == "old"
               && !writeWholeFile(root + "\\missing\\Setup.xml", "x") && !writeWholeFile(root, "x")
-              && writePrivateFile(locked, "secret") && ownerOnly(locked) && !ownerOnly(root + "\\write0\\Setup.xml")
+              && writePrivateFile(locked, "secret") && ownerOnly(locked) && !ownerOnly(root + "\\new file\\Setup.xml")
               && readFileStart(locked, 3, bytes) == ReadResult::Ok && bytes == "sec"
               && readFileStart(root + "\\none\\none.dat", 3, bytes) == ReadResult::Missing, "read-only, private");
     fs::create_directories(tree + "\\sub");
@@ -246,9 +245,8 @@ void elevated(const std::string& root)
     if (!underWine() && !isAdmin())
         return void(std::printf("note: elevated start not checked: it would wait for the elevation prompt\n"));
     const std::string previous = fs::current_path().string();
-    int index = 0;
     for (const cases::HostileFolder& row : cases::kHostileFolders) {
-        const std::string base = root + "\\elevate" + std::to_string(index++), folder = base + "\\" + row.name;
+        const std::string base = root + "\\" + row.label, folder = base + "\\" + row.name;
         fs::create_directories(folder);
         // The script writes its working folder and argument; what a folder name could run lands in `base`.
         writeBytes(folder + "\\restart.bat", "@cd > ran.tmp\r\n@echo %1>> ran.tmp\r\n@move /y ran.tmp ran > nul\r\n");
