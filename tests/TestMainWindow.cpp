@@ -58,14 +58,6 @@ QString storedRows(const QString& database)
     return values.join(QLatin1Char(','));
 }
 
-QStringList menuTexts(QMenu* menu)
-{
-    QStringList entries;
-    for (QAction* action : menu->actions())
-        entries << action->text();
-    return entries;
-}
-
 // Answers every modal from a timer: `handle` takes the ones it knows, the
 // others are notices, recorded and accepted.
 QStringList answerModals(const std::function<bool(QWidget*)>& handle, const std::function<void()>& run)
@@ -144,22 +136,6 @@ private slots:
                 window.onUpdateTime();
             QCOMPARE(text(&window, "m_timeShow"), QString::fromUtf8(step.second));
         }
-    }
-
-    // The client is closed first; the host quits on the next request.
-    // (Quitting with no client is the tray menu's Quit below.)
-    void quitClosesTheClientFirst()
-    {
-        const QString image = scratch.path() + QStringLiteral("/TavrinClient");
-        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), image));
-        QProcess client;
-        client.start(image, {QStringLiteral("60")});
-        QVERIFY(client.waitForStarted());
-        CMainWindow window(nullptr, options(false));
-        QSignalSpy closeFrame(&CSignalSet::Instance(), &CSignalSet::signalCloseFrame);
-        window.onCloseApp();
-        QCOMPARE(closeFrame.count(), 0);
-        QVERIFY(client.waitForFinished(5000) && client.exitStatus() == QProcess::CrashExit);
     }
 
     void autoLaunch_data()
@@ -252,7 +228,13 @@ private slots:
         auto* icon = tray.findChild<QSystemTrayIcon*>();
         QVERIFY(icon && icon->isVisible() && icon->contextMenu());
         QMenu* menu = icon->contextMenu();
-        QCOMPARE(menuTexts(menu), QStringList({"Service Manager", "Open Client", "Quit"}));
+        auto entries = [menu] {
+            QStringList texts;
+            for (QAction* action : menu->actions())
+                texts << action->text();
+            return texts;
+        };
+        QCOMPARE(entries(), QStringList({"Service Manager", "Open Client", "Quit"}));
         CMainWindow* window = nullptr;
         for (QWidget* widget : QApplication::topLevelWidgets())
             window = window ? window : qobject_cast<CMainWindow*>(widget);
@@ -262,7 +244,7 @@ private slots:
 
         window->onUpdateTime();
         switchLanguage(QStringLiteral("Chinese"));
-        QCOMPARE(menuTexts(menu), QStringList({"服务管理", "打开客户端", "退出"}));
+        QCOMPARE(entries(), QStringList({"服务管理", "打开客户端", "退出"}));
         QCOMPARE(text(window, "m_HttpLabel"), QStringLiteral("HTTP端口号"));
         QCOMPARE(text(window, "m_timeShow"), QStringLiteral("00:00:01"));
         for (const char* name : {"label", "m_HttpLabel", "label_11", "label_2", "m_state", "m_EditBtn", "m_timeName"}) {
@@ -283,8 +265,16 @@ private slots:
         QVERIFY(window->styleSheet().contains(QLatin1String("Blue skin")));
         QVERIFY(loadSkin("GreyRedSkin", kRcc.toStdString()));
 
+        // Quit closes a running client first; the host quits on the next request.
+        const QString image = scratch.path() + QStringLiteral("/TavrinClient");
+        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), image));
+        QProcess client;
+        client.start(image, {QStringLiteral("60")});
+        QVERIFY(client.waitForStarted());
         QSignalSpy closeFrame(&CSignalSet::Instance(), &CSignalSet::signalCloseFrame);
         menu->actions().at(2)->trigger(); // through the window's own quit
+        QVERIFY(closeFrame.isEmpty() && client.waitForFinished(5000) && client.exitStatus() == QProcess::CrashExit);
+        menu->actions().at(2)->trigger();
         QCOMPARE(closeFrame.count(), 1);
         QSignalSpy quit(&tray, &CFrameworkMgr::signalQuitApp), restart(&tray, &CFrameworkMgr::signalReStartApp);
         QMetaObject::invokeMethod(window, "singnalAppClose");
@@ -292,30 +282,10 @@ private slots:
         QVERIFY(quit.count() == 1 && restart.count() == 1);
     }
 
-    void editPortChecksAndWrites_data()
-    {
-        QTest::addColumn<QString>("http"); // "held": the port this test holds
-        QTest::addColumn<QString>("webSocket");
-        QTest::addColumn<bool>("confirm");
-        QTest::addColumn<QString>("notice");
-        QTest::addColumn<bool>("stored");
-        QTest::newRow("cancelled") << "16500" << "16501" << false << "" << false;
-        QTest::newRow("unchanged") << "16100" << "18018" << true << "" << false;
-        QTest::newRow("WebSocket port taken")
-            << "16100" << "held" << true << "The WebSocket port is in use. Please set a new one." << false;
-        QTest::newRow("both free") << "16500" << "16501" << true
-                                   << "Restart the computer now to make the new settings take effect." << true;
-    }
-
+    // A taken port brings a notice and writes nothing; so do an unchanged pair
+    // and cancelling; a changed free pair is written and shown.
     void editPortChecksAndWrites()
     {
-        QFETCH(QString, http);
-        QFETCH(QString, webSocket);
-        QFETCH(bool, confirm);
-        QFETCH(QString, notice);
-        QFETCH(bool, stored);
-        webSocket.replace(QLatin1String("held"), QString::number(held.serverPort()));
-
         const QString dataDir =
             QString::fromStdString(Base::CSingleton<comm_method::CUserDataPath>::Instance().getUserDataDir());
         const QString setup = dataDir + QStringLiteral("Setup.xml"), common = dataDir + QStringLiteral("CommonConfig.xml");
@@ -323,32 +293,38 @@ private slots:
         QFile::remove(setup);
         QVERIFY(QFile::copy(QStringLiteral(TAVRIN_SOURCE_DIR "/Install/maintain/Setup.xml.benchmark"), setup));
         const QByteArray setupBefore = tst::readBytes(setup);
+        const QString reboot = "Restart the computer now to make the new settings take effect.";
+        struct Row { QString http, webSocket; bool confirm; QString notice; };
+        for (const Row& row : {Row{"16500", "16501", false, ""}, Row{"16100", "18018", true, ""},
+                               Row{"16100", QString::number(held.serverPort()), true,
+                                   "The WebSocket port is in use. Please set a new one."},
+                               Row{"16500", "16501", true, reboot}}) {
+            CMainWindow window(nullptr, options(false));
+            bool pressed = false;
+            const QStringList notices = answerModals(
+                [&](QWidget* modal) {
+                    auto* dialog = qobject_cast<CEditPort*>(modal);
+                    if (dialog) {
+                        dialog->findChild<QLineEdit*>("m_HttpPortLineEdit")->setText(row.http);
+                        dialog->findChild<QLineEdit*>("m_WebSocketPortLineEdit")->setText(row.webSocket);
+                        // A dialog still open after confirm refused it: cancel.
+                        QTest::mouseClick(dialog->findChild<QPushButton*>(row.confirm && !pressed ? "m_ConfirmBtn"
+                                                                                                  : "m_CloseBtn"),
+                                          Qt::LeftButton);
+                        pressed = true;
+                    }
+                    return dialog != nullptr;
+                },
+                [&] { window.onEditPort(); });
 
-        CMainWindow window(nullptr, options(false));
-        bool pressed = false;
-        const QStringList notices = answerModals(
-            [&](QWidget* modal) {
-                auto* dialog = qobject_cast<CEditPort*>(modal);
-                if (dialog) {
-                    dialog->findChild<QLineEdit*>("m_HttpPortLineEdit")->setText(http);
-                    dialog->findChild<QLineEdit*>("m_WebSocketPortLineEdit")->setText(webSocket);
-                    // A dialog still open after confirm refused it: cancel.
-                    QTest::mouseClick(dialog->findChild<QPushButton*>(confirm && !pressed ? "m_ConfirmBtn" : "m_CloseBtn"),
-                                      Qt::LeftButton);
-                    pressed = true;
-                }
-                return dialog != nullptr;
-            },
-            [&] { window.onEditPort(); });
-
-        QCOMPARE(notices, notice.isEmpty() ? QStringList() : QStringList{notice});
-        QCOMPARE(text(&window, "m_HTTPport"), stored ? http : QStringLiteral("16100"));
-        QCOMPARE(text(&window, "m_TamsaCMSPort"), stored ? webSocket : QStringLiteral("18018"));
-        QCOMPARE(tst::readText(common).contains(QStringLiteral(">%1<").arg(http)), stored);
-        if (stored)
-            QVERIFY(tst::readText(setup).contains(QStringLiteral("<WebSocket>%1</WebSocket>").arg(webSocket)));
-        else
-            QCOMPARE(tst::readBytes(setup), setupBefore);
+            const bool stored = row.notice == reboot;
+            QCOMPARE(notices, row.notice.isEmpty() ? QStringList() : QStringList{row.notice});
+            QCOMPARE(text(&window, "m_HTTPport"), stored ? row.http : QStringLiteral("16100"));
+            QCOMPARE(text(&window, "m_TamsaCMSPort"), stored ? row.webSocket : QStringLiteral("18018"));
+            QCOMPARE(tst::readText(common).contains(QStringLiteral(">%1<").arg(row.http)), stored);
+            QVERIFY(stored ? tst::readText(setup).contains("<WebSocket>" + row.webSocket + "</WebSocket>")
+                           : tst::readBytes(setup) == setupBefore);
+        }
     }
 
 private:
