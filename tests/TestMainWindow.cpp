@@ -87,7 +87,6 @@ private slots:
     {
         QVERIFY(held.listen(QHostAddress::LocalHost)); // before the first port check snapshots the ports
         QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-        QVERIFY(scratch.isValid());
         QVERIFY(Base::CSingleton<comm_method::CUserDataPath>::Instance().init(
             scratch.path().toStdString() + "/", "Framework.S", 0, 0));
         QVERIFY(loadSkin("GreyRedSkin", kRcc.toStdString()));
@@ -138,56 +137,46 @@ private slots:
         }
     }
 
-    void autoLaunch_data()
-    {
-        QTest::addColumn<bool>("admin");
-        QTest::addColumn<QString>("stored"); // "none": no database; "empty": no rows; "garbage": not a database
-        QTest::addColumn<int>("flag");       // onAutoRun after construction; -1: none
-        QTest::addColumn<QString>("rowAfter");
-        QTest::addColumn<QString>("entryAfter"); // "": no entry; "app": this program; else the old one
-        QTest::newRow("admin on: a moved installation is registered again") << true << "1" << -1 << "1" << "app";
-        QTest::newRow("admin turns it on") << true << "0" << int(Qt::Checked) << "1" << "app";
-        QTest::newRow("admin turns it off") << true << "1" << int(Qt::Unchecked) << "0" << "";
-        QTest::newRow("admin stored off leaves the entry") << true << "0" << -1 << "0" << "/old/x";
-        QTest::newRow("admin empty table heals to off") << true << "empty" << -1 << "0" << "";
-        QTest::newRow("admin unreadable database keeps the entry") << true << "garbage" << -1 << "none" << "/old/x";
-        QTest::newRow("user: only the row changes") << false << "1" << int(Qt::Checked) << "0" << "/old/x";
-    }
-
+    // Rows: the stored flag ("empty": no row, "garbage": not a database), onAutoRun after start (-1: none),
+    // then the row after ("none": unreadable) and the autostart entry ("": none, "app": this program).
     void autoLaunch()
     {
-        QFETCH(bool, admin);
-        QFETCH(QString, stored);
-        QFETCH(int, flag);
-        QFETCH(QString, rowAfter);
-        QFETCH(QString, entryAfter);
-        QTemporaryDir folder;
-        const QString database = folder.filePath(QStringLiteral("System"));
-        const QByteArray garbage(4096, 'x');
-        if (stored == QLatin1String("garbage")) {
-            QVERIFY(tst::writeBytes(database, garbage));
-        } else {
-            CSQLite3Conn connection;
-            QVERIFY(connection.Open(database.toStdString(), true, std::string()));
-            QVERIFY(connection.Execute("CREATE TABLE AutoRunConfig (EnableAutoRun INTEGER)"));
-            QVERIFY(stored == QLatin1String("empty")
-                    || connection.Execute("INSERT INTO AutoRunConfig VALUES (" + stored.toStdString() + ")"));
+        struct Row { const char* what; bool admin; QString stored; int flag; QString row, entry; };
+        const int on = Qt::Checked, off = Qt::Unchecked;
+        for (const Row& c : {Row{"admin on: a moved installation is registered again", true, "1", -1, "1", "app"},
+                             Row{"admin turns it on", true, "0", on, "1", "app"},
+                             Row{"admin turns it off", true, "1", off, "0", ""},
+                             Row{"admin stored off leaves the entry", true, "0", -1, "0", "/old/x"},
+                             Row{"admin empty table heals to off", true, "empty", -1, "0", ""},
+                             Row{"admin unreadable database keeps the entry", true, "garbage", -1, "none", "/old/x"},
+                             Row{"user: only the row changes", false, "1", on, "0", "/old/x"}}) {
+            QTemporaryDir folder;
+            const QString database = folder.filePath(QStringLiteral("System"));
+            const QByteArray garbage(4096, 'x');
+            if (c.stored == QLatin1String("garbage")) {
+                QVERIFY(tst::writeBytes(database, garbage));
+            } else {
+                CSQLite3Conn connection;
+                QVERIFY(connection.Open(database.toStdString(), true, std::string()));
+                QVERIFY(connection.Execute("CREATE TABLE AutoRunConfig (EnableAutoRun INTEGER)"));
+                QVERIFY(c.stored == QLatin1String("empty")
+                        || connection.Execute("INSERT INTO AutoRunConfig VALUES (" + c.stored.toStdString() + ")"));
+            }
+            QVERIFY(platform::setRegistryString(platform::kMachineRunKey, platform::RegistryView::Bits32,
+                                                "TavrinServer", "/old/x"));
+
+            CMainWindow window(nullptr, options(c.admin, database));
+            if (c.flag >= 0)
+                window.onAutoRun(c.flag);
+
+            QVERIFY2(storedRows(database) == c.row && window.IsAutoRunEnabled() == (c.row == QLatin1String("1")), c.what);
+            // The machine-wide autostart entry, as the desktop reads it.
+            const QString entry = tst::readText(qEnvironmentVariable("XDG_CONFIG_DIRS").section(QLatin1Char(':'), 0, 0)
+                                                + QStringLiteral("/autostart/TavrinServer.desktop"));
+            const QString exec = c.entry == QLatin1String("app") ? QCoreApplication::applicationFilePath() : c.entry;
+            QVERIFY2(c.entry.isEmpty() ? entry.isEmpty() : entry.contains("\nExec=\"" + exec + "\"\n"), c.what);
+            QVERIFY2(c.stored != QLatin1String("garbage") || tst::readBytes(database) == garbage, c.what);
         }
-        QVERIFY(platform::setRegistryString(platform::kMachineRunKey, platform::RegistryView::Bits32,
-                                            "TavrinServer", "/old/x"));
-
-        CMainWindow window(nullptr, options(admin, database));
-        if (flag >= 0)
-            window.onAutoRun(flag);
-
-        QCOMPARE(storedRows(database), rowAfter);
-        QCOMPARE(window.IsAutoRunEnabled(), rowAfter == QLatin1String("1"));
-        // The machine-wide autostart entry, as the desktop reads it.
-        const QString entry = tst::readText(qEnvironmentVariable("XDG_CONFIG_DIRS").section(QLatin1Char(':'), 0, 0)
-                                            + QStringLiteral("/autostart/TavrinServer.desktop"));
-        const QString exec = entryAfter == QLatin1String("app") ? QCoreApplication::applicationFilePath() : entryAfter;
-        QVERIFY2(entryAfter.isEmpty() ? entry.isEmpty() : entry.contains("\nExec=\"" + exec + "\"\n"), qPrintable(entry));
-        QVERIFY(stored != QLatin1String("garbage") || tst::readBytes(database) == garbage);
     }
 
     // Over an old file. (A second file dialog in the same process hangs now

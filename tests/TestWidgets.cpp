@@ -8,7 +8,6 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
-
 #include <tuple>
 
 #include "CheckCorretLineEdit.h"
