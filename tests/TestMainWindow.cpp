@@ -58,8 +58,7 @@ QString storedRows(const QString& database)
     return values.join(QLatin1Char(','));
 }
 
-// Answers every modal from a timer: `handle` takes the ones it knows, the
-// others are notices, recorded and accepted.
+// Answers modals from a timer: `handle` takes those it knows; others are notices, recorded and accepted.
 QStringList answerModals(const std::function<bool(QWidget*)>& handle, const std::function<void()>& run)
 {
     QStringList notices;
