@@ -102,24 +102,20 @@ private slots:
         }
     }
 
-    // Dragged by the title area with the left button; not with the right one,
-    // nor from the title's close button, which swallows the moves.
+    // Dragged by its title area with the left button; the right one does not drag.
     void dragging()
     {
         CWaringDlg dialog;
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         const QPoint start = dialog.pos();
-        const QPoint inTitle = dialog.findChild<QWidget*>(QStringLiteral("titleWidget"))->mapTo(&dialog, QPoint(5, 5));
-        QWidget* close = dialog.findChild<QPushButton*>("m_TitleCloseBtn");
-        const std::tuple<QWidget*, QPoint, Qt::MouseButton> drags[] = {
-            {&dialog, inTitle, Qt::LeftButton}, {&dialog, inTitle, Qt::RightButton}, {close, QPoint(5, 5), Qt::LeftButton}};
-        for (const auto& [target, from, button] : drags) {
+        const QPoint from = dialog.findChild<QWidget*>(QStringLiteral("titleWidget"))->mapTo(&dialog, QPoint(5, 5));
+        for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton}) {
             for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseMove, QEvent::MouseButtonRelease}) {
                 const QPoint at = type == QEvent::MouseButtonPress ? from : from + QPoint(40, 25);
-                QMouseEvent event(type, at, target->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : button,
+                QMouseEvent event(type, at, dialog.mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : button,
                                   type == QEvent::MouseButtonRelease ? Qt::NoButton : button, Qt::NoModifier);
-                QApplication::sendEvent(target, &event);
+                QApplication::sendEvent(&dialog, &event);
             }
             QCOMPARE(dialog.pos(), start + QPoint(40, 25));
         }
