@@ -113,7 +113,7 @@ private slots:
             config.httpPort = 16200 + type;
             config.videoWallPort = 18100 + type;
             SimpleProperties::Instance().setProperty(kRtspPortKey, std::to_string(8550 + type));
-            CMainWindow window(nullptr, options(false));
+            CMainWindow window(nullptr, options());
             QCOMPARE(window.windowTitle(), type == 1 ? "Orbelle.Framework.S" : "Tavrin.Framework.S");
             QCOMPARE(text(&window, "m_HTTPport"), QString::number(16200 + type));
             QCOMPARE(text(&window, "m_TamsaCMSPort"), QString::number(18100 + type));
@@ -125,9 +125,7 @@ private slots:
 
     void clockFormatsTheRunTime()
     {
-        CMainWindowOptions slow = options(false);
-        slow.clockPeriodMs = 3600 * 1000;
-        CMainWindow window(nullptr, slow);
+        CMainWindow window(nullptr, options(false, QString(), 3600 * 1000));
         const std::pair<int, const char*> steps[] = {{86399, "23:59:59"}, {1, "1d 00:00:00"}, {86400 + 3661, "2d 01:01:01"}};
         for (const auto& step : steps) {
             for (int i = 0; i < step.first; ++i)
@@ -189,7 +187,7 @@ private slots:
         const QString path = folder.filePath(QStringLiteral("identity.xml"));
         QVERIFY(tst::writeBytes(path, "old"));
 
-        CMainWindow window(nullptr, options(false));
+        CMainWindow window(nullptr, options());
         const QStringList notices = answerModals(
             [&](QWidget* modal) {
                 auto* dialog = qobject_cast<QFileDialog*>(modal);
@@ -287,7 +285,7 @@ private slots:
                                Row{"16100", QString::number(held.serverPort()), true,
                                    "The WebSocket port is in use. Please set a new one."},
                                Row{"16500", "16501", true, reboot}}) {
-            CMainWindow window(nullptr, options(false));
+            CMainWindow window(nullptr, options());
             bool pressed = false;
             const QStringList notices = answerModals(
                 [&](QWidget* modal) {
@@ -316,12 +314,9 @@ private slots:
     }
 
 private:
-    CMainWindowOptions options(bool admin, const QString& database = QString())
+    CMainWindowOptions options(bool admin = false, const QString& database = QString(), int clockMs = 1000)
     {
-        CMainWindowOptions result;
-        result.isAdmin = admin;
-        result.systemDatabase = database.isEmpty() ? scratch.filePath(QStringLiteral("System")) : database;
-        return result;
+        return {admin, database.isEmpty() ? scratch.filePath(QStringLiteral("System")) : database, clockMs};
     }
 
     void switchLanguage(const QString& folder)

@@ -42,8 +42,7 @@ private slots:
     {
         CCheckCorretLineEdit field;
         field.setText(QStringLiteral("6553"));
-        QSignalSpy textSpy(&field, &CCheckCorretLineEdit::signalText);
-        QSignalSpy tipSpy(&field, &CCheckCorretLineEdit::signalShowTip);
+        QSignalSpy textSpy(&field, &CCheckCorretLineEdit::signalText), tipSpy(&field, &CCheckCorretLineEdit::signalShowTip);
         field.lineEdit()->setCursorPosition(4);
         QTest::keyClicks(field.lineEdit(), QStringLiteral("6"));
         QCOMPARE(field.text(), QStringLiteral("6553"));
