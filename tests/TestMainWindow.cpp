@@ -294,9 +294,8 @@ private slots:
                         dialog->findChild<QLineEdit*>("m_HttpPortLineEdit")->setText(row.http);
                         dialog->findChild<QLineEdit*>("m_WebSocketPortLineEdit")->setText(row.webSocket);
                         // A dialog still open after confirm refused it: cancel.
-                        QTest::mouseClick(dialog->findChild<QPushButton*>(row.confirm && !pressed ? "m_ConfirmBtn"
-                                                                                                  : "m_CloseBtn"),
-                                          Qt::LeftButton);
+                        const char* button = row.confirm && !pressed ? "m_ConfirmBtn" : "m_CloseBtn";
+                        QTest::mouseClick(dialog->findChild<QPushButton*>(button), Qt::LeftButton);
                         pressed = true;
                     }
                     return dialog != nullptr;

@@ -57,8 +57,6 @@ private slots:
         const QString invalidLook = look();
         field.setInvalid(false);
         QVERIFY(look() != invalidLook);
-        field.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&field));
         for (QEvent::Type type : {QEvent::Enter, QEvent::Leave}) {
             QEvent event(type);
             QApplication::sendEvent(field.tipButton(), &event);
