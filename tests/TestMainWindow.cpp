@@ -280,10 +280,10 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral(TAVRIN_SOURCE_DIR "/Install/maintain/Setup.xml.benchmark"), setup));
         const QByteArray setupBefore = tst::readBytes(setup);
         const QString reboot = "Restart the computer now to make the new settings take effect.";
+        const QString taken = QString::number(held.serverPort()), inUse = "The %1 port is in use. Please set a new one.";
         struct Row { QString http, webSocket; bool confirm; QString notice; };
         for (const Row& row : {Row{"16500", "16501", false, ""}, Row{"16100", "18018", true, ""},
-                               Row{"16100", QString::number(held.serverPort()), true,
-                                   "The WebSocket port is in use. Please set a new one."},
+                               Row{taken, "16501", true, inUse.arg("HTTP")}, Row{"16100", taken, true, inUse.arg("WebSocket")},
                                Row{"16500", "16501", true, reboot}}) {
             CMainWindow window(nullptr, options());
             bool pressed = false;
