@@ -71,9 +71,10 @@ enum TcpState : int {
     TcpDeleteTcb = 12
 };
 
-// Owner id of a socket whose owning process cannot be seen (another user's
-// process, looked at without privileges). Non-zero so the port still counts
-// as taken; never a real process id. Windows reports every owner: never seen there.
+// Owner id of a socket whose owning process is not known: not looked up yet
+// (see findPortOwners), or not visible (another user's process, looked at
+// without privileges). Non-zero so the port still counts as taken; never a
+// real process id. Windows reports every owner: never seen there.
 constexpr std::uint32_t kUnknownOwnerPid = 0xFFFFFFFFu;
 
 // An IPv4 or IPv6 address in network byte order (IPv4 in the first 4 bytes).
@@ -93,6 +94,7 @@ struct PortEntry {
     std::uint16_t remotePort = 0;  // host byte order; UDP: 0
     int state = TcpStateNone;      // TcpState; UDP: 0
     std::uint32_t processId = 0;   // 0: none (time-wait and the like)
+    std::uint64_t socketId = 0;    // Linux: the socket's inode, for findPortOwners
 };
 
 struct PortSnapshot {
@@ -101,9 +103,16 @@ struct PortSnapshot {
     std::vector<PortEntry> entries; // TCP (IPv4, IPv6) first, then UDP (IPv4, IPv6)
 };
 
-// One snapshot of every TCP and UDP socket of the machine with its owner.
-// A table that cannot be read is left out and its flag stays false.
+// One snapshot of every TCP and UDP socket of the machine. A table that
+// cannot be read is left out and its flag stays false. Windows reports each
+// owner in the table; Linux leaves every socket that has one at
+// kUnknownOwnerPid, because finding owners walks every process's descriptors:
+// findPortOwners does that for the entries that matter.
 PortSnapshot takePortSnapshot();
+
+// Fills in, with one walk, the owner of every entry still at kUnknownOwnerPid;
+// an owner that cannot be seen stays unknown. Windows: owners are already known.
+void findPortOwners(std::vector<PortEntry>& entries);
 
 // ---------------------------------------------------------------------------
 // Processes

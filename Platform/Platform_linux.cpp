@@ -575,17 +575,25 @@ PortSnapshot takePortSnapshot()
     const bool udp6 = readSocketTable("/proc/net/udp6", Protocol::Udp, buffer, snapshot.entries, inodes);
     snapshot.tcpRead = tcp4 || tcp6;
     snapshot.udpRead = udp4 || udp6;
+    for (size_t i = 0; i < inodes.size(); ++i) {
+        snapshot.entries[i].socketId = inodes[i];
+        snapshot.entries[i].processId = inodes[i] == 0 ? 0 : kUnknownOwnerPid;
+    }
+    return snapshot;
+}
 
+void findPortOwners(std::vector<PortEntry>& entries)
+{
     std::unordered_map<std::uint64_t, std::uint32_t> owners;
-    owners.reserve(inodes.size() * 2);
-    for (const std::uint64_t inode : inodes) {
-        if (inode != 0)
-            owners.emplace(inode, kUnknownOwnerPid);
+    for (const PortEntry& entry : entries) {
+        if (entry.processId == kUnknownOwnerPid && entry.socketId != 0)
+            owners.emplace(entry.socketId, kUnknownOwnerPid);
     }
     resolveOwners(owners);
-    for (size_t i = 0; i < inodes.size(); ++i)
-        snapshot.entries[i].processId = inodes[i] == 0 ? 0 : owners[inodes[i]];
-    return snapshot;
+    for (PortEntry& entry : entries) {
+        if (entry.processId == kUnknownOwnerPid && entry.socketId != 0)
+            entry.processId = owners[entry.socketId];
+    }
 }
 
 // --- processes ---------------------------------------------------------------

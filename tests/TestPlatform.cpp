@@ -256,8 +256,9 @@ void TestPlatform::ownSocketsInSnapshot()
     const int udp = openLoopback(SOCK_DGRAM, udpPort);
     QVERIFY(listener >= 0 && client >= 0 && accepted >= 0 && udp >= 0);
 
-    const platform::PortSnapshot snapshot = platform::takePortSnapshot();
+    platform::PortSnapshot snapshot = platform::takePortSnapshot();
     QVERIFY(snapshot.tcpRead && snapshot.udpRead);
+    platform::findPortOwners(snapshot.entries);
     ::close(udp);
     QVERIFY(cases::entriesOn(platform::takePortSnapshot(), platform::Protocol::Udp, udpPort).empty());
     QVERIFY(cases::entriesOn(snapshot, platform::Protocol::Tcp, udpPort).empty());

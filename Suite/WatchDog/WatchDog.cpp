@@ -1,10 +1,7 @@
 #include "WatchDog/WatchDog.h"
 
 #include "Base/Log.h"
-
-#include <cerrno>
-#include <cstring>
-#include <systemd/sd-daemon.h>
+#include "Platform.h"
 
 namespace {
 
@@ -12,9 +9,8 @@ namespace {
 // service manager listens ($NOTIFY_SOCKET unset), -1 on a send failure.
 int notify(const char* state)
 {
-    const int rc = sd_notify(0, state);
-    if (rc < 0) {
-        TLOG_ERROR("watchdog: cannot send \"%s\": %s", state, std::strerror(-rc));
+    if (!platform::notifyServiceManager(state)) {
+        TLOG_ERROR("watchdog: cannot send \"%s\" to the service manager", state);
         return -1;
     }
     return 0;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 namespace serverframework {
 
@@ -16,28 +15,21 @@ CPortMgr::CPortMgr()
 
 void CPortMgr::RefreshPortTable()
 {
-    const platform::PortSnapshot snapshot = platform::takePortSnapshot();
-    std::vector<PortConnInfo> tcp;
-    std::vector<PortConnInfo> udp;
-    GetTcpPortTable(snapshot, tcp);
-    GetUdpPortTable(snapshot, udp);
-
-    std::vector<PortConnInfo> table;
-    table.reserve(tcp.size() + udp.size());
-    table.insert(table.end(), tcp.begin(), tcp.end());
-    table.insert(table.end(), udp.begin(), udp.end());
-    std::vector<std::pair<std::uint32_t, std::int32_t>> owned;
-    owned.reserve(table.size());
-    for (const PortConnInfo& info : table) {
-        if (info.processId != 0) {
-            owned.emplace_back(info.localPort, info.processId);
+    platform::PortSnapshot snapshot = platform::takePortSnapshot();
+    std::vector<std::pair<std::uint32_t, std::size_t>> owned;
+    owned.reserve(snapshot.entries.size());
+    for (std::size_t i = 0; i < snapshot.entries.size(); ++i) {
+        const platform::PortEntry& entry = snapshot.entries[i];
+        if (entry.processId != 0) {
+            owned.emplace_back(entry.localPort, i);
         }
     }
     std::sort(owned.begin(), owned.end());
 
     boost::mutex::scoped_lock lock(m_mutex);
-    m_portTable.swap(table);
+    m_snapshot = std::move(snapshot);
     m_ownedPorts.swap(owned);
+    m_ownersFound = false;
 }
 
 bool CPortMgr::GetTcpPortTable(const platform::PortSnapshot& snapshot, std::vector<PortConnInfo>& list)
@@ -100,26 +92,42 @@ std::string CPortMgr::IpToString(std::uint32_t address)
         + std::to_string(bytes[3]);
 }
 
+void CPortMgr::findOwners()
+{
+    if (!m_ownersFound) {
+        platform::findPortOwners(m_snapshot.entries);
+        m_ownersFound = true;
+    }
+}
+
 std::vector<PortConnInfo> CPortMgr::portTable()
 {
     boost::mutex::scoped_lock lock(m_mutex);
-    return m_portTable;
+    findOwners();
+    std::vector<PortConnInfo> table;
+    table.reserve(m_snapshot.entries.size());
+    GetTcpPortTable(m_snapshot, table);
+    GetUdpPortTable(m_snapshot, table);
+    return table;
 }
 
 bool CPortMgr::CheckPortConflict(unsigned int port)
 {
-    std::vector<std::int32_t> owners;
+    std::vector<std::uint32_t> owners;
     {
         boost::mutex::scoped_lock lock(m_mutex);
         const auto first = std::lower_bound(m_ownedPorts.begin(), m_ownedPorts.end(),
-            std::make_pair(static_cast<std::uint32_t>(port), std::numeric_limits<std::int32_t>::min()));
+            std::make_pair(static_cast<std::uint32_t>(port), std::size_t(0)));
         for (auto it = first; it != m_ownedPorts.end() && it->first == port; ++it) {
-            owners.push_back(it->second);
+            if (owners.empty()) {
+                findOwners(); // only the log needs them
+            }
+            owners.push_back(m_snapshot.entries[it->second].processId);
         }
     }
-    for (const std::int32_t owner : owners) {
-        TLOG_WARN(
-            "port conflict, the port is %d, conflict process id is %d.", static_cast<int>(port), owner);
+    for (const std::uint32_t owner : owners) {
+        TLOG_WARN("port conflict, the port is %d, conflict process id is %d.", static_cast<int>(port),
+                  static_cast<std::int32_t>(owner));
     }
     return !owners.empty();
 }

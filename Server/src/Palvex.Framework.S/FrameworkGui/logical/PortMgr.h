@@ -2,17 +2,15 @@
 // Snapshot of the machine's TCP and UDP endpoint tables, each entry with the
 // id of the owning process, and the question whether a local port is in it.
 
+#include "Platform.h"
+
 #include <boost/thread/mutex.hpp>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
-
-namespace platform {
-struct PortEntry;
-struct PortSnapshot;
-}
 
 namespace serverframework {
 
@@ -39,7 +37,7 @@ public:
     // Warn line per such entry.
     bool CheckPortConflict(unsigned int port);
 
-    // A copy of the table, in snapshot order.
+    // A copy of the table, in snapshot order, every owner looked up.
     std::vector<PortConnInfo> portTable();
 
     // Dotted decimal text of an IPv4 address word, lowest-addressed byte first.
@@ -51,12 +49,16 @@ private:
     static bool GetTcpPortTable(const platform::PortSnapshot& snapshot, std::vector<PortConnInfo>& list);
     static bool GetUdpPortTable(const platform::PortSnapshot& snapshot, std::vector<PortConnInfo>& list);
     static PortConnInfo toConnInfo(const platform::PortEntry& entry);
+    // Looks up the snapshot's owners once, on the first question that needs
+    // them: a walk over every process's descriptors. Called with m_mutex held.
+    void findOwners();
 
     boost::mutex m_mutex;
-    std::vector<PortConnInfo> m_portTable;
-    // (local port, owner) of every entry with an owner, sorted: a question is
-    // answered by a binary search instead of a walk over the whole table.
-    std::vector<std::pair<std::uint32_t, std::int32_t>> m_ownedPorts;
+    platform::PortSnapshot m_snapshot;
+    bool m_ownersFound = false;
+    // (local port, entry index) of every entry with an owner, sorted: a
+    // question is answered by a binary search instead of a walk over the table.
+    std::vector<std::pair<std::uint32_t, std::size_t>> m_ownedPorts;
 };
 
 } // namespace serverframework
