@@ -29,7 +29,7 @@
 
 namespace {
 
-constexpr int kStartRuns = 5;
+constexpr int kStartRuns = 11;
 constexpr int kRequests = 10000;
 const QByteArray kKeptRequest = "GET / HTTP/1.1\r\nHost: localhost\r\n\r\n";
 const QByteArray kRequest = "GET / HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
