@@ -6,7 +6,6 @@ tavrin_add_test(NAME TestAuthentication SOURCES TestAuthentication.cpp LIBS Fram
 # The installed host as a real process, and the Debian package packed from this build.
 tavrin_add_test(NAME TestHostProcess SOURCES TestHostProcess.cpp LIBS Qt5::Network
                 NEEDS_STAGE RESOURCE_LOCK host TIMEOUT 900)
-tavrin_add_test(NAME TestKestApplication SOURCES TestKestApplication.cpp LIBS FrameworkGui)
 
 # The start-up sequence in-process. One application object per process, so
 # each case is an executable of its own, built from the same source.

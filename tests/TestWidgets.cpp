@@ -1,5 +1,6 @@
-// Port field, its validator and status button, the tip bubble and the
-// warning dialog (its results and frameless dragging).
+// Port field, its validator and status button, the tip bubble, the warning
+// dialog (its results and frameless dragging), the server settings read from
+// "Setup.xml" with the product names, and the high-DPI decision.
 
 #include <QApplication>
 #include <QLineEdit>
@@ -11,11 +12,14 @@
 #include <tuple>
 
 #include "CheckCorretLineEdit.h"
+#include "DpiPolicy.h"
 #include "IntValidator.h"
 #include "RightTipButton.h"
+#include "ServerConfigManager.h"
 #include "TipWidget.h"
 #include "WaringDlg.h"
 #include "TestScratch.h"
+#include "TestSupport.h"
 
 using namespace serverframework;
 
@@ -118,7 +122,60 @@ private slots:
         }
     }
 
+    void settings_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<int>("translator");
+        QTest::addColumn<int>("versionType");
+        QTest::addColumn<QString>("skin");
+        QTest::addColumn<int>("productType");
+        QTest::addColumn<QString>("productName");
+        QTest::newRow("all set") << setup(1, 1, "BlueSkin", 4) << 1 << 1 << "BlueSkin" << 4 << "Orbelle VS";
+        QTest::newRow("second brand AC") << setup(0, 1, "GreyRedSkin", 1) << 0 << 1 << "GreyRedSkin" << 1 << "Orbelle AC";
+        QTest::newRow("Brevant 10, second brand") << setup(0, 1, "x", 10) << 0 << 1 << "x" << 10 << "Orbelle Brevant";
+        QTest::newRow("product 7: bare brand") << setup(0, 0, "x", 7) << 0 << 0 << "x" << 7 << "Palvex";
+        QTest::newRow("version 2: first brand") << setup(0, 2, "x", 0) << 0 << 2 << "x" << 0 << "Palvex";
+        QTest::newRow("everything absent") << "<Configs/>" << 65535 << 65535 << "" << -1 << "Palvex";
+        QTest::newRow("no file") << "" << 0 << 0 << "GreyRedSkin" << 0 << "Palvex";
+    }
+    void settings()
+    {
+        QFETCH(QString, body);
+        QTemporaryDir dir;
+        QVERIFY(body.isEmpty() || tst::writeBytes(dir.path() + "/Setup.xml", "<?xml version=\"1.0\"?>\n" + body.toUtf8()));
+        CServerConfigManager settings(dir.path().toStdString() + "/");
+        QTEST(int(settings.translator), "translator");
+        QTEST(int(settings.versionType), "versionType");
+        QTEST(QString::fromStdString(settings.skin), "skin");
+        QTEST(settings.productType, "productType");
+        QTEST(QString::fromStdString(settings.productName()), "productName");
+    }
+
+    void highDpiDecision_data()
+    {
+        QTest::addColumn<QVector<QSize>>("displays");
+        QTest::addColumn<bool>("scaling");
+        QTest::newRow("small second") << QVector<QSize>{{1920, 1080}, {1280, 1024}} << false;
+        QTest::newRow("low only") << QVector<QSize>{{1600, 899}} << false;
+        QTest::newRow("exact limit") << QVector<QSize>{{1440, 900}} << true;
+    }
+    void highDpiDecision()
+    {
+        QFETCH(QVector<QSize>, displays);
+        std::vector<platform::DisplaySize> sizes;
+        for (const QSize& s : displays)
+            sizes.push_back(platform::DisplaySize{s.width(), s.height()});
+        QTEST(wantsHighDpiScaling(sizes), "scaling");
+    }
+
 private:
+    static QString setup(int translator, int versionType, const QString& skin, int productType)
+    {
+        return QStringLiteral("<Configs><Translator><Value>%1</Value></Translator><VersionType><Value>%2</Value></VersionType>"
+                              "<Skin><Value>%3</Value></Skin><ProductType><Value>%4</Value></ProductType></Configs>")
+            .arg(translator).arg(versionType).arg(skin).arg(productType);
+    }
+
     ScratchHome home;
 };
 
