@@ -61,7 +61,6 @@ private slots:
         xserver->use(environment);
         environment.insert(QStringLiteral("PATH"),
                            home.path() + QStringLiteral("/bin:") + environment.value(QStringLiteral("PATH")));
-        environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0:new_delete_type_mismatch=0"));
         QProcess host;
         host.setProcessEnvironment(environment);
         host.setProcessChannelMode(QProcess::ForwardedChannels);

@@ -22,8 +22,6 @@ private slots:
         QVERIFY(home.isValid());
 
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("ASAN_OPTIONS", "detect_leaks=0:new_delete_type_mismatch=0");
         environment.remove("NOTIFY_SOCKET");
         host.setProcessEnvironment(environment);
         host.setWorkingDirectory(home.path());
