@@ -3,8 +3,9 @@
 tavrin_add_test(NAME TestSingleApplication SOURCES TestSingleApplication.cpp LIBS FrameworkGui TIMEOUT 300)
 tavrin_add_test(NAME TestWatchDog SOURCES TestWatchDog.cpp LIBS FrameworkGui WatchDogLib)
 tavrin_add_test(NAME TestAuthentication SOURCES TestAuthentication.cpp LIBS FrameworkGui)
-# The installed host as a real process, and the Debian package packed from this build.
-tavrin_add_test(NAME TestHostProcess SOURCES TestHostProcess.cpp LIBS Qt5::Network
+# The installed host as a real process, its web client in headless Chromium,
+# its icon in a real tray under Xvfb, and the Debian package packed from this build.
+tavrin_add_test(NAME TestHostProcess SOURCES TestHostProcess.cpp LIBS Qt5::Network Qt5::WebSockets
                 NEEDS_STAGE RESOURCE_LOCK host TIMEOUT 900)
 
 # The start-up sequence in-process. One application object per process, so
