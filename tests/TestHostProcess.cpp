@@ -126,16 +126,15 @@ private slots:
             QSKIP("chromium is not installed (scripts/deps installs it)");
         int httpPort = 0;
         QVERIFY(startAndServe(httpPort));
-        QTemporaryDir profile;
         browser.setStandardOutputFile(QProcess::nullDevice()); // its chatter is not this test's business
         browser.setStandardErrorFile(QProcess::nullDevice());
         browser.start(chromium, {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
-                                 "--user-data-dir=" + profile.path(), "--remote-debugging-address=127.0.0.1",
+                                 "--user-data-dir=" + browserProfile.path(), "--remote-debugging-address=127.0.0.1",
                                  "--remote-debugging-port=0", "about:blank"});
         QVERIFY(browser.waitForStarted(10000));
         // The browser names its debugging port in its profile folder.
         QStringList active;
-        QTRY_VERIFY_WITH_TIMEOUT((active = tst::readText(profile.filePath("DevToolsActivePort")).split('\n', Qt::SkipEmptyParts)).size() >= 2, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT((active = tst::readText(browserProfile.filePath("DevToolsActivePort")).split('\n', Qt::SkipEmptyParts)).size() >= 2, 30000);
         QNetworkReply* list = network.get(QNetworkRequest(QUrl(QString("http://127.0.0.1:%1/json/list").arg(active[0]))));
         QTRY_VERIFY_WITH_TIMEOUT(list->isFinished(), 10000);
         QString pageSocket;
@@ -375,7 +374,8 @@ private:
     QProcessEnvironment environment;
     QNetworkAccessManager network;
     QScopedPointer<tst::NotifySocket> notify;
-    QProcess browser;
+    QTemporaryDir browserProfile;
+    QProcess browser; // ended in cleanup(), before its profile goes
 };
 
 QTEST_GUILESS_MAIN(TestHostProcess)
