@@ -1,9 +1,6 @@
-# Configuration and user data: folders, XML documents, the port
-# configuration, the common configuration, DESetup and version ordering.
-tavrin_add_test(NAME TestCommonConfig SOURCES TestCommonConfig.cpp LIBS CommonMethod CommonMethodLib DatabaseUpdate)
-
-# XML documents and files, properties files, the user-data folders and the
-# port configuration; the host's sources for them are compiled in directly so
+# Configuration and user data: XML documents and files, properties files, the
+# user-data folders, the port configuration, the common configuration, DESetup
+# and version ordering; the host's sources for them are compiled in directly so
 # this test does not wait for the rest of the host.
 set(CONFIG_HOST_DIR ${PROJECT_SOURCE_DIR}/Server/src/Palvex.Framework.S/FrameworkGui)
 tavrin_add_test(NAME TestConfigFiles

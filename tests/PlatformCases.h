@@ -4,6 +4,13 @@
 // No Qt: the Windows program is built without it.
 #include "Platform.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#endif
+
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
@@ -102,6 +109,31 @@ inline platform::IpAddress toAddress(const AddressText& row)
     address.v6 = row.v6;
     std::copy(row.bytes.begin(), row.bytes.end(), address.bytes.begin());
     return address;
+}
+
+#ifdef _WIN32
+using Socket = SOCKET;
+using SocketLength = int;
+#else
+using Socket = int;
+using SocketLength = socklen_t;
+#endif
+
+// A loopback socket on a free port (listening for TCP unless it connects to
+// connectTo), and its port; Socket(-1) when a step failed.
+inline Socket openLoopback(int type, std::uint16_t& port, std::uint16_t connectTo = 0)
+{
+    const Socket s = ::socket(AF_INET, type, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    SocketLength length = sizeof address;
+    sockaddr* raw = reinterpret_cast<sockaddr*>(&address);
+    const bool ok = ::bind(s, raw, length) == 0 && (type != SOCK_STREAM || connectTo || ::listen(s, 4) == 0)
+                    && ((address.sin_port = htons(connectTo)), !connectTo || ::connect(s, raw, length) == 0)
+                    && ::getsockname(s, raw, &length) == 0;
+    port = ntohs(address.sin_port);
+    return ok ? s : Socket(-1);
 }
 
 } // namespace cases

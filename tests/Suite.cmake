@@ -3,7 +3,3 @@ tavrin_add_test(NAME TestFramework
     SOURCES TestFramework.cpp
     LIBS Framework CommonMethod CommonMethodLib Base Qt5::Network Qt5::WebSockets)
 target_include_directories(TestFramework PRIVATE ${PROJECT_SOURCE_DIR}/Suite/Framework)
-
-# The web client's page in headless Chromium, served by the installed host.
-tavrin_add_test(NAME TestWebClientBrowser SOURCES TestWebClientBrowser.cpp LIBS Qt5::Network Qt5::WebSockets
-                NEEDS_STAGE RESOURCE_LOCK host TIMEOUT 180)

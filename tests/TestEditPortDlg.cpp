@@ -81,17 +81,156 @@ class TestEditPortDlg : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void portCheck_data();
-    void portCheck();
-    void fieldsNotComparedWithEachOther();
-    void ipRules_data();
-    void ipRules();
-    void rows_data();
-    void rows();
+    void initTestCase()
+    {
+        for (quint16& port : m_free)
+            port = freePort();
+        m_claimed = freePort();
+        QVERIFY(m_heldTcp.listen(QHostAddress::LocalHost, 0));
+        QVERIFY(m_heldNamed.listen(QHostAddress::LocalHost, 0));
+        QVERIFY(m_heldUdp.bind(QHostAddress(QHostAddress::LocalHost), 0));
+        QVERIFY(editport_test::setOwnerName(m_heldNamed.serverPort(), "\"portholder\"\r\n"));
+        Base::CSingleton<XMLConfigManager>::Instance().productType = 0;
+        // The snapshot is taken now, with the three ports held.
+        QString name;
+        QVERIFY(CCheckPort::instance().IsPortUsed(m_heldTcp.serverPort(), name));
+    }
+
+    void portCheck_data()
+    {
+        QTest::addColumn<QString>("fieldName");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("bubble");
+
+        const QString held = QString::number(m_heldTcp.serverPort());
+        const QString claimed = QString::number(m_claimed);
+        const QString sms = QString::number(m_free[2]);
+        for (const char* name : kPortFields) {
+            const QByteArray tag(name);
+            QTest::newRow(tag + " free") << name << QString::number(m_free[0]) << true << QString();
+            QTest::newRow(tag + " claimed") << name << claimed << false << "PortCantNotBeTheSame";
+            QTest::newRow(tag + " held") << name << held << false << "PortIsOccupied";
+            QTest::newRow(tag + " equals sms") << name << sms << false << "PortCantNotBeTheSame";
+        }
+        QTest::newRow("empty") << "m_TamsaLineEdit" << QString() << false << "PortNumberCannotBeEmpty";
+        QTest::newRow("held udp") << "m_TamsaLineEdit" << QString::number(m_heldUdp.localPort()) << false
+                                  << "PortIsOccupied";
+        QTest::newRow("held by a named program")
+            << "m_TamsaLineEdit" << QString::number(m_heldNamed.serverPort()) << false
+            << QString("TheWebServersPort%1IsOccupiedByportholderChangeItToOtherValue").arg(m_heldNamed.serverPort());
+        QTest::newRow("equals video wall") << "m_TamsaLineEdit" << QString::number(m_free[1]) << false
+                                           << "PortCantNotBeTheSame";
+        // The video wall field's messages go to its own bubble, and it is
+        // compared with no other field.
+        QTest::newRow("video wall claimed") << "m_VideoWallPortLineEdit" << claimed << false << "PortCantNotBeTheSame";
+        QTest::newRow("video wall equals sms") << "m_VideoWallPortLineEdit" << sms << true << QString();
+    }
+
+    void portCheck()
+    {
+        QFETCH(QString, fieldName);
+        QFETCH(QString, typed);
+        QFETCH(bool, valid);
+        QFETCH(QString, bubble);
+
+        auto dlg = makeDialog();
+        dlg->setVideoWallPortValue(m_free[1]);
+        dlg->setSmsPortValue(m_free[2]);
+        dlg->show();
+        CCheckCorretLineEdit* f = portField(*dlg, fieldName.toLatin1().constData());
+        QVERIFY(f);
+        // The HTTP field holds a message of its own that no other field overwrites.
+        CCheckCorretLineEdit* http = portField(*dlg, "m_HttpPortLineEdit");
+        if (f != http) {
+            http->setText(QString::number(m_free[0]));
+            http->setText(QString());
+        }
+        f->setText(QString::number(m_free[3]));
+        typeInto(f, typed);
+        QCOMPARE(f->isValid(), valid);
+        QCOMPARE(hoverBubble(f), bubble);
+        if (f != http)
+            QCOMPARE(hoverBubble(http), QStringLiteral("PortNumberCannotBeEmpty"));
+        // A bubble under the pointer goes as soon as its field turns valid.
+        hover(f, QEvent::Enter);
+        typeInto(f, QString::number(m_free[3]));
+        QVERIFY(f->isValid());
+        QCOMPARE(shownBubbles(), QStringList());
+        hover(f, QEvent::Leave);
+    }
+
+    // The video wall port with HTTP, the device access ports with each other.
+    void fieldsNotComparedWithEachOther()
+    {
+        auto dlg = makeDialog();
+        dlg->setVideoWallPortValue(m_free[0]);
+        dlg->setHttpPortText(QString::number(m_free[0]));
+        QVERIFY(!portField(*dlg, "m_HttpPortLineEdit")->isValid());
+        dlg->setVideoWallPortText(QString::number(m_free[0]));
+        QVERIFY(portField(*dlg, "m_VideoWallPortLineEdit")->isValid());
+        dlg->setTamsaAMSPortText(QString::number(m_free[3]));
+        dlg->setTamsaMQTTPortText(QString::number(m_free[3]));
+        QVERIFY(portField(*dlg, "m_pLineEditAlarm40Port")->isValid());
+        QVERIFY(portField(*dlg, "m_pLineEditAlarm50Port")->isValid());
+    }
+
+    void ipRules_data()
+    {
+        QTest::addColumn<QString>("ip");
+        QTest::addColumn<bool>("valid");
+        for (const char* ip : {"1.2.3.4", "10.0.0.0", "192.168.1.255", "222.255.255.255"})
+            QTest::newRow(ip) << ip << true;
+        // Multicast and reserved first parts, malformed texts.
+        for (const char* ip : {"0.1.2.3", "223.1.1.1", "255.1.1.1", "1.2.3", "1.2.3.4.", "1..3.4", "1.2.3.256",
+                               "1.2.x.4", "1.2.-3.4", ""})
+            QTest::newRow(ip) << ip << false;
+    }
+
+    void ipRules()
+    {
+        QFETCH(QString, ip);
+        QFETCH(bool, valid);
+        QCOMPARE(CEditPortDlg::isValidIPv4(ip), valid);
+    }
+
+    void rows_data()
+    {
+        QTest::addColumn<int>("productType");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("commonRows");
+        QTest::addColumn<bool>("videoRows");
+        QTest::newRow("type 0 external") << 0 << true << 448 << true << true;
+        QTest::newRow("type 0 plain") << 0 << false << 268 << false << false;
+        QTest::newRow("type 1 external") << 1 << true << 448 << true << false;
+    }
+
+    void rows()
+    {
+        QFETCH(int, productType);
+        QFETCH(bool, enabled);
+        Base::CSingleton<XMLConfigManager>::Instance().productType = productType;
+        auto dlg = makeDialog();
+        dlg->setExternEnabled(enabled);
+        dlg->show();
+        QTEST(dlg->height(), "height");
+        const auto shown = [&](const char* name) { return dlg->findChild<QWidget*>(name)->isVisible(); };
+        QVERIFY(shown("m_HttpPortLineEdit") && shown("m_VideoWallPortLineEdit") && shown("m_pSMSPortLineEdit"));
+        QVERIFY(!shown("m_TamsaLineEdit") && !shown("m_pChkEnabled"));
+        QTEST(shown("m_pLineEditTamsaIP") && shown("m_pLineEditAlarm40Port") && shown("m_pLineEditTamsaAudioPort"),
+              "commonRows");
+        QTEST(shown("m_pLineEditTamsaVideoPort") && shown("m_pLineEditTamsaPlaybackPort"), "videoRows");
+        Base::CSingleton<XMLConfigManager>::Instance().productType = 0;
+    }
 
 private:
-    std::unique_ptr<CEditPortDlg> makeDialog();
+    std::unique_ptr<CEditPortDlg> makeDialog()
+    {
+        auto dlg = std::make_unique<CEditPortDlg>(nullptr);
+        dlg->setClaimedPorts({{int(m_claimed), true}});
+        return dlg;
+    }
 
     QTcpServer m_heldTcp;
     QTcpServer m_heldNamed;
@@ -100,169 +239,164 @@ private:
     quint16 m_claimed = 0;
 };
 
-void TestEditPortDlg::initTestCase()
-{
-    for (quint16& port : m_free)
-        port = freePort();
-    m_claimed = freePort();
-    QVERIFY(m_heldTcp.listen(QHostAddress::LocalHost, 0));
-    QVERIFY(m_heldNamed.listen(QHostAddress::LocalHost, 0));
-    QVERIFY(m_heldUdp.bind(QHostAddress(QHostAddress::LocalHost), 0));
-    QVERIFY(editport_test::setOwnerName(m_heldNamed.serverPort(), "\"portholder\"\r\n"));
-    Base::CSingleton<XMLConfigManager>::Instance().productType = 0;
-    // The snapshot is taken now, with the three ports held.
-    QString name;
-    QVERIFY(CCheckPort::instance().IsPortUsed(m_heldTcp.serverPort(), name));
-}
-
-std::unique_ptr<CEditPortDlg> TestEditPortDlg::makeDialog()
-{
-    auto dlg = std::make_unique<CEditPortDlg>(nullptr);
-    dlg->setClaimedPorts({{int(m_claimed), true}});
-    return dlg;
-}
-
-void TestEditPortDlg::portCheck_data()
-{
-    QTest::addColumn<QString>("fieldName");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<QString>("bubble");
-
-    const QString held = QString::number(m_heldTcp.serverPort());
-    const QString claimed = QString::number(m_claimed);
-    const QString sms = QString::number(m_free[2]);
-    for (const char* name : kPortFields) {
-        const QByteArray tag(name);
-        QTest::newRow(tag + " free") << name << QString::number(m_free[0]) << true << QString();
-        QTest::newRow(tag + " claimed") << name << claimed << false << "PortCantNotBeTheSame";
-        QTest::newRow(tag + " held") << name << held << false << "PortIsOccupied";
-        QTest::newRow(tag + " equals sms") << name << sms << false << "PortCantNotBeTheSame";
-    }
-    QTest::newRow("empty") << "m_TamsaLineEdit" << QString() << false << "PortNumberCannotBeEmpty";
-    QTest::newRow("held udp") << "m_TamsaLineEdit" << QString::number(m_heldUdp.localPort()) << false
-                              << "PortIsOccupied";
-    QTest::newRow("held by a named program")
-        << "m_TamsaLineEdit" << QString::number(m_heldNamed.serverPort()) << false
-        << QString("TheWebServersPort%1IsOccupiedByportholderChangeItToOtherValue").arg(m_heldNamed.serverPort());
-    QTest::newRow("equals video wall") << "m_TamsaLineEdit" << QString::number(m_free[1]) << false
-                                       << "PortCantNotBeTheSame";
-    // The video wall field's messages go to its own bubble, and it is
-    // compared with no other field.
-    QTest::newRow("video wall claimed") << "m_VideoWallPortLineEdit" << claimed << false << "PortCantNotBeTheSame";
-    QTest::newRow("video wall equals sms") << "m_VideoWallPortLineEdit" << sms << true << QString();
-}
-
-void TestEditPortDlg::portCheck()
-{
-    QFETCH(QString, fieldName);
-    QFETCH(QString, typed);
-    QFETCH(bool, valid);
-    QFETCH(QString, bubble);
-
-    auto dlg = makeDialog();
-    dlg->setVideoWallPortValue(m_free[1]);
-    dlg->setSmsPortValue(m_free[2]);
-    dlg->show();
-    CCheckCorretLineEdit* f = portField(*dlg, fieldName.toLatin1().constData());
-    QVERIFY(f);
-    // The HTTP field holds a message of its own that no other field overwrites.
-    CCheckCorretLineEdit* http = portField(*dlg, "m_HttpPortLineEdit");
-    if (f != http) {
-        http->setText(QString::number(m_free[0]));
-        http->setText(QString());
-    }
-    f->setText(QString::number(m_free[3]));
-    typeInto(f, typed);
-    QCOMPARE(f->isValid(), valid);
-    QCOMPARE(hoverBubble(f), bubble);
-    if (f != http)
-        QCOMPARE(hoverBubble(http), QStringLiteral("PortNumberCannotBeEmpty"));
-    // A bubble under the pointer goes as soon as its field turns valid.
-    hover(f, QEvent::Enter);
-    typeInto(f, QString::number(m_free[3]));
-    QVERIFY(f->isValid());
-    QCOMPARE(shownBubbles(), QStringList());
-    hover(f, QEvent::Leave);
-}
-
-// The video wall port with HTTP, the device access ports with each other.
-void TestEditPortDlg::fieldsNotComparedWithEachOther()
-{
-    auto dlg = makeDialog();
-    dlg->setVideoWallPortValue(m_free[0]);
-    dlg->setHttpPortText(QString::number(m_free[0]));
-    QVERIFY(!portField(*dlg, "m_HttpPortLineEdit")->isValid());
-    dlg->setVideoWallPortText(QString::number(m_free[0]));
-    QVERIFY(portField(*dlg, "m_VideoWallPortLineEdit")->isValid());
-    dlg->setTamsaAMSPortText(QString::number(m_free[3]));
-    dlg->setTamsaMQTTPortText(QString::number(m_free[3]));
-    QVERIFY(portField(*dlg, "m_pLineEditAlarm40Port")->isValid());
-    QVERIFY(portField(*dlg, "m_pLineEditAlarm50Port")->isValid());
-}
-
-void TestEditPortDlg::ipRules_data()
-{
-    QTest::addColumn<QString>("ip");
-    QTest::addColumn<bool>("valid");
-    for (const char* ip : {"1.2.3.4", "10.0.0.0", "192.168.1.255", "222.255.255.255"})
-        QTest::newRow(ip) << ip << true;
-    // Multicast and reserved first parts, malformed texts.
-    for (const char* ip : {"0.1.2.3", "223.1.1.1", "255.1.1.1", "1.2.3", "1.2.3.4.", "1..3.4", "1.2.3.256",
-                           "1.2.x.4", "1.2.-3.4", ""})
-        QTest::newRow(ip) << ip << false;
-}
-
-void TestEditPortDlg::ipRules()
-{
-    QFETCH(QString, ip);
-    QFETCH(bool, valid);
-    QCOMPARE(CEditPortDlg::isValidIPv4(ip), valid);
-}
-
-void TestEditPortDlg::rows_data()
-{
-    QTest::addColumn<int>("productType");
-    QTest::addColumn<bool>("enabled");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<bool>("commonRows");
-    QTest::addColumn<bool>("videoRows");
-    QTest::newRow("type 0 external") << 0 << true << 448 << true << true;
-    QTest::newRow("type 0 plain") << 0 << false << 268 << false << false;
-    QTest::newRow("type 1 external") << 1 << true << 448 << true << false;
-}
-
-void TestEditPortDlg::rows()
-{
-    QFETCH(int, productType);
-    QFETCH(bool, enabled);
-    Base::CSingleton<XMLConfigManager>::Instance().productType = productType;
-    auto dlg = makeDialog();
-    dlg->setExternEnabled(enabled);
-    dlg->show();
-    QTEST(dlg->height(), "height");
-    const auto shown = [&](const char* name) { return dlg->findChild<QWidget*>(name)->isVisible(); };
-    QVERIFY(shown("m_HttpPortLineEdit") && shown("m_VideoWallPortLineEdit") && shown("m_pSMSPortLineEdit"));
-    QVERIFY(!shown("m_TamsaLineEdit") && !shown("m_pChkEnabled"));
-    QTEST(shown("m_pLineEditTamsaIP") && shown("m_pLineEditAlarm40Port") && shown("m_pLineEditTamsaAudioPort"),
-          "commonRows");
-    QTEST(shown("m_pLineEditTamsaVideoPort") && shown("m_pLineEditTamsaPlaybackPort"), "videoRows");
-    Base::CSingleton<XMLConfigManager>::Instance().productType = 0;
-}
-
 class TestPortApply : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void confirm_data();
-    void confirm();
+    void initTestCase()
+    {
+        m_root = editport_test::layoutRoot();
+        QVERIFY(Base::CSingleton<comm_method::CUserDataPath>::Instance().init(
+            Base::FileUtil::GetCurExeDir(), "Framework.S", 0, 0));
+        m_originalProperties = tst::readBytes(propertiesPath());
+        QVERIFY(m_originalProperties.contains("ums.1.rtspPort = 554 "));
+        QVERIFY(Base::CSingleton<SimpleProperties>::Instance().loadLogged(SimpleProperties::smsConfigPath()));
+        for (const char* key : {"WebSocket", "Http", "TamsaCMS", "TamsaAMS", "TamsaMQTT", "TamsaSS", "Web",
+                                "TamsaVideo", "TamsaVideoVIC", "TamsaAudio", "TamsaPlayback", "VideoWall"})
+            m_ports[key] = freePort();
+        for (quint16& port : m_spare)
+            port = freePort();
+        CCheckPort::instance();
+    }
+
+    void init()
+    {
+        QFile::remove(restartLog());
+        QVERIFY(tst::writeBytes(propertiesPath(), m_originalProperties));
+        QVERIFY(Base::CSingleton<SimpleProperties>::Instance().setProperty(serverframework::kRtspPortKey, "554"));
+    }
+
+    void confirm_data()
+    {
+        QTest::addColumn<int>("productType");
+        QTest::addColumn<bool>("external");
+        QTest::addColumn<QString>("claimed"); // the port of this key was given away by the audit
+        QTest::addColumn<QStringList>("edits"); // "<field>=<text>"; "external": turned on
+        QTest::addColumn<int>("result");        // the dialog's result; -1: the press is refused
+        QTest::addColumn<QStringList>("written"); // "<key>=<value>" changed in writtenValues()
+        QTest::addColumn<QString>("rtsp");        // the RTSP port saved; empty: properties untouched
+
+        const QStringList none;
+        QTest::newRow("nothing changed") << 0 << false << "" << none << 0 << none << "";
+        QTest::newRow("HTTP") << 0 << false << "" << QStringList{"m_HttpPortLineEdit=spare0"} << 1
+                              << QStringList{"Http=spare0", "CommonHttp=spare0"} << "";
+        QTest::newRow("RTSP") << 0 << false << "" << QStringList{"m_pSMSPortLineEdit=spare1"} << 1 << none << "spare1";
+        QTest::newRow("HTTP-only product ignores the RTSP port")
+            << 4 << false << "" << QStringList{"m_pSMSPortLineEdit=", "m_VideoWallPortLineEdit=spare2"} << 1
+            << QStringList{"CommonVideoWall=spare2"} << "";
+        QTest::newRow("external values")
+            << 0 << true << ""
+            << QStringList{"m_pLineEditTamsaIP=192.168.7.9", "m_pLineEditAlarm40Port=spare0",
+                           "m_pLineEditTamsaPlaybackPort=spare1"}
+            << 1 << QStringList{"IPAddress=192.168.7.9", "TamsaAMS=spare0", "TamsaPlayback=spare1"} << "";
+        QTest::newRow("invalid external field") << 0 << true << "TamsaMQTT"
+                                                << QStringList{"m_HttpPortLineEdit=spare0", "m_pSMSPortLineEdit=spare1"}
+                                                << -1 << none << "";
+        QTest::newRow("hidden video rows are not required") << 1 << false << "TamsaVideo" << QStringList{"external"} << 1
+                                                            << QStringList{"Enabled=true"} << "";
+        const QStringList http{"m_HttpPortLineEdit=spare0"};
+        QTest::newRow("video wall empty") << 0 << false << "" << http + QStringList{"m_VideoWallPortLineEdit="} << -1
+                                          << none << "";
+        QTest::newRow("video wall negative") << 0 << false << "" << http + QStringList{"m_VideoWallPortLineEdit=-1"}
+                                             << -1 << none << "";
+        QTest::newRow("RTSP empty") << 0 << false << "" << http + QStringList{"m_pSMSPortLineEdit="} << -1 << none << "";
+        QTest::newRow("RTSP zero") << 0 << false << "" << http + QStringList{"m_pSMSPortLineEdit=0"} << -1 << none << "";
+    }
+
+    void confirm()
+    {
+        QFETCH(int, productType);
+        QFETCH(bool, external);
+        QFETCH(QString, claimed);
+        QFETCH(QStringList, edits);
+        QFETCH(int, result);
+        QFETCH(QStringList, written);
+        QFETCH(QString, rtsp);
+        writeSetup(productType, external);
+        const QByteArray setupBefore = tst::readBytes(setupPath());
+        QMap<QString, QString> expected = writtenValues();
+        for (const QString& change : written)
+            expected[change.section('=', 0, 0)] = spare(change.section('=', 1));
+        QMap<int, bool> claimedPorts;
+        if (!claimed.isEmpty())
+            claimedPorts.insert(m_ports[claimed], true);
+
+        auto dlg = openFilled(claimedPorts);
+        for (const QString& edit : edits) {
+            if (edit == "external") {
+                dlg->setExternEnabled(true);
+                continue;
+            }
+            CCheckCorretLineEdit* field = portField(*dlg, edit.section('=', 0, 0).toLatin1().constData());
+            const QString value = spare(edit.section('=', 1));
+            typeInto(field, value);
+            if (field->text() != value) // refused by the keyboard: the fillers still set it
+                field->setText(value);
+        }
+        QSignalSpy finished(dlg.get(), &QDialog::finished);
+        QTest::mouseClick(dlg->findChild<QPushButton*>("m_ConfirmBtn"), Qt::LeftButton);
+        QCOMPARE(finished.isEmpty() ? -1 : finished.at(0).at(0).toInt(), result);
+
+        if (result < 0)
+            QCOMPARE(tst::readBytes(setupPath()), setupBefore);
+        QCOMPARE(writtenValues(), expected);
+        // Only the value changes: the plug-in's comments and layout stay.
+        QCOMPARE(tst::readBytes(propertiesPath()),
+                 rtsp.isEmpty() ? m_originalProperties
+                                : QByteArray(m_originalProperties)
+                                      .replace("ums.1.rtspPort = 554 ", "ums.1.rtspPort = " + spare(rtsp).toUtf8() + " "));
+        if (rtsp.isEmpty()) {
+            QTest::qWait(300);
+            QVERIFY(!QFile::exists(restartLog()));
+        } else if (platform::isAdmin()) { // elsewhere the elevated restart asks for a password
+            QTRY_VERIFY_WITH_TIMEOUT(tst::readBytes(restartLog()).contains("rtspPort=" + spare(rtsp).toUtf8() + "\n"),
+                                     10000);
+        }
+    }
 
 private:
-    void writeSetup(int productType, bool enabled);
-    std::unique_ptr<CEditPortDlg> openFilled(const QMap<int, bool>& claimed);
+    void writeSetup(int productType, bool enabled)
+    {
+        QString xml = QString("<Configs Version=\"1.0\"><ProductType><Value>%1</Value></ProductType>"
+                              "<VersionType><Value>0</Value></VersionType><Skin><Value>Default</Value></Skin>"
+                              "<Translator><Value>0</Value></Translator><ExternParam><Enabled>%2</Enabled>"
+                              "<IPAddress>10.1.2.3</IPAddress></ExternParam><ServerPort>")
+                          .arg(productType).arg(enabled ? "true" : "false");
+        for (auto it = m_ports.cbegin(); it != m_ports.cend(); ++it)
+            xml += it.key() == "VideoWall" ? QString() : QString("<%1>%2</%1>").arg(it.key()).arg(it.value());
+        QVERIFY(tst::writeBytes(setupPath(), (xml + "</ServerPort></Configs>\n").toUtf8()));
+        QVERIFY(common().SetFrameworkHttpPort(m_ports["Http"]));
+        QVERIFY(common().SetFrameworkVideoWallPort(m_ports["VideoWall"]));
+        config().InitManager(false);
+        QCOMPARE(config().productType, productType);
+    }
+
+    std::unique_ptr<CEditPortDlg> openFilled(const QMap<int, bool>& claimed)
+    {
+        // Filled the way the service management window fills it.
+        auto dlg = std::make_unique<CEditPortDlg>(nullptr);
+        XMLConfigManager& c = config();
+        dlg->setClaimedPorts(claimed);
+        dlg->setHttpPortText(QString::number(c.httpPort));
+        dlg->setVideoWallPortText(QString::number(c.videoWallPort));
+        dlg->setTamsaCMSPortText(QString::number(c.cmsPort));
+        dlg->setTamsaSSPortText(QString::number(c.ssPort));
+        dlg->setTamsaAMSPortText(QString::number(c.amsPort));
+        dlg->setTamsaMQTTPortText(QString::number(c.mqttPort));
+        dlg->setTamsaVideoPortText(QString::number(c.videoPort));
+        dlg->setTamsaVideoVICPortText(QString::number(c.videoVicPort));
+        dlg->setTamsaAudioPortText(QString::number(c.audioPort));
+        dlg->setTamsaPlaybackPortText(QString::number(c.playbackPort));
+        dlg->setExternIPAddress(QString::fromStdString(c.externIPAddress));
+        dlg->setExternEnabled(c.externEnabled);
+        dlg->setSmsPortValue(std::atoi(
+            Base::CSingleton<SimpleProperties>::Instance().getProperty(serverframework::kRtspPortKey).c_str()));
+        dlg->setVideoWallPortValue(c.videoWallPort);
+        dlg->show();
+        return dlg;
+    }
+
     QString restartLog() const { return m_root + "/TavrinSMSPlugin/bin/restart.log"; }
     QString propertiesPath() const { return m_root + "/TavrinSMSPlugin/conf/config.properties"; }
     // "spare<n>" stands for the n-th spare free port.
@@ -278,164 +412,6 @@ private:
     QMap<QString, quint16> m_ports;
     quint16 m_spare[3] = {};
 };
-
-void TestPortApply::initTestCase()
-{
-    m_root = editport_test::layoutRoot();
-    QVERIFY(Base::CSingleton<comm_method::CUserDataPath>::Instance().init(
-        Base::FileUtil::GetCurExeDir(), "Framework.S", 0, 0));
-    m_originalProperties = tst::readBytes(propertiesPath());
-    QVERIFY(m_originalProperties.contains("ums.1.rtspPort = 554 "));
-    QVERIFY(Base::CSingleton<SimpleProperties>::Instance().loadLogged(SimpleProperties::smsConfigPath()));
-    for (const char* key : {"WebSocket", "Http", "TamsaCMS", "TamsaAMS", "TamsaMQTT", "TamsaSS", "Web",
-                            "TamsaVideo", "TamsaVideoVIC", "TamsaAudio", "TamsaPlayback", "VideoWall"})
-        m_ports[key] = freePort();
-    for (quint16& port : m_spare)
-        port = freePort();
-    CCheckPort::instance();
-}
-
-void TestPortApply::writeSetup(int productType, bool enabled)
-{
-    QString xml = QString("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Configs Version=\"1.0\">\n"
-                          "  <ProductType><Value>%1</Value></ProductType>\n"
-                          "  <VersionType><Value>0</Value></VersionType>\n  <ServerPort>\n")
-                      .arg(productType);
-    for (auto it = m_ports.cbegin(); it != m_ports.cend(); ++it) {
-        if (it.key() != "VideoWall")
-            xml += QString("    <%1>%2</%1>\n").arg(it.key()).arg(it.value());
-    }
-    xml += QString("  </ServerPort>\n  <ExternParam>\n    <Enabled>%1</Enabled>\n"
-                   "    <IPAddress>10.1.2.3</IPAddress>\n  </ExternParam>\n"
-                   "  <Skin><Value>Default</Value></Skin>\n  <Translator><Value>0</Value></Translator>\n"
-                   "</Configs>\n")
-               .arg(enabled ? "true" : "false");
-    QVERIFY(tst::writeBytes(setupPath(), xml.toUtf8()));
-    QVERIFY(common().SetFrameworkHttpPort(m_ports["Http"]));
-    QVERIFY(common().SetFrameworkVideoWallPort(m_ports["VideoWall"]));
-    config().InitManager(false);
-    QCOMPARE(config().productType, productType);
-}
-
-void TestPortApply::init()
-{
-    QFile::remove(restartLog());
-    QVERIFY(tst::writeBytes(propertiesPath(), m_originalProperties));
-    QVERIFY(Base::CSingleton<SimpleProperties>::Instance().setProperty(serverframework::kRtspPortKey, "554"));
-}
-
-std::unique_ptr<CEditPortDlg> TestPortApply::openFilled(const QMap<int, bool>& claimed)
-{
-    // Filled the way the service management window fills it.
-    auto dlg = std::make_unique<CEditPortDlg>(nullptr);
-    XMLConfigManager& c = config();
-    dlg->setClaimedPorts(claimed);
-    dlg->setHttpPortText(QString::number(c.httpPort));
-    dlg->setVideoWallPortText(QString::number(c.videoWallPort));
-    dlg->setTamsaCMSPortText(QString::number(c.cmsPort));
-    dlg->setTamsaSSPortText(QString::number(c.ssPort));
-    dlg->setTamsaAMSPortText(QString::number(c.amsPort));
-    dlg->setTamsaMQTTPortText(QString::number(c.mqttPort));
-    dlg->setTamsaVideoPortText(QString::number(c.videoPort));
-    dlg->setTamsaVideoVICPortText(QString::number(c.videoVicPort));
-    dlg->setTamsaAudioPortText(QString::number(c.audioPort));
-    dlg->setTamsaPlaybackPortText(QString::number(c.playbackPort));
-    dlg->setExternIPAddress(QString::fromStdString(c.externIPAddress));
-    dlg->setExternEnabled(c.externEnabled);
-    dlg->setSmsPortValue(std::atoi(
-        Base::CSingleton<SimpleProperties>::Instance().getProperty(serverframework::kRtspPortKey).c_str()));
-    dlg->setVideoWallPortValue(c.videoWallPort);
-    dlg->show();
-    return dlg;
-}
-
-void TestPortApply::confirm_data()
-{
-    QTest::addColumn<int>("productType");
-    QTest::addColumn<bool>("external");
-    QTest::addColumn<QString>("claimed"); // the port of this key was given away by the audit
-    QTest::addColumn<QStringList>("edits"); // "<field>=<text>"; "external": turned on
-    QTest::addColumn<int>("result");        // the dialog's result; -1: the press is refused
-    QTest::addColumn<QStringList>("written"); // "<key>=<value>" changed in writtenValues()
-    QTest::addColumn<QString>("rtsp");        // the RTSP port saved; empty: properties untouched
-
-    const QStringList none;
-    QTest::newRow("nothing changed") << 0 << false << "" << none << 0 << none << "";
-    QTest::newRow("HTTP") << 0 << false << "" << QStringList{"m_HttpPortLineEdit=spare0"} << 1
-                          << QStringList{"Http=spare0", "CommonHttp=spare0"} << "";
-    QTest::newRow("RTSP") << 0 << false << "" << QStringList{"m_pSMSPortLineEdit=spare1"} << 1 << none << "spare1";
-    QTest::newRow("HTTP-only product ignores the RTSP port")
-        << 4 << false << "" << QStringList{"m_pSMSPortLineEdit=", "m_VideoWallPortLineEdit=spare2"} << 1
-        << QStringList{"CommonVideoWall=spare2"} << "";
-    QTest::newRow("external values")
-        << 0 << true << ""
-        << QStringList{"m_pLineEditTamsaIP=192.168.7.9", "m_pLineEditAlarm40Port=spare0",
-                       "m_pLineEditTamsaPlaybackPort=spare1"}
-        << 1 << QStringList{"IPAddress=192.168.7.9", "TamsaAMS=spare0", "TamsaPlayback=spare1"} << "";
-    QTest::newRow("invalid external field") << 0 << true << "TamsaMQTT"
-                                            << QStringList{"m_HttpPortLineEdit=spare0", "m_pSMSPortLineEdit=spare1"}
-                                            << -1 << none << "";
-    QTest::newRow("hidden video rows are not required") << 1 << false << "TamsaVideo" << QStringList{"external"} << 1
-                                                        << QStringList{"Enabled=true"} << "";
-    const QStringList http{"m_HttpPortLineEdit=spare0"};
-    QTest::newRow("video wall empty") << 0 << false << "" << http + QStringList{"m_VideoWallPortLineEdit="} << -1
-                                      << none << "";
-    QTest::newRow("video wall negative") << 0 << false << "" << http + QStringList{"m_VideoWallPortLineEdit=-1"}
-                                         << -1 << none << "";
-    QTest::newRow("RTSP empty") << 0 << false << "" << http + QStringList{"m_pSMSPortLineEdit="} << -1 << none << "";
-    QTest::newRow("RTSP zero") << 0 << false << "" << http + QStringList{"m_pSMSPortLineEdit=0"} << -1 << none << "";
-}
-
-void TestPortApply::confirm()
-{
-    QFETCH(int, productType);
-    QFETCH(bool, external);
-    QFETCH(QString, claimed);
-    QFETCH(QStringList, edits);
-    QFETCH(int, result);
-    QFETCH(QStringList, written);
-    QFETCH(QString, rtsp);
-    writeSetup(productType, external);
-    const QByteArray setupBefore = tst::readBytes(setupPath());
-    QMap<QString, QString> expected = writtenValues();
-    for (const QString& change : written)
-        expected[change.section('=', 0, 0)] = spare(change.section('=', 1));
-    QMap<int, bool> claimedPorts;
-    if (!claimed.isEmpty())
-        claimedPorts.insert(m_ports[claimed], true);
-
-    auto dlg = openFilled(claimedPorts);
-    for (const QString& edit : edits) {
-        if (edit == "external") {
-            dlg->setExternEnabled(true);
-            continue;
-        }
-        CCheckCorretLineEdit* field = portField(*dlg, edit.section('=', 0, 0).toLatin1().constData());
-        const QString value = spare(edit.section('=', 1));
-        typeInto(field, value);
-        if (field->text() != value) // refused by the keyboard: the fillers still set it
-            field->setText(value);
-    }
-    QSignalSpy finished(dlg.get(), &QDialog::finished);
-    QTest::mouseClick(dlg->findChild<QPushButton*>("m_ConfirmBtn"), Qt::LeftButton);
-    QCOMPARE(finished.isEmpty() ? -1 : finished.at(0).at(0).toInt(), result);
-
-    if (result < 0)
-        QCOMPARE(tst::readBytes(setupPath()), setupBefore);
-    QCOMPARE(writtenValues(), expected);
-    // Only the value changes: the plug-in's comments and layout stay.
-    QCOMPARE(tst::readBytes(propertiesPath()),
-             rtsp.isEmpty() ? m_originalProperties
-                            : QByteArray(m_originalProperties)
-                                  .replace("ums.1.rtspPort = 554 ", "ums.1.rtspPort = " + spare(rtsp).toUtf8() + " "));
-    if (rtsp.isEmpty()) {
-        QTest::qWait(300);
-        QVERIFY(!QFile::exists(restartLog()));
-    } else if (platform::isAdmin()) { // elsewhere the elevated restart asks for a password
-        QTRY_VERIFY_WITH_TIMEOUT(tst::readBytes(restartLog()).contains("rtspPort=" + spare(rtsp).toUtf8() + "\n"),
-                                 10000);
-    }
-}
 
 EDITPORT_TEST_MAIN(TestEditPortDlg, TestPortApply)
 

@@ -5,12 +5,12 @@
 //   <root>/Server/<test>                the copy (its build RPATH still finds the libraries)
 //   <root>/Server/checkport<ext>        stand-in that prints <root>/owners/<port> when present
 //   <root>/TavrinSMSPlugin/{conf,bin}   the plug-in's files from the source Install/ tree
-//   <root>/home/...                     HOME and the XDG folders of the copy
 // The first run builds the layout, runs the copy with the same arguments and
 // returns its exit code. Also the small helpers both dialog tests use.
 
 #include "CheckCorretLineEdit.h"
 #include "RightTipButton.h"
+#include "TestScratch.h"
 #include "TestSupport.h"
 #include "TipWidget.h"
 
@@ -23,7 +23,6 @@
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -66,10 +65,8 @@ inline int relaunchInLayout(int argc, char** argv)
     const QString exe = QString::fromStdString(platform::executablePath());
     const QString copy = r + "/Server/" + QFileInfo(exe).fileName();
     const QString plugin = QStringLiteral(TAVRIN_SOURCE_DIR) + "/Install/TavrinSMSPlugin";
-    for (const char* dir : {"/Server", "/owners", "/TavrinSMSPlugin/conf", "/TavrinSMSPlugin/bin", "/home/config",
-                            "/home/data", "/home/configdirs", "/home/runtime"})
+    for (const char* dir : {"/Server", "/owners", "/TavrinSMSPlugin/conf", "/TavrinSMSPlugin/bin"})
         QDir().mkpath(r + dir);
-    QFile::setPermissions(r + "/home/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     const QString script = r + "/Server/checkport" + QString::fromStdString(platform::scriptExtension());
     if (!root.isValid() || !QFile::copy(exe, copy) || !QFile::setPermissions(copy, QFile::permissions(exe))
         || !QFile::copy(plugin + "/conf/config.properties", r + "/TavrinSMSPlugin/conf/config.properties")
@@ -80,14 +77,7 @@ inline int relaunchInLayout(int argc, char** argv)
         return 1;
     }
 
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", r + "/home");
-    env.insert("XDG_CONFIG_HOME", r + "/home/config");
-    env.insert("XDG_DATA_HOME", r + "/home/data");
-    env.insert("XDG_CONFIG_DIRS", r + "/home/configdirs");
-    env.insert("XDG_RUNTIME_DIR", r + "/home/runtime");
     QProcess child;
-    child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     child.start(copy, QCoreApplication::arguments().mid(1));
     child.waitForFinished(-1);
@@ -135,22 +125,23 @@ int runOne(int argc, char** argv)
     return QTest::qExec(&test, argc, argv);
 }
 
+// Runs each test class in turn; the number of failures.
 template <typename... Tests>
 int runAll(int argc, char** argv)
 {
-    int failed = 0;
-    ((failed += runOne<Tests>(argc, argv)), ...);
-    return failed;
+    return (0 + ... + runOne<Tests>(argc, argv));
 }
 
 } // namespace editport_test
 
-// main() of the dialog tests: relaunch inside the layout, then run each class.
+// main() of the dialog tests: relaunch inside the layout, then run each class
+// in a scratch home.
 #define EDITPORT_TEST_MAIN(...)                                            \
     int main(int argc, char** argv)                                       \
     {                                                                     \
         if (editport_test::layoutRoot().isEmpty())                        \
             return editport_test::relaunchInLayout(argc, argv);           \
+        ScratchHome home;                                                 \
         QApplication app(argc, argv);                                     \
         /* The skin's images are not linked into the tests. */            \
         QLoggingCategory::setFilterRules("qt.svg.warning=false");         \

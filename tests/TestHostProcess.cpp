@@ -2,14 +2,19 @@
 // folders, drives it through the framework library's control endpoint, its
 // second start and signals, and listens to its service-manager datagrams
 // (exit statuses as the systemd unit reads them: 0 quit, 75 restart me,
-// 255 start refused).
+// 255 start refused). Its web client is loaded in headless Chromium, driven
+// over its debugging protocol; its icon sits in a real notification area
+// (Xvfb with Debian's trayer as the XEmbed tray host, driven with xdotool, a
+// stand-in "xdg-open" recording what the web client opener asked for).
 // Last, the Debian package is packed from this build and its host run.
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QWebSocket>
 #include <QtTest>
 
 #include "TestScratch.h"
@@ -20,6 +25,12 @@
 #include <memory>
 
 const QString kHost = QStringLiteral(TAVRIN_STAGE_DIR "/Server/Palvex.Framework.S");
+
+struct XWindow {
+    QString id;
+    QString name;
+    QRect geometry;
+};
 
 class TestHostProcess : public QObject
 {
@@ -35,6 +46,9 @@ private slots:
 
     void cleanup()
     {
+        browser.terminate(); // the browser takes its helper processes along
+        if (!browser.waitForFinished(10000))
+            browser.kill();
         host.reset(); // killed if still running
         notify.reset();
     }
@@ -100,6 +114,125 @@ private slots:
         QVERIFY(logText().contains(QString("Termination signal %1 received.").arg(SIGTERM)));
         tst::verifyInOrder(logText(), {"Quit: begin.", "the framework's servers are stopped"});
         QCOMPARE(runtimeFiles(), QStringList());
+    }
+
+    // The web client's page: the ports shown running, the up time pushed over
+    // the WebSocket advancing, and no uncaught exception, error message or
+    // failed load on the console.
+    void webClientPageInChromium()
+    {
+        const QString chromium = QStandardPaths::findExecutable("chromium");
+        if (chromium.isEmpty())
+            QSKIP("chromium is not installed (scripts/deps installs it)");
+        int httpPort = 0;
+        QVERIFY(startAndServe(httpPort));
+        browser.setStandardOutputFile(QProcess::nullDevice()); // its chatter is not this test's business
+        browser.setStandardErrorFile(QProcess::nullDevice());
+        browser.start(chromium, {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
+                                 "--user-data-dir=" + browserProfile.path(), "--remote-debugging-address=127.0.0.1",
+                                 "--remote-debugging-port=0", "about:blank"});
+        QVERIFY(browser.waitForStarted(10000));
+        // The browser names its debugging port in its profile folder.
+        QStringList active;
+        QTRY_VERIFY_WITH_TIMEOUT((active = tst::readText(browserProfile.filePath("DevToolsActivePort")).split('\n', Qt::SkipEmptyParts)).size() >= 2, 30000);
+        QNetworkReply* list = network.get(QNetworkRequest(QUrl(QString("http://127.0.0.1:%1/json/list").arg(active[0]))));
+        QTRY_VERIFY_WITH_TIMEOUT(list->isFinished(), 10000);
+        QString pageSocket;
+        for (const QJsonValue& target : QJsonDocument::fromJson(list->readAll()).array())
+            if (target.toObject().value("type") == "page")
+                pageSocket = target.toObject().value("webSocketDebuggerUrl").toString();
+        delete list;
+        QHash<int, QJsonObject> replies;
+        QList<QJsonObject> events;
+        QWebSocket devTools;
+        QSignalSpy connected(&devTools, &QWebSocket::connected);
+        connect(&devTools, &QWebSocket::textMessageReceived, this, [&](const QString& text) {
+            const QJsonObject message = QJsonDocument::fromJson(text.toUtf8()).object();
+            if (message.contains("id"))
+                replies.insert(message.value("id").toInt(), message);
+            else
+                events << message;
+        });
+        devTools.open(QUrl(pageSocket));
+        QVERIFY(!pageSocket.isEmpty() && connected.wait(10000));
+        int lastId = 0;
+        const auto call = [&](const QString& method, const QJsonObject& params) {
+            const int id = ++lastId;
+            devTools.sendTextMessage(QJsonDocument(QJsonObject{{"id", id}, {"method", method}, {"params", params}}).toJson());
+            QTest::qWaitFor([&] { return replies.contains(id); }, 10000);
+            return replies.take(id);
+        };
+        const auto evaluate = [&](const QString& expression) { // a script expression's value in the page, as text
+            return call("Runtime.evaluate", {{"expression", expression}, {"awaitPromise", true}, {"returnByValue", true}})
+                .value("result").toObject().value("result").toObject().value("value").toVariant().toString();
+        };
+        const auto text = [&](const char* id) { return evaluate(QString("document.getElementById('%1').textContent").arg(id)); };
+        const auto upTime = [&] { return QTime::fromString(text("uptime").section(' ', -1), "hh:mm:ss"); };
+
+        // Listening before the page loads, so nothing it reports is missed.
+        for (const char* domain : {"Runtime.enable", "Log.enable", "Page.enable"})
+            call(domain, {});
+        QVERIFY(!call("Page.navigate", {{"url", QString("http://127.0.0.1:%1/").arg(httpPort)}}).contains("error"));
+        QTRY_COMPARE_WITH_TIMEOUT(evaluate("document.readyState"), QString("complete"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(text("httpPort"), QString("%1 (running)").arg(httpPort), 10000);
+        QVERIFY(QRegularExpression("^\\d+ \\(running\\)$").match(text("webSocketPort")).hasMatch());
+        const QTime first = upTime();
+        QVERIFY(first.isValid());
+        QTRY_VERIFY_WITH_TIMEOUT(upTime() > first, 5000);
+        QStringList errors;
+        for (const QJsonObject& event : qAsConst(events)) { // exceptions, console errors, log errors
+            const QJsonObject params = event.value("params").toObject();
+            if (event.value("method") == "Runtime.exceptionThrown" || params.value("type") == "error"
+                || params.value("entry").toObject().value("level") == "error")
+                errors << QString::fromUtf8(QJsonDocument(params).toJson(QJsonDocument::Compact));
+        }
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
+        QCOMPARE(request(httpPort, "/api/close"), 200);
+        QVERIFY(endsWith0());
+    }
+
+    // The icon is embedded in the panel; a click and a double click open the
+    // web client; the menu's first entry shows the hidden window, "Quit" goes
+    // through the window's own close handling.
+    void trayIconClickMenuAndQuit()
+    {
+        for (const char* tool : {"Xvfb", "trayer", "xdotool"})
+            QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(), tool);
+        tst::XServer xserver;
+        QVERIFY(!xserver.display().isEmpty());
+        const QString opened = home->path() + "/opened.txt";
+        QVERIFY(tst::writeExecutable(home->path() + "/bin/xdg-open", "#!/bin/sh\necho \"$@\" >> '" + opened.toUtf8() + "'\n"));
+        xserver.use(environment);
+        environment.insert("PATH", home->path() + "/bin:" + environment.value("PATH"));
+        QProcess trayer;
+        trayer.setProcessEnvironment(environment);
+        trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "32",
+                                "--SetDockType", "true", "--transparent", "false"});
+        QVERIFY(trayer.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(!window("panel").id.isEmpty(), 10000);
+        int httpPort = 0;
+        QVERIFY(startAndServe(httpPort));
+
+        XWindow icon;
+        QTRY_VERIFY_WITH_TIMEOUT(!(icon = window("Palvex.Framework.S")).id.isEmpty(), 30000);
+        QVERIFY(window("panel").geometry.contains(icon.geometry));
+        const QString clientUrl = QString("http://127.0.0.1:%1/").arg(httpPort);
+        QVERIFY(xdotool({"mousemove", "--window", icon.id, "8", "8", "click", "1"}));
+        QTRY_COMPARE_WITH_TIMEOUT(tst::readText(opened), clientUrl + '\n', 10000);
+        QVERIFY(xdotool({"mousemove", "--window", icon.id, "8", "8", "click", "--repeat", "2", "--delay", "80", "1"}));
+        QTRY_VERIFY_WITH_TIMEOUT(tst::readText(opened).count(clientUrl) >= 3, 10000);
+
+        QVERIFY(window("Tavrin.Framework.S").id.isEmpty());
+        clickMenuEntry(icon, 0);
+        XWindow managed;
+        QTRY_VERIFY_WITH_TIMEOUT(!(managed = window("Tavrin.Framework.S")).id.isEmpty(), 10000);
+        QCOMPARE(managed.geometry.size(), QSize(650, 350));
+        clickMenuEntry(icon, 2);
+        QVERIFY(endsWith0());
+        tst::verifyInOrder(logText(), {"Closing was requested from the service management window.", "Quit: begin.",
+                                       "Quit: tray object deleted."});
+        trayer.kill();
+        trayer.waitForFinished();
     }
 
     // The Debian package, packed from this build and unpacked into a
@@ -194,11 +327,55 @@ private:
         return status;
     }
 
+    // Opens the icon's menu and clicks entry `index` (entries 32 pixels high
+    // below a 6-pixel padding, as the menu's style sheet lays them out).
+    void clickMenuEntry(const XWindow& icon, int index)
+    {
+        QVERIFY(xdotool({"mousemove", "--window", icon.id, "8", "8", "click", "3"}));
+        XWindow menu;
+        QTRY_VERIFY_WITH_TIMEOUT(!(menu = window("Palvex.Framework.S", icon.id)).id.isEmpty(), 10000);
+        const QPoint entry = menu.geometry.topLeft() + QPoint(50, 6 + 32 * index + 16);
+        QVERIFY(xdotool({"mousemove", QString::number(entry.x()), QString::number(entry.y()), "click", "1"}));
+    }
+
+    bool xdotool(const QStringList& arguments, QString* output = nullptr)
+    {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start("xdotool", arguments);
+        if (!process.waitForFinished(10000))
+            return false;
+        if (output)
+            *output = QString::fromUtf8(process.readAllStandardOutput());
+        return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    }
+
+    // The first visible window of that name, other than `other`.
+    XWindow window(const QString& name, const QString& other = QString())
+    {
+        QString ids;
+        xdotool({"search", "--onlyvisible", "--name", ""}, &ids);
+        for (const QString& id : ids.split('\n', Qt::SkipEmptyParts)) {
+            QString windowName;
+            QString shell;
+            if (id == other || !xdotool({"getwindowname", id}, &windowName) || windowName.trimmed() != name
+                || !xdotool({"getwindowgeometry", "--shell", id}, &shell))
+                continue;
+            QMap<QString, int> values;
+            for (const QString& line : shell.split('\n', Qt::SkipEmptyParts))
+                values.insert(line.section('=', 0, 0), line.section('=', 1).toInt());
+            return {id, windowName.trimmed(), QRect(values.value("X"), values.value("Y"), values.value("WIDTH"), values.value("HEIGHT"))};
+        }
+        return {};
+    }
+
     QScopedPointer<ScratchHome> home;
     std::unique_ptr<QProcess> host;
     QProcessEnvironment environment;
     QNetworkAccessManager network;
     QScopedPointer<tst::NotifySocket> notify;
+    QTemporaryDir browserProfile;
+    QProcess browser; // ended in cleanup(), before its profile goes
 };
 
 QTEST_GUILESS_MAIN(TestHostProcess)

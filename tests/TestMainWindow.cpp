@@ -7,6 +7,7 @@
 #include "QssReloadNotifyMgr.h"
 #include "SignalSet.h"
 #include "SkinLoader.h"
+#include "TestModal.h"
 #include "TestScratch.h"
 #include "TestShippedContent.h"
 #include "TestSupport.h"
@@ -31,7 +32,6 @@
 #include <QTcpServer>
 #include <QtTest>
 
-#include <functional>
 
 using namespace serverframework;
 
@@ -56,23 +56,6 @@ QString storedRows(const QString& database)
     for (; rows.HasRow() && values.size() < rows.RowCount(); rows.MoveNext())
         values << QString::number(rows.GetInt(0));
     return values.join(QLatin1Char(','));
-}
-
-// Answers modals from a timer: `handle` takes those it knows; others are notices, recorded and accepted.
-QStringList answerModals(const std::function<bool(QWidget*)>& handle, const std::function<void()>& run)
-{
-    QStringList notices;
-    QTimer user;
-    QObject::connect(&user, &QTimer::timeout, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal && !handle(modal)) {
-            notices << modal->findChild<QLabel*>("m_WaringText")->text();
-            QMetaObject::invokeMethod(modal, "accept", Qt::QueuedConnection);
-        }
-    });
-    user.start(20);
-    run();
-    return notices;
 }
 
 } // namespace
@@ -188,7 +171,7 @@ private slots:
         QVERIFY(tst::writeBytes(path, "old"));
 
         CMainWindow window(nullptr, options());
-        const QStringList notices = answerModals(
+        const QStringList notices = tst::answerModals(
             [&](QWidget* modal) {
                 auto* dialog = qobject_cast<QFileDialog*>(modal);
                 if (dialog) {
@@ -287,7 +270,7 @@ private slots:
                                Row{"16500", "16501", true, reboot}}) {
             CMainWindow window(nullptr, options());
             bool pressed = false;
-            const QStringList notices = answerModals(
+            const QStringList notices = tst::answerModals(
                 [&](QWidget* modal) {
                     auto* dialog = qobject_cast<CEditPort*>(modal);
                     if (dialog) {

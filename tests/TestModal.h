@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
+
 namespace tst {
 
 // While it lives, accepts (or rejects) the active modal dialog every 50 ms,
@@ -52,5 +54,26 @@ private:
     QTimer m_timer;
     QList<QPointer<QWidget>> m_answered;
 };
+
+// Runs run while a timer (every 20 ms) hands the active modal widget to
+// handle; one it does not take is a notice: its text is recorded and it is
+// accepted (or rejected). The notices' texts, in order.
+inline QStringList answerModals(const std::function<bool(QWidget*)>& handle, const std::function<void()>& run,
+                                bool accept = true)
+{
+    QStringList notices;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && !handle(modal)) {
+            const auto* text = modal->findChild<QLabel*>(QStringLiteral("m_WaringText"));
+            notices << (text ? text->text() : QString::fromLatin1(modal->metaObject()->className()));
+            QMetaObject::invokeMethod(modal, accept ? "accept" : "reject", Qt::QueuedConnection);
+        }
+    });
+    user.start(20);
+    run();
+    return notices;
+}
 
 } // namespace tst

@@ -107,21 +107,7 @@ void processes(const std::string& root)
               && !processOfCurrentUser(0) && processExecutablePath(0).empty(), "own process");
 }
 
-// A loopback socket on a free port (listening for TCP unless it connects), and its port.
-SOCKET openLoopback(int type, std::uint16_t& port, std::uint16_t connectTo = 0)
-{
-    const SOCKET s = ::socket(AF_INET, type, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof address;
-    sockaddr* raw = reinterpret_cast<sockaddr*>(&address);
-    const bool ok = ::bind(s, raw, length) == 0 && (type != SOCK_STREAM || connectTo || ::listen(s, 4) == 0)
-                    && ((address.sin_port = htons(connectTo)), !connectTo || ::connect(s, raw, length) == 0)
-                    && ::getsockname(s, raw, &length) == 0;
-    port = ntohs(address.sin_port);
-    return ok ? s : INVALID_SOCKET;
-}
+using cases::openLoopback;
 
 void ports()
 {

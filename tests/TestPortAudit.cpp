@@ -9,6 +9,7 @@
 #include "SimpleProperties.h"
 #include "UserDataPath.h"
 #include "XMLConfigManager.h"
+#include "TestModal.h"
 #include "TestScratch.h"
 #include "TestSupport.h"
 
@@ -144,7 +145,6 @@ private slots:
         m_propertiesPath = m_home.filePath(QStringLiteral("config.properties"));
     }
     void init() { QFile::remove(m_propertiesPath); }
-    void cleanup() { m_dialogTimer.reset(); }
 
     // With the HTTP port free nothing is asked; ports of services the
     // product does not run are neither audited nor claimed.
@@ -245,7 +245,13 @@ private slots:
         std::vector<int> externPorts;
         for (int i = 0; i < 7; ++i)
             externPorts.push_back(holder.freePort());
-        answerDialog([&](CEditPortDlg* dialog) {
+        const int ams = firstFree(7330, {newHttp, p["TamsaCMS"], p["WebSocket"]});
+        CCheckPort checker;
+        bool audited = false;
+        const auto fill = [&](QWidget* modal) {
+            auto* dialog = qobject_cast<CEditPortDlg*>(modal);
+            if (!dialog)
+                return false;
             dialog->setHttpPortText(QString::number(newHttp));
             if (external) {
                 dialog->setExternEnabled(true);
@@ -257,10 +263,13 @@ private slots:
                                        &CEditPortDlg::setTamsaPlaybackPortText})
                     (dialog->*set)(QString::number(externPorts[i++]));
             }
-        });
-        const int ams = firstFree(7330, {newHttp, p["TamsaCMS"], p["WebSocket"]});
-        CCheckPort checker;
-        QVERIFY(audit(checker));
+            dialog->findChild<QPushButton*>("m_ConfirmBtn")->click();
+            if (dialog->isVisible()) // a refused press leaves it open: close it so the case ends
+                dialog->reject();
+            return true;
+        };
+        QCOMPARE(tst::answerModals(fill, [&] { audited = audit(checker); }), QStringList());
+        QVERIFY(audited);
         QCOMPARE(accepted(checker), qMakePair(newHttp, p["TamsaCMS"]));
         QVERIFY(checker.claimedPorts.contains(p["TamsaCMS"]));
         QCOMPARE(commonConfig().GetFrameworkHttpPort(), newHttp);
@@ -362,28 +371,8 @@ private:
 
     bool audit(CCheckPort& checker) { return checker.checkAllPortIsUsed(m_propertiesPath.toStdString()); }
 
-    // Answers the next port dialog: fill it in, then confirm.
-    void answerDialog(std::function<void(CEditPortDlg*)> fill)
-    {
-        m_dialogTimer.reset(new QTimer);
-        connect(m_dialogTimer.get(), &QTimer::timeout, this, [this, fill]() {
-            auto* dialog = qobject_cast<CEditPortDlg*>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            m_dialogTimer->stop();
-            fill(dialog);
-            dialog->findChild<QPushButton*>("m_ConfirmBtn")->click();
-            if (dialog->isVisible()) { // a refused press leaves it open: close it so the case ends
-                QWARN("the press was refused");
-                dialog->reject();
-            }
-        });
-        m_dialogTimer->start(20);
-    }
-
     QTemporaryDir m_home;
     QString m_propertiesPath;
-    std::unique_ptr<QTimer> m_dialogTimer;
 };
 
 int main(int argc, char** argv)

@@ -206,36 +206,23 @@ private:
     // answered with restart, and its text returned.
     QStringList change(bool twoPortDialog, int newHttp, int newWebSocket, int newRtsp, bool restart)
     {
-        QStringList notices;
         bool confirmed = false;
-        QTimer user;
-        connect(&user, &QTimer::timeout, [&] {
-            QWidget* modal = QApplication::activeModalWidget();
-            const auto type = [modal](const char* name, int port) {
+        const auto fill = [&](QWidget* modal) {
+            if (!qobject_cast<CEditPort*>(modal) && !qobject_cast<CEditPortDlg*>(modal))
+                return false;
+            for (const auto& [name, port] : {std::pair{"m_HttpPortLineEdit", newHttp}, {"m_WebSocketPortLineEdit", newWebSocket},
+                                             {"m_pSMSPortLineEdit", newRtsp}}) {
                 if (auto* field = modal->findChild<CCheckCorretLineEdit*>(name); field && port)
                     field->setText(QString::number(port));
                 else if (auto* line = modal->findChild<QLineEdit*>(name); line && port)
                     line->setText(QString::number(port));
-            };
-            if (qobject_cast<CEditPort*>(modal) || qobject_cast<CEditPortDlg*>(modal)) {
-                type("m_HttpPortLineEdit", newHttp);
-                type("m_WebSocketPortLineEdit", newWebSocket);
-                type("m_pSMSPortLineEdit", newRtsp);
-                // Queued: a notice the press opens is answered by this timer too.
-                QMetaObject::invokeMethod(modal->findChild<QPushButton*>(confirmed ? "m_CloseBtn" : "m_ConfirmBtn"),
-                                          "click", Qt::QueuedConnection);
-                confirmed = true;
-            } else if (modal) {
-                notices << modal->findChild<QLabel*>("m_WaringText")->text();
-                QMetaObject::invokeMethod(modal, restart ? "accept" : "reject", Qt::QueuedConnection);
             }
-        });
-        user.start(20);
-        if (twoPortDialog)
-            window->onEditPort();
-        else
-            window->onModifyPort();
-        return notices;
+            // Queued: a notice the press opens is answered by the same timer.
+            QMetaObject::invokeMethod(modal->findChild<QPushButton*>(confirmed ? "m_CloseBtn" : "m_ConfirmBtn"), "click",
+                                      Qt::QueuedConnection);
+            return confirmed = true;
+        };
+        return tst::answerModals(fill, [&] { twoPortDialog ? window->onEditPort() : window->onModifyPort(); }, restart);
     }
 
     // The event loop, ended after 30 s at the latest.
