@@ -1,8 +1,5 @@
-// The ui pieces: the port field, its validator and status button, the tip
-// bubble, the warning dialog (its results and frameless dragging), the server
-// settings read from "Setup.xml" with the product names, the high-DPI
-// decision, the language table and the loading and switching of translators,
-// skin resources and the style sheet reload notification.
+// The ui pieces: port field, tip bubble, warning dialog, "Setup.xml" settings
+// and product names, high-DPI decision, languages, skins and their reloading.
 
 #include <QApplication>
 #include <QFile>
@@ -207,30 +204,23 @@ private slots:
     void settings_data()
     {
         QTest::addColumn<QString>("body");
-        QTest::addColumn<int>("translator");
-        QTest::addColumn<int>("versionType");
-        QTest::addColumn<QString>("skin");
-        QTest::addColumn<int>("productType");
-        QTest::addColumn<QString>("productName");
-        QTest::newRow("all set") << setup(1, 1, "BlueSkin", 4) << 1 << 1 << "BlueSkin" << 4 << "Orbelle VS";
-        QTest::newRow("second brand AC") << setup(0, 1, "GreyRedSkin", 1) << 0 << 1 << "GreyRedSkin" << 1 << "Orbelle AC";
-        QTest::newRow("Brevant 10, second brand") << setup(0, 1, "x", 10) << 0 << 1 << "x" << 10 << "Orbelle Brevant";
-        QTest::newRow("product 7: bare brand") << setup(0, 0, "x", 7) << 0 << 0 << "x" << 7 << "Palvex";
-        QTest::newRow("version 2: first brand") << setup(0, 2, "x", 0) << 0 << 2 << "x" << 0 << "Palvex";
-        QTest::newRow("everything absent") << "<Configs/>" << 65535 << 65535 << "" << -1 << "Palvex";
-        QTest::newRow("no file") << "" << 0 << 0 << "GreyRedSkin" << 0 << "Palvex";
+        QTest::addColumn<QString>("read"); // translator, version type, skin, product type: product name
+        QTest::newRow("all set") << setup(1, 1, "BlueSkin", 4) << "1 1 BlueSkin 4: Orbelle VS";
+        QTest::newRow("second brand AC") << setup(0, 1, "GreyRedSkin", 1) << "0 1 GreyRedSkin 1: Orbelle AC";
+        QTest::newRow("Brevant 10, second brand") << setup(0, 1, "x", 10) << "0 1 x 10: Orbelle Brevant";
+        QTest::newRow("product 7: bare brand") << setup(0, 0, "x", 7) << "0 0 x 7: Palvex";
+        QTest::newRow("version 2: first brand") << setup(0, 2, "x", 0) << "0 2 x 0: Palvex";
+        QTest::newRow("everything absent") << "<Configs/>" << "65535 65535  -1: Palvex";
+        QTest::newRow("no file") << "" << "0 0 GreyRedSkin 0: Palvex";
     }
     void settings()
     {
         QFETCH(QString, body);
         QTemporaryDir dir;
         QVERIFY(body.isEmpty() || tst::writeBytes(dir.path() + "/Setup.xml", "<?xml version=\"1.0\"?>\n" + body.toUtf8()));
-        CServerConfigManager settings(dir.path().toStdString() + "/");
-        QTEST(int(settings.translator), "translator");
-        QTEST(int(settings.versionType), "versionType");
-        QTEST(QString::fromStdString(settings.skin), "skin");
-        QTEST(settings.productType, "productType");
-        QTEST(QString::fromStdString(settings.productName()), "productName");
+        CServerConfigManager s(dir.path().toStdString() + "/");
+        QTEST(QString("%1 %2 %3 %4: %5").arg(int(s.translator)).arg(int(s.versionType)).arg(s.skin.c_str())
+                  .arg(s.productType).arg(s.productName().c_str()), "read");
     }
 
     void highDpiDecision_data()
@@ -267,37 +257,12 @@ private slots:
         }
     }
 
-    void loadsTheLanguageFolder_data()
-    {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<int>("files");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("zh_TW") << 11 << 1 << "資訊";
-        QTest::newRow("English, two files") << 0 << 2 << "Information";
-        QTest::newRow("above the table: top folder") << 40 << 1 << "top level";
-        QTest::newRow("folder without .qm") << 2 << 0 << "Information";
-    }
-
-    void loadsTheLanguageFolder()
-    {
-        QFETCH(int, index);
-        QFETCH(int, files);
-        QFETCH(QString, expected);
-        const QVector<QTranslator*> translators = loadTranslators(index, root);
-        QCOMPARE(translators.size(), files);
-        for (QTranslator* translator : translators)
-            QVERIFY(!translator->isEmpty());
-        QCOMPARE(translated("Information"), expected);
-        for (QTranslator* translator : translators) {
-            QCoreApplication::removeTranslator(translator);
-            delete translator;
-        }
-        QCOMPARE(translated("Information"), QStringLiteral("Information"));
-    }
-
+    // Every .qm file of the language's folder is loaded; a switch removes the
+    // old language's translators (without deleting them) and loads the new one.
     void switchRemovesOldTranslators()
     {
         QVector<QTranslator*> current = loadTranslators(0, root);
+        QCOMPARE(current.size(), 2);
         QCOMPARE(translated("OnlyEnglish"), QStringLiteral("English only"));
         QCOMPARE(translated("Second"), QStringLiteral("Second file"));
 
@@ -305,16 +270,16 @@ private slots:
         current = switchTranslators(1, root, current);
         QCOMPARE(current.size(), 1);
         QCOMPARE(translated("Information"), QStringLiteral("信息"));
-        // Nothing of the old language survives.
         QCOMPARE(translated("OnlyEnglish"), QStringLiteral("OnlyEnglish"));
         QCOMPARE(translated("Second"), QStringLiteral("Second"));
-        // Removed, not deleted: the old objects are still usable.
         QCOMPARE(old.at(0)->translate("serverframework::CKestApplication", "OnlyEnglish"),
                  QStringLiteral("English only"));
 
         current = switchTranslators(11, root, current);
         QCOMPARE(translated("Information"), QStringLiteral("資訊"));
-        current = switchTranslators(2, root, current);
+        current = switchTranslators(40, root, current); // above the table: the top folder
+        QCOMPARE(translated("Information"), QStringLiteral("top level"));
+        current = switchTranslators(2, root, current); // a folder without .qm files
         QVERIFY(current.isEmpty());
         QCOMPARE(translated("Information"), QStringLiteral("Information"));
         qDeleteAll(old);
