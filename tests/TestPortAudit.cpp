@@ -45,6 +45,19 @@ comm_methodlib::CCommonConfigFileMgr& commonConfig()
     return Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance();
 }
 
+// A loopback port of that protocol, held by a socket kept in held; 0 if none.
+int holdLoopback(bool udp, std::vector<std::unique_ptr<QObject>>& held)
+{
+    if (udp) {
+        auto* s = new QUdpSocket;
+        held.emplace_back(s);
+        return s->bind(QHostAddress(QHostAddress::LocalHost), 0) ? int(s->localPort()) : 0;
+    }
+    auto* s = new QTcpServer;
+    held.emplace_back(s);
+    return s->listen(QHostAddress::LocalHost, 0) ? int(s->serverPort()) : 0;
+}
+
 // Ports held by this test for the length of one case, and ports free now;
 // each different from every one handed out before in this process (the
 // dialog answers from a snapshot taken once per process).
@@ -56,22 +69,12 @@ public:
     {
         Ports p;
         for (const QString& name : kServerPorts + QStringList{"rtsp", "wall"})
-            p[name] = !held.contains(name) ? freePort() : fresh([&] { return hold(name == "TamsaAMS" || name == "rtsp"); });
+            p[name] = !held.contains(name) ? freePort()
+                                           : fresh([&] { return holdLoopback(name == "TamsaAMS" || name == "rtsp", m_held); });
         return p;
     }
 
 private:
-    int hold(bool udp)
-    {
-        if (udp) {
-            auto* s = new QUdpSocket;
-            m_held.emplace_back(s);
-            return s->bind(QHostAddress(QHostAddress::LocalHost), 0) ? int(s->localPort()) : 0;
-        }
-        auto* s = new QTcpServer;
-        m_held.emplace_back(s);
-        return s->listen(QHostAddress::LocalHost, 0) ? int(s->serverPort()) : 0;
-    }
     int fresh(const std::function<int()>& next)
     {
         for (;;) {
@@ -108,14 +111,12 @@ QPair<int, int> accepted(const CCheckPort& checker)
 int holdPort(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QTcpServer tcp;
-    QUdpSocket udp;
-    const bool held = argc > 2 && qstrcmp(argv[2], "udp") == 0 ? udp.bind(QHostAddress(QHostAddress::LocalHost), 0)
-                                                                : tcp.listen(QHostAddress::LocalHost, 0);
-    std::cout << (udp.localPort() + tcp.serverPort()) << std::endl;
+    std::vector<std::unique_ptr<QObject>> held;
+    const int port = holdLoopback(argc > 2 && qstrcmp(argv[2], "udp") == 0, held);
+    std::cout << port << std::endl;
     for (std::string line; std::getline(std::cin, line);) {
     }
-    return held ? 0 : 1;
+    return port ? 0 : 1;
 }
 
 const QString kCheckport = QStringLiteral(TAVRIN_BUILD_DIR "/Server/checkport.sh");
