@@ -223,21 +223,13 @@ private slots:
                   .arg(s.productType).arg(s.productName().c_str()), "read");
     }
 
-    void highDpiDecision_data()
-    {
-        QTest::addColumn<QVector<QSize>>("displays");
-        QTest::addColumn<bool>("scaling");
-        QTest::newRow("small second") << QVector<QSize>{{1920, 1080}, {1280, 1024}} << false;
-        QTest::newRow("low only") << QVector<QSize>{{1600, 899}} << false;
-        QTest::newRow("exact limit") << QVector<QSize>{{1440, 900}} << true;
-    }
+    // Scaling only when every display is at least 1440 x 900.
     void highDpiDecision()
     {
-        QFETCH(QVector<QSize>, displays);
-        std::vector<platform::DisplaySize> sizes;
-        for (const QSize& s : displays)
-            sizes.push_back(platform::DisplaySize{s.width(), s.height()});
-        QTEST(wantsHighDpiScaling(sizes), "scaling");
+        const std::pair<std::vector<platform::DisplaySize>, bool> rows[] = {
+            {{{1920, 1080}, {1280, 1024}}, false}, {{{1600, 899}}, false}, {{{1440, 900}}, true}};
+        for (const auto& [sizes, scaling] : rows)
+            QVERIFY2(wantsHighDpiScaling(sizes) == scaling, std::to_string(sizes.back().height).c_str());
     }
 
     void table()
