@@ -18,8 +18,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include "BenchSupport.h"
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -34,31 +34,11 @@ constexpr int kRequests = 10000;
 const QByteArray kKeptRequest = "GET / HTTP/1.1\r\nHost: localhost\r\n\r\n";
 const QByteArray kRequest = "GET / HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-int connectTo(quint16 port)
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
-        return fd;
-    if (fd >= 0)
-        close(fd);
-    return -1;
-}
-
 // Sends bytes on a fresh connection and reads until the server closes; the
 // number of answers ("HTTP/1.1 " heads) read, -1 when nobody listens.
 int exchange(quint16 port, const QByteArray& bytes)
 {
-    const int fd = connectTo(port);
+    const int fd = bench::loopbackSocket(port, false);
     if (fd < 0)
         return -1;
     for (int sent = 0; sent < bytes.size();) {
@@ -80,7 +60,7 @@ int exchange(quint16 port, const QByteArray& bytes)
 // answer; the number of answers.
 int oneAfterAnother(quint16 port, int count)
 {
-    const int fd = connectTo(port);
+    const int fd = bench::loopbackSocket(port, false);
     if (fd < 0)
         return 0;
     QByteArray received;
@@ -180,19 +160,6 @@ int openDescriptors(qint64 pid)
     return int(QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot | QDir::System).size());
 }
 
-quint16 freePort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -218,7 +185,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "port %u is already in use: the host would not get it\n", unsigned(hostPort));
         return 1;
     }
-    const quint16 floorPort = freePort();
+    const quint16 floorPort = bench::freePort();
 
     QTemporaryDir scratch;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -247,8 +214,8 @@ int main(int argc, char* argv[])
         stop(floor);
         stop(host);
     }
-    const double hostStart = median(hostTimes);
-    const double floorStart = median(floorTimes);
+    const double hostStart = bench::median(hostTimes);
+    const double floorStart = bench::median(floorTimes);
     std::printf("start-up to first HTTP answer (median of %d): host %.1f ms, floor %.1f ms, ratio %.2f (target <= 1.5)\n",
                 kStartRuns, hostStart, floorStart, hostStart / floorStart);
 

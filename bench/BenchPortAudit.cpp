@@ -19,9 +19,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include "BenchSupport.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -37,20 +36,6 @@ using serverframework::XMLConfigManager;
 constexpr int kHeld = 100;
 constexpr int kRuns = 21;
 
-int listenOn(int port)
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<unsigned short>(port));
-    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(fd, 1) == 0)
-        return fd;
-    if (fd >= 0)
-        close(fd);
-    return -1;
-}
-
 // Listeners on kHeld consecutive ports below the ephemeral range; empty when
 // no such run of free ports was found.
 std::vector<int> holdRun(int& first)
@@ -58,7 +43,7 @@ std::vector<int> holdRun(int& first)
     for (first = 20000; first < 30000; first += kHeld + 1) {
         std::vector<int> held;
         for (int port = first; port < first + kHeld; ++port) {
-            const int fd = listenOn(port);
+            const int fd = bench::loopbackSocket(static_cast<unsigned short>(port), true);
             if (fd < 0)
                 break;
             held.push_back(fd);
@@ -69,17 +54,6 @@ std::vector<int> holdRun(int& first)
             close(fd);
     }
     return {};
-}
-
-// A port free now, from the system's ephemeral range.
-int freePort()
-{
-    const int fd = listenOn(0);
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
 }
 
 bool writeConfiguration(XMLConfigManager& config, int http, const std::vector<int>& others)
@@ -118,12 +92,6 @@ double audit(int& acceptedHttp)
     return ms;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -155,9 +123,9 @@ int main(int argc, char* argv[])
     }
     std::vector<int> others;
     for (int i = 0; i < 10; ++i)
-        others.push_back(freePort());
-    const int freeHttp = freePort();
-    Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance().SetFrameworkVideoWallPort(freePort());
+        others.push_back(bench::freePort());
+    const int freeHttp = bench::freePort();
+    Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance().SetFrameworkVideoWallPort(bench::freePort());
 
     std::vector<double> freeTimes;
     std::vector<double> heldTimes;
@@ -180,8 +148,8 @@ int main(int argc, char* argv[])
             return 1;
         }
     }
-    const double allFree = median(freeTimes);
-    const double withHeld = median(heldTimes);
+    const double allFree = bench::median(freeTimes);
+    const double withHeld = bench::median(heldTimes);
     std::printf("audit, all ports free (median of %d): %.2f ms\n", kRuns, allFree);
     std::printf("audit, HTTP port %d and the %d after it held (moved to %d): %.2f ms\n", first, kHeld - 1, movedTo,
                 withHeld);

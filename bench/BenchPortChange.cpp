@@ -28,8 +28,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include "BenchSupport.h"
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -48,29 +48,11 @@ namespace {
 
 constexpr int kDefaultRounds = 5;
 
-quint16 freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
-                       && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    return bound ? ntohs(address.sin_port) : 0;
-}
-
 // Whether an HTTP request on the port gets a "200" answer now.
 bool answers(quint16 port)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const int fd = bench::loopbackSocket(port, false);
+    bool ok = fd >= 0;
     static const char kRequest[] = "GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
     ok = ok && ::send(fd, kRequest, sizeof kRequest - 1, MSG_NOSIGNAL) == ssize_t(sizeof kRequest - 1);
     char head[16] = {};
@@ -107,9 +89,9 @@ double round(int argc, char** argv)
         return -1;
     setup.write(benchmark.readAll()
                     .replace("<Value>0</Value>\n  </ProductType>", "<Value>1</Value>\n  </ProductType>")
-                    .replace("<WebSocket>16101<", "<WebSocket>" + QByteArray::number(freePort()) + "<"));
+                    .replace("<WebSocket>16101<", "<WebSocket>" + QByteArray::number(bench::freePort()) + "<"));
     setup.close();
-    Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance().SetFrameworkHttpPort(freePort());
+    Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance().SetFrameworkHttpPort(bench::freePort());
 
     CKestApplication app(argc, argv);
     if (!app.init())
@@ -120,7 +102,7 @@ double round(int argc, char** argv)
     if (!window)
         return -1;
 
-    const quint16 newPort = freePort();
+    const quint16 newPort = bench::freePort();
     Clock::time_point confirmed;
     Clock::time_point answered;
     std::atomic<bool> asking{false};

@@ -6,8 +6,8 @@
 //   - answering one free port from the snapshot.
 #include "PortMgr.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include "BenchSupport.h"
+
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -28,29 +28,6 @@ constexpr int kRuns = 7;
 double millisecondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-sockaddr_in loopback(unsigned short port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    return address;
-}
-
-unsigned short boundPort(int fd)
-{
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    return ntohs(address.sin_port);
 }
 
 bool raiseFileLimit(rlim_t wanted)
@@ -88,19 +65,16 @@ int main()
     }
 
     std::vector<int> sockets;
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = loopback(0);
-    if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-        || listen(listener, 1024) != 0) {
+    const int listener = bench::loopbackSocket(0, true);
+    if (listener < 0) {
         std::perror("listener");
         return 1;
     }
     sockets.push_back(listener);
-    const unsigned short listenPort = boundPort(listener);
-    address = loopback(listenPort);
+    const unsigned short listenPort = bench::boundPort(listener);
     for (int i = 0; i < kConnections; ++i) {
-        const int client = socket(AF_INET, SOCK_STREAM, 0);
-        if (client < 0 || connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        const int client = bench::loopbackSocket(listenPort, false);
+        if (client < 0) {
             std::perror("connect");
             return 1;
         }
@@ -114,14 +88,7 @@ int main()
     }
 
     // A port that is free when the snapshot is taken.
-    unsigned short freePort = 0;
-    {
-        const int probe = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in any = loopback(0);
-        bind(probe, reinterpret_cast<sockaddr*>(&any), sizeof any);
-        freePort = boundPort(probe);
-        close(probe);
-    }
+    const unsigned short freePort = bench::freePort();
 
     std::vector<double> snapshotTimes;
     std::vector<double> ownerTimes;
@@ -152,9 +119,9 @@ int main()
         anyTaken |= ports.CheckPortConflict(freePort);
     const double perAnswer = millisecondsSince(start) / kQuestions;
 
-    const double snapshot = median(snapshotTimes);
-    const double withOwners = median(ownerTimes);
-    const double ss = median(ssTimes);
+    const double snapshot = bench::median(snapshotTimes);
+    const double withOwners = bench::median(ownerTimes);
+    const double ss = bench::median(ssTimes);
     std::printf("sockets opened by this program: %zu\n", sockets.size());
     std::printf("snapshot entries: %zu, ss lines: %ld\n", entries, ssLines);
     std::printf("snapshot (median of %d): %.2f ms, with every owner %.2f ms\n", kRuns, snapshot, withOwners);
