@@ -191,10 +191,10 @@ int windowsTcpState(std::uint32_t linuxState)
     }
 }
 
-// Parses one /proc/net/{tcp,tcp6,udp,udp6} table; the socket inode of every
-// entry goes to inodes, in step with entries. False when it cannot be read.
-bool readSocketTable(const char* path, Protocol protocol, std::string& buffer,
-                     std::vector<PortEntry>& entries, std::vector<std::uint64_t>& inodes)
+// Parses one /proc/net/{tcp,tcp6,udp,udp6} table. Every entry keeps its
+// socket inode; one with an inode has an owner, not looked up yet. False when
+// the table cannot be read.
+bool readSocketTable(const char* path, Protocol protocol, std::string& buffer, std::vector<PortEntry>& entries)
 {
     if (!readAll(path, buffer))
         return false;
@@ -242,8 +242,9 @@ bool readSocketTable(const char* path, Protocol protocol, std::string& buffer,
                 inode = inode * 10 + static_cast<std::uint64_t>(*p++ - '0');
             ok = ok && p > digits;
             if (ok) {
+                entry.socketId = inode;
+                entry.processId = inode == 0 ? 0 : kUnknownOwnerPid;
                 entries.push_back(entry);
-                inodes.push_back(inode);
             }
         }
         p = lineEnd + 1;
@@ -563,35 +564,32 @@ std::string addressToString(const IpAddress& address)
 PortSnapshot takePortSnapshot()
 {
     PortSnapshot snapshot;
-    std::vector<std::uint64_t> inodes;
     std::string buffer;
     buffer.reserve(1 << 20);
     snapshot.entries.reserve(1024);
-    inodes.reserve(1024);
 
-    const bool tcp4 = readSocketTable("/proc/net/tcp", Protocol::Tcp, buffer, snapshot.entries, inodes);
-    const bool tcp6 = readSocketTable("/proc/net/tcp6", Protocol::Tcp, buffer, snapshot.entries, inodes);
-    const bool udp4 = readSocketTable("/proc/net/udp", Protocol::Udp, buffer, snapshot.entries, inodes);
-    const bool udp6 = readSocketTable("/proc/net/udp6", Protocol::Udp, buffer, snapshot.entries, inodes);
+    const bool tcp4 = readSocketTable("/proc/net/tcp", Protocol::Tcp, buffer, snapshot.entries);
+    const bool tcp6 = readSocketTable("/proc/net/tcp6", Protocol::Tcp, buffer, snapshot.entries);
+    const bool udp4 = readSocketTable("/proc/net/udp", Protocol::Udp, buffer, snapshot.entries);
+    const bool udp6 = readSocketTable("/proc/net/udp6", Protocol::Udp, buffer, snapshot.entries);
     snapshot.tcpRead = tcp4 || tcp6;
     snapshot.udpRead = udp4 || udp6;
-    for (size_t i = 0; i < inodes.size(); ++i) {
-        snapshot.entries[i].socketId = inodes[i];
-        snapshot.entries[i].processId = inodes[i] == 0 ? 0 : kUnknownOwnerPid;
-    }
     return snapshot;
 }
 
 void findPortOwners(std::vector<PortEntry>& entries)
 {
+    const auto unresolved = [](const PortEntry& entry) {
+        return entry.processId == kUnknownOwnerPid && entry.socketId != 0;
+    };
     std::unordered_map<std::uint64_t, std::uint32_t> owners;
     for (const PortEntry& entry : entries) {
-        if (entry.processId == kUnknownOwnerPid && entry.socketId != 0)
+        if (unresolved(entry))
             owners.emplace(entry.socketId, kUnknownOwnerPid);
     }
     resolveOwners(owners);
     for (PortEntry& entry : entries) {
-        if (entry.processId == kUnknownOwnerPid && entry.socketId != 0)
+        if (unresolved(entry))
             entry.processId = owners[entry.socketId];
     }
 }
