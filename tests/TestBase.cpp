@@ -80,6 +80,31 @@ private slots:
         QVERIFY(decoded.empty());
     }
 
+    // Secrets written by earlier releases still decode, and an ECB secret
+    // (no random IV) is written the same way again.
+    void earlierSecrets_data()
+    {
+        QTest::addColumn<AESParams>("with");
+        QTest::addColumn<std::string>("text");
+        QTest::newRow("CBC") << params("earlier key", "earlier salt")
+                             << std::string("AQF4oM/CesweXt/cXBL5EKBNwZFBQ4SyPtYzHfhKYviMwPY5tJDjYnQ80wdPWMiSuzf2QK+SgtCgVTgB"
+                                            "Jy22eAhEznDY+FepW715OoRHY2XtUbuJKLQ6Ark8xZyHvjaNJSa++xPiwdDkXid6v0zvli9f");
+        QTest::newRow("ECB") << params("earlier key", "earlier salt", AESParams::Mode::ECB)
+                             << std::string("AQKzwGxxRj0Qscf1rHRIris86/lIiiNwwMirxa6Uf+XaOiWpuCD32UCx9V+e/rm3tJiaWBq66Ie/zka0"
+                                            "zDuTtiVJLcFgtkpcGoT+E7OQYq/O/qsqYDfRXeJ8P8aJkmTZ838=");
+    }
+    void earlierSecrets()
+    {
+        QFETCH(AESParams, with);
+        QFETCH(std::string, text);
+        const std::string plain = "a text of an earlier release, longer than a block";
+        std::string out;
+        QVERIFY(decodes(with, text, out));
+        QCOMPARE(out, plain);
+        if (with.mode == AESParams::Mode::ECB)
+            QCOMPARE(encoded(with, plain), text);
+    }
+
     // Only a secret's own key and mode decode it, even where the cipher's padding
     // alone would let garbage through (about one text in 256: the counter in the
     // first and the last block makes every text differ in both).

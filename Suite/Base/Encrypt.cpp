@@ -1,13 +1,15 @@
 #include "Base/Encrypt.h"
 
-#include <openssl/crypto.h>
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
-#include <openssl/rand.h>
+#include "Aes256.h"
+#include "Wipe.h"
+
+#include <QByteArray>
+#include <QCryptographicHash>
+#include <QMessageAuthenticationCode>
+#include <QRandomGenerator>
 
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace Base {
@@ -19,10 +21,15 @@ thread_local AESParams t_current;
 
 using Bytes = std::vector<unsigned char>;
 
-constexpr std::size_t kKeySize = 32;    // AES-256
-constexpr std::size_t kBlockSize = 16;
+constexpr std::size_t kKeySize = Aes256::kKeySize;
+constexpr std::size_t kBlockSize = Aes256::kBlockSize;
 constexpr std::size_t kMacSize = 32;    // HMAC-SHA-256
 constexpr unsigned char kFormatVersion = 1;
+
+QByteArray bytesOf(const void* data, std::size_t length)
+{
+    return QByteArray::fromRawData(static_cast<const char*>(data), static_cast<int>(length));
+}
 
 // SHA-256 over a purpose tag and both texts, each text preceded by its
 // length so that ("ab", "c") and ("a", "bc") give different keys.
@@ -36,47 +43,73 @@ Bytes deriveKey(const char* purpose, const AESParams& params)
             material.push_back(static_cast<char>((size >> shift) & 0xFF));
         material += *text;
     }
-    Bytes key(kKeySize);
-    unsigned int length = 0;
-    if (EVP_Digest(material.data(), material.size(), key.data(), &length, EVP_sha256(), nullptr) != 1)
-        key.clear();
-    OPENSSL_cleanse(&material[0], material.size());
-    return key;
+    const QByteArray digest = QCryptographicHash::hash(bytesOf(material.data(), material.size()),
+                                                       QCryptographicHash::Sha256);
+    wipe(&material[0], material.size());
+    return Bytes(digest.begin(), digest.end());
 }
 
-struct CipherCtxDeleter
-{
-    void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
-};
-
-// One whole encryption or decryption with EVP.
-bool runCipher(const EVP_CIPHER* cipher, bool encrypt, bool padding, const Bytes& key, const unsigned char* iv,
-               const unsigned char* data, std::size_t length, Bytes& out)
+// One whole encryption or decryption: CBC when iv is given, else ECB; with
+// padding, PKCS#7 is added on the way in and checked and removed on the way out.
+bool runCipher(bool encrypt, bool padding, const Bytes& key, const unsigned char* iv, const unsigned char* data,
+               std::size_t length, Bytes& out)
 {
     out.clear();
     if (key.size() != kKeySize || length > static_cast<std::size_t>(INT32_MAX) - kBlockSize)
         return false;
-    std::unique_ptr<EVP_CIPHER_CTX, CipherCtxDeleter> ctx(EVP_CIPHER_CTX_new());
-    if (!ctx || EVP_CipherInit_ex(ctx.get(), cipher, nullptr, key.data(), iv, encrypt ? 1 : 0) != 1)
+    Bytes text(data, data + length);
+    if (encrypt && padding)
+        text.insert(text.end(), kBlockSize - length % kBlockSize, static_cast<unsigned char>(kBlockSize - length % kBlockSize));
+    if (text.size() % kBlockSize != 0 || (padding && text.empty()))
         return false;
-    EVP_CIPHER_CTX_set_padding(ctx.get(), padding ? 1 : 0);
-    Bytes result(length + kBlockSize);
-    int written = 0;
-    int last = 0;
-    if (EVP_CipherUpdate(ctx.get(), result.data(), &written, data, static_cast<int>(length)) != 1 ||
-        EVP_CipherFinal_ex(ctx.get(), result.data() + written, &last) != 1)
-        return false;
-    result.resize(static_cast<std::size_t>(written + last));
-    out.swap(result);
+    const Aes256 aes(key.data());
+    unsigned char chain[kBlockSize] = {};
+    if (iv)
+        std::memcpy(chain, iv, kBlockSize);
+    for (std::size_t at = 0; at < text.size(); at += kBlockSize) {
+        unsigned char* block = &text[at];
+        unsigned char cipherBlock[kBlockSize];
+        if (encrypt) {
+            for (std::size_t k = 0; iv && k < kBlockSize; ++k)
+                block[k] ^= chain[k];
+            aes.encryptBlock(block, block);
+            std::memcpy(chain, block, kBlockSize);
+        } else {
+            std::memcpy(cipherBlock, block, kBlockSize);
+            aes.decryptBlock(block, block);
+            for (std::size_t k = 0; iv && k < kBlockSize; ++k)
+                block[k] ^= chain[k];
+            std::memcpy(chain, cipherBlock, kBlockSize);
+        }
+    }
+    if (!encrypt && padding) {
+        const std::size_t pad = text.back();
+        if (pad == 0 || pad > kBlockSize)
+            return false;
+        for (std::size_t k = text.size() - pad; k < text.size(); ++k) {
+            if (text[k] != pad)
+                return false;
+        }
+        text.resize(text.size() - pad);
+    }
+    out.swap(text);
     return true;
 }
 
-bool hmac(const Bytes& key, const unsigned char* data, std::size_t length, unsigned char* mac)
+void hmac(const Bytes& key, const unsigned char* data, std::size_t length, unsigned char* mac)
 {
-    unsigned int macLength = 0;
-    return key.size() == kKeySize &&
-           HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()), data, length, mac, &macLength) != nullptr &&
-           macLength == kMacSize;
+    const QByteArray code = QMessageAuthenticationCode::hash(bytesOf(data, length), bytesOf(key.data(), key.size()),
+                                                             QCryptographicHash::Sha256);
+    std::memcpy(mac, code.constData(), kMacSize);
+}
+
+// Compares in time independent of where the bytes differ.
+bool sameBytes(const unsigned char* a, const unsigned char* b, std::size_t length)
+{
+    unsigned char difference = 0;
+    for (std::size_t i = 0; i < length; ++i)
+        difference |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return difference == 0;
 }
 
 unsigned char modeByte(AESParams::Mode mode)
@@ -126,18 +159,18 @@ bool Base64AndAESEncode(std::string& out, const std::string& in)
     Bytes message{kFormatVersion, modeByte(params.mode)};
     unsigned char iv[kBlockSize] = {};
     if (cbc) {
-        if (RAND_bytes(iv, sizeof iv) != 1)
-            return false;
+        quint32 words[kBlockSize / sizeof(quint32)];
+        QRandomGenerator::system()->fillRange(words);
+        std::memcpy(iv, words, sizeof iv);
         message.insert(message.end(), iv, iv + sizeof iv);
     }
     Bytes cipherText;
-    if (!runCipher(cbc ? EVP_aes_256_cbc() : EVP_aes_256_ecb(), true, true, encKey, cbc ? iv : nullptr,
+    if (!runCipher(true, true, encKey, cbc ? iv : nullptr,
                    reinterpret_cast<const unsigned char*>(in.data()), in.size(), cipherText))
         return false;
     message.insert(message.end(), cipherText.begin(), cipherText.end());
     unsigned char mac[kMacSize];
-    if (!hmac(macKey, message.data(), message.size(), mac))
-        return false;
+    hmac(macKey, message.data(), message.size(), mac);
     message.insert(message.end(), mac, mac + sizeof mac);
     return Base64EncodeEx(out, message.data(), message.size());
 }
@@ -159,16 +192,16 @@ bool AESBase64Decode(std::string& out, const std::string& in)
 
     const std::size_t signedLength = raw.size() - kMacSize;
     unsigned char mac[kMacSize];
-    if (!hmac(deriveKey("Tavrin.AES.mac", params), data, signedLength, mac) ||
-        CRYPTO_memcmp(mac, data + signedLength, kMacSize) != 0)
+    hmac(deriveKey("Tavrin.AES.mac", params), data, signedLength, mac);
+    if (!sameBytes(mac, data + signedLength, kMacSize))
         return false;  // wrong key or damaged text
 
     Bytes plain;
-    if (!runCipher(cbc ? EVP_aes_256_cbc() : EVP_aes_256_ecb(), false, true, deriveKey("Tavrin.AES.enc", params),
+    if (!runCipher(false, true, deriveKey("Tavrin.AES.enc", params),
                    cbc ? data + 2 : nullptr, data + header, signedLength - header, plain))
         return false;
     out.assign(plain.begin(), plain.end());
-    OPENSSL_cleanse(plain.data(), plain.size());
+    wipe(plain.data(), plain.size());
     return true;
 }
 
@@ -180,7 +213,7 @@ bool ecbEncrypt(std::string& out, const unsigned char* data, std::size_t length)
     Bytes padded(data, data + length);
     padded.resize((length + kBlockSize - 1) / kBlockSize * kBlockSize, 0);
     Bytes cipherText;
-    if (!runCipher(EVP_aes_256_ecb(), true, false, deriveKey("Tavrin.AES.enc", t_current), nullptr, padded.data(),
+    if (!runCipher(true, false, deriveKey("Tavrin.AES.enc", t_current), nullptr, padded.data(),
                    padded.size(), cipherText))
         return false;
     out.assign(cipherText.begin(), cipherText.end());
@@ -193,7 +226,7 @@ bool ecbDecrypt(std::string& out, const unsigned char* data, std::size_t length)
     if (!data || length == 0 || length % kBlockSize != 0)
         return false;
     Bytes plain;
-    if (!runCipher(EVP_aes_256_ecb(), false, false, deriveKey("Tavrin.AES.enc", t_current), nullptr, data, length,
+    if (!runCipher(false, false, deriveKey("Tavrin.AES.enc", t_current), nullptr, data, length,
                    plain))
         return false;
     while (!plain.empty() && plain.back() == 0)
@@ -204,10 +237,11 @@ bool ecbDecrypt(std::string& out, const unsigned char* data, std::size_t length)
 
 bool Sha256(unsigned char* out, std::size_t outSize, const std::string& text, std::size_t maxTextLength)
 {
-    if (!out || outSize < 32 || text.size() > maxTextLength)
+    if (!out || outSize < 32 || text.size() > maxTextLength || text.size() > static_cast<std::size_t>(INT32_MAX))
         return false;
-    unsigned int length = 0;
-    return EVP_Digest(text.data(), text.size(), out, &length, EVP_sha256(), nullptr) == 1 && length == 32;
+    const QByteArray digest = QCryptographicHash::hash(bytesOf(text.data(), text.size()), QCryptographicHash::Sha256);
+    std::memcpy(out, digest.constData(), 32);
+    return true;
 }
 
 bool Base64EncodeEx(std::string& out, const unsigned char* data, std::size_t length)
@@ -215,14 +249,7 @@ bool Base64EncodeEx(std::string& out, const unsigned char* data, std::size_t len
     out.clear();
     if ((!data && length != 0) || length > static_cast<std::size_t>(INT32_MAX) / 4 * 3)
         return false;
-    if (length == 0)
-        return true;
-    std::string encoded((length + 2) / 3 * 4 + 1, '\0');
-    const int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&encoded[0]), data, static_cast<int>(length));
-    if (written < 0)
-        return false;
-    encoded.resize(static_cast<std::size_t>(written));
-    out.swap(encoded);
+    out = bytesOf(data, length).toBase64().toStdString();
     return true;
 }
 
@@ -231,24 +258,13 @@ bool Base64DecodeEx(std::string& out, const std::string& text)
     out.clear();
     std::string input = text;
     trimWhitespace(input);
-    if (input.empty())
-        return true;
     if (input.size() % 4 != 0 || input.size() > static_cast<std::size_t>(INT32_MAX))
         return false;
-    std::string decoded(input.size() / 4 * 3, '\0');
-    const int written = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(&decoded[0]),
-                                        reinterpret_cast<const unsigned char*>(input.data()),
-                                        static_cast<int>(input.size()));
-    if (written < 0)
+    const QByteArray::FromBase64Result decoded =
+        QByteArray::fromBase64Encoding(bytesOf(input.data(), input.size()), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
         return false;
-    // EVP_DecodeBlock counts the bytes that padding stands for; drop them.
-    std::size_t padding = 0;
-    if (input[input.size() - 1] == '=')
-        ++padding;
-    if (input[input.size() - 2] == '=')
-        ++padding;
-    decoded.resize(static_cast<std::size_t>(written) - padding);
-    out.swap(decoded);
+    out = decoded.decoded.toStdString();
     return true;
 }
 

@@ -2,19 +2,18 @@
 
 #include "Base/StringUtil.h"
 
-#include <openssl/rand.h>
+#include <QByteArray>
+#include <QUuid>
 
 namespace Base {
 namespace GuidUtil {
 
+// A random (version 4) UUID from the system's cryptographic source.
 std::string CreateGuid()
 {
-    unsigned char bytes[16];
-    if (RAND_bytes(bytes, sizeof bytes) != 1)
-        return std::string();
-    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);  // version 4
-    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
-    return StringUtil::Vlue2HexString(bytes, sizeof bytes, true);
+    const QByteArray bytes = QUuid::createUuid().toRfc4122();
+    return StringUtil::Vlue2HexString(reinterpret_cast<const unsigned char*>(bytes.constData()),
+                                      static_cast<std::size_t>(bytes.size()), true);
 }
 
 } // namespace GuidUtil

@@ -1,9 +1,10 @@
 #include "Base/IdentifyUtil.h"
 
 #include "Platform.h"
+#include "Wipe.h"
 
-#include <openssl/crypto.h>
-#include <openssl/evp.h>
+#include <QByteArray>
+#include <QCryptographicHash>
 
 #include <cstring>
 #include <mutex>
@@ -34,10 +35,11 @@ std::string storeDirLocked()
     return g_storeDir.empty() ? defaultStoreDir() : g_storeDir;
 }
 
-bool digest(const tagRegCfgInfo& record, unsigned char* out)
+void digest(const tagRegCfgInfo& record, unsigned char* out)
 {
-    unsigned int length = 0;
-    return EVP_Digest(&record, sizeof record, out, &length, EVP_sha256(), nullptr) == 1 && length == kDigestSize;
+    const QByteArray sum = QCryptographicHash::hash(
+        QByteArray::fromRawData(reinterpret_cast<const char*>(&record), sizeof record), QCryptographicHash::Sha256);
+    std::memcpy(out, sum.constData(), kDigestSize);
 }
 
 // Checks the stored bytes and fills record from them.
@@ -50,7 +52,8 @@ std::uint32_t parseRecord(const std::string& bytes, tagRegCfgInfo& record)
     tagRegCfgInfo stored;
     std::memcpy(static_cast<void*>(&stored), p, sizeof stored);
     unsigned char check[kDigestSize];
-    if (!digest(stored, check) || CRYPTO_memcmp(check, p + sizeof stored, kDigestSize) != 0)
+    digest(stored, check);
+    if (std::memcmp(check, p + sizeof stored, kDigestSize) != 0)
         return kStoreError;
     record = stored;
     return kOk;
@@ -63,7 +66,7 @@ std::uint32_t readLocked(tagRegCfgInfo& record)
     if (read != platform::ReadResult::Ok)
         return read == platform::ReadResult::Missing ? kNoRecord : kStoreError;
     const std::uint32_t rc = parseRecord(bytes, record);
-    OPENSSL_cleanse(&bytes[0], bytes.size());
+    wipe(&bytes[0], bytes.size());
     return rc;
 }
 
@@ -78,7 +81,7 @@ std::uint32_t InitIdentifyLib(const std::string& storeDir)
     g_storeDir = dir;
     tagRegCfgInfo record;
     const std::uint32_t rc = readLocked(record);
-    OPENSSL_cleanse(static_cast<void*>(&record), sizeof record);
+    wipe(static_cast<void*>(&record), sizeof record);
     return rc;
 }
 
@@ -108,14 +111,13 @@ std::uint32_t WriteIdenteifyInfo(const tagRegCfgInfo& record)
     p[sizeof kMagic] = kVersion;
     p += sizeof kMagic + 1;
     std::memcpy(p, &record, sizeof record);
-    if (!digest(record, p + sizeof record))
-        return kStoreError;
+    digest(record, p + sizeof record);
 
     // Crash-safe: a crash leaves the old record or the new one.
     std::string bytes(reinterpret_cast<const char*>(buffer), sizeof buffer);
-    OPENSSL_cleanse(buffer, sizeof buffer);
+    wipe(buffer, sizeof buffer);
     const bool ok = platform::writePrivateFile(dir + "/" + kFileName, bytes);
-    OPENSSL_cleanse(&bytes[0], bytes.size());
+    wipe(&bytes[0], bytes.size());
     if (!ok)
         return kStoreError;
     return kOk;
