@@ -32,6 +32,17 @@ void setProcessDpiUnaware();
 // Full path of the running executable; empty when it cannot be found.
 std::string executablePath();
 
+// A shared library loaded when it is first needed rather than at start.
+// The file name of library `name` at major `version` on this OS
+// ("libNAME.so.VERSION"; "NAME.dll" on Windows, which has no version in it).
+std::string sharedLibraryFileName(const std::string& name, int version);
+// Loads it (found the OS's usual way); null, with the reason in `error`, when
+// it cannot be loaded. Every successful load is paired with an unload.
+void* loadSharedLibrary(const std::string& fileName, std::string& error);
+// An exported function or object; null when the library has none of that name.
+void* sharedLibrarySymbol(void* library, const char* symbol);
+void unloadSharedLibrary(void* library);
+
 // ---------------------------------------------------------------------------
 // Displays
 // ---------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <iconv.h>
 #include <langinfo.h>
@@ -511,6 +512,31 @@ void setProcessDpiUnaware()
 std::string executablePath()
 {
     return readLink("/proc/self/exe");
+}
+
+std::string sharedLibraryFileName(const std::string& name, int version)
+{
+    return "lib" + name + ".so." + std::to_string(version);
+}
+
+void* loadSharedLibrary(const std::string& fileName, std::string& error)
+{
+    void* library = ::dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        const char* reason = ::dlerror();
+        error = reason ? reason : fileName + ": cannot be loaded";
+    }
+    return library;
+}
+
+void* sharedLibrarySymbol(void* library, const char* symbol)
+{
+    return ::dlsym(library, symbol);
+}
+
+void unloadSharedLibrary(void* library)
+{
+    ::dlclose(library);
 }
 
 // --- displays ----------------------------------------------------------------

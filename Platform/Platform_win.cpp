@@ -357,6 +357,29 @@ std::string executablePath()
     }
 }
 
+std::string sharedLibraryFileName(const std::string& name, int /*version*/)
+{
+    return name + ".dll";
+}
+
+void* loadSharedLibrary(const std::string& fileName, std::string& error)
+{
+    HMODULE library = ::LoadLibraryW(widen(fileName).c_str());
+    if (!library)
+        error = fileName + ": cannot be loaded (error " + std::to_string(::GetLastError()) + ")";
+    return reinterpret_cast<void*>(library);
+}
+
+void* sharedLibrarySymbol(void* library, const char* symbol)
+{
+    return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(library), symbol));
+}
+
+void unloadSharedLibrary(void* library)
+{
+    ::FreeLibrary(static_cast<HMODULE>(library));
+}
+
 // --- displays ----------------------------------------------------------------
 
 std::vector<DisplaySize> displaySizes(const std::string&)

@@ -18,7 +18,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The program folder's own libraries are found through $ORIGIN.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${TAVRIN_SERVER_DIR})
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "iproute2, procps")
+# libsqlite3-0 is loaded at run time (not linked), so shlibdeps cannot see it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "iproute2, procps, libsqlite3-0")
 set(CPACK_DEBIAN_COMPRESSION_TYPE gzip)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/PackageSystemFiles.cmake)
 include(CPack)

@@ -157,6 +157,8 @@ private slots:
             QVERIFY2(c.entry.isEmpty() ? entry.isEmpty() : entry.contains("\nExec=\"" + exec + "\"\n"), c.what);
             QVERIFY2(c.stored != QLatin1String("garbage") || tst::readBytes(database) == garbage, c.what);
         }
+        // With every connection closed the SQLite library is not kept loaded.
+        QVERIFY(!tst::readText(QStringLiteral("/proc/self/maps")).contains(QLatin1String("libsqlite3")));
     }
 
     // Over an old file. (A second file dialog in the same process hangs now

@@ -1,6 +1,6 @@
 #include "SQLite/SQLite3Conn.h"
 
-#include <sqlite3.h>
+#include "SQLite3Library.h"
 
 namespace {
 
@@ -18,7 +18,8 @@ int collectRow(void* context, int columns, char** values, char** /*names*/)
 } // namespace
 
 CSQLite3Conn::CSQLite3Conn()
-    : m_db(nullptr)
+    : m_api(nullptr)
+    , m_db(nullptr)
 {
 }
 
@@ -37,14 +38,19 @@ bool CSQLite3Conn::Open(const std::string& utf8Path, bool createIfMissing, const
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
     if (createIfMissing)
         flags |= SQLITE_OPEN_CREATE;
+    const SQLite3Api* api = SQLite3Library::acquire(m_lastError);
+    if (!api)
+        return false;
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(utf8Path.c_str(), &db, flags, nullptr);
+    const int rc = api->open_v2(utf8Path.c_str(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
-        m_lastError = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-        sqlite3_close(db);
+        m_lastError = db ? api->errmsg(db) : api->errstr(rc);
+        api->close_v2(db);
+        SQLite3Library::release();
         return false;
     }
-    sqlite3_busy_timeout(db, 2000);
+    api->busy_timeout(db, 2000);
+    m_api = api;
     m_db = db;
     m_lastError.clear();
     return true;
@@ -69,10 +75,10 @@ bool CSQLite3Conn::Execute(const std::string& sql, CSQLite3Recordset& recordset)
         return false;
     }
     char* message = nullptr;
-    const int rc = sqlite3_exec(m_db, sql.c_str(), collectRow, &recordset, &message);
+    const int rc = m_api->exec(m_db, sql.c_str(), collectRow, &recordset, &message);
     if (rc != SQLITE_OK) {
-        m_lastError = message ? message : sqlite3_errstr(rc);
-        sqlite3_free(message);
+        m_lastError = message ? message : m_api->errstr(rc);
+        m_api->free(message);
         return false;
     }
     m_lastError.clear();
@@ -82,8 +88,10 @@ bool CSQLite3Conn::Execute(const std::string& sql, CSQLite3Recordset& recordset)
 void CSQLite3Conn::Close()
 {
     if (m_db) {
-        sqlite3_close_v2(m_db);
+        m_api->close_v2(m_db);
         m_db = nullptr;
+        m_api = nullptr;
+        SQLite3Library::release();
     }
 }
 

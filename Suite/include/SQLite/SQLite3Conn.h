@@ -7,6 +7,7 @@
 #include <vector>
 
 struct sqlite3;
+struct SQLite3Api;
 
 // The rows of one query, as text values (NULL reads as empty).
 class CSQLite3Recordset
@@ -53,6 +54,7 @@ public:
     std::string GetLastError() const;
 
 private:
+    const SQLite3Api* m_api;  // the loaded library's functions while open
     sqlite3* m_db;
     std::string m_lastError;
 };
