@@ -58,8 +58,10 @@ bool runCipher(bool encrypt, bool padding, const Bytes& key, const unsigned char
     if (key.size() != kKeySize || length > static_cast<std::size_t>(INT32_MAX) - kBlockSize)
         return false;
     Bytes text(data, data + length);
-    if (encrypt && padding)
-        text.insert(text.end(), kBlockSize - length % kBlockSize, static_cast<unsigned char>(kBlockSize - length % kBlockSize));
+    if (encrypt && padding) {
+        const auto pad = static_cast<unsigned char>(kBlockSize - length % kBlockSize);
+        text.insert(text.end(), pad, pad);
+    }
     if (text.size() % kBlockSize != 0 || (padding && text.empty()))
         return false;
     const Aes256 aes(key.data());
