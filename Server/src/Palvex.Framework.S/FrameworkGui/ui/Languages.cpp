@@ -8,6 +8,7 @@
 #include "Base/Encoding.h"
 #include "Base/FileUtil.h"
 #include "Base/Log.h"
+#include "FolderFiles.h"
 
 namespace serverframework {
 
@@ -89,7 +90,7 @@ QVector<QTranslator*> loadTranslators(int language, const QString& translationsD
     const QString name = languageName(language);
     const QString folder = translationsDir + name + QLatin1Char('/');
     const QString loadDir = translationsDir + name;
-    const QStringList files = QDir(folder).entryList(QStringList{QStringLiteral("*.qm")});
+    const QStringList files = filesWithSuffix(QDir(folder), QStringLiteral(".qm"));
 
     QVector<QTranslator*> result;
     int loaded = 0;

@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include "Base/Log.h"
+#include "FolderFiles.h"
 
 namespace UiDataController {
 
@@ -41,8 +42,8 @@ void CRCCLoadManager::setRccDir(const std::string& dir)
 std::vector<std::string> CRCCLoadManager::listRccFiles(const std::string& folder)
 {
     const QString folderPath = QString::fromStdString(rccDir) + QLatin1Char('/') + QString::fromStdString(folder);
-    const QStringList entries = QDir(folderPath).entryList(QStringList{QStringLiteral("*.rcc")},
-                                                           QDir::Files | QDir::Readable, QDir::Name);
+    const QStringList entries = serverframework::filesWithSuffix(
+        QDir(folderPath, QString(), QDir::Name, QDir::Files | QDir::Readable), QStringLiteral(".rcc"));
     std::vector<std::string> files;
     files.reserve(entries.size());
     for (const QString& entry : entries)
