@@ -280,6 +280,12 @@ bool writeWholeFile(const std::string& path, const std::string& bytes);
 // permissions, and a read-only file is replaced too.
 bool writePrivateFile(const std::string& path, const std::string& bytes);
 
+// writePrivateFile for a file made anew at every start and read only while the
+// program runs (a session token): replaced in one step all the same, but not
+// flushed to the disk, which cost every start a wait for the disk and saved
+// nothing a crash could lose.
+bool writePrivateRunFile(const std::string& path, const std::string& bytes);
+
 enum class ReadResult { Ok, Missing, Failed };
 
 // Reads at most maxBytes from the start of path. Missing: the file or one of

@@ -1061,8 +1061,9 @@ bool notifyServiceManager(const std::string& state)
 
 namespace {
 
-// writeWholeFile, and with ownerOnly writePrivateFile.
-bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOnly)
+// writeWholeFile, with ownerOnly writePrivateFile, and without durable
+// writePrivateRunFile.
+bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOnly, bool durable)
 {
     if (path.empty())
         return false;
@@ -1091,7 +1092,7 @@ bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOn
     bool ok = writeAll(fd, bytes.data(), bytes.size()) && ::fchmod(fd, mode) == 0;
     if (ok && !ownerOnly && exists && (info.st_uid != ::geteuid() || info.st_gid != ::getegid()))
         (void)!::fchown(fd, info.st_uid, info.st_gid); // only root may give a file away
-    ok = ok && ::fsync(fd) == 0;
+    ok = ok && (!durable || ::fsync(fd) == 0);
     ok = ::close(fd) == 0 && ok;
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
@@ -1099,7 +1100,7 @@ bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOn
         return false;
     }
     // Make the rename itself durable.
-    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folderFd = durable ? ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
     if (folderFd >= 0) {
         ::fsync(folderFd);
         ::close(folderFd);
@@ -1111,12 +1112,17 @@ bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOn
 
 bool writeWholeFile(const std::string& path, const std::string& bytes)
 {
-    return replaceFile(path, bytes, false);
+    return replaceFile(path, bytes, false, true);
 }
 
 bool writePrivateFile(const std::string& path, const std::string& bytes)
 {
-    return replaceFile(path, bytes, true);
+    return replaceFile(path, bytes, true, true);
+}
+
+bool writePrivateRunFile(const std::string& path, const std::string& bytes)
+{
+    return replaceFile(path, bytes, true, false);
 }
 
 ReadResult readFileStart(const std::string& path, std::size_t maxBytes, std::string& bytes)

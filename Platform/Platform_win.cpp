@@ -925,8 +925,9 @@ bool writeAll(HANDLE file, const std::string& bytes)
     return true;
 }
 
-// writeWholeFile, and with ownerOnly writePrivateFile.
-bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOnly)
+// writeWholeFile, with ownerOnly writePrivateFile, and without durable
+// writePrivateRunFile.
+bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOnly, bool durable)
 {
     if (path.empty())
         return false;
@@ -964,7 +965,7 @@ bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOn
         temp = target.substr(0, slash) + L"." + target.substr(slash) + L"." + std::to_wstring(::GetCurrentProcessId())
                + L"." + std::to_wstring(counter++) + L".tmp";
         file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, &security, CREATE_NEW,
-                             newAttributes | FILE_FLAG_WRITE_THROUGH, nullptr);
+                             newAttributes | (durable ? FILE_FLAG_WRITE_THROUGH : 0), nullptr);
         if (file == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
             break;
     }
@@ -972,13 +973,14 @@ bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOn
         ::LocalFree(descriptor);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    bool ok = writeAll(file, bytes) && ::FlushFileBuffers(file);
+    bool ok = writeAll(file, bytes) && (!durable || ::FlushFileBuffers(file));
     ok = ::CloseHandle(file) && ok;
 
     if (ok) {
         if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) // only the private variant gets here
             ::SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-        ok = ::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        ok = ::MoveFileExW(temp.c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | (durable ? MOVEFILE_WRITE_THROUGH : 0));
         if (!ok && exists)
             ::SetFileAttributesW(target.c_str(), attributes);
     }
@@ -991,12 +993,17 @@ bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOn
 
 bool writeWholeFile(const std::string& path, const std::string& bytes)
 {
-    return replaceFile(path, bytes, false);
+    return replaceFile(path, bytes, false, true);
 }
 
 bool writePrivateFile(const std::string& path, const std::string& bytes)
 {
-    return replaceFile(path, bytes, true);
+    return replaceFile(path, bytes, true, true);
+}
+
+bool writePrivateRunFile(const std::string& path, const std::string& bytes)
+{
+    return replaceFile(path, bytes, true, false);
 }
 
 ReadResult readFileStart(const std::string& path, std::size_t maxBytes, std::string& bytes)
