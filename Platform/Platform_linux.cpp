@@ -311,7 +311,11 @@ std::string imageNameIn(int procFd, const char* pidText)
 {
     char path[64];
     std::snprintf(path, sizeof path, "%.20s/exe", pidText);
+    errno = 0;
     std::string exe = readLink(path, procFd);
+    // No executable at all (not merely hidden, as another user's is): a kernel
+    // thread or a process already ending, whose command line is empty too.
+    const bool noExecutable = errno == ENOENT;
     static const std::string kDeleted = " (deleted)";
     if (exe.size() > kDeleted.size() && exe.compare(exe.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0)
         exe.resize(exe.size() - kDeleted.size());
@@ -319,7 +323,7 @@ std::string imageNameIn(int procFd, const char* pidText)
         return baseName(exe);
     std::string content;
     std::snprintf(path, sizeof path, "%.20s/cmdline", pidText);
-    if (readAll(path, content, procFd) && !content.empty()) {
+    if (!noExecutable && readAll(path, content, procFd) && !content.empty()) {
         const std::string argv0 = content.substr(0, content.find('\0'));
         if (!argv0.empty())
             return baseName(argv0);
