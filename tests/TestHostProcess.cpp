@@ -159,7 +159,8 @@ private slots:
         const auto call = [&](const QString& method, const QJsonObject& params) {
             const int id = ++lastId;
             devTools.sendTextMessage(QJsonDocument(QJsonObject{{"id", id}, {"method", method}, {"params", params}}).toJson());
-            QTest::qWaitFor([&] { return replies.contains(id); }, 10000);
+            if (!QTest::qWaitFor([&] { return replies.contains(id); }, 10000))
+                return QJsonObject{{"error", "no reply to " + method}};
             return replies.take(id);
         };
         const auto evaluate = [&](const QString& expression) { // a script expression's value in the page, as text
