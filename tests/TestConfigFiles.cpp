@@ -347,6 +347,7 @@ private slots:
         } else {
             QCOMPARE(tst::readBytes(working()) == before, outcome == "kept");
             QCOMPARE(int(m_config->webSocketPort), outcome == "WebSocket" ? 16101 : 1111);
+            QCOMPARE(valueIn(working(), "ServerPort/TamsaSS"), std::string("2222")); // the user's
             QCOMPARE(int(m_config->playbackPort), outcome == "upgraded" ? 17013 : 65535); // added, or missing
             const std::string port = "ServerPort/" + outcome.toStdString();
             QVERIFY(!damaged || valueIn(working(), port) == valueIn(benchmark(), port));
