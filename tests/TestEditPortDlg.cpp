@@ -244,7 +244,6 @@ private slots:
         QVERIFY(Base::CSingleton<comm_method::CUserDataPath>::Instance().init(
             Base::FileUtil::GetCurExeDir(), "Framework.S", 0, 0));
         m_originalProperties = tst::readBytes(propertiesPath());
-        QVERIFY(m_originalProperties.contains("ums.1.rtspPort = 554 "));
         QVERIFY(Base::CSingleton<SimpleProperties>::Instance().loadLogged(SimpleProperties::smsConfigPath()));
         for (const char* key : {"WebSocket", "Http", "TamsaCMS", "TamsaAMS", "TamsaMQTT", "TamsaSS", "Web",
                                 "TamsaVideo", "TamsaVideoVIC", "TamsaAudio", "TamsaPlayback", "VideoWall"})
