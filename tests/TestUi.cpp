@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTranslator>
@@ -19,7 +18,6 @@
 #include "Base/MessageLoop.h"
 #include "CheckCorretLineEdit.h"
 #include "DpiPolicy.h"
-#include "IntValidator.h"
 #include "Languages.h"
 #include "QssReloadNotifyMgr.h"
 #include "RCCLoadManager.h"
@@ -39,28 +37,19 @@ namespace {
 const char kQss[] = ":/Qss/Qss/ServerFramework.qss";
 const char kGreyOnly[] = ":/FrameworkGui/TrayIcon/Image/only_grey.svg";
 
+// Records the skins it is told of; read only after drainLoop(), which orders
+// the loop thread's writes before the read.
 class RecordingObserver : public comm_method::IQssReloadNotifyMgrObserver
 {
 public:
     void OnQssReload(const Param& param) override
     {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            skins.push_back(param.skinName);
-        }
+        calls.push_back(param.skinName);
         if (onCall)
             onCall();
     }
-    std::vector<std::string> calls()
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        return skins;
-    }
+    std::vector<std::string> calls;
     std::function<void()> onCall;
-
-private:
-    std::mutex mutex;
-    std::vector<std::string> skins;
 };
 
 Base::CMessageLoopForNotify& loop()
@@ -107,46 +96,24 @@ private slots:
         tst::writeBytes(root + "Greek/readme.txt", "not a translation");
     }
 
-    // Ports only: empty is accepted while typing; zero, leading zeros or signs, spaces and 65536 are refused.
-    void validate()
+    // Ports only, typed: a leading zero, signs, spaces and values above 65535
+    // are not taken, and a field can be emptied. An invalid field looks
+    // different; the address field takes any text.
+    void typing()
     {
-        const auto I = QValidator::Intermediate, X = QValidator::Invalid;
-        const std::pair<QString, QValidator::State> cases[] = {
-            {"65535", QValidator::Acceptable}, {"", I}, {"0", X}, {"080", X}, {"+80", X}, {"80 ", X}, {"65536", X}, {"-", X}};
-        for (auto [input, expected] : cases) {
-            int pos = 0;
-            QVERIFY2(CIntValidator(1, 65535).validate(input, pos) == expected, qPrintable(input));
+        const std::pair<const char*, const char*> cases[] = {
+            {"65535", "65535"}, {"65536", "6553"}, {"080", "80"}, {"+8 0-", "80"}, {"7\b", ""}};
+        for (const auto& [typed, shown] : cases) {
+            CCheckCorretLineEdit field;
+            QTest::keyClicks(field.lineEdit(), typed);
+            QCOMPARE(field.text(), QString(shown));
         }
-    }
-
-    // Refused characters are not taken; an accepted one is, and reported;
-    // the status button looks different when invalid and asks for the bubble.
-    void typingAndTheStatusTip()
-    {
         CCheckCorretLineEdit field;
-        field.setText(QStringLiteral("6553"));
-        QSignalSpy textSpy(&field, &CCheckCorretLineEdit::signalText), tipSpy(&field, &CCheckCorretLineEdit::signalShowTip);
-        field.lineEdit()->setCursorPosition(4);
-        QTest::keyClicks(field.lineEdit(), QStringLiteral("6"));
-        QCOMPARE(field.text(), QStringLiteral("6553"));
-        QTest::keyClick(field.lineEdit(), Qt::Key_Backspace);
-        QTest::keyClicks(field.lineEdit(), QStringLiteral("0"));
-        QCOMPARE(field.text(), QStringLiteral("6550"));
-        QCOMPARE(textSpy.count(), 2);
-
         auto look = [&] { return field.tipButton()->styleSheet() + field.lineEdit()->styleSheet(); };
         field.setInvalid(true);
-        QVERIFY(!field.isValid());
         const QString invalidLook = look();
         field.setInvalid(false);
         QVERIFY(look() != invalidLook);
-        for (QEvent::Type type : {QEvent::Enter, QEvent::Leave}) {
-            QEvent event(type);
-            QApplication::sendEvent(field.tipButton(), &event);
-        }
-        QCOMPARE(tipSpy.count(), 2);
-        QVERIFY(tipSpy.at(0).at(0).toBool() && !tipSpy.at(1).at(0).toBool());
-        field.clear();
         field.setFreeTextMode(); // the address field
         QTest::keyClicks(field.lineEdit(), QStringLiteral("192.168.1.7"));
         QCOMPARE(field.text(), QStringLiteral("192.168.1.7"));
@@ -254,13 +221,11 @@ private slots:
     void switchRemovesOldTranslators()
     {
         QVector<QTranslator*> current = loadTranslators(0, root);
-        QCOMPARE(current.size(), 2);
         QCOMPARE(translated("OnlyEnglish"), QStringLiteral("English only"));
         QCOMPARE(translated("Second"), QStringLiteral("Second file"));
 
         const QVector<QTranslator*> old = current;
         current = switchTranslators(1, root, current);
-        QCOMPARE(current.size(), 1);
         QCOMPARE(translated("Information"), QStringLiteral("信息"));
         QCOMPARE(translated("OnlyEnglish"), QStringLiteral("OnlyEnglish"));
         QCOMPARE(translated("Second"), QStringLiteral("Second"));
@@ -280,14 +245,12 @@ private slots:
     // Each step starts from the skin the previous one left.
     void switchResolvesToTheNewSkin()
     {
-        auto& manager = UiDataController::CRCCLoadManager::Instance();
         QCOMPARE(QString::fromStdString(skinFolder("BlackRedSkin")), QStringLiteral("BlackRed"));
         QVERIFY(loadSkin("GreyRedSkin", rccDir));
         QVERIFY(loadSkin("GreyRedSkin", rccDir)); // twice: still registered once
         QCOMPARE(tst::readBytes(kQss), QByteArray("grey"));
         QVERIFY(QFile::exists(kGreyOnly));
         QVERIFY(loadSkin("BlueSkin", rccDir));
-        QCOMPARE(manager.getCurrentSkin(), std::string("Blue"));
         QCOMPARE(tst::readBytes(kQss), QByteArray("blue"));
         QVERIFY(!QFile::exists(kGreyOnly) && !QFile::exists(":/FrameworkGui/TrayIcon/Image/a.svg"));
         QVERIFY(!loadSkin("GreyRed", rccDir)); // a folder name is no skin name
@@ -305,7 +268,7 @@ private slots:
         registerRccCallback("BlueSkin", nullptr);
         drainLoop();
         CQssReloadNotifyMgr::Instance().RemoveObserver(&observer);
-        QCOMPARE(observer.calls(), std::vector<std::string>{"BlueSkin"});
+        QCOMPARE(observer.calls, std::vector<std::string>{"BlueSkin"});
         QCOMPARE(UiDataController::CRCCLoadManager::Instance().getCurrentSkin(), std::string("Blue"));
     }
 
@@ -341,9 +304,9 @@ private slots:
         }
         gate.set_value();
         drainLoop();
-        QCOMPARE(first.calls(), (std::vector<std::string>{"BlueSkin", "GreyRedSkin"}));
-        QVERIFY(second.calls().empty() && orphan.calls().empty());
-        QCOMPARE(third.calls().size(), size_t(1));
+        QCOMPARE(first.calls, (std::vector<std::string>{"BlueSkin", "GreyRedSkin"}));
+        QVERIFY(second.calls.empty() && orphan.calls.empty());
+        QCOMPARE(third.calls.size(), size_t(1));
 
         std::promise<void> entered;
         std::atomic<bool> finished{false};
