@@ -1,5 +1,5 @@
 // Linux side of the operating-system layer.
-#include "Platform.h"
+#include "Platform/Platform.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

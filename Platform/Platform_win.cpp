@@ -1,5 +1,5 @@
 // Windows side of the operating-system layer (Win32, narrow strings in the ANSI code page).
-#include "Platform.h"
+#include "Platform/Platform.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>

@@ -4,10 +4,10 @@
 // every port free, measured in the same run: the time the held ports add.
 // Each audit takes its own port snapshot and starts from the same
 // configuration. Runs in a scratch home.
-#include "CheckPort.h"
-#include "SimpleProperties.h"
-#include "UserDataPath.h"
-#include "XMLConfigManager.h"
+#include "logical/CheckPort.h"
+#include "logical/SimpleProperties.h"
+#include "CommonMethod/UserDataPath.h"
+#include "controller/XMLConfigManager.h"
 
 #include <Base/FileUtil.h>
 #include <Base/Log.h>

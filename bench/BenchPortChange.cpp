@@ -7,12 +7,12 @@
 // thread asks the new port from the moment of the confirmation on. One
 // application object per process: each round is a process of its own.
 // Usage: BenchPortChange [rounds]
-#include "CheckCorretLineEdit.h"
-#include "EditPortDlg.h"
-#include "KestApplication.h"
-#include "MainWindow.h"
-#include "UserDataPath.h"
-#include "WaringDlg.h"
+#include "ui/CheckCorretLineEdit.h"
+#include "ui/EditPortDlg.h"
+#include "KestApplication/KestApplication.h"
+#include "ui/MainWindow.h"
+#include "CommonMethod/UserDataPath.h"
+#include "ui/WaringDlg.h"
 #include "logical/SimpleProperties.h"
 
 #include <Base/FileUtil.h>

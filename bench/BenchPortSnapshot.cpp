@@ -4,7 +4,7 @@
 //     up, against `ss -tuanp` listing the same sockets with their processes,
 //     as a ratio;
 //   - answering one free port from the snapshot.
-#include "PortMgr.h"
+#include "logical/PortMgr.h"
 
 #include "BenchSupport.h"
 

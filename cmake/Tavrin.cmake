@@ -1,10 +1,13 @@
 # Shared build helpers.
 
-# A library of the suite: shared, installed into the program folder.
+# A library of the suite: shared, installed into the program folder. Its
+# declarations are in the include/ folder beside its own, named by library
+# ("Base/Log.h", "Framework/Framework.h").
 function(tavrin_suite_library name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PRIVATE_LIBS" ${ARGN})
     add_library(${name} SHARED ${ARG_SOURCES})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/Suite/include)
+    get_filename_component(declarations ${CMAKE_CURRENT_SOURCE_DIR}/../include ABSOLUTE)
+    target_include_directories(${name} PUBLIC ${declarations})
     target_link_libraries(${name} PUBLIC ${ARG_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
     install(TARGETS ${name} LIBRARY DESTINATION Server RUNTIME DESTINATION Server)
 endfunction()

@@ -7,4 +7,4 @@ tavrin_add_test(NAME TestConfigFiles
     SOURCES TestConfigFiles.cpp TestScratch.h ${CONFIG_HOST_DIR}/controller/XMLConfigManager.cpp
             ${CONFIG_HOST_DIR}/logical/SimpleProperties.cpp ${CONFIG_HOST_DIR}/logical/Properties.cpp
     LIBS CommonMethod CommonMethodLib DatabaseUpdate ZRT TavrinPlatform Qt5::Core)
-target_include_directories(TestConfigFiles PRIVATE ${CONFIG_HOST_DIR}/controller ${CONFIG_HOST_DIR}/logical)
+target_include_directories(TestConfigFiles PRIVATE ${CONFIG_HOST_DIR})

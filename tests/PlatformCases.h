@@ -2,7 +2,7 @@
 // Cases of the OS layer that mean the same on Linux and on Windows, checked by
 // the Linux tests (TestPlatform*.cpp) and by the Windows test program alike.
 // No Qt: the Windows program is built without it.
-#include "Platform.h"
+#include "Platform/Platform.h"
 
 #ifdef _WIN32
 #include <winsock2.h>

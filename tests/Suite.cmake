@@ -2,4 +2,4 @@
 tavrin_add_test(NAME TestFramework
     SOURCES TestFramework.cpp
     LIBS Framework CommonMethod CommonMethodLib Base Qt5::Network Qt5::WebSockets)
-target_include_directories(TestFramework PRIVATE ${PROJECT_SOURCE_DIR}/Suite/Framework)
+target_include_directories(TestFramework PRIVATE ${PROJECT_SOURCE_DIR}/Suite)

@@ -1,6 +1,6 @@
 // The identity parameters: created with fresh keys, exported without the keys
 // in clear, imported back only with known names.
-#include "IdentifyAuth/AuthCfgManager.h"
+#include "logical/IdentifyAuth/AuthCfgManager.h"
 
 #include "TestScratch.h"
 #include "TestSupport.h"

@@ -1,15 +1,15 @@
 // The configuration files: XML, whole-file writes, properties, user-data
 // folders, the port and common configurations, DESetup keys, version order.
 #include "CommonMethodLib/CommonConfigFileMgr.h"
-#include "DataEncryptionConfig.h"
+#include "CommonMethod/DataEncryptionConfig.h"
 #include "DatabaseUpdate/DBVersion.h"
-#include "FileOperation.h"
-#include "Proto/XmlProto.h"
-#include "SimpleProperties.h"
+#include "CommonMethod/FileOperation.h"
+#include "CommonMethod/Proto/XmlProto.h"
+#include "logical/SimpleProperties.h"
 #include "TestScratch.h"
 #include "TestSupport.h"
-#include "UserDataPath.h"
-#include "XMLConfigManager.h"
+#include "CommonMethod/UserDataPath.h"
+#include "controller/XMLConfigManager.h"
 
 #include "Base/Encrypt.h"
 #include "Base/Log.h"

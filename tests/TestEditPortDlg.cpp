@@ -5,13 +5,13 @@
 
 #include "TestEditPortDlgLayout.h"
 
-#include "CheckCorretLineEdit.h"
-#include "CheckPort.h"
-#include "EditPortDlg.h"
-#include "Proto/XmlProto.h"
-#include "SimpleProperties.h"
-#include "UserDataPath.h"
-#include "XMLConfigManager.h"
+#include "ui/CheckCorretLineEdit.h"
+#include "logical/CheckPort.h"
+#include "ui/EditPortDlg.h"
+#include "CommonMethod/Proto/XmlProto.h"
+#include "logical/SimpleProperties.h"
+#include "CommonMethod/UserDataPath.h"
+#include "controller/XMLConfigManager.h"
 
 #include <Base/FileUtil.h>
 #include <Base/Singleton.h>

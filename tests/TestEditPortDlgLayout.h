@@ -8,13 +8,13 @@
 // The first run builds the layout, runs the copy with the same arguments and
 // returns its exit code. Also the small helpers both dialog tests use.
 
-#include "CheckCorretLineEdit.h"
-#include "RightTipButton.h"
+#include "ui/CheckCorretLineEdit.h"
+#include "ui/RightTipButton.h"
 #include "TestScratch.h"
 #include "TestSupport.h"
-#include "TipWidget.h"
+#include "ui/TipWidget.h"
 
-#include <Platform.h>
+#include <Platform/Platform.h>
 
 #include <QApplication>
 #include <QDir>

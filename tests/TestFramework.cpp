@@ -3,16 +3,16 @@
 #include "TestScratch.h"
 #include "TestSupport.h"
 
-#include "FrameworkCallbacks.h"
-#include "FrameworkConfig.h"
-#include "FrameworkRouter.h"
-#include "FrameworkServer.h"
-#include "HttpRequest.h"
+#include "Framework/FrameworkCallbacks.h"
+#include "Framework/FrameworkConfig.h"
+#include "Framework/FrameworkRouter.h"
+#include "Framework/FrameworkServer.h"
+#include "Framework/HttpRequest.h"
 #include "Framework/Framework.h"
 
 #include "Base/Singleton.h"
 #include "CommonMethodLib/CommonConfigFileMgr.h"
-#include "UserDataPath.h"
+#include "CommonMethod/UserDataPath.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

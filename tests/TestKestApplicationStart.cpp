@@ -3,7 +3,7 @@
 // build makes one executable of this file per case (KEST_CASE names the test
 // function, KEST_PRODUCT_TYPE the product type where the case takes one).
 #include "FrameworkMgr.h"
-#include "KestApplication.h"
+#include "KestApplication/KestApplication.h"
 #include "logical/CheckPort.h"
 #include "logical/IdentifyAuth/AuthCfgManager.h"
 
@@ -13,9 +13,9 @@
 #include <CommonMethodLib/CommonConfigFileMgr.h>
 #include <Framework/Framework.h>
 
-#include "FileOperation.h"
-#include "Proto/XmlProto.h"
-#include "UserDataPath.h"
+#include "CommonMethod/FileOperation.h"
+#include "CommonMethod/Proto/XmlProto.h"
+#include "CommonMethod/UserDataPath.h"
 #include "TestScratch.h"
 #include "TestModal.h"
 #include "TestSupport.h"

@@ -1,23 +1,23 @@
 // The tray object and the service management window on the offscreen
 // platform, with the shipped skins and translations; modals answered from timers.
 
-#include "EditPort.h"
+#include "ui/EditPort.h"
 #include "FrameworkMgr.h"
-#include "MainWindow.h"
-#include "QssReloadNotifyMgr.h"
+#include "ui/MainWindow.h"
+#include "ui/QssReloadNotifyMgr.h"
 #include "SignalSet.h"
-#include "SkinLoader.h"
+#include "ui/SkinLoader.h"
 #include "TestModal.h"
 #include "TestScratch.h"
 #include "TestShippedContent.h"
 #include "TestSupport.h"
-#include "UserDataPath.h"
+#include "CommonMethod/UserDataPath.h"
 #include "controller/XMLConfigManager.h"
 #include "logical/IdentifyAuth/AuthCfgManager.h"
 #include "logical/SimpleProperties.h"
 
 #include <Base/IdentifyUtil.h>
-#include <Platform.h>
+#include <Platform/Platform.h>
 #include <SQLite/SQLite3Conn.h>
 
 #include <QApplication>

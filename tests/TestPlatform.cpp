@@ -1,7 +1,7 @@
 // The OS layer on Linux: crash-safe whole-file writes, the log-on Run values
 // as autostart entries, the runtime folder, display sizes, the port snapshot,
 // processes and the elevated script runner.
-#include "Platform.h"
+#include "Platform/Platform.h"
 
 #include "PlatformCases.h"
 #include "TestSupport.h"

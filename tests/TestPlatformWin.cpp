@@ -1,6 +1,6 @@
 // The OS layer's Windows side, run under wine64 (or on Windows): prints
 // "N passed, N failed" and ends with 1 when anything failed.
-#include "Platform.h"
+#include "Platform/Platform.h"
 #include "PlatformCases.h"
 
 #include <winsock2.h>

@@ -2,13 +2,13 @@
 // really holds; the owner's name through the port-owner script beside the
 // executable, naming a process the test starts (this program doubles as that
 // process: "--hold-port tcp|udp" holds a port until its input closes).
-#include "CheckPort.h"
-#include "EditPortDlg.h"
-#include "PortMgr.h"
-#include "Platform.h"
-#include "SimpleProperties.h"
-#include "UserDataPath.h"
-#include "XMLConfigManager.h"
+#include "logical/CheckPort.h"
+#include "ui/EditPortDlg.h"
+#include "logical/PortMgr.h"
+#include "Platform/Platform.h"
+#include "logical/SimpleProperties.h"
+#include "CommonMethod/UserDataPath.h"
+#include "controller/XMLConfigManager.h"
 #include "TestModal.h"
 #include "TestScratch.h"
 #include "TestSupport.h"

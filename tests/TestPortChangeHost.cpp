@@ -2,11 +2,11 @@
 // window's dialogs answered from a timer, the web ports probed, the files
 // compared. An unsaveable configuration is a read-only bind mount in the
 // process's own mount namespace, which stops root too.
-#include "CheckCorretLineEdit.h"
-#include "EditPort.h"
-#include "EditPortDlg.h"
-#include "KestApplication.h"
-#include "MainWindow.h"
+#include "ui/CheckCorretLineEdit.h"
+#include "ui/EditPort.h"
+#include "ui/EditPortDlg.h"
+#include "KestApplication/KestApplication.h"
+#include "ui/MainWindow.h"
 #include "controller/XMLConfigManager.h"
 #include "logical/SimpleProperties.h"
 
@@ -14,12 +14,12 @@
 #include <Base/Log.h>
 #include <CommonMethodLib/CommonConfigFileMgr.h>
 #include <Framework/Framework.h>
-#include <Platform.h>
+#include <Platform/Platform.h>
 
 #include "TestModal.h"
 #include "TestScratch.h"
 #include "TestSupport.h"
-#include "UserDataPath.h"
+#include "CommonMethod/UserDataPath.h"
 
 #include <QLabel>
 #include <QLineEdit>

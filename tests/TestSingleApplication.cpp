@@ -6,7 +6,7 @@
 #include "TestScratch.h"
 #include "TestSupport.h"
 
-#include <Platform.h>
+#include <Platform/Platform.h>
 
 #include <QDataStream>
 #include <QLocalSocket>

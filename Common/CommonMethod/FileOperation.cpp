@@ -1,6 +1,6 @@
 #include "FileOperation.h"
 
-#include "Platform.h"
+#include "Platform/Platform.h"
 
 #include <algorithm>
 #include <ctime>

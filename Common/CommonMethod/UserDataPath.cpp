@@ -5,7 +5,7 @@
 
 #include "Base/Encoding.h"
 #include "Base/Log.h"
-#include "Platform.h"
+#include "Platform/Platform.h"
 #include "ZRT/ZRT.h"
 
 #include <cstdio>

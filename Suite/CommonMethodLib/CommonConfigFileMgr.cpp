@@ -1,8 +1,8 @@
 #include "CommonMethodLib/CommonConfigFileMgr.h"
 
-#include "FileOperation.h"
-#include "Proto/XmlProto.h"
-#include "UserDataPath.h"
+#include "CommonMethod/FileOperation.h"
+#include "CommonMethod/Proto/XmlProto.h"
+#include "CommonMethod/UserDataPath.h"
 
 #include "Base/Log.h"
 #include "Base/Singleton.h"

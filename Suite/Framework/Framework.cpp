@@ -7,7 +7,7 @@
 
 #include "Base/Log.h"
 #include "Base/Singleton.h"
-#include "Platform.h"
+#include "Platform/Platform.h"
 
 #include <QDesktopServices>
 #include <QString>

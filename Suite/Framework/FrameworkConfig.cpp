@@ -3,10 +3,10 @@
 #include "Base/Log.h"
 #include "Base/Singleton.h"
 #include "CommonMethodLib/CommonConfigFileMgr.h"
-#include "FileOperation.h"
-#include "Proto/XmlProto.h"
-#include "Platform.h"
-#include "UserDataPath.h"
+#include "CommonMethod/FileOperation.h"
+#include "CommonMethod/Proto/XmlProto.h"
+#include "Platform/Platform.h"
+#include "CommonMethod/UserDataPath.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "SQLite3Library.h"
 
-#include "Platform.h"
+#include "Platform/Platform.h"
 
 #include <mutex>
 

@@ -1,7 +1,7 @@
 #include "WatchDog/WatchDog.h"
 
 #include "Base/Log.h"
-#include "Platform.h"
+#include "Platform/Platform.h"
 
 namespace {
 

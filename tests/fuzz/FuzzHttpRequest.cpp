@@ -3,9 +3,9 @@
 // from the root without its query, a bounded body and takes no more than the
 // input; only the fixed routes answer 200; a control callback runs only for
 // a loopback POST carrying the control token.
-#include "FrameworkCallbacks.h"
-#include "FrameworkRouter.h"
-#include "HttpRequest.h"
+#include "Framework/FrameworkCallbacks.h"
+#include "Framework/FrameworkRouter.h"
+#include "Framework/HttpRequest.h"
 
 #include <cstdlib>
 

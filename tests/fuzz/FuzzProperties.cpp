@@ -2,7 +2,7 @@
 // a file that reads back to the same pairs; the in-place save of changed
 // values reads back to the changed pairs and keeps every other line.
 #include "FuzzScratch.h"
-#include "SimpleProperties.h"
+#include "logical/SimpleProperties.h"
 
 #include <cstdio>
 #include <cstdlib>

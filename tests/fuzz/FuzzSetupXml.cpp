@@ -3,10 +3,10 @@
 // parses, holds no port the services cannot use, and a second start leaves
 // it as it is.
 #include "FuzzScratch.h"
-#include "XMLConfigManager.h"
+#include "controller/XMLConfigManager.h"
 
 #include "CommonMethodLib/CommonConfigFileMgr.h"
-#include "Proto/XmlProto.h"
+#include "CommonMethod/Proto/XmlProto.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -4,7 +4,7 @@
 // once the client has hung up (no hang), and everything the server sent is an
 // HTTP answer followed by well-formed unmasked frames, control frames within
 // 125 bytes, nothing after a close frame.
-#include "WebSocketConnection.h"
+#include "Framework/WebSocketConnection.h"
 
 #include <QCoreApplication>
 #include <QTcpSocket>

@@ -2,7 +2,7 @@
 // to its configuration. Checked: a document that parses writes text that
 // parses to the same text; a value, an attribute and a child set on the root
 // read back the same, also after the document is written and parsed again.
-#include "Proto/XmlProto.h"
+#include "CommonMethod/Proto/XmlProto.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "Proto/XmlProto.h"
+#include "CommonMethod/Proto/XmlProto.h"
 
 #include "Base/Log.h"
 

@@ -5,7 +5,7 @@
 // entities, and documents with a document type declaration (and so any
 // entity declaration) are refused, so nothing can expand.
 
-#include "Proto/IProto.h"
+#include "CommonMethod/Proto/IProto.h"
 
 #include <libxml/tree.h>
 #include <string>

@@ -2,7 +2,7 @@
 #include "NoticeFrame.h"
 #include "SingleApplication_p.h"
 
-#include <Platform.h>
+#include <Platform/Platform.h>
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>

@@ -4,7 +4,7 @@
 
 #include "SingleApplication.h"
 
-#include <Platform.h>
+#include <Platform/Platform.h>
 
 #include <QHash>
 #include <QObject>

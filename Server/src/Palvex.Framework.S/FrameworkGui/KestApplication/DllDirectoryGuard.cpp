@@ -1,6 +1,6 @@
 #include "DllDirectoryGuard.h"
 
-#include <Platform.h>
+#include <Platform/Platform.h>
 #include <ZRT/ZRT.h>
 
 namespace serverframework {

@@ -2,7 +2,7 @@
 // The high-DPI decision of the entry, taken from the display sizes before
 // any Qt application object exists.
 
-#include <Platform.h>
+#include <Platform/Platform.h>
 
 #include <vector>
 

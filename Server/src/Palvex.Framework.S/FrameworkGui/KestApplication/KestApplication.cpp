@@ -14,7 +14,7 @@
 #include <Base/Log.h>
 #include <DeviceManager/DeviceManager.h>
 #include <Framework/Framework.h>
-#include <Platform.h>
+#include <Platform/Platform.h>
 #include <VideoServer/VideoServer.h>
 
 #include <QDialog>

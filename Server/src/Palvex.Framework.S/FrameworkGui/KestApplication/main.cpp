@@ -7,8 +7,8 @@
 #include <Base/Encoding.h>
 #include <Base/FileUtil.h>
 #include <Base/Log.h>
-#include "UserDataPath.h"
-#include <Platform.h>
+#include "CommonMethod/UserDataPath.h"
+#include <Platform/Platform.h>
 #include <ZRT/ZRT.h>
 
 #include <QCoreApplication>

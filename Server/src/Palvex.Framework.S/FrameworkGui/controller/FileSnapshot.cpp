@@ -1,7 +1,7 @@
 #include "FileSnapshot.h"
 
 #include <Base/Log.h>
-#include <Platform.h>
+#include <Platform/Platform.h>
 
 #include <filesystem>
 #include <fstream>

@@ -3,10 +3,10 @@
 #include <QTranslator>
 
 #include "Base/Log.h"
-#include "FileOperation.h"
-#include "Languages.h"
-#include "Proto/XmlProto.h"
-#include "UserDataPath.h"
+#include "CommonMethod/FileOperation.h"
+#include "ui/Languages.h"
+#include "CommonMethod/Proto/XmlProto.h"
+#include "CommonMethod/UserDataPath.h"
 
 namespace serverframework {
 

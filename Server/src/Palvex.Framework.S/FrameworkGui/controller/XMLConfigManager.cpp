@@ -1,16 +1,16 @@
 #include "XMLConfigManager.h"
 
-#include "DataEncryptionConfig.h"
-#include "FileOperation.h"
-#include "Proto/XmlProto.h"
-#include "UserDataPath.h"
+#include "CommonMethod/DataEncryptionConfig.h"
+#include "CommonMethod/FileOperation.h"
+#include "CommonMethod/Proto/XmlProto.h"
+#include "CommonMethod/UserDataPath.h"
 
 #include "Base/FileUtil.h"
 #include "Base/Log.h"
 #include "Base/Singleton.h"
 #include "CommonMethodLib/CommonConfigFileMgr.h"
 #include "DatabaseUpdate/DBVersion.h"
-#include "Platform.h"
+#include "Platform/Platform.h"
 #include "ZRT/ZRT.h"
 
 #include <cstdint>

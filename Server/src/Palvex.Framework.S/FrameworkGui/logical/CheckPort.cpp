@@ -1,14 +1,14 @@
 #include "CheckPort.h"
 
-#include "EditPortDlg.h"
+#include "ui/EditPortDlg.h"
 #include "PortMgr.h"
 #include "SimpleProperties.h"
-#include "XMLConfigManager.h"
+#include "controller/XMLConfigManager.h"
 
 #include <Base/FileUtil.h>
 #include <Base/Log.h>
 #include <Framework/Framework.h>
-#include "Platform.h"
+#include "Platform/Platform.h"
 
 #include <QProcess>
 

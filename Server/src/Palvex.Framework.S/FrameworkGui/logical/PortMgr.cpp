@@ -1,7 +1,7 @@
 #include "PortMgr.h"
 
 #include <Base/Log.h>
-#include "Platform.h"
+#include "Platform/Platform.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,7 +2,7 @@
 // Snapshot of the machine's TCP and UDP endpoint tables, each entry with the
 // id of the owning process, and the question whether a local port is in it.
 
-#include "Platform.h"
+#include "Platform/Platform.h"
 
 #include <boost/thread/mutex.hpp>
 

@@ -1,6 +1,6 @@
 #include "Properties.h"
 
-#include "Platform.h"
+#include "Platform/Platform.h"
 
 namespace serverframework {
 

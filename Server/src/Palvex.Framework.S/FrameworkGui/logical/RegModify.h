@@ -4,7 +4,7 @@
 // log-on Run keys exist, as XDG autostart entries); a key it cannot open
 // makes every operation do nothing.
 
-#include <Platform.h>
+#include <Platform/Platform.h>
 
 #include <string>
 

@@ -3,7 +3,7 @@
 #include <Base/FileUtil.h>
 #include <Base/Log.h>
 
-#include <Platform.h>
+#include <Platform/Platform.h>
 
 #include <filesystem>
 #include <fstream>

@@ -3,17 +3,17 @@
 #include "ui_EditPortDlg.h"
 
 #include "CheckCorretLineEdit.h"
-#include "CheckPort.h"
-#include "FileSnapshot.h"
-#include "SimpleProperties.h"
+#include "logical/CheckPort.h"
+#include "controller/FileSnapshot.h"
+#include "logical/SimpleProperties.h"
 #include "TipWidget.h"
 #include "WaringDlg.h"
-#include "XMLConfigManager.h"
+#include "controller/XMLConfigManager.h"
 
 #include <Base/FileUtil.h>
 #include <Base/Log.h>
 #include <Base/Singleton.h>
-#include <Platform.h>
+#include <Platform/Platform.h>
 
 #include <QCheckBox>
 #include <QEvent>

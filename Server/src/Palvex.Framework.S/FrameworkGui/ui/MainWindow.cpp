@@ -14,13 +14,13 @@
 #include "logical/SimpleProperties.h"
 #include "ui_MainWindow.h"
 
-#include "UserDataPath.h"
+#include "CommonMethod/UserDataPath.h"
 
 #include <Base/DiskDriveUtil.h>
 #include <Base/Encoding.h>
 #include <Base/Log.h>
 #include <Framework/Framework.h>
-#include <Platform.h>
+#include <Platform/Platform.h>
 #include <SQLite/SQLite3Conn.h>
 
 #include <QCoreApplication>

@@ -6,7 +6,7 @@
 #include <Base/StringUtil.h>
 #include <DatabaseUpdate/DataEncryptionMgr.h>
 
-#include <Platform.h>
+#include <Platform/Platform.h>
 
 #include <tinyxml.h>
 

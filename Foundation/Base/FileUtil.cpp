@@ -1,7 +1,7 @@
 #include "Base/FileUtil.h"
 
 #include "Base/Encoding.h"
-#include "Platform.h"
+#include "Platform/Platform.h"
 
 #include <mutex>
 #include <string>

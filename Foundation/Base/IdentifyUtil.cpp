@@ -1,6 +1,6 @@
 #include "Base/IdentifyUtil.h"
 
-#include "Platform.h"
+#include "Platform/Platform.h"
 #include "Wipe.h"
 
 #include <QByteArray>

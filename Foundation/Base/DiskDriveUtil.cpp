@@ -1,6 +1,6 @@
 #include "Base/DiskDriveUtil.h"
 
-#include "Platform.h"
+#include "Platform/Platform.h"
 
 namespace Base {
 namespace DiskDriveUtil {

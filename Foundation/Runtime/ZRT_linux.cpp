@@ -2,7 +2,7 @@
 
 #include "ZRT/ZRT.h"
 
-#include "Platform.h"
+#include "Platform/Platform.h"
 
 #include <cerrno>
 #include <chrono>

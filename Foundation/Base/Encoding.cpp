@@ -1,6 +1,6 @@
 #include "Base/Encoding.h"
 
-#include "Platform.h"
+#include "Platform/Platform.h"
 
 namespace Base {
 
