@@ -100,3 +100,5 @@ bool CLog::Configure(const std::string& propertiesPath)
 
 } // namespace details
 } // namespace Base
+
+TAVRIN_SINGLETON_DEFINE(Base::details::CLog)
