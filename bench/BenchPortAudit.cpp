@@ -84,7 +84,6 @@ double audit(int& acceptedHttp)
 {
     const Clock::time_point start = Clock::now();
     serverframework::CCheckPort checker;
-    checker.setAskUser(false);
     checker.checkAllPortIsUsed(Base::FileUtil::GetCurExeDir() + "config.properties");
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     int cms = 0;

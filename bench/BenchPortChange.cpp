@@ -14,6 +14,7 @@
 #include "CommonMethod/UserDataPath.h"
 #include "ui/WaringDlg.h"
 #include "logical/SimpleProperties.h"
+#include "logical/SmsPlugin.h"
 
 #include <Base/FileUtil.h>
 #include <Base/Log.h>
@@ -81,7 +82,7 @@ double round(int argc, char** argv)
     if (!userData.init(server, "Framework.S", 0, 1))
         return -1;
     Base::details::CLog::Configure(userData.getPropertiesPath());
-    SimpleProperties::Instance().loadLogged(SimpleProperties::smsConfigPath());
+    SimpleProperties::Instance().loadLogged(CSmsPlugin::configPath());
     // Product type 1, the framework's ports free now.
     QFile benchmark(QString::fromStdString(server + "maintain/Setup.xml.benchmark"));
     QFile setup(QString::fromStdString(userData.getUserDataDir() + "Setup.xml"));

@@ -174,9 +174,8 @@ private slots:
         withFileSizeLimit(512, [&] {
             try {
                 properties.store(out.toStdString());
-            } catch (std::exception* e) {
-                failure = e->what();
-                delete e;
+            } catch (const std::exception& e) {
+                failure = e.what();
             }
             storedInPlace = properties.storeLogged(out.toStdString());
         });
@@ -320,7 +319,7 @@ private slots:
         QTest::newRow("empty") << QByteArray("") << "replaced";
         QTest::newRow("not XML") << QByteArray("<Configs><ServerPort><Http>1</Http>") << "replaced";
         QTest::newRow("just over the bound")
-            << QByteArray(int(XMLConfigManager::kMaxFileBytes) + 1 - 10, ' ').prepend("<Configs/>") << "replaced";
+            << QByteArray(int(comm_method::CXmlConfigFile::kMaxBytes) + 1 - 10, ' ').prepend("<Configs/>") << "replaced";
     }
     // An older file takes the benchmark's version and the values it lacks; an
     // equal or newer one is left as it is. A bad port takes the benchmark's

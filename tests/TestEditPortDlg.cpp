@@ -10,6 +10,7 @@
 #include "ui/EditPortDlg.h"
 #include "CommonMethod/Proto/XmlProto.h"
 #include "logical/SimpleProperties.h"
+#include "logical/SmsPlugin.h"
 #include "CommonMethod/UserDataPath.h"
 #include "controller/XMLConfigManager.h"
 
@@ -244,7 +245,7 @@ private slots:
         QVERIFY(Base::CSingleton<comm_method::CUserDataPath>::Instance().init(
             Base::FileUtil::GetCurExeDir(), "Framework.S", 0, 0));
         m_originalProperties = tst::readBytes(propertiesPath());
-        QVERIFY(Base::CSingleton<SimpleProperties>::Instance().loadLogged(SimpleProperties::smsConfigPath()));
+        QVERIFY(Base::CSingleton<SimpleProperties>::Instance().loadLogged(CSmsPlugin::configPath()));
         for (const char* key : {"WebSocket", "Http", "TamsaCMS", "TamsaAMS", "TamsaMQTT", "TamsaSS", "Web",
                                 "TamsaVideo", "TamsaVideoVIC", "TamsaAudio", "TamsaPlayback", "VideoWall"})
             m_ports[key] = freePort();

@@ -79,7 +79,7 @@ private slots:
         QVERIFY(endsWith0());
         QVERIFY(notify->drain().endsWith("STOPPING=1"));
         tst::verifyInOrder(logText(), {"Quit: begin.", "Quit: identity library released.",
-                                       "the framework's servers are stopped", "Quit: queueing the end of the event loop."});
+                                       "the framework's servers are stopped", "Quit: end of the event loop queued."});
         QCOMPARE(runtimeFiles(), QStringList());
     }
 

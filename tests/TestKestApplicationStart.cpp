@@ -67,7 +67,7 @@ private slots:
         const QString log = logText();
         tst::verifyInOrder(log, {"initFrameworkFirst: the control token cannot be written", "Failed start: watchdog stopped.",
                           "device-manager server stopped", "video server stopped",
-                          "Failed start: modules and framework library released."});
+                          "Failed start: framework library released.", "Failed start: end of the event loop queued."});
         QVERIFY(!log.contains("server started"));
     }
 
@@ -102,9 +102,9 @@ private slots:
         QVERIFY(!CAuthenticationManager::Instance().isLibInitialised());
         const QString log = logText();
         tst::verifyInOrder(log, {"Quit: begin.", "Quit: identity library released.", "watchdog heartbeat 2",
-                          "Quit: watchdog stopped; client side done.", "the framework's servers are stopped",
-                          "Quit: framework library released.", "Quit: server side done.",
-                          "Quit: tray object deleted.", "Quit: queueing the end of the event loop."});
+                          "Quit: watchdog stopped.", "the framework's servers are stopped",
+                          "Quit: framework library released.", "Quit: tray object deleted.",
+                          "Quit: end of the event loop queued."});
         QCOMPARE(log.count("the framework's servers are stopped"), 1);
         QVERIFY(!log.contains(record.saltKey) && !log.contains(record.secretKey));
     }

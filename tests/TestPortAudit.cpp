@@ -4,6 +4,7 @@
 // process: "--hold-port tcp|udp" holds a port until its input closes).
 #include "logical/CheckPort.h"
 #include "ui/EditPortDlg.h"
+#include "ui/StartupPortChooser.h"
 #include "logical/PortMgr.h"
 #include "Platform/Platform.h"
 #include "logical/SimpleProperties.h"
@@ -178,7 +179,6 @@ private slots:
         writeConfiguration(productType, p);
         const QByteArray before = workingFile();
         CCheckPort checker;
-        checker.setAskUser(false);
         QVERIFY(audit(checker));
         const QPair<int, int> ports = accepted(checker);
         QCOMPARE(workingFile() == before, !cmsOnHttp);
@@ -240,6 +240,8 @@ private slots:
             externPorts.push_back(holder.freePort());
         const int ams = firstFree(7330, {newHttp, p["TamsaCMS"], p["WebSocket"]});
         CCheckPort checker;
+        CStartupPortChooser chooser;
+        checker.setPortChooser(&chooser);
         bool audited = false;
         const auto fill = [&](QWidget* modal) {
             auto* dialog = qobject_cast<CEditPortDlg*>(modal);

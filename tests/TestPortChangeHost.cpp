@@ -9,6 +9,7 @@
 #include "ui/MainWindow.h"
 #include "controller/XMLConfigManager.h"
 #include "logical/SimpleProperties.h"
+#include "logical/SmsPlugin.h"
 
 #include <Base/FileUtil.h>
 #include <Base/Log.h>
@@ -94,7 +95,7 @@ private slots:
         QVERIFY(userData.init(Base::FileUtil::GetCurExeDir(), "Framework.S", 0, 1));
         QVERIFY(Base::details::CLog::Configure(userData.getPropertiesPath()));
         dataDir = QString::fromStdString(userData.getUserDataDir());
-        properties = QString::fromStdString(SimpleProperties::smsConfigPath());
+        properties = QString::fromStdString(CSmsPlugin::configPath());
         restartLog = kStage + "/TavrinSMSPlugin/bin/restart.log";
         originalProperties = tst::readBytes(properties);
         QVERIFY(SimpleProperties::Instance().loadLogged(properties.toStdString()));

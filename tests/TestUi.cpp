@@ -18,7 +18,7 @@
 #include "Base/MessageLoop.h"
 #include "ui/CheckCorretLineEdit.h"
 #include "KestApplication/DpiPolicy.h"
-#include "ui/Languages.h"
+#include "controller/Languages.h"
 #include "ui/QssReloadNotifyMgr.h"
 #include "ui/RCCLoadManager.h"
 #include "ui/RightTipButton.h"

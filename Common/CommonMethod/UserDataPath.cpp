@@ -1,7 +1,7 @@
 #include "UserDataPath.h"
 
 #include "FileOperation.h"
-#include "Proto/XmlProto.h"
+#include "SetupDocument.h"
 
 #include "Base/Encoding.h"
 #include "Base/Log.h"
@@ -182,14 +182,13 @@ bool CUserDataPath::init(const std::string& exeDir, const std::string& name, int
     m_exeDir = exeDir;
 
     if (versionType == -1 || productType == -1) {
-        std::string content;
-        if (readFile(content, exeDir + "maintain/" + kBenchmarkSetup)) {
-            proto::CXmlProto doc;
-            doc.set_str(content);
+        CSetupDocument benchmark(exeDir + "maintain/" + kBenchmarkSetup);
+        const CSetupDocument::State state = benchmark.load();
+        if (state == CSetupDocument::State::Loaded || state == CSetupDocument::State::NotXml) {
             if (productType == -1)
-                productType = doc.get_int("/Configs/ProductType/Value", -1);
+                productType = benchmark.productType();
             if (versionType == -1)
-                versionType = doc.get_int("/Configs/VersionType/Value", -1);
+                versionType = benchmark.versionType();
         }
     }
     m_versionType = versionType;

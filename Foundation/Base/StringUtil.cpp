@@ -75,5 +75,30 @@ bool HexString2Value(const std::string& hex, std::vector<unsigned char>& out)
     return true;
 }
 
+std::string Trim(const std::string& text)
+{
+    static const char* const kBlanks = " \t\r\n";
+    const std::string::size_type first = text.find_first_not_of(kBlanks);
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+int ParsePort(const std::string& text)
+{
+    const std::string digits = Trim(text);
+    if (digits.empty())
+        return -1;
+    int value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return -1;
+        value = value * 10 + (c - '0');
+        if (value > 65535)
+            return -1;
+    }
+    return value >= 1 ? value : -1;
+}
+
 } // namespace StringUtil
 } // namespace Base

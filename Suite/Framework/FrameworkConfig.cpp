@@ -2,14 +2,13 @@
 
 #include "Base/Log.h"
 #include "Base/Singleton.h"
-#include "CommonMethodLib/CommonConfigFileMgr.h"
-#include "CommonMethod/FileOperation.h"
-#include "CommonMethod/Proto/XmlProto.h"
-#include "Platform/Platform.h"
+#include "Base/StringUtil.h"
+#include "CommonMethod/SetupDocument.h"
 #include "CommonMethod/UserDataPath.h"
+#include "CommonMethodLib/CommonConfigFileMgr.h"
+#include "Platform/Platform.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 
 namespace {
@@ -40,19 +39,6 @@ std::string CFrameworkConfig::tokenFilePath()
     return dir.empty() ? std::string() : dir + kTokenFileName;
 }
 
-int CFrameworkConfig::parsePort(const std::string& text)
-{
-    if (text.empty() || text.size() > 5)
-        return -1;
-    int value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return -1;
-        value = value * 10 + (c - '0');
-    }
-    return validPort(value) ? value : -1;
-}
-
 bool CFrameworkConfig::readPorts(FrameworkPorts& ports)
 {
     const std::string path = setupXmlPath();
@@ -60,18 +46,13 @@ bool CFrameworkConfig::readPorts(FrameworkPorts& ports)
         TLOG_ERROR("the user-data folder is unknown; cannot read the framework configuration");
         return false;
     }
-    std::string content;
-    // Only the file itself counts: no fallback file.
-    if (!QFileInfo::exists(QString::fromStdString(path)) || !readFile(content, path, path)) {
-        TLOG_ERROR("cannot read %s", path.c_str());
+    comm_method::CSetupDocument setup(path);
+    const comm_method::CSetupDocument::State state = setup.load();
+    if (state != comm_method::CSetupDocument::State::Loaded) {
+        setup.logLoadFailure(state);
         return false;
     }
-    proto::CXmlProto xml;
-    if (!xml.set_str(content)) {
-        TLOG_ERROR("cannot parse %s", path.c_str());
-        return false;
-    }
-    const int webSocketPort = xml.get_int(kWebSocketPath, -1);
+    const int webSocketPort = setup.port(kWebSocketKey);
     const int httpPort = commonConfig().GetFrameworkHttpPort();
     const int videoWallPort = commonConfig().GetFrameworkVideoWallPort();
     if (!validPort(webSocketPort) || !validPort(httpPort) || !validPort(videoWallPort)) {
@@ -82,13 +63,13 @@ bool CFrameworkConfig::readPorts(FrameworkPorts& ports)
     ports.httpPort = httpPort;
     ports.webSocketPort = webSocketPort;
     ports.videoWallPort = videoWallPort;
-    ports.externEnabled = xml.get_str(kExternEnabledPath, "") == "true";
+    ports.externEnabled = setup.externEnabled();
     return true;
 }
 
 bool CFrameworkConfig::writeHttpPort(const std::string& text)
 {
-    const int port = parsePort(text);
+    const int port = Base::StringUtil::ParsePort(text);
     if (port < 0) {
         TLOG_ERROR("not a port: \"%s\"", text.c_str());
         return false;
@@ -103,20 +84,21 @@ bool CFrameworkConfig::writeHttpPort(const std::string& text)
 
 bool CFrameworkConfig::writeWebSocketPort(const std::string& text)
 {
-    const int port = parsePort(text);
+    const int port = Base::StringUtil::ParsePort(text);
     if (port < 0) {
         TLOG_ERROR("not a port: \"%s\"", text.c_str());
         return false;
     }
-    const std::string path = setupXmlPath();
-    std::string content;
-    proto::CXmlProto xml;
-    if (path.empty() || !readFile(content, path, path) || !xml.set_str(content)) {
-        TLOG_ERROR("cannot read %s to store the WebSocket port", path.c_str());
+    comm_method::CSetupDocument setup(setupXmlPath());
+    const comm_method::CSetupDocument::State state = setup.load();
+    if (state != comm_method::CSetupDocument::State::Loaded) {
+        setup.logLoadFailure(state);
+        TLOG_ERROR("cannot read %s to store the WebSocket port", setup.path().c_str());
         return false;
     }
-    if (!xml.set_int(kWebSocketPath, port) || !writeFile(path, xml.to_formatted_str())) {
-        TLOG_ERROR("cannot store the WebSocket port %d in %s", port, path.c_str());
+    if (!setup.setText(comm_method::CSetupDocument::Section::ServerPort, kWebSocketKey, std::to_string(port))
+        || !setup.save(true)) {
+        TLOG_ERROR("cannot store the WebSocket port %d in %s", port, setup.path().c_str());
         return false;
     }
     TLOG_INFO("WebSocket port set to %d", port);

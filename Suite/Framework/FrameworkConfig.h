@@ -18,8 +18,7 @@ struct FrameworkPorts {
 class CFrameworkConfig
 {
 public:
-    static constexpr const char* kWebSocketPath = "/Configs/ServerPort/WebSocket";
-    static constexpr const char* kExternEnabledPath = "/Configs/ExternParam/Enabled";
+    static constexpr const char* kWebSocketKey = "WebSocket";
     static constexpr const char* kTokenFileName = "FrameworkControl.token";
 
     // False (with a log line) when a file cannot be read or parsed or a port
@@ -37,9 +36,6 @@ public:
     // in token. False when it cannot be written.
     static bool writeNewToken(QByteArray& token);
     static void removeToken();
-
-    // A port text made of digits only, 1..65535; -1 otherwise.
-    static int parsePort(const std::string& text);
 
 private:
     static std::string setupXmlPath();

@@ -20,8 +20,7 @@ bool readPairs(const std::string& path, bool logged, std::map<std::string, std::
         return properties.loadLogged(path) && (pairs = properties.entries(), true);
     try {
         properties.load(path);
-    } catch (std::exception* e) {
-        delete e;
+    } catch (const std::exception&) {
         return false;
     }
     pairs = properties.entries();

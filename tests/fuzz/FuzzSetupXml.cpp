@@ -7,6 +7,7 @@
 
 #include "CommonMethodLib/CommonConfigFileMgr.h"
 #include "CommonMethod/Proto/XmlProto.h"
+#include "Base/StringUtil.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -57,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
         const std::string port = first == std::string::npos
             ? std::string()
             : text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-        if (!text.empty() && serverframework::XMLConfigManager::parsePort(port) < 0)
+        if (!text.empty() && Base::StringUtil::ParsePort(port) < 0)
             std::abort();
     }
     if (checkedAtStart(root, common) != first)

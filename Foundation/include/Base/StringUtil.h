@@ -23,5 +23,12 @@ std::string Vlue2HexString(const unsigned char* bytes, std::size_t count, bool u
 // with `out` emptied, for an odd length or a character that is no hex digit.
 bool HexString2Value(const std::string& hex, std::vector<unsigned char>& out);
 
+// The text without the blanks (space, tab, CR, LF) around it.
+std::string Trim(const std::string& text);
+
+// The port a text stands for: decimal digits only (blanks around them
+// allowed), 1 to 65535; -1 for anything else.
+int ParsePort(const std::string& text);
+
 } // namespace StringUtil
 } // namespace Base

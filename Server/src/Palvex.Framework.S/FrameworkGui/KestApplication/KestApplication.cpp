@@ -2,20 +2,16 @@
 
 #include "FrameworkMgr.h"
 #include "SignalSet.h"
-#include "WatchDog.h"
+#include "controller/Languages.h"
 #include "controller/ServerConfigManager.h"
 #include "controller/XMLConfigManager.h"
 #include "logical/CheckPort.h"
-#include "logical/IdentifyAuth/AuthCfgManager.h"
-#include "ui/Languages.h"
 #include "ui/SkinLoader.h"
+#include "ui/StartupPortChooser.h"
 #include "ui/WaringDlg.h"
 
 #include <Base/Log.h>
-#include <DeviceManager/DeviceManager.h>
-#include <Framework/Framework.h>
 #include <Platform/Platform.h>
-#include <VideoServer/VideoServer.h>
 
 #include <QDialog>
 #include <QEvent>
@@ -28,7 +24,6 @@
 #include <QVariant>
 #include <QWidget>
 
-#include <atomic>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -37,44 +32,17 @@ namespace serverframework {
 
 namespace {
 
-std::atomic<bool> g_rebootRequested{false};
-
-// The framework library calls these from a thread of its own; each only
-// sets a flag or hands the request to the main thread.
-void rebootCallback(void*)
-{
-    g_rebootRequested = true;
-    QMetaObject::invokeMethod(QCoreApplication::instance(), "quit", Qt::QueuedConnection);
-}
-
-void closeCallback(void*)
-{
-    CSignalSet::Instance().emitCloseFrame();
-}
-
-void delayCloseCallback(void*)
-{
-    CSignalSet::Instance().stopCloseTimer();
-}
-
 // While start-up waits on a person (a dialog of the port audit, a notice),
 // the service manager is asked every period for more start time.
 constexpr int kStartExtendPeriodMs = 5000;
 const char* const kStartExtendState = "EXTEND_TIMEOUT_USEC=30000000";
-
-// Product types whose services authenticate each other.
-bool productUsesIdentity(int productType)
-{
-    return productType == 0 || productType == 2 || productType == 4;
-}
 
 } // namespace
 
 CKestApplication::CKestApplication(int& argc, char* argv[])
     : SingleApplication(argc, argv, false, SingleApplication::PerUser, 1000)
     , languageType(0)
-    , servicesUp(true)
-    , identityEnabled(false)
+    , lifecycle([this](bool deferred) { dropFrameworkMgr(deferred); })
     , frameworkMgr(nullptr)
     , terminationNotifier(nullptr)
     , starting(false)
@@ -104,14 +72,9 @@ CKestApplication::~CKestApplication()
     delete frameworkMgr;
 }
 
-bool CKestApplication::rebootRequested()
-{
-    return g_rebootRequested;
-}
-
 int CKestApplication::exitStatusAfterRun() const
 {
-    return restartRequested || g_rebootRequested ? RestartExitCode : 0;
+    return restartRequested || rebootRequested() ? RestartExitCode : 0;
 }
 
 bool CKestApplication::init()
@@ -123,85 +86,26 @@ bool CKestApplication::init()
     connect(&startExtender, &QTimer::timeout, [] { platform::notifyServiceManager(kStartExtendState); });
     startExtender.start();
 
-    Base::CSingleton<XMLConfigManager>::Instance().InitManager(true);
-
+    XMLConfigManager& config = Base::CSingleton<XMLConfigManager>::Instance();
+    config.InitManager(true);
     loadSkin("GreyRedSkin");
-
-    CServerConfigManager& settings = CServerConfigManager::Instance();
-    languageType = settings.translator;
-    settings.loadLanguage(languageType);
-    const QVector<QTranslator*> installed = settings.getTranslators();
-    translators.assign(installed.begin(), installed.end());
-    locale = settings.localeFor(languageType);
-
-    if (listenFailed()) {
-        TLOG_ERROR("The single-instance socket %s cannot be listened on; the host does not start.",
-                   qUtf8Printable(socketPath()));
-        servicesUp = false;
+    loadLanguage();
+    if (refusedAsSecondHost() || !auditPorts()) {
+        lifecycle.markNothingStarted();
         return false;
     }
-    if (!isPrimary()) {
-        TLOG_WARN("Start refused: the host of process %lld already runs for this user and program.",
-                  static_cast<long long>(primaryPid()));
-        showNotice(QStringLiteral("Tavrin.Framework.S"), tr("TheServiceIsAlreadyStarted"));
-        servicesUp = false;
-        return false;
-    }
-    if (otherHostProcessRuns()) {
-        showNotice(QStringLiteral("Tavrin.Framework.S"), tr("TheServiceIsAlreadyStarted"));
-        servicesUp = false;
-        return false;
-    }
+    config.reInitPort();
 
-    TLOG_INFO("Checking the configured ports.");
-    CCheckPort::instance().setAskUser(!displayless);
-    const bool portsChecked = CCheckPort::instance().checkAllPortIsUsed();
-    if (!portsChecked && !terminationRequested) {
-        TLOG_INFO("The port check was not completed; the services stay down.");
-        std::fputs("The port settings were cancelled, so the configured ports stay in conflict: "
-                   "the services stay down.\n", stderr);
-        servicesUp = false;
-        return false;
-    }
-    if (terminationRequested) {
-        TLOG_INFO("Start-up stopped by a termination signal; the services stay down.");
-        servicesUp = false;
-        return false;
-    }
-    TLOG_INFO("The port check is complete.");
-
-    Base::CSingleton<XMLConfigManager>::Instance().reInitPort();
-
-    if (!initFrameworkFirst()) {
-        showNotice(tr("Information"), tr("FailedToReadConfigurjfxcxFAf"));
-        return false;
-    }
-    initFrameworkSecond();
-    initFrameworkLast();
-    devmgr::InitDeviceManagerServer();
-    video::InitVideoServer();
-
-    setRebootCallback(&rebootCallback, this);
-    setCloseCallback(&closeCallback, this);
-    setDelayCloseCallback(&delayCloseCallback, this);
-    setRegisterRccCallback(&registerRccCallback, this);
-    setLanguageCallback([this](int iLanguageType) {
+    const auto language = [this](int iLanguageType) {
         // A number outside the language table has nothing to switch to.
         if (languageName(iLanguageType).isEmpty())
             return false;
         emit singnalLanguageChange(iLanguageType);
         return true;
-    });
-
-    WatchDog::Instance().start();
-
-    if (productUsesIdentity(Base::CSingleton<XMLConfigManager>::Instance().productType)) {
-        identityEnabled = true;
-        CAuthenticationManager& identity = CAuthenticationManager::Instance();
-        if (identity.InitIdentifyLib() == CAuthenticationManager::kNoRecord) {
-            identity.CreateIdentifyInfo();
-            identity.InitIdentifyLib();
-        }
+    };
+    if (!lifecycle.start(config.productType, &registerRccCallback, this, language)) {
+        showNotice(tr("Information"), tr("FailedToReadConfigurjfxcxFAf"));
+        return false;
     }
 
     if (!frameworkMgr) {
@@ -209,6 +113,55 @@ bool CKestApplication::init()
         connect(frameworkMgr, &CFrameworkMgr::signalQuitApp, this, &CKestApplication::onQuitApp);
         connect(frameworkMgr, &CFrameworkMgr::signalReStartApp, this, &CKestApplication::onReStartServer);
     }
+    return true;
+}
+
+void CKestApplication::loadLanguage()
+{
+    CServerConfigManager& settings = CServerConfigManager::Instance();
+    languageType = settings.translator;
+    settings.loadLanguage(languageType);
+    const QVector<QTranslator*> installed = settings.getTranslators();
+    translators.assign(installed.begin(), installed.end());
+    locale = settings.localeFor(languageType);
+}
+
+bool CKestApplication::refusedAsSecondHost()
+{
+    if (listenFailed()) {
+        TLOG_ERROR("The single-instance socket %s cannot be listened on; the host does not start.",
+                   qUtf8Printable(socketPath()));
+        return true;
+    }
+    if (!isPrimary()) {
+        TLOG_WARN("Start refused: the host of process %lld already runs for this user and program.",
+                  static_cast<long long>(primaryPid()));
+    } else if (!otherHostProcessRuns()) {
+        return false;
+    }
+    showNotice(QStringLiteral("Tavrin.Framework.S"), tr("TheServiceIsAlreadyStarted"));
+    return true;
+}
+
+bool CKestApplication::auditPorts()
+{
+    TLOG_INFO("Checking the configured ports.");
+    CStartupPortChooser dialog;
+    CCheckPort& checkPort = CCheckPort::instance();
+    checkPort.setPortChooser(displayless ? nullptr : &dialog);
+    const bool checked = checkPort.checkAllPortIsUsed();
+    checkPort.setPortChooser(nullptr);
+    if (terminationRequested) {
+        TLOG_INFO("Start-up stopped by a termination signal; the services stay down.");
+        return false;
+    }
+    if (!checked) {
+        TLOG_INFO("The port check was not completed; the services stay down.");
+        std::fputs("The port settings were cancelled, so the configured ports stay in conflict: "
+                   "the services stay down.\n", stderr);
+        return false;
+    }
+    TLOG_INFO("The port check is complete.");
     return true;
 }
 
@@ -316,25 +269,27 @@ bool CKestApplication::notify(QObject* receiver, QEvent* event)
             break;
         }
         return SingleApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        TLOG_ERROR("Event %d was dropped: its delivery threw \"%s\".", static_cast<int>(event->type()), e.what());
     } catch (...) {
-        return false;
+        TLOG_ERROR("Event %d was dropped: its delivery threw.", static_cast<int>(event->type()));
     }
+    return false;
 }
 
-void CKestApplication::queueQuit()
-{
-    QMetaObject::invokeMethod(this, "quit", Qt::QueuedConnection);
-}
-
-void CKestApplication::dropFrameworkMgr()
+// The tray object's release of every teardown; deferred when the request may
+// come from one of its own signals: it is freed once that returned.
+void CKestApplication::dropFrameworkMgr(bool deferred)
 {
     if (!frameworkMgr)
         return;
     disconnect(frameworkMgr, &CFrameworkMgr::signalQuitApp, this, &CKestApplication::onQuitApp);
     disconnect(frameworkMgr, &CFrameworkMgr::signalReStartApp, this, &CKestApplication::onReStartServer);
     frameworkMgr->close();
-    // We may be inside one of its own signals: free it once that returned.
-    frameworkMgr->deleteLater();
+    if (deferred)
+        frameworkMgr->deleteLater();
+    else
+        delete frameworkMgr;
     frameworkMgr = nullptr;
 }
 
@@ -346,80 +301,23 @@ void CKestApplication::onQuitAppDelay()
 
 void CKestApplication::onQuitApp()
 {
-    TLOG_INFO("Quit: begin.");
-    CAuthenticationManager::Instance().ReleaseIdentifyLib();
-    TLOG_INFO("Quit: identity library released.");
-    WatchDog::Instance().stop();
-    TLOG_INFO("Quit: watchdog stopped; client side done.");
-    if (servicesUp) {
-        servicesUp = false;
-        uninitFramework();
-        TLOG_INFO("Quit: framework library released.");
-    }
-    TLOG_INFO("Quit: server side done.");
-    if (frameworkMgr) {
-        dropFrameworkMgr();
-        TLOG_INFO("Quit: tray object deleted.");
-    }
-    TLOG_INFO("Quit: queueing the end of the event loop.");
-    queueQuit();
+    lifecycle.end(CServiceLifecycle::Ending::Quit);
 }
 
 void CKestApplication::onReStartServer()
 {
-    TLOG_INFO("Restart: begin.");
     restartRequested = true;
-    CAuthenticationManager::Instance().ReleaseIdentifyLib();
-    TLOG_INFO("Restart: identity library released.");
-    if (servicesUp) {
-        servicesUp = false;
-        uninitFramework();
-        TLOG_INFO("Restart: framework library released.");
-    }
-    if (frameworkMgr) {
-        dropFrameworkMgr();
-        TLOG_INFO("Restart: tray object deleted.");
-    }
-    queueQuit();
-    TLOG_INFO("Restart: end of the event loop queued.");
+    lifecycle.end(CServiceLifecycle::Ending::Restart);
 }
 
 void CKestApplication::abortStart()
 {
-    if (servicesUp) {
-        servicesUp = false;
-        releaseIdentityAndTray("Failed start");
-        WatchDog::Instance().stop();
-        TLOG_INFO("Failed start: watchdog stopped.");
-        devmgr::UnInitDeviceManagerServer();
-        video::UnInitVideoServer();
-        uninitFramework();
-        TLOG_INFO("Failed start: modules and framework library released.");
-    }
-    queueQuit();
-}
-
-// The failed-start and reboot teardowns release the tray object and the
-// identity library only when the identity step ran.
-void CKestApplication::releaseIdentityAndTray(const char* teardown)
-{
-    if (!identityEnabled)
-        return;
-    delete frameworkMgr;
-    frameworkMgr = nullptr;
-    CAuthenticationManager::Instance().ReleaseIdentifyLib();
-    TLOG_INFO("%s: identity library released.", teardown);
+    lifecycle.end(CServiceLifecycle::Ending::FailedStart);
 }
 
 void CKestApplication::finishAfterReboot()
 {
-    if (servicesUp) {
-        servicesUp = false;
-        releaseIdentityAndTray("Reboot");
-        uninitFramework();
-        TLOG_INFO("Reboot: framework library released.");
-    }
-    queueQuit();
+    lifecycle.end(CServiceLifecycle::Ending::Reboot);
 }
 
 void CKestApplication::onLanguageChange(int iLanguageType)

@@ -4,6 +4,7 @@
 // the host ends.
 
 #include "SingleApplication.h"
+#include "lifecycle/ServiceLifecycle.h"
 
 #include <QLocale>
 
@@ -39,7 +40,7 @@ public:
     void finishAfterReboot();
 
     // Set by the reboot callback; read by the entry after the event loop.
-    static bool rebootRequested();
+    static bool rebootRequested() { return CServiceLifecycle::rebootRequested(); }
 
     // Exit status of a host that asks to be started again (a restart or
     // reboot request); the service manager's unit restarts on it.
@@ -50,8 +51,8 @@ public:
     // A termination signal (SIGTERM, SIGINT, SIGHUP) asked the host to end.
     bool isTerminationRequested() const { return terminationRequested; }
 
-    bool isServicesUp() const { return servicesUp; }
-    bool isIdentityEnabled() const { return identityEnabled; }
+    bool isServicesUp() const { return lifecycle.servicesUp(); }
+    bool isIdentityEnabled() const { return lifecycle.identityEnabled(); }
 
 signals:
     void singnalLanguageChange(int iLanguageType);
@@ -63,19 +64,21 @@ private slots:
     void onLanguageChange(int iLanguageType);
 
 private:
+    void loadLanguage();
+    // Another host runs for this user (or the single-instance socket cannot
+    // be listened on): said, and true.
+    bool refusedAsSecondHost();
+    bool auditPorts();
     void showNotice(const QString& title, const QString& text);
     bool otherHostProcessRuns() const;
     void onTerminationRequest();
     static void rejectIfStartupDialog(QObject* object);
-    void dropFrameworkMgr();
-    void releaseIdentityAndTray(const char* teardown);
-    void queueQuit();
+    void dropFrameworkMgr(bool deferred);
 
     QLocale locale;
     std::vector<QTranslator*> translators;
     int languageType;
-    bool servicesUp;
-    bool identityEnabled;
+    CServiceLifecycle lifecycle;
     CFrameworkMgr* frameworkMgr;
     bool displayless = false;
     QSocketNotifier* terminationNotifier;

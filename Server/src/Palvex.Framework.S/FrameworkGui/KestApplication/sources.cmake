@@ -1,4 +1,5 @@
-# The application object, its start-up sequence and the entry's helpers.
+# The application object, its start-up sequence and the entry's helpers
+# (interface).
 list(APPEND FRAMEWORKGUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/KestApplication.cpp
     ${CMAKE_CURRENT_LIST_DIR}/KestApplication.h
@@ -9,4 +10,3 @@ list(APPEND FRAMEWORKGUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/DpiPolicy.cpp
     ${CMAKE_CURRENT_LIST_DIR}/DpiPolicy.h
 )
-list(APPEND FRAMEWORKGUI_LIBS Base ZRT CommonMethod Framework DeviceManager VideoServer WatchDogLib)

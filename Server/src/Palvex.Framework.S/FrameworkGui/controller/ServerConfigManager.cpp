@@ -3,10 +3,10 @@
 #include <QTranslator>
 
 #include "Base/Log.h"
-#include "CommonMethod/FileOperation.h"
-#include "ui/Languages.h"
-#include "CommonMethod/Proto/XmlProto.h"
+#include "CommonMethod/SetupDocument.h"
 #include "CommonMethod/UserDataPath.h"
+#include "logical/ProductType.h"
+#include "controller/Languages.h"
 
 namespace serverframework {
 
@@ -27,35 +27,21 @@ void CServerConfigManager::init()
     const std::string path = dataDir + "Setup.xml";
     TLOG_INFO("setup.xml path = %s", path.c_str());
 
-    std::string content;
-    if (!readFile(content, path)) {
+    comm_method::CSetupDocument document(path);
+    const comm_method::CSetupDocument::State state = document.load();
+    if (state != comm_method::CSetupDocument::State::Loaded && state != comm_method::CSetupDocument::State::NotXml) {
         TLOG_FATAL("ReadFile fail, path = %s", path.c_str());
         return;
     }
-
-    proto::CXmlProto document;
-    document.set_str(content);
-    translator = static_cast<std::uint16_t>(document.get_int("/Configs/Translator/Value", -1));
-    versionType = static_cast<std::uint16_t>(document.get_int("/Configs/VersionType/Value", -1));
-    skin = document.get_str("/Configs/Skin/Value", std::string());
-    productType = document.get_int("/Configs/ProductType/Value", -1);
+    translator = static_cast<std::uint16_t>(document.translator());
+    versionType = static_cast<std::uint16_t>(document.versionType());
+    skin = document.skin();
+    productType = document.productType();
 }
 
 std::string CServerConfigManager::productName() const
 {
-    const bool second = versionType == 1;
-    switch (productType) {
-    case 1:
-        return second ? "Orbelle AC" : "Palvex AC";
-    case 2:
-    case 4:
-        return second ? "Orbelle VS" : "Palvex VS";
-    case 3:
-    case 10:
-        return second ? "Orbelle Brevant" : "Palvex Brevant";
-    default:
-        return second ? "Orbelle" : "Palvex";
-    }
+    return serverframework::productName(versionType, productType);
 }
 
 void CServerConfigManager::loadLanguage(int language)

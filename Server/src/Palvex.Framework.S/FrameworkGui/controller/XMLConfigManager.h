@@ -8,13 +8,15 @@
 // with a log line, when the file cannot be read, parsed or written; the file
 // then stays as it was).
 
+#include "CommonMethod/SetupDocument.h"
+#include "logical/PortTable.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
 
 namespace comm_method { class CDataEncryptionConfig; }
 namespace comm_methodlib { class CCommonConfigFileMgr; }
-namespace proto { class IProto; }
 
 namespace serverframework {
 
@@ -55,9 +57,12 @@ public:
     bool setIPAddress(const std::string& address);
     bool setEnabled(bool enabled);
 
-    // A working file larger than this counts as damaged: a port
-    // configuration is a few kilobytes, and parsing megabytes stalls the start.
-    static constexpr std::uintmax_t kMaxFileBytes = 4 * 1024 * 1024;
+    // The loaded value of a port of the table; -1 for the SMS plug-in's RTSP
+    // port, which is not kept here.
+    int port(ServicePort port) const;
+    // The setter of a port of the table (false for the RTSP port).
+    bool setPort(ServicePort port, const std::string& value);
+
     // Temporaries of interrupted writes older than this are removed at start.
     static constexpr int kStaleTemporarySeconds = 60;
 
@@ -65,10 +70,6 @@ public:
     std::string benchmarkPath() const { return maintainDir + "Setup.xml.benchmark"; }
     // The common configuration holding the framework HTTP and video wall ports.
     std::string commonConfigPath();
-
-    // The port a setter's text stands for (blanks, then decimal digits only,
-    // 1 to 65535); -1 when it is not a port.
-    static int parsePort(const std::string& text);
 
     int productType = 0;
     std::uint16_t webSocketPort = 0;
@@ -93,14 +94,14 @@ public:
 private:
     void resolveDirectories();
     comm_methodlib::CCommonConfigFileMgr& commonConfig();
-    bool keepDamaged(const std::string& working, bool move);
-    void repairPorts(proto::IProto& doc, proto::IProto& benchmarkDoc);
-    // Reads the working file whole; logs and returns false when it cannot.
-    bool readWorking(std::string& content);
-    void readValues(proto::IProto& doc, bool fullLoad, bool checkFramework);
+    void repairPorts(comm_method::CSetupDocument& doc, comm_method::CSetupDocument& benchmarkDoc);
+    // Loads the working file; logs and returns false when it cannot be read
+    // (a file that is not XML loads as an empty document).
+    bool loadWorking(comm_method::CSetupDocument& doc);
+    void readValues(comm_method::CSetupDocument& doc, bool fullLoad, bool checkFramework);
     // Sets section + key to value in the working file and writes it back;
     // what names the kind of value in the log.
-    bool writeWorkingValue(const char* section, const std::string& key, const std::string& value, const char* what);
+    bool writeWorkingValue(comm_method::CSetupDocument::Section section, const std::string& key, const std::string& value, const char* what);
 
     bool m_fixedDirectories = false;
     comm_methodlib::CCommonConfigFileMgr* m_commonConfig = nullptr;

@@ -1,17 +1,20 @@
-# Sources of the controller folder. Shared: each area adds only its own lines.
+# Sources of the controller folder (core).
 
-# Server settings (ui)
-list(APPEND FRAMEWORKGUI_SOURCES
+# Server settings, languages
+list(APPEND FRAMEWORKCORE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ServerConfigManager.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ServerConfigManager.h
+    ${CMAKE_CURRENT_LIST_DIR}/Languages.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Languages.h
+    ${CMAKE_CURRENT_LIST_DIR}/FolderFiles.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/FolderFiles.h
 )
-list(APPEND FRAMEWORKGUI_LIBS Base CommonMethod)
 
-# Port configuration (config)
-list(APPEND FRAMEWORKGUI_SOURCES
+# Port configuration
+list(APPEND FRAMEWORKCORE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/XMLConfigManager.cpp
     ${CMAKE_CURRENT_LIST_DIR}/XMLConfigManager.h
     ${CMAKE_CURRENT_LIST_DIR}/FileSnapshot.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FileSnapshot.h
 )
-list(APPEND FRAMEWORKGUI_LIBS CommonMethod CommonMethodLib DatabaseUpdate ZRT TavrinPlatform)
+list(APPEND FRAMEWORKCORE_LIBS Base CommonMethod CommonMethodLib DatabaseUpdate ZRT TavrinPlatform)

@@ -3,6 +3,8 @@
 // machine (from the start-up snapshot), which ports the host has handed out,
 // and the start-up audit that moves configured ports off held ones.
 
+#include "logical/IPortChooser.h"
+
 #include <Base/Singleton.h>
 
 #include <QMap>
@@ -14,6 +16,7 @@
 namespace serverframework {
 
 class CPortMgr;
+struct PortInfo;
 
 class CCheckPort : public Base::CNoncopyable {
 public:
@@ -33,17 +36,23 @@ public:
 
     // The start-up audit over the process-wide port configuration; a moved
     // RTSP port is saved to the SMS plug-in's properties file. False only
-    // when the user cancelled the port dialog.
+    // when the person asked cancelled.
     bool checkAllPortIsUsed();
     // The same, saving the properties to the given file.
     bool checkAllPortIsUsed(const std::string& smsPropertiesPath);
 
-    // Whether a person can answer the port dialog (default). Without one, a
-    // held HTTP port is moved to the first free port above it instead.
-    void setAskUser(bool askUser) { m_askUser = askUser; }
+    // Who chooses the ports when the configured HTTP port cannot be used.
+    // None (the default): nobody can be asked, and the HTTP port moves to
+    // the first free port above it that no other service is set to.
+    void setPortChooser(IPortChooser* chooser) { m_chooser = chooser; }
 
     // Re-initialises the framework library in its three stages.
     void reinitFramework();
+
+    // The first free port at or above start, claimed; -1 when there is none.
+    int claimFreePortFrom(int start);
+    // Logs a move and prints it for whoever started the host from a terminal.
+    static void reportMove(const char* service, int from, int to);
 
     // Ports handed out so far (the flag is always true; presence counts).
     QMap<int, bool> claimedPorts;
@@ -53,15 +62,24 @@ public:
 private:
     // Whether the snapshot holds the port (no owner's name).
     bool isHeld(unsigned int port);
+    // Neither held, nor claimed, and a server can listen on it: a port that
+    // is bound but not listened on is in no socket table.
     bool isFree(int port);
-    // First free port at or above start.
+    // First free port at or above start; -1 when there is none.
     int searchFrom(int start);
+    void claim(int port) { claimedPorts.insert(port, true); }
+    void accept(int httpPort, int cmsPort);
 
-    // Logs a move and prints it for whoever started the host from a terminal.
-    static void reportMove(const char* service, int from, int to);
+    // The HTTP and TamsaCMS ports, asked for when the HTTP port is held;
+    // false when the person cancelled.
+    bool settleHttpPort(PortValues& values);
+    bool askPorts(IPortChooser::Form form, PortValues& values);
+    bool moveHttpPortWithoutPerson(const PortValues& values, bool claimTamsa);
+    // A port the audit tests on its own: moved when held.
+    void auditPort(const PortInfo& info, int port, const std::string& smsPropertiesPath);
 
     std::unique_ptr<CPortMgr> m_portMgr;
-    bool m_askUser = true;
+    IPortChooser* m_chooser = nullptr;
 };
 
 } // namespace serverframework

@@ -13,7 +13,7 @@ bool Properties::store(const std::string& path)
     // Replaced whole: a kill or a full disk while saving leaves the old file
     // or the new one, never a torn one the plug-in cannot read.
     if (!platform::writeWholeFile(path, text)) {
-        throw new PropertiesError("can 't construct the output file!");
+        throw PropertiesError("can 't construct the output file!");
     }
     return true;
 }

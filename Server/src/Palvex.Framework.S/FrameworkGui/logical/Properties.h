@@ -2,10 +2,9 @@
 // Key/value store in the SMS plug-in's properties file format: one
 // "key=value" per line, "#" comments, first occurrence of a key wins.
 //
-// load and store report failures by throwing a pointer to a new exception
-// object (std::runtime_error for a wrong file name or an unreadable file,
-// PropertiesError for a malformed line or an unwritable output); the caller
-// catches std::exception* and deletes it.
+// load and store report failures by throwing (std::runtime_error for a wrong
+// file name or an unreadable file, PropertiesError for a malformed line or an
+// unwritable output); callers catch const std::exception&.
 
 #include <exception>
 #include <map>

@@ -1,6 +1,5 @@
 #include "SimpleProperties.h"
 
-#include <Base/FileUtil.h>
 #include <Base/Log.h>
 
 #include <Platform/Platform.h>
@@ -103,11 +102,11 @@ bool SimpleProperties::read(const std::string& path, bool skipMalformed)
 {
     const std::vector<std::string> parts = split(path, '.');
     if (parts.empty() || parts.back() != "properties") {
-        throw new std::runtime_error(path + " is not a properties file!");
+        throw std::runtime_error(path + " is not a properties file!");
     }
     std::ifstream in(path);
     if (!in.is_open()) {
-        throw new std::runtime_error("can't load " + path);
+        throw std::runtime_error("can't load " + path);
     }
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
@@ -120,7 +119,7 @@ bool SimpleProperties::read(const std::string& path, bool skipMalformed)
                 continue;
             }
             std::cerr << "Properties format error!" << std::endl;
-            throw new PropertiesError("Properties format error!");
+            throw PropertiesError("Properties format error!");
         }
         if (parsed.kind == ParsedLine::Entry) {
             m_entries.emplace(parsed.key, parsed.value);
@@ -138,7 +137,7 @@ bool SimpleProperties::storeInPlace(const std::string& path)
     }
     std::ifstream in(path, std::ios::binary);
     if (!std::filesystem::is_regular_file(status) || !in.is_open()) {
-        throw new PropertiesError("can 't construct the output file!");
+        throw PropertiesError("can 't construct the output file!");
     }
     const std::string old((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     in.close();
@@ -181,7 +180,7 @@ bool SimpleProperties::storeInPlace(const std::string& path)
         }
     }
     if (text != old && !platform::writeWholeFile(path, text)) {
-        throw new PropertiesError("can 't construct the output file!");
+        throw PropertiesError("can 't construct the output file!");
     }
     return true;
 }
@@ -216,9 +215,8 @@ bool SimpleProperties::loadLogged(const std::string& path)
 {
     try {
         return read(path, true);
-    } catch (std::exception* e) {
-        TLOG_ERROR("Failed to load properties [file-%s]: %s", path.c_str(), e->what());
-        delete e;
+    } catch (const std::exception& e) {
+        TLOG_ERROR("Failed to load properties [file-%s]: %s", path.c_str(), e.what());
     }
     return false;
 }
@@ -227,16 +225,10 @@ bool SimpleProperties::storeLogged(const std::string& path)
 {
     try {
         return storeInPlace(path);
-    } catch (std::exception* e) {
-        TLOG_ERROR("Failed to save properties [file-%s]: %s", path.c_str(), e->what());
-        delete e;
+    } catch (const std::exception& e) {
+        TLOG_ERROR("Failed to save properties [file-%s]: %s", path.c_str(), e.what());
     }
     return false;
-}
-
-std::string SimpleProperties::smsConfigPath()
-{
-    return Base::FileUtil::GetCurExeDir() + "../TavrinSMSPlugin/conf/" + "config.properties";
 }
 
 } // namespace serverframework

@@ -31,10 +31,6 @@ public:
     bool loadLogged(const std::string& path);
     bool storeLogged(const std::string& path);
 
-    // The SMS plug-in's properties file:
-    // <exe dir>../TavrinSMSPlugin/conf/config.properties
-    static std::string smsConfigPath();
-
 private:
     bool read(const std::string& path, bool skipMalformed);
     bool storeInPlace(const std::string& path);

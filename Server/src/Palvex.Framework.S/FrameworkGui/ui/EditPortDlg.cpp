@@ -3,17 +3,16 @@
 #include "ui_EditPortDlg.h"
 
 #include "CheckCorretLineEdit.h"
-#include "logical/CheckPort.h"
-#include "controller/FileSnapshot.h"
-#include "logical/SimpleProperties.h"
 #include "TipWidget.h"
 #include "WaringDlg.h"
 #include "controller/XMLConfigManager.h"
+#include "logical/CheckPort.h"
+#include "logical/PortApply.h"
+#include "logical/ProductType.h"
+#include "logical/SmsPlugin.h"
 
-#include <Base/FileUtil.h>
-#include <Base/Log.h>
 #include <Base/Singleton.h>
-#include <Platform/Platform.h>
+#include <Base/StringUtil.h>
 
 #include <QCheckBox>
 #include <QEvent>
@@ -22,8 +21,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-#include <cstdlib>
-#include <string>
 
 namespace serverframework {
 
@@ -46,20 +43,9 @@ constexpr int kNoDuplicateTest = -1;
 constexpr int kHeightExtern = 448;
 constexpr int kHeightPlain = 268;
 
-// The product types whose dialog holds only the HTTP and video wall ports.
-bool isHttpOnlyProduct(int productType)
-{
-    return productType == 2 || productType == 4;
-}
-
 int portValue(const CCheckCorretLineEdit* field)
 {
     return field->text().toInt(nullptr, 10);
-}
-
-std::string narrow(const CCheckCorretLineEdit* field)
-{
-    return field->text().toStdString();
 }
 
 XMLConfigManager& portConfig()
@@ -312,6 +298,37 @@ void CEditPortDlg::getExternPorts(int& ams, int& mqtt, int& ss, int& video, int&
     vic = portValue(ui->m_pLineEditTamsaVideoPortVIC);
     audio = portValue(ui->m_pLineEditTamsaAudioPort);
     playback = portValue(ui->m_pLineEditTamsaPlaybackPort);
+}
+
+void CEditPortDlg::setPorts(const PortValues& values)
+{
+    const auto text = [&](ServicePort port) { return QString::number(values[port]); };
+    setTamsaCMSPortText(text(ServicePort::TamsaCMS));
+    setTamsaAMSPortText(text(ServicePort::TamsaAMS));
+    setTamsaMQTTPortText(text(ServicePort::TamsaMQTT));
+    setTamsaSSPortText(text(ServicePort::TamsaSS));
+    setTamsaVideoPortText(text(ServicePort::TamsaVideo));
+    setTamsaVideoVICPortText(text(ServicePort::TamsaVideoVIC));
+    setTamsaAudioPortText(text(ServicePort::TamsaAudio));
+    setTamsaPlaybackPortText(text(ServicePort::TamsaPlayback));
+    setVideoWallPortValue(values[ServicePort::VideoWall]);
+    setSmsPortValue(values[ServicePort::Rtsp]);
+    setHttpPortText(text(ServicePort::Http));
+}
+
+PortValues CEditPortDlg::shownValues() const
+{
+    PortValues values;
+    values.productType = portConfig().productType;
+    getHttpAndCmsPorts(values[ServicePort::Http], values[ServicePort::TamsaCMS]);
+    getExternPorts(values[ServicePort::TamsaAMS], values[ServicePort::TamsaMQTT], values[ServicePort::TamsaSS],
+                   values[ServicePort::TamsaVideo], values[ServicePort::TamsaVideoVIC],
+                   values[ServicePort::TamsaAudio], values[ServicePort::TamsaPlayback]);
+    values[ServicePort::VideoWall] = portValue(ui->m_VideoWallPortLineEdit);
+    values[ServicePort::Rtsp] = portValue(ui->m_pSMSPortLineEdit);
+    values.externEnabled = isExternEnabled();
+    values.externIPAddress = ui->m_pLineEditTamsaIP->text().toStdString();
+    return values;
 }
 
 void CEditPortDlg::setTipText(int tip, const QString& text)
@@ -571,11 +588,9 @@ void CEditPortDlg::onEnableChecked()
         ui->m_pLabelTamsaVideoPort, ui->m_pLineEditTamsaVideoPort,
         ui->m_pLabelTamsaPlaybackPort, ui->m_pLineEditTamsaPlaybackPort,
     };
-    const int productType = portConfig().productType;
-    if (productType == 0 || productType == 1) {
-        for (QWidget* w : productZeroRows) {
-            w->setVisible(productType == 0 && checked);
-        }
+    const bool video = servesVideo(portConfig().productType);
+    for (QWidget* w : productZeroRows) {
+        w->setVisible(video && checked);
     }
 }
 
@@ -583,7 +598,7 @@ bool CEditPortDlg::checkRequiredPort(CCheckCorretLineEdit* field)
 {
     const QString text = field->text();
     const int tip = field == ui->m_pSMSPortLineEdit ? TipSms : TipVideoWall;
-    if (XMLConfigManager::parsePort(text.toStdString()) != -1) {
+    if (Base::StringUtil::ParsePort(text.toStdString()) != -1) {
         // The SMS field has no live check: a corrected value loses its mark
         // here. The video wall field keeps what its live check decided.
         if (tip == TipSms) {
@@ -597,137 +612,52 @@ bool CEditPortDlg::checkRequiredPort(CCheckCorretLineEdit* field)
     return false;
 }
 
+// Nothing is written while a required field is invalid: the dialog stays
+// open with the fields marked.
+bool CEditPortDlg::requiredFieldsValid()
+{
+    const int productType = portConfig().productType;
+    const bool httpOnly = choosesHttpOnly(productType);
+    bool valid = checkRequiredPort(ui->m_VideoWallPortLineEdit);
+    if (!httpOnly)
+        valid = checkRequiredPort(ui->m_pSMSPortLineEdit) && valid;
+    if (!valid || !ui->m_HttpPortLineEdit->isValid() || (!httpOnly && !ui->m_TamsaLineEdit->isValid()))
+        return false;
+    if (httpOnly || !isExternEnabled())
+        return true;
+    QList<CCheckCorretLineEdit*> required = {
+        ui->m_pLineEditAlarm40Port, ui->m_pLineEditAlarm50Port,      ui->m_pLineEditImageServerPort,
+        ui->m_pLineEditTamsaIP,     ui->m_pLineEditTamsaVideoPortVIC, ui->m_pLineEditTamsaAudioPort,
+    };
+    if (servesVideo(productType))
+        required << ui->m_pLineEditTamsaVideoPort << ui->m_pLineEditTamsaPlaybackPort;
+    for (const CCheckCorretLineEdit* field : required) {
+        if (!field->isValid())
+            return false;
+    }
+    return true;
+}
+
 void CEditPortDlg::onModifyPort()
 {
-    XMLConfigManager& config = portConfig();
-    const int productType = config.productType;
-    const bool httpOnly = isHttpOnlyProduct(productType);
-
-    // Nothing is written while a required port is missing or out of range.
-    bool requiredOk = checkRequiredPort(ui->m_VideoWallPortLineEdit);
-    if (!httpOnly) {
-        requiredOk = checkRequiredPort(ui->m_pSMSPortLineEdit) && requiredOk;
-    }
-    if (!requiredOk) {
+    if (!requiredFieldsValid())
         return;
-    }
-
-    const bool httpValid = ui->m_HttpPortLineEdit->isValid();
-    const bool httpChanged = portValue(ui->m_HttpPortLineEdit) != config.httpPort;
-    const bool videoWallChanged = portValue(ui->m_VideoWallPortLineEdit) != config.videoWallPort;
-    if (!httpValid || (!httpOnly && !ui->m_TamsaLineEdit->isValid())) {
-        return;
-    }
-    const bool externEnabled = isExternEnabled();
-    if (!httpOnly && externEnabled) {
-        QList<CCheckCorretLineEdit*> required = {
-            ui->m_pLineEditAlarm40Port, ui->m_pLineEditAlarm50Port,
-            ui->m_pLineEditImageServerPort, ui->m_pLineEditTamsaIP,
-            ui->m_pLineEditTamsaVideoPortVIC, ui->m_pLineEditTamsaAudioPort,
-        };
-        if (productType == 0) {
-            required << ui->m_pLineEditTamsaVideoPort << ui->m_pLineEditTamsaPlaybackPort;
-        }
-        for (const CCheckCorretLineEdit* field : required) {
-            if (!field->isValid()) {
-                return;
-            }
-        }
-    }
-
-    // Every file this press may change, to be put back whole when a later
-    // write fails: the configuration is saved completely or not at all.
-    CFileSnapshot before({config.workingPath(), config.commonConfigPath(), SimpleProperties::smsConfigPath()});
-    bool changed = httpChanged || videoWallChanged;
-    bool smsChanged = false;
-    bool stored = true;
-    SimpleProperties& properties = Base::CSingleton<SimpleProperties>::Instance();
-    const std::string oldSmsPort = properties.getProperty(kRtspPortKey);
-    if (!httpOnly) {
-        changed = changed || portValue(ui->m_TamsaLineEdit) != config.cmsPort || externEnabled != config.externEnabled;
-        if (externEnabled) {
-            const auto write = [&](bool differs, bool (XMLConfigManager::*setter)(const std::string&),
-                                   const CCheckCorretLineEdit* field) {
-                if (differs) {
-                    changed = true;
-                    stored = stored && (config.*setter)(narrow(field));
-                }
-            };
-            write(ui->m_pLineEditTamsaIP->text().toStdString() != config.externIPAddress,
-                  &XMLConfigManager::setIPAddress, ui->m_pLineEditTamsaIP);
-            write(portValue(ui->m_pLineEditAlarm40Port) != config.amsPort, &XMLConfigManager::setTamsaAMSPort,
-                  ui->m_pLineEditAlarm40Port);
-            write(portValue(ui->m_pLineEditAlarm50Port) != config.mqttPort, &XMLConfigManager::setTamsaMQTTPort,
-                  ui->m_pLineEditAlarm50Port);
-            write(portValue(ui->m_pLineEditImageServerPort) != config.ssPort, &XMLConfigManager::setTamsaSSPort,
-                  ui->m_pLineEditImageServerPort);
-            if (productType == 0) {
-                write(portValue(ui->m_pLineEditTamsaVideoPort) != config.videoPort,
-                      &XMLConfigManager::setTamsaVideoPort, ui->m_pLineEditTamsaVideoPort);
-                write(portValue(ui->m_pLineEditTamsaPlaybackPort) != config.playbackPort,
-                      &XMLConfigManager::setTamsaPlaybackPort, ui->m_pLineEditTamsaPlaybackPort);
-            }
-            write(portValue(ui->m_pLineEditTamsaVideoPortVIC) != config.videoVicPort,
-                  &XMLConfigManager::setTamsaVideoVICPort, ui->m_pLineEditTamsaVideoPortVIC);
-            write(portValue(ui->m_pLineEditTamsaAudioPort) != config.audioPort, &XMLConfigManager::setTamsaAudioPort,
-                  ui->m_pLineEditTamsaAudioPort);
-        }
-        // Written on every press; a flag that was not stored matters only
-        // when something is saved with it.
-        stored = config.setEnabled(externEnabled) && stored;
-        smsChanged = portValue(ui->m_pSMSPortLineEdit) != std::atoi(oldSmsPort.c_str());
-    }
-    if (!changed && !smsChanged) {
+    switch (CPortApply(portConfig(), CSmsPlugin::configPath()).apply(shownValues())) {
+    case CPortApply::Result::Unchanged:
         reject();
         return;
-    }
-    if (smsChanged && stored) {
-        stored = saveSmsPort(ui->m_pSMSPortLineEdit->text());
-    }
-    if (changed && stored) {
-        stored = config.setHttpPort(narrow(ui->m_HttpPortLineEdit))
-                 && (httpOnly || config.setTamsaCMSPort(narrow(ui->m_TamsaLineEdit)))
-                 && config.setVideoWallPort(narrow(ui->m_VideoWallPortLineEdit));
-    }
-    if (!stored) {
+    case CPortApply::Result::Applied:
+        accept();
+        return;
+    case CPortApply::Result::Failed:
         // Nothing restarts and the dialog stays open, so the user may try
         // again or cancel.
-        before.restore();
-        if (smsChanged) {
-            properties.setProperty(kRtspPortKey, oldSmsPort);
-        }
-        TLOG_ERROR("The port settings could not be saved; the configuration is left as it was.");
         CWaringDlg notice(this);
         notice.setTitleText(tr("Caution"));
         notice.setConfirmOnly(true);
         notice.setWaringText(tr("PortSettingsNotSaved"));
         notice.exec();
         return;
-    }
-    if (smsChanged) {
-        restartSmsPlugin();
-    }
-    if (changed) {
-        config.reInitPort();
-    }
-    accept();
-}
-
-bool CEditPortDlg::saveSmsPort(const QString& smsPort)
-{
-    SimpleProperties& properties = Base::CSingleton<SimpleProperties>::Instance();
-    const std::string value = smsPort.toStdString();
-    if (!properties.setProperty(kRtspPortKey, value)) {
-        properties.addProperty(kRtspPortKey, value);
-    }
-    return properties.storeLogged(SimpleProperties::smsConfigPath());
-}
-
-void CEditPortDlg::restartSmsPlugin()
-{
-    const std::string binDir = Base::FileUtil::GetCurExeDir() + "../TavrinSMSPlugin/bin";
-    if (!platform::runElevatedScript(binDir, "restart")) {
-        TLOG_WARN("Failed to launch the SMS plug-in restart script in %s", binDir.c_str());
     }
 }
 

@@ -4,6 +4,7 @@
 // use; its confirm button writes what changed (onModifyPort).
 
 #include "FramelessDrag.h"
+#include "logical/PortValues.h"
 
 #include <QDialog>
 #include <QMap>
@@ -58,6 +59,13 @@ public:
     void getHttpAndCmsPorts(int& http, int& cms) const;
     void getExternPorts(int& ams, int& mqtt, int& ss, int& video, int& vic, int& audio,
                         int& playback) const;
+
+    // Fills every port field: TamsaCMS and the external-access ports first,
+    // then the video wall and SMS ports, and the HTTP port last, so that its
+    // check sees the fields it must differ from.
+    void setPorts(const PortValues& values);
+    // What the fields and the check box hold now.
+    PortValues shownValues() const;
 
     // Bubble texts, bubbles 1 to 10.
     void setHttpTipText(const QString& text);
@@ -138,10 +146,8 @@ private:
     // The video wall and SMS fields before anything is written: a port from
     // 1 to 65535, otherwise the field is marked and the reason goes to bubble 1.
     bool checkRequiredPort(CCheckCorretLineEdit* field);
-    // Stores the SMS port in the plug-in's properties file; false (logged)
-    // when the file cannot be written.
-    bool saveSmsPort(const QString& smsPort);
-    void restartSmsPlugin();
+    // The fields the confirm button needs valid; marks what is not.
+    bool requiredFieldsValid();
 
     Ui::EditPortDlg* ui;
     CFramelessDrag drag;

@@ -11,7 +11,9 @@
 #include "logical/CheckPort.h"
 #include "logical/IdentifyAuth/AuthCfgManager.h"
 #include "logical/RegModify.h"
-#include "logical/SimpleProperties.h"
+#include "logical/PortValues.h"
+#include "logical/ProductType.h"
+#include "logical/SmsPlugin.h"
 #include "ui_MainWindow.h"
 
 #include "CommonMethod/UserDataPath.h"
@@ -49,11 +51,6 @@ const char kAutoStartStyle[] =
 QString skinStyleSheet()
 {
     return loadStyleSheets(QStringList{QStringLiteral("ServerFramework.qss")}, QStringLiteral(":/Qss/Qss/"));
-}
-
-int rtspPort()
-{
-    return std::atoi(SimpleProperties::Instance().getProperty(kRtspPortKey).c_str());
 }
 
 QString twoDigits(int value)
@@ -184,7 +181,7 @@ void CMainWindow::initContents(int clockPeriodMs)
         ui->m_AutoStart->setCheckState(autoRun ? Qt::Checked : Qt::Unchecked);
     ui->m_AutoStart->hide();
 
-    if (Base::CSingleton<XMLConfigManager>::Instance().productType == 3)
+    if (hasFixedDeviceAccess(Base::CSingleton<XMLConfigManager>::Instance().productType))
         ui->label_11->hide();
 
     ui->m_AppName->setText(tr("Palvex"));
@@ -196,7 +193,7 @@ void CMainWindow::showPorts()
     const XMLConfigManager& config = Base::CSingleton<XMLConfigManager>::Instance();
     ui->m_HTTPport->setText(QString::number(config.httpPort));
     ui->m_TamsaCMSPort->setText(QString::number(config.videoWallPort));
-    ui->m_SMSPortLabel->setText(QString::number(rtspPort()));
+    ui->m_SMSPortLabel->setText(QString::number(CSmsPlugin::rtspPort()));
 }
 
 // The images come from the current skin's resources: read again after a
@@ -375,7 +372,7 @@ void CMainWindow::onModifyPort()
 {
     XMLConfigManager& config = Base::CSingleton<XMLConfigManager>::Instance();
     config.InitManager(false);
-    const int sms = rtspPort();
+    const PortValues configured = PortValues::configured(config, CSmsPlugin::rtspPort());
 
     CCheckPort& checkPort = CCheckPort::instance();
     int acceptedHttp = 0;
@@ -385,7 +382,7 @@ void CMainWindow::onModifyPort()
     // The ports being edited do not count as taken.
     QMap<int, bool> claimed = checkPort.claimedPorts;
     QList<int> edited{acceptedHttp, config.videoPort, config.playbackPort};
-    if (config.productType != 2 && config.productType != 4)
+    if (!choosesHttpOnly(config.productType))
         edited << acceptedCms << config.amsPort << config.mqttPort << config.ssPort << config.videoVicPort
                << config.audioPort;
     for (const int port : edited)
@@ -394,20 +391,9 @@ void CMainWindow::onModifyPort()
     CEditPortDlg dialog(this);
     dialog.move(dialogPosition(QPoint(125, 58), QSize(450, 230)));
     dialog.setClaimedPorts(claimed);
-    dialog.setHttpPortText(QString::number(config.httpPort));
-    dialog.setVideoWallPortText(QString::number(config.videoWallPort));
-    dialog.setTamsaCMSPortText(QString::number(config.cmsPort));
-    dialog.setTamsaSSPortText(QString::number(config.ssPort));
-    dialog.setTamsaAMSPortText(QString::number(config.amsPort));
-    dialog.setTamsaMQTTPortText(QString::number(config.mqttPort));
-    dialog.setTamsaVideoPortText(QString::number(config.videoPort));
-    dialog.setTamsaVideoVICPortText(QString::number(config.videoVicPort));
-    dialog.setTamsaAudioPortText(QString::number(config.audioPort));
-    dialog.setTamsaPlaybackPortText(QString::number(config.playbackPort));
+    dialog.setPorts(configured);
     dialog.setExternIPAddress(QString::fromStdString(config.externIPAddress));
     dialog.setExternEnabled(config.externEnabled);
-    dialog.setSmsPortValue(sms);
-    dialog.setVideoWallPortValue(config.videoWallPort);
     if (dialog.exec() != QDialog::Accepted)
         return;
 

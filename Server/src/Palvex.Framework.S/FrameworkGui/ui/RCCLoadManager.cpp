@@ -10,7 +10,7 @@
 #include <QThread>
 
 #include "Base/Log.h"
-#include "FolderFiles.h"
+#include "controller/FolderFiles.h"
 
 namespace UiDataController {
 

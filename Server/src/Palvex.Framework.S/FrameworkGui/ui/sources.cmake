@@ -1,4 +1,4 @@
-# Sources of the ui folder. Shared: each area adds only its own lines.
+# Sources of the ui folder (interface).
 
 # Input widgets, notices, style sheets, languages, skins (ui)
 list(APPEND FRAMEWORKGUI_SOURCES
@@ -7,14 +7,10 @@ list(APPEND FRAMEWORKGUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/CheckCorretLineEdit.ui
     ${CMAKE_CURRENT_LIST_DIR}/ClosePushBtn.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ClosePushBtn.h
-    ${CMAKE_CURRENT_LIST_DIR}/FolderFiles.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/FolderFiles.h
     ${CMAKE_CURRENT_LIST_DIR}/FramelessDrag.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FramelessDrag.h
     ${CMAKE_CURRENT_LIST_DIR}/IntValidator.cpp
     ${CMAKE_CURRENT_LIST_DIR}/IntValidator.h
-    ${CMAKE_CURRENT_LIST_DIR}/Languages.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/Languages.h
     ${CMAKE_CURRENT_LIST_DIR}/BaseObserver.h
     ${CMAKE_CURRENT_LIST_DIR}/QssReloadNotifyMgr.cpp
     ${CMAKE_CURRENT_LIST_DIR}/QssReloadNotifyMgr.h
@@ -41,6 +37,8 @@ list(APPEND FRAMEWORKGUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/EditPortDlg.cpp
     ${CMAKE_CURRENT_LIST_DIR}/EditPortDlg.h
     ${CMAKE_CURRENT_LIST_DIR}/EditPortDlg.ui
+    ${CMAKE_CURRENT_LIST_DIR}/StartupPortChooser.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/StartupPortChooser.h
 )
 
 # Two-port dialog (tray)
