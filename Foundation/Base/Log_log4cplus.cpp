@@ -7,6 +7,7 @@
 
 #include <log4cplus/configurator.h>
 #include <log4cplus/helpers/property.h>
+#include <log4cplus/hierarchy.h>
 #include <log4cplus/initializer.h>
 #include <log4cplus/logger.h>
 #include <log4cplus/loglevel.h>
