@@ -2,6 +2,8 @@
 
 #include "ZRT/ZRT.h"
 
+#include "ZrtError.h"
+
 #include <new>
 #include <string>
 
@@ -10,17 +12,7 @@
 
 namespace {
 
-thread_local int t_lastError = ZRT_ERROR_NONE;
-thread_local int t_systemError = 0;
-
-// Records a failure and returns `result` so callers can `return fail(...)`.
-template <typename R>
-R fail(R result, int error, int systemError = 0)
-{
-    t_lastError = error;
-    t_systemError = systemError;
-    return result;
-}
+using zrt::fail;
 
 // The library's code for the system error just seen.
 template <typename R>
@@ -114,16 +106,6 @@ int ZRT_DeleteFile(const char* path)
     return 0;
 }
 
-int ZRT_GetLastError(void)
-{
-    return t_lastError;
-}
-
-int ZRT_GetSystemLastError(void)
-{
-    return t_systemError;
-}
-
 ZRT_HANDLE ZRT_CreateEvent(int manualReset)
 {
     const HANDLE event = ::CreateEventA(nullptr, manualReset ? TRUE : FALSE, FALSE, nullptr);
@@ -209,11 +191,6 @@ int ZRT_Thread_WaitEx(ZRT_HANDLE handle, unsigned int* exitCode)
     ::CloseHandle(thread->handle);
     delete thread;
     return 0;
-}
-
-int ZRT_Thread_Wait(ZRT_HANDLE thread)
-{
-    return ZRT_Thread_WaitEx(thread, nullptr);
 }
 
 ZRT_HANDLE ZRT_LoadDSo(const char* name)
