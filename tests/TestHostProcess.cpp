@@ -36,6 +36,12 @@ class TestHostProcess : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase()
+    {
+        const QString other = tst::runningHost();
+        if (!other.isEmpty())
+            QFAIL(qPrintable("another host of this user runs (" + other + "); the hosts of this test would be refused"));
+    }
     void init()
     {
         home.reset(new ScratchHome); // for this process and the host alike
@@ -70,7 +76,7 @@ private slots:
         QVERIFY(httpPort > held);
         QCOMPARE(httpIn(tst::findText(home->path() + "/data", "Setup.xml")), httpPort);
         host->kill();
-        QVERIFY(host->waitForFinished(5000));
+        QVERIFY(tst::ended(*host, 5000));
         QElapsedTimer clock;
         clock.start();
         QVERIFY(startAndServe(httpPort, 2));
@@ -89,7 +95,7 @@ private slots:
         int httpPort = 0;
         QVERIFY(startAndServe(httpPort));
         QVERIFY(QList<int>({200, 0}).contains(request(httpPort, "/api/reboot"))); // 0: cut off by the end
-        QVERIFY2(host->waitForFinished(30000), qPrintable(logText().right(2500)));
+        QVERIFY2(tst::ended(*host, 30000), qPrintable(logText().right(2500)));
         QCOMPARE(host->exitCode(), 75);
         QVERIFY(!logText().contains("Quit: begin."));
         QCOMPARE(runtimeFiles(), QStringList());
@@ -105,7 +111,7 @@ private slots:
         second.setProcessEnvironment(environment);
         second.setProcessChannelMode(QProcess::MergedChannels);
         second.start(kHost, QStringList());
-        QVERIFY(second.waitForFinished(20000));
+        QVERIFY(tst::ended(second, 20000));
         QVERIFY(second.readAll().contains("The service is already running."));
         QCOMPARE(second.exitCode(), 255);
         QCOMPARE(request(httpPort, "/api/status", "GET"), 200);
@@ -210,7 +216,7 @@ private slots:
         trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "32",
                                 "--SetDockType", "true", "--transparent", "false"});
         QVERIFY(trayer.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(!window("panel").id.isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!window("panel").id.isEmpty(), 30000);
         int httpPort = 0;
         QVERIFY(startAndServe(httpPort));
 
@@ -301,7 +307,7 @@ private:
 
     bool endsWith0() const
     {
-        return host->waitForFinished(30000) && host->exitStatus() == QProcess::NormalExit && host->exitCode() == 0;
+        return tst::ended(*host, 30000) && host->exitStatus() == QProcess::NormalExit && host->exitCode() == 0;
     }
     static int httpIn(const QString& xml) { return QRegularExpression("<Http>(\\d+)</Http>").match(xml).captured(1).toInt(); }
     QStringList runtimeFiles() const

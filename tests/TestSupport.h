@@ -66,6 +66,26 @@ inline void verifyInOrder(const QString& text, const QStringList& lines)
     }
 }
 
+// Another host this user runs, by process id and program ("4711 /opt/...");
+// empty when there is none. A host the tests start would be refused by it.
+inline QString runningHost()
+{
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString program = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
+        if (program.endsWith(QLatin1String("/Palvex.Framework.S"))
+            && QFileInfo(QStringLiteral("/proc/") + pid).ownerId() == ::getuid())
+            return pid + QLatin1Char(' ') + program;
+    }
+    return QString();
+}
+
+// The process has ended, or ends within ms (QProcess's own wait says false
+// for a process that ended before the wait began).
+inline bool ended(QProcess& process, int ms)
+{
+    return process.state() == QProcess::NotRunning || process.waitForFinished(ms);
+}
+
 // A TCP port that was free a moment ago (0 when none could be bound).
 enum class Bind { Loopback, AnyAddress };
 inline quint16 freePort(Bind on = Bind::Loopback)
