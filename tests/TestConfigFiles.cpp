@@ -452,19 +452,26 @@ private slots:
         QTest::addColumn<QByteArray>("content"); // "-": no file
         QTest::addColumn<int>("http");
         QTest::addColumn<int>("wall");
+        QTest::addColumn<int>("copies"); // damaged copies kept beside it, the first one as it was
         const QByteArray framework = "<CommonConfig><Framework>%1</Framework></CommonConfig>";
-        QTest::newRow("no file") << QByteArray("-") << 16100 << 18018;
+        QTest::newRow("no file") << QByteArray("-") << 16100 << 18018 << 0;
         QTest::newRow("valid values kept")
-            << QByteArray(framework).replace("%1", "<HttpPort>8080</HttpPort><VideoWallPort>9090</VideoWallPort>") << 8080 << 9090;
+            << QByteArray(framework).replace("%1", "<HttpPort>8080</HttpPort><VideoWallPort>9090</VideoWallPort>") << 8080 << 9090 << 0;
         QTest::newRow("out of range")
-            << QByteArray(framework).replace("%1", "<HttpPort>0</HttpPort><VideoWallPort>70000</VideoWallPort>") << 16100 << 18018;
-        QTest::newRow("one missing") << QByteArray(framework).replace("%1", "<HttpPort>8080</HttpPort>") << 8080 << 18018;
+            << QByteArray(framework).replace("%1", "<HttpPort>0</HttpPort><VideoWallPort>70000</VideoWallPort>") << 16100 << 18018 << 2;
+        QTest::newRow("one missing") << QByteArray(framework).replace("%1", "<HttpPort>8080</HttpPort>") << 8080 << 18018 << 0;
+        QTest::newRow("not XML") << QByteArray("<CommonConfig><Framework><HttpPort>8080") << 16100 << 18018 << 1;
+        QTest::newRow("over the bound")
+            << QByteArray(framework).replace("%1", "<HttpPort>8080</HttpPort>")
+                   .append(QByteArray(int(comm_method::CXmlConfigFile::kMaxBytes), '\n'))
+            << 16100 << 18018 << 1;
     }
     void checkRepairs()
     {
         QFETCH(QByteArray, content);
         QFETCH(int, http);
         QFETCH(int, wall);
+        QFETCH(int, copies);
         const QString file = m_dir + "Other.xml";
         if (content != "-")
             QVERIFY(tst::writeBytes(file, content));
@@ -476,6 +483,10 @@ private slots:
         CCommonConfigFileMgr reread(file.toStdString());
         QCOMPARE(reread.GetFrameworkHttpPort(), http);
         QCOMPARE(reread.GetFrameworkVideoWallPort(), wall);
+        const QList<QByteArray> kept = damagedCopies(file);
+        QCOMPARE(kept.size(), copies);
+        QVERIFY(copies == 0 || kept.contains(content));
+        QVERIFY(QFileInfo(file).size() <= 512); // written at its own size
     }
 
     // key = hex of the first 8 bytes of sha256(s1 s2), salt = hex of bytes
