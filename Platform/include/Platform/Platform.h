@@ -274,6 +274,9 @@ bool notifyServiceManager(const std::string& state);
 // list and attributes). Exactly the bytes given, flushed to the disk before the
 // new file takes the old one's place. A read-only file is left alone (false).
 bool writeWholeFile(const std::string& path, const std::string& bytes);
+// writeWholeFile for a file that must not exist yet: false, and the file
+// left alone, when path exists (also when it appears during the write).
+bool writeNewFile(const std::string& path, const std::string& bytes);
 
 // writeWholeFile for a file only its owner may read: the new content is
 // 0600 (on Windows an access list of the owner alone) whatever the old file's
