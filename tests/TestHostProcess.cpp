@@ -1,8 +1,8 @@
 // Runs the installed host as a real process with a private home and data
 // folders, drives it through the framework library's control endpoint, its
 // second start and signals, and listens to its service-manager datagrams
-// (exit statuses as the systemd unit reads them: 0 quit, 75 restart me,
-// 255 start refused). Its web client is loaded in headless Chromium, driven
+// (its status line; exit statuses as the systemd unit reads them: 0 quit,
+// 75 restart me, 255 start refused). Its web client is loaded in headless Chromium, driven
 // over its debugging protocol; its icon sits in a real notification area
 // (Xvfb with Debian's trayer as the XEmbed tray host, driven with xdotool, a
 // stand-in "xdg-open" recording what the web client opener asked for).
@@ -69,6 +69,8 @@ private slots:
                  qPrintable(logText()));
         QVERIFY(httpPort > held);
         QCOMPARE(httpIn(tst::findText(home->path() + "/data", "Setup.xml")), httpPort);
+        QStringList said; // the service manager shows where the moved web client is
+        QTRY_VERIFY_WITH_TIMEOUT(!(said += notify->drain()).filter(QString("STATUS=Web client http://127.0.0.1:%1/, WebSocket port ").arg(httpPort)).isEmpty(), 10000);
         host->kill();
         QVERIFY(host->waitForFinished(5000));
         QElapsedTimer clock;
