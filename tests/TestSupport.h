@@ -18,7 +18,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 
 namespace tst {
 
@@ -39,6 +41,18 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// Writes the file with a modification time an hour ago (what a write killed
+// long ago left).
+inline bool writeOldBytes(const QString& path, const QByteArray& bytes)
+{
+    std::error_code error;
+    return writeBytes(path, bytes)
+           && (std::filesystem::last_write_time(QFile::encodeName(path).constData(),
+                                                std::filesystem::file_time_type::clock::now() - std::chrono::hours(1),
+                                                error),
+               !error);
 }
 
 inline bool writeExecutable(const QString& path, const QByteArray& bytes)

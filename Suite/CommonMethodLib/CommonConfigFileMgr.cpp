@@ -83,6 +83,8 @@ bool CCommonConfigFileMgr::writePort(const char* key, int port)
 bool CCommonConfigFileMgr::checkPort(const char* key, int defaultPort, bool checkOnly)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (!checkOnly)
+        removeStaleWriteTemporaries(filePath());
     const int stored = readPort(key);
     if (validPort(stored))
         return true;

@@ -10,7 +10,6 @@
 #include "Base/Singleton.h"
 #include "CommonMethodLib/CommonConfigFileMgr.h"
 #include "DatabaseUpdate/DBVersion.h"
-#include "Platform/Platform.h"
 #include "ZRT/ZRT.h"
 
 #include <cstdint>
@@ -172,9 +171,7 @@ void XMLConfigManager::checkConfig()
         return;
     }
 
-    const int removed = platform::removeStaleTemporaries(working, kStaleTemporarySeconds);
-    if (removed > 0)
-        TLOG_WARN("Removed %d temporary file(s) of interrupted writes of [file-%s].", removed, working.c_str());
+    removeStaleWriteTemporaries(working);
 
     if (ZRT_AccessFile(working.c_str(), 0) == 0) {
         std::string content;

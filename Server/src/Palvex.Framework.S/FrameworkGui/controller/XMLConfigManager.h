@@ -58,8 +58,6 @@ public:
     // A working file larger than this counts as damaged: a port
     // configuration is a few kilobytes, and parsing megabytes stalls the start.
     static constexpr std::uintmax_t kMaxFileBytes = 4 * 1024 * 1024;
-    // Temporaries of interrupted writes older than this are removed at start.
-    static constexpr int kStaleTemporarySeconds = 60;
 
     std::string workingPath() const { return configDir + "Setup.xml"; }
     std::string benchmarkPath() const { return maintainDir + "Setup.xml.benchmark"; }
