@@ -1,6 +1,5 @@
 #include "Base/Encrypt.h"
 
-#include "Base/Log.h"
 #include "Base/Wipe.h"
 #include "LibCrypto.h"
 
@@ -41,8 +40,10 @@ public:
     SecretBytes(const SecretBytes&) = delete;
     SecretBytes& operator=(const SecretBytes&) = delete;
 
+    // Also what a shrinking left beyond the size.
     void clear()
     {
+        bytes.resize(bytes.capacity());
         if (!bytes.empty())
             m_crypto.cleanse(bytes.data(), bytes.size());
         bytes.clear();
@@ -104,9 +105,9 @@ bool runCipher(const LibCryptoApi& c, bool encrypt, bool padding, const SecretBy
 
 void hmac(const SecretBytes& key, const unsigned char* data, std::size_t length, unsigned char* mac)
 {
-    QByteArray code = QMessageAuthenticationCode::hash(bytesOf(data, length),
-                                                       bytesOf(key.bytes.data(), key.bytes.size()),
-                                                       QCryptographicHash::Sha256);
+    const QByteArray code = QMessageAuthenticationCode::hash(bytesOf(data, length),
+                                                             bytesOf(key.bytes.data(), key.bytes.size()),
+                                                             QCryptographicHash::Sha256);
     std::memcpy(mac, code.constData(), kMacSize);
 }
 
