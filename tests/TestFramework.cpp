@@ -68,7 +68,10 @@ private slots:
         QVERIFY(!initFrameworkFirst() && !initFrameworkSecond() && !initFrameworkLast());
         QCOMPARE(request("GET", m_httpPort, "/").first, 0);
         writeSetup(QByteArray::number(m_wsPort));
+        const QString tokenTemporary = m_dataDir + "." + CFrameworkConfig::kTokenFileName + ".Ab12Cd"; // of a killed start
+        QVERIFY(tst::writeOldBytes(tokenTemporary, "0123"));
         QVERIFY(initAll());
+        QVERIFY(!QFile::exists(tokenTemporary));
         const QFileInfo tokenFile(m_dataDir + CFrameworkConfig::kTokenFileName);
         QVERIFY(!(tokenFile.permissions() & ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser)));
         const QByteArray token = tst::readBytes(tokenFile.filePath());

@@ -120,8 +120,10 @@ private slots:
         XMLConfigManager& config = Base::CSingleton<XMLConfigManager>::Instance();
         config.InitManager(true);
         QTcpSocket squatter;
-        QVERIFY(squatter.bind(QHostAddress(QHostAddress::LocalHost), config.webSocketPort));
-        const int held = config.webSocketPort;
+        QVERIFY(squatter.bind(QHostAddress(QHostAddress::LocalHost), 0));
+        const int held = squatter.localPort();
+        QVERIFY(config.setWebSocketPort(std::to_string(held)));
+        config.reInitPort();
 
         CServiceLifecycle lifecycle([](bool) {});
         QVERIFY(lifecycle.start(KEST_PRODUCT_TYPE, nullptr, nullptr, [](int) { return true; }));
