@@ -173,19 +173,25 @@ private slots:
     {
         QTest::addColumn<QByteArray>("requests");
         QTest::addColumn<QByteArray>("answers"); // status/Connection header of each answer, in order
-        const QByteArray get11 = "GET /none HTTP/1.1\r\nHost: x\r\n\r\n", get10 = "GET /none HTTP/1.0\r\n\r\n";
+        const QByteArray get11 = "GET /none HTTP/1.1\r\nHost: localhost\r\n\r\n", get10 = "GET /none HTTP/1.0\r\n\r\n";
         QTest::newRow("1.1 kept, 2000 pipelined") << get11.repeated(2000) << QByteArray("404/keep-alive ").repeated(2000).trimmed();
         QTest::newRow("1.1 close, the rest unread")
-            << get11 + "GET /?x=1 HTTP/1.1\r\nConnection: TE, Close\r\n\r\n" + get11 << QByteArray("404/keep-alive 200/close");
+            << get11 + "GET /?x=1 HTTP/1.1\r\nHost: localhost\r\nConnection: TE, Close\r\n\r\n" + get11 << QByteArray("404/keep-alive 200/close");
         QTest::newRow("1.0 kept when asked") << "GET / HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n" + get10 << QByteArray("200/keep-alive 404/close");
         QTest::newRow("body by its length, bad request closes")
-            << "POST /api/status HTTP/1.1\r\ncontent-length: 2\r\n\r\n12" + get11 + "GET\r\n\r\n" + get11
+            << "POST /api/status HTTP/1.1\r\nHost: localhost\r\ncontent-length: 2\r\n\r\n12" + get11 + "GET\r\n\r\n" + get11
             << QByteArray("405/keep-alive 404/keep-alive 400/close");
+        QTest::newRow("two lengths") << QByteArray("POST /a HTTP/1.1\r\nHost: localhost\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab") << QByteArray("400/close");
+        QTest::newRow("signed length") << QByteArray("POST /a HTTP/1.1\r\nHost: localhost\r\nContent-Length: +37\r\n\r\n") << QByteArray("400/close");
+        QTest::newRow("1.1 without Host") << QByteArray("GET / HTTP/1.1\r\n\r\n") << QByteArray("400/close");
+        QTest::newRow("two Hosts") << QByteArray("GET / HTTP/1.1\r\nHost: localhost\r\nHost: localhost\r\n\r\n") << QByteArray("400/close");
+        QTest::newRow("HTTP/1.9") << QByteArray("GET / HTTP/1.9\r\nHost: localhost\r\n\r\n") << QByteArray("505/close");
+        QTest::newRow("blank before colon") << QByteArray("GET / HTTP/1.1\r\nHost : localhost\r\n\r\n") << QByteArray("400/close");
+        QTest::newRow("bare LF") << QByteArray("GET / HTTP/1.1\nHost: localhost\n\n") << QByteArray("400/close");
         QTest::newRow("body incomplete") << QByteArray("POST /a HTTP/1.1\r\nContent-Length: 5\r\n\r\nab") << QByteArray();
-        QTest::newRow("bad length") << QByteArray("POST /a HTTP/1.1\r\nContent-Length: -3\r\n\r\n") << QByteArray("400/close");
-        QTest::newRow("chunked") << QByteArray("POST /a HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n") << QByteArray("400/close");
-        QTest::newRow("huge body") << QByteArray("POST /a HTTP/1.1\r\nContent-Length: 999999\r\n\r\n") << QByteArray("413/close");
-        QTest::newRow("endless head") << QByteArray(CHttpRequest::kMaxHeaderBytes + 10, 'a') << QByteArray("413/close");
+        QTest::newRow("chunked") << QByteArray("POST /a HTTP/1.1\r\nHost: localhost\r\nTransfer-Encoding: chunked\r\n\r\n") << QByteArray("400/close");
+        QTest::newRow("huge body") << QByteArray("POST /a HTTP/1.1\r\nHost: localhost\r\nContent-Length: 999999\r\n\r\n") << QByteArray("413/close");
+        QTest::newRow("endless head") << "GET /" + QByteArray(CHttpRequest::kMaxHeaderBytes + 10, 'a') << QByteArray("413/close");
     }
 
     void parseAndKeepAlive()
@@ -245,7 +251,7 @@ private slots:
         const QList<QByteArray> parts = request.split(' ');
         const QByteArray body = request.mid(parts[0].size() + parts.value(1).size() + 2);
         CHttpRequest post;
-        post.parse("POST " + parts[0] + " HTTP/1.1\r\nAuthorization: Bearer " + parts.value(1) + "\r\nContent-Length: "
+        post.parse("POST " + parts[0] + " HTTP/1.0\r\nAuthorization: Bearer " + parts.value(1) + "\r\nContent-Length: "
                    + QByteArray::number(body.size()) + "\r\n\r\n" + body);
         // A host with the languages 0 to 36 and one skin it can load.
         CFrameworkCallbacks callbacks;

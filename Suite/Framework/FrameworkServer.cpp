@@ -204,6 +204,8 @@ void CFrameworkServer::serveHttp(QTcpSocket* socket)
         CHttpResponse response = CHttpResponse::text(400);
         if (result == CHttpRequest::Parse::TooLarge)
             response = CHttpResponse::text(413);
+        else if (result == CHttpRequest::Parse::UnsupportedVersion)
+            response = CHttpResponse::text(505);
         else if (result == CHttpRequest::Parse::Complete)
             response = m_router.handle(request, socket->peerAddress());
         const bool keepAlive = result == CHttpRequest::Parse::Complete && request.keepAlive();
