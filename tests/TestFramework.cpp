@@ -18,7 +18,9 @@
 #include <QTcpSocket>
 #include <QtTest>
 #include <QWebSocket>
+#include <algorithm>
 #include <atomic>
+#include <list>
 #include <vector>
 
 namespace {
@@ -35,6 +37,15 @@ std::pair<int, QByteArray> request(const QByteArray& method, int port, const QBy
     while (socket.waitForReadyRead(5000))
         reply += socket.readAll();
     return {reply.startsWith("HTTP/1.1 ") ? reply.mid(9, 3).toInt() : 0, reply.mid(reply.indexOf("\r\n\r\n") + 4)};
+}
+
+// The code of the first close frame among the host's frames (of up to 64 KB each); 0 when there is none.
+int closeCode(const QByteArray& frames)
+{
+    int at = 0;
+    while (at + 4 <= frames.size() && (frames[at] & 0x0F) != 0x8)
+        at += 2 + (quint8(frames[at + 1]) == 126 ? (quint8(frames[at + 2]) << 8 | quint8(frames[at + 3])) + 2 : quint8(frames[at + 1]));
+    return at + 4 <= frames.size() ? quint8(frames[at + 2]) << 8 | quint8(frames[at + 3]) : 0;
 }
 
 } // namespace
@@ -112,48 +123,65 @@ private slots:
         }
     }
 
-    // One unauthenticated client used to push the host to 1 GB: the frame or
-    // message is refused at its bound (long before 128 MB have gone), the
-    // connection closed with the protocol's code.
+    // A frame or message over its bound is refused with the protocol's close code, a client that sends pings and
+    // never reads is dropped (long before 32 MB have gone), close codes and text follow the protocol. (Unmasked frames are taken: the client's messages are not used anyway.)
     void webSocketRefusesWhatAClientMayNotSend_data()
     {
+        QTest::addColumn<QByteArray>("origin");   // of the opening; HTTPPORT stands for the web client's port
         QTest::addColumn<QByteArray>("header");   // written first
         QTest::addColumn<QByteArray>("repeated"); // then again and again
-        QTest::addColumn<QByteArray>("close"); // the close frame's code and reason
-        // Frame headers: final bit and opcode, mask bit and length (126, 127: 2 or 8 bytes follow), a mask key of
-        // zeros so the payload goes as it is.
-        const QByteArray tooLarge = "\x03\xF1", part(16 * 1024, 'x'), maskedPart = QByteArray("\xFE\x40\0\0\0\0\0", 7) + part;
-        QTest::newRow("unmasked frame") << QByteArray("\x81\x05" "hello") << QByteArray() << QByteArray("\x03\xEA" "unmasked frame");
-        QTest::newRow("1 GB frame") << QByteArray("\x82\xFF\0\0\0\0\x40\0\0\0\0\0\0\0", 14) << part << tooLarge + "frame too large";
-        QTest::newRow("endless message") << '\x02' + maskedPart << '\x00' + maskedPart << tooLarge + "message too large";
+        QTest::addColumn<int>("close"); // the code of the host's close frame; 0: cut off without one; 403: refused opening
+        // Frames: final bit and opcode, mask bit and length (126, 127: 2 or 8 bytes follow), a zero mask key.
+        const QByteArray mask(4, '\0'), part = QByteArray("\xFE\x40\0", 3) + mask + QByteArray(16 * 1024, 'x');
+        const auto frame = [&mask](char first, const QByteArray& payload) { return first + QByteArray(1, char(0x80 | payload.size())) + mask + payload; };
+        QTest::newRow("1 GB frame") << QByteArray() << QByteArray("\x82\xFF\0\0\0\0\x40\0\0\0\0\0\0\0", 14) << QByteArray() << 1009;
+        QTest::newRow("message over 64 KB") << QByteArray() << '\x02' + part + ('\x00' + part).repeated(3) + frame('\x80', "x") << QByteArray() << 1009;
+        QTest::newRow("pings, never reading") << QByteArray() << QByteArray() << frame('\x89', QByteArray(125, 'p')) << 0;
+        QTest::newRow("invalid UTF-8") << QByteArray() << frame('\x81', "ab\xFF\xFE") << QByteArray() << 1007;
+        QTest::newRow("1-byte close") << QByteArray() << frame('\x88', "\x03") << QByteArray() << 1002;
+        for (const int code : {0, 999, 1004, 1005, 1006, 1015, 1016, 2999, 5000, 65535, 1000, 1001, 3000, 4999})
+            QTest::addRow("close %d", code) << QByteArray() << frame('\x88', QByteArray(1, char(code >> 8)) + char(code))
+                                            << QByteArray() << (code == 1000 || code == 1001 || (code >= 3000 && code < 5000) ? code : 1002);
+        QTest::newRow("the web client's page") << QByteArray("http://localhost:HTTPPORT") << frame('\x88', "\x03\xE8") << QByteArray() << 1000;
     }
 
     void webSocketRefusesWhatAClientMayNotSend()
     {
+        QFETCH(QByteArray, origin);
         QFETCH(QByteArray, header);
         QFETCH(QByteArray, repeated);
-        QFETCH(QByteArray, close);
+        QFETCH(int, close);
         QVERIFY(initAll());
         QTcpSocket socket;
+        socket.setReadBufferSize(64 * 1024); // and reads no more: the host's frames back up
         socket.connectToHost(QHostAddress::LocalHost, quint16(m_wsPort));
         socket.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                     "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+                     + (origin.isEmpty() ? QByteArray() : "Origin: " + origin.replace("HTTPPORT", QByteArray::number(m_httpPort)) + "\r\n")
+                     + "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
         QByteArray received;
         QTRY_VERIFY_WITH_TIMEOUT((received += socket.readAll()).contains("\r\n\r\n"), 5000);
-        QVERIFY(received.startsWith("HTTP/1.1 101") && received.contains("s3pPLMBiTxaQ9kYGzzhZRbK+xOo="));
+        QVERIFY(close == 403 ? received.startsWith("HTTP/1.1 403") : received.startsWith("HTTP/1.1 101") && received.contains("s3pPLMBiTxaQ9kYGzzhZRbK+xOo="));
 
-        for (qint64 pushed = socket.write(header); !repeated.isEmpty() && pushed < (128 << 20)
+        for (qint64 pushed = socket.write(header); !repeated.isEmpty() && pushed < (32 << 20)
              && socket.state() == QAbstractSocket::ConnectedState && socket.write(repeated) > 0; pushed += repeated.size())
             socket.waitForBytesWritten(1000);
-        QTRY_VERIFY_WITH_TIMEOUT((received += socket.readAll()).contains(close) && received.contains('\x88')
-                                     && socket.state() == QAbstractSocket::UnconnectedState, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT((received += socket.readAll(), socket.state() == QAbstractSocket::UnconnectedState), 5000);
+        QCOMPARE(close == 403 ? 403 : closeCode(received.mid(received.indexOf("\r\n\r\n") + 4)), close);
     }
 
-    // 1,064 held connections used to take every descriptor and lock everyone
-    // out: each server holds its cap at most, dropping the oldest idle one.
+    // 1,064 held connections used to take every descriptor and lock everyone out: each server holds its cap at
+    // most, dropping the oldest idle one. Neither they nor one page's sockets evict the web client's socket.
     void serversHoldAtMostTheirConnectionCap()
     {
         QVERIFY(initAll());
+        const QUrl url(QStringLiteral("ws://127.0.0.1:%1/").arg(m_wsPort));
+        QWebSocket webClient(QStringLiteral("http://127.0.0.1:%1").arg(m_httpPort));
+        webClient.open(url);
+        QTRY_COMPARE_WITH_TIMEOUT(webClient.state(), QAbstractSocket::ConnectedState, 5000);
+        std::list<QWebSocket> page; // of another name of this machine
+        for (int i = 0; i < 80; ++i)
+            page.emplace_back(QStringLiteral("http://localhost:%1").arg(m_httpPort)).open(url);
+        QTRY_VERIFY_WITH_TIMEOUT(std::none_of(page.begin(), page.end(), [](const QWebSocket& s) { return s.state() == QAbstractSocket::ConnectingState; }), 10000);
         const auto descriptors = [] { return QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(); };
         const int before = descriptors();
         std::vector<QTcpSocket> clients(1100);
@@ -165,6 +193,7 @@ private slots:
         QTest::qWait(500);
         QVERIFY(descriptors() - before <= 2 * CFrameworkServer::kMaxConnections + 8); // both ends of each held connection
         QCOMPARE(clients.back().state(), QAbstractSocket::ConnectedState); // the newest held, not refused
+        QCOMPARE(webClient.state(), QAbstractSocket::ConnectedState);
     }
 
     // One connection: how requests parse, which keep it open, answered in order

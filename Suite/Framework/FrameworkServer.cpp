@@ -13,7 +13,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QWebSocket>
+#include <QWebSocketServer>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -101,6 +104,10 @@ bool CFrameworkServer::startWebSocket(int port)
         return false;
     }
     connect(m_webSocket, &QTcpServer::newConnection, this, &CFrameworkServer::onWebSocketConnection);
+    m_webSocketProtocol = new QWebSocketServer(QString::fromLatin1(CStatusPage::kProductName),
+                                               QWebSocketServer::NonSecureMode, this);
+    m_webSocketProtocol->setHandshakeTimeout(kIdleTimeoutMs);
+    connect(m_webSocketProtocol, &QWebSocketServer::newConnection, this, &CFrameworkServer::onWebSocketOpened);
     m_pushTimer->start();
     TLOG_INFO("the WebSocket server listens on port %d of %s", port,
               m_external ? "every interface" : "the loopback interface");
@@ -145,11 +152,14 @@ void CFrameworkServer::stopWebSocket()
     const QList<CWebSocketConnection*> clients = m_clients;
     m_clients.clear();
     for (CWebSocketConnection* client : clients) {
+        m_handshakeCap.remove(client);
         m_webSocketCap.remove(client);
         client->disconnect(this);
         client->abort();
         delete client;
     }
+    delete m_webSocketProtocol;
+    m_webSocketProtocol = nullptr;
     if (m_webSocket) {
         m_webSocket->close();
         delete m_webSocket;
@@ -161,8 +171,8 @@ void CFrameworkServer::onHttpConnection()
 {
     while (m_http && m_http->hasPendingConnections()) {
         QTcpSocket* socket = m_http->nextPendingConnection();
-        if (m_httpCap.full())
-            dropHttp(static_cast<QTcpSocket*>(m_httpCap.oldestIdle()));
+        if (QObject* idlest = m_httpCap.toDropFor())
+            dropHttp(static_cast<QTcpSocket*>(idlest));
         // Owned here from now on, so that stopping frees it at once.
         socket->setParent(this);
         // Qt holds at most one request; further bytes wait in the system.
@@ -230,19 +240,40 @@ void CFrameworkServer::onWebSocketConnection()
 {
     while (m_webSocket && m_webSocket->hasPendingConnections()) {
         QTcpSocket* socket = m_webSocket->nextPendingConnection();
-        if (m_webSocketCap.full()) // its finished signal takes it out of the lists
-            static_cast<CWebSocketConnection*>(m_webSocketCap.oldestIdle())->abort();
-        auto* client = new CWebSocketConnection(socket, kIdleTimeoutMs, this);
+        if (QObject* idlest = m_handshakeCap.toDropFor()) // its finished signal takes it out of the lists
+            static_cast<CWebSocketConnection*>(idlest)->abort();
+        auto* client = new CWebSocketConnection(socket, this);
         m_clients.append(client);
-        m_webSocketCap.add(client);
-        connect(client, &CWebSocketConnection::received, this, [this, client] { m_webSocketCap.touch(client); });
-        connect(client, &CWebSocketConnection::opened, this,
-                [this, client] { client->sendText(CStatusPage::statusJson(status())); });
+        m_handshakeCap.add(client);
+        connect(client, &CWebSocketConnection::received, this, [this, client] {
+            m_handshakeCap.touch(client);
+            m_webSocketCap.touch(client);
+        });
         connect(client, &CWebSocketConnection::finished, this, [this, client] {
+            m_handshakeCap.remove(client);
             m_webSocketCap.remove(client);
             if (m_clients.removeOne(client))
                 client->deleteLater();
         });
+        client->handOver(*m_webSocketProtocol);
+    }
+}
+
+void CFrameworkServer::onWebSocketOpened()
+{
+    while (QWebSocket* webSocket = m_webSocketProtocol->nextPendingConnection()) {
+        const auto it = std::find_if(m_clients.cbegin(), m_clients.cend(),
+                                     [webSocket](CWebSocketConnection* client) { return client->adopt(webSocket); });
+        if (it == m_clients.cend()) { // dropped meanwhile
+            delete webSocket;
+            continue;
+        }
+        CWebSocketConnection* client = *it;
+        m_handshakeCap.remove(client);
+        if (QObject* idlest = m_webSocketCap.toDropFor(client->client()))
+            static_cast<CWebSocketConnection*>(idlest)->abort();
+        m_webSocketCap.add(client, client->client());
+        client->sendText(CStatusPage::statusJson(status()));
     }
 }
 

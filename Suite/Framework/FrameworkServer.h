@@ -19,6 +19,7 @@ class QHostAddress;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
+class QWebSocketServer;
 class CWebSocketConnection;
 
 class CFrameworkServer : public QObject
@@ -34,8 +35,12 @@ public:
     // connection wait.
     static constexpr int kMaxUnsentBytes = 64 * 1024;
     // Connections each server holds at most; beyond it the one idle the
-    // longest is dropped.
+    // longest is dropped. The WebSocket server holds as many again in their
+    // opening handshake, so that these never push out open ones.
     static constexpr int kMaxConnections = 64;
+    // Open WebSocket connections of one page (origin) or, without an origin,
+    // of one peer; beyond it that client's own idlest one is dropped.
+    static constexpr int kMaxConnectionsPerClient = 16;
 
     // status: ports, language and up time; the listening flags are added here.
     CFrameworkServer(const CFrameworkCallbacks& callbacks, std::function<FrameworkStatus()> status);
@@ -57,6 +62,7 @@ public:
 private slots:
     void onHttpConnection();
     void onWebSocketConnection();
+    void onWebSocketOpened();
     void onPushStatus();
 
 private:
@@ -71,6 +77,7 @@ private:
     CFrameworkRouter m_router;
     QTcpServer* m_http = nullptr;
     QTcpServer* m_webSocket = nullptr;
+    QWebSocketServer* m_webSocketProtocol = nullptr; // opens and speaks what m_webSocket accepts
     QTimer* m_pushTimer = nullptr;
     struct HttpConnection {
         QByteArray received; // not yet answered
@@ -79,6 +86,7 @@ private:
     QHash<QTcpSocket*, HttpConnection> m_pending;
     CConnectionCap m_httpCap{kMaxConnections};
     QList<CWebSocketConnection*> m_clients;   // handshaking or open
-    CConnectionCap m_webSocketCap{kMaxConnections};
+    CConnectionCap m_handshakeCap{kMaxConnections};
+    CConnectionCap m_webSocketCap{kMaxConnections, kMaxConnectionsPerClient};
     bool m_external = false;
 };
