@@ -14,6 +14,7 @@
 #include "CommonMethodLib/CommonConfigFileMgr.h"
 #include "UserDataPath.h"
 
+#include <QNetworkInterface>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -124,7 +125,8 @@ private slots:
     }
 
     // A frame or message over its bound is refused with the protocol's close code, a client that sends pings and
-    // never reads is dropped (long before 32 MB have gone), close codes and text follow the protocol. (Unmasked frames are taken: the client's messages are not used anyway.)
+    // never reads is dropped (long before 32 MB have gone), close codes and text follow the protocol, a page of
+    // another site cannot open a socket. (Unmasked frames are taken: the client's messages are not used anyway.)
     void webSocketRefusesWhatAClientMayNotSend_data()
     {
         QTest::addColumn<QByteArray>("origin");   // of the opening; HTTPPORT stands for the web client's port
@@ -142,6 +144,7 @@ private slots:
         for (const int code : {0, 999, 1004, 1005, 1006, 1015, 1016, 2999, 5000, 65535, 1000, 1001, 3000, 4999})
             QTest::addRow("close %d", code) << QByteArray() << frame('\x88', QByteArray(1, char(code >> 8)) + char(code))
                                             << QByteArray() << (code == 1000 || code == 1001 || (code >= 3000 && code < 5000) ? code : 1002);
+        QTest::newRow("page of another site") << QByteArray("http://evil.example:HTTPPORT") << QByteArray() << QByteArray() << 403;
         QTest::newRow("the web client's page") << QByteArray("http://localhost:HTTPPORT") << frame('\x88', "\x03\xE8") << QByteArray() << 1000;
     }
 
@@ -205,11 +208,19 @@ private slots:
         const QByteArray get11 = "GET /none HTTP/1.1\r\nHost: localhost\r\n\r\n", get10 = "GET /none HTTP/1.0\r\n\r\n";
         QTest::newRow("1.1 kept, 2000 pipelined") << get11.repeated(2000) << QByteArray("404/keep-alive ").repeated(2000).trimmed();
         QTest::newRow("1.1 close, the rest unread")
-            << get11 + "GET /?x=1 HTTP/1.1\r\nHost: localhost\r\nConnection: TE, Close\r\n\r\n" + get11 << QByteArray("404/keep-alive 200/close");
+            << get11 + "GET /?x=1 HTTP/1.1\r\nHost: [::1]:PORT\r\nConnection: TE, Close\r\n\r\n" + get11 << QByteArray("404/keep-alive 200/close");
         QTest::newRow("1.0 kept when asked") << "GET / HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n" + get10 << QByteArray("200/keep-alive 404/close");
         QTest::newRow("body by its length, bad request closes")
-            << "POST /api/status HTTP/1.1\r\nHost: localhost\r\ncontent-length: 2\r\n\r\n12" + get11 + "GET\r\n\r\n" + get11
+            << "POST /api/status HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\ncontent-length: 2\r\n\r\n12" + get11 + "GET\r\n\r\n" + get11
             << QByteArray("405/keep-alive 404/keep-alive 400/close");
+        // A page of another site that its own name now leads here (DNS rebinding) is refused, not this machine's.
+        QList<QByteArray> hosts{"evil.example:PORT", "", "127.0.0.1:1", "localhost:PORT@evil.example", "LocalHost:PORT"};
+        for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
+            if (address.protocol() == QAbstractSocket::IPv4Protocol)
+                hosts << address.toString().toLatin1() + ":PORT";
+        }
+        for (int i = 0; i < hosts.size(); ++i)
+            QTest::addRow("Host %s", hosts[i].constData()) << "GET /api/status HTTP/1.1\r\nHost: " + hosts[i] + "\r\n\r\n" << QByteArray(i < 4 ? "421/keep-alive" : "200/keep-alive");
         QTest::newRow("two lengths") << QByteArray("POST /a HTTP/1.1\r\nHost: localhost\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab") << QByteArray("400/close");
         QTest::newRow("signed length") << QByteArray("POST /a HTTP/1.1\r\nHost: localhost\r\nContent-Length: +37\r\n\r\n") << QByteArray("400/close");
         QTest::newRow("1.1 without Host") << QByteArray("GET / HTTP/1.1\r\n\r\n") << QByteArray("400/close");
@@ -232,7 +243,7 @@ private slots:
         QVERIFY(server.startHttp(quint16(m_httpPort)));
         QTcpSocket client;
         client.connectToHost(QHostAddress::LocalHost, quint16(m_httpPort));
-        client.write(requests);
+        client.write(requests.replace("PORT", QByteArray::number(m_httpPort)));
         const QList<QByteArray> expected = answers.isEmpty() ? QList<QByteArray>() : answers.split(' ');
         const bool closes = !expected.isEmpty() && expected.last().endsWith("close");
         QByteArray received;

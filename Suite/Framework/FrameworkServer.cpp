@@ -14,6 +14,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QWebSocket>
+#include <QWebSocketCorsAuthenticator>
 #include <QWebSocketServer>
 
 #include <algorithm>
@@ -21,9 +22,11 @@
 #include <string>
 #include <utility>
 
-CFrameworkServer::CFrameworkServer(const CFrameworkCallbacks& callbacks, std::function<FrameworkStatus()> status)
+CFrameworkServer::CFrameworkServer(const CFrameworkCallbacks& callbacks, std::function<FrameworkStatus()> status,
+                                   CHostCheck::Addresses machineAddresses)
     : m_status(std::move(status)),
       m_router(callbacks, [this] { return this->status(); }),
+      m_hostCheck(std::move(machineAddresses)),
       m_pushTimer(new QTimer(this))
 {
     m_pushTimer->setInterval(kPushIntervalMs);
@@ -107,6 +110,8 @@ bool CFrameworkServer::startWebSocket(int port)
     m_webSocketProtocol = new QWebSocketServer(QString::fromLatin1(CStatusPage::kProductName),
                                                QWebSocketServer::NonSecureMode, this);
     m_webSocketProtocol->setHandshakeTimeout(kIdleTimeoutMs);
+    connect(m_webSocketProtocol, &QWebSocketServer::originAuthenticationRequired, this,
+            &CFrameworkServer::onWebSocketOrigin);
     connect(m_webSocketProtocol, &QWebSocketServer::newConnection, this, &CFrameworkServer::onWebSocketOpened);
     m_pushTimer->start();
     TLOG_INFO("the WebSocket server listens on port %d of %s", port,
@@ -216,6 +221,9 @@ void CFrameworkServer::serveHttp(QTcpSocket* socket)
             response = CHttpResponse::text(413);
         else if (result == CHttpRequest::Parse::UnsupportedVersion)
             response = CHttpResponse::text(505);
+        else if (result == CHttpRequest::Parse::Complete && request.hasHeader("host")
+                 && !m_hostCheck.isOwnHost(request.header("host"), socket->localPort()))
+            response = CHttpResponse::text(421, "this server answers for this machine's own names only");
         else if (result == CHttpRequest::Parse::Complete)
             response = m_router.handle(request, socket->peerAddress());
         const bool keepAlive = result == CHttpRequest::Parse::Complete && request.keepAlive();
@@ -257,6 +265,17 @@ void CFrameworkServer::onWebSocketConnection()
         });
         client->handOver(*m_webSocketProtocol);
     }
+}
+
+// Openings from a page other than the web client's are refused; those without
+// an origin come from programs, not from pages.
+void CFrameworkServer::onWebSocketOrigin(QWebSocketCorsAuthenticator* authenticator)
+{
+    const QByteArray origin = authenticator->origin().toUtf8();
+    const bool own = origin.isEmpty() || m_hostCheck.isOwnOrigin(origin, m_http ? m_http->serverPort() : 0);
+    if (!own)
+        TLOG_WARN("refused a WebSocket opening from the page %s", origin.toPercentEncoding(":/").constData());
+    authenticator->setAllowed(own);
 }
 
 void CFrameworkServer::onWebSocketOpened()

@@ -7,10 +7,12 @@
 #include "ConnectionCap.h"
 #include "FrameworkRouter.h"
 #include "FrameworkStatus.h"
+#include "HostCheck.h"
 
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QNetworkInterface>
 #include <QObject>
 #include <functional>
 
@@ -19,6 +21,7 @@ class QHostAddress;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
+class QWebSocketCorsAuthenticator;
 class QWebSocketServer;
 class CWebSocketConnection;
 
@@ -43,7 +46,10 @@ public:
     static constexpr int kMaxConnectionsPerClient = 16;
 
     // status: ports, language and up time; the listening flags are added here.
-    CFrameworkServer(const CFrameworkCallbacks& callbacks, std::function<FrameworkStatus()> status);
+    // machineAddresses: the machine's own addresses, which a request's Host
+    // may name (see CHostCheck).
+    CFrameworkServer(const CFrameworkCallbacks& callbacks, std::function<FrameworkStatus()> status,
+                     CHostCheck::Addresses machineAddresses = &QNetworkInterface::allAddresses);
     ~CFrameworkServer() override;
 
     // To be called on the server's thread. A port that cannot be bound is
@@ -62,6 +68,7 @@ public:
 private slots:
     void onHttpConnection();
     void onWebSocketConnection();
+    void onWebSocketOrigin(QWebSocketCorsAuthenticator* authenticator);
     void onWebSocketOpened();
     void onPushStatus();
 
@@ -75,6 +82,7 @@ private:
 
     std::function<FrameworkStatus()> m_status;
     CFrameworkRouter m_router;
+    CHostCheck m_hostCheck;
     QTcpServer* m_http = nullptr;
     QTcpServer* m_webSocket = nullptr;
     QWebSocketServer* m_webSocketProtocol = nullptr; // opens and speaks what m_webSocket accepts
