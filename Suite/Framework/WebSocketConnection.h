@@ -24,10 +24,12 @@ class CWebSocketConnection : public QObject
 public:
     static constexpr qint64 kMaxFrameBytes = 16 * 1024;
     static constexpr qint64 kMaxMessageBytes = 64 * 1024;
-    static constexpr qint64 kMaxUnsentBytes = 64 * 1024;
+    // About 30 status messages.
+    static constexpr qint64 kMaxUnsentBytes = 16 * 1024;
     // Bytes read ahead of the protocol; beyond it TCP holds the client back.
-    // It also bounds the pongs that one read can add.
-    static constexpr qint64 kReadBufferBytes = 16 * 1024;
+    // The library needs a whole frame's payload in it. It also bounds the
+    // pongs that one read can add.
+    static constexpr qint64 kReadBufferBytes = kMaxFrameBytes;
 
     // Takes ownership of socket.
     explicit CWebSocketConnection(QTcpSocket* socket, QObject* parent = nullptr);
