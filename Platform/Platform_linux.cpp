@@ -824,12 +824,17 @@ std::string userRuntimeFolder()
     const std::string runtime = withoutTrailingSlashes(env("XDG_RUNTIME_DIR"));
     if (privateFolder(runtime, false))
         return runtime;
-    std::string temp = withoutTrailingSlashes(env("TMPDIR"));
-    if (temp.empty() || temp[0] != '/')
-        temp = "/tmp";
-    const std::string user = userName();
-    const std::string fallback = temp + "/runtime-" + (user.empty() ? std::to_string(::geteuid()) : user);
-    return privateFolder(fallback, true) ? fallback : std::string();
+    // Not in a shared temporary folder, where another user could take the
+    // name first: below the user's own cache folder.
+    std::string cache = withoutTrailingSlashes(env("XDG_CACHE_HOME"));
+    if (cache.empty() || cache[0] != '/') {
+        const std::string home = homeFolder();
+        if (home.empty())
+            return std::string();
+        cache = home + "/.cache";
+    }
+    const std::string fallback = cache + "/tavrin-runtime";
+    return makePrivateFolders(cache) && privateFolder(fallback, true) ? fallback : std::string();
 }
 
 // --- shared blocks -------------------------------------------------------------
@@ -1065,9 +1070,10 @@ bool notifyServiceManager(const std::string& state)
 
 namespace {
 
-// writeWholeFile, with ownerOnly writePrivateFile, and without durable
-// writePrivateRunFile.
-bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOnly, bool durable)
+// writeWholeFile, with ownerOnly writePrivateFile, without durable
+// writePrivateRunFile, with keepExisting writeNewFile.
+bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOnly, bool durable,
+                 bool keepExisting = false)
 {
     if (path.empty())
         return false;
@@ -1082,7 +1088,7 @@ bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOn
     }
     const bool exists = ::stat(target.c_str(), &info) == 0;
     // A read-only file stays as it is, as an in-place write would fail.
-    if (exists && (!S_ISREG(info.st_mode) || (!ownerOnly && ::access(target.c_str(), W_OK) != 0)))
+    if (exists && (keepExisting || !S_ISREG(info.st_mode) || (!ownerOnly && ::access(target.c_str(), W_OK) != 0)))
         return false;
 
     const size_t slash = target.find_last_of('/');
@@ -1098,7 +1104,15 @@ bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOn
         (void)!::fchown(fd, info.st_uid, info.st_gid); // only root may give a file away
     ok = ok && (!durable || ::fsync(fd) == 0);
     ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+    if (ok && keepExisting) {
+        // link() refuses a target that appeared meanwhile; a file system
+        // without hard links gets a check, then the rename.
+        ok = ::link(temp.c_str(), target.c_str()) == 0
+             || (errno != EEXIST && ::access(target.c_str(), F_OK) != 0 && ::rename(temp.c_str(), target.c_str()) == 0);
+        ::unlink(temp.c_str());
+    } else {
+        ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+    }
     if (!ok) {
         ::unlink(temp.c_str());
         return false;
@@ -1117,6 +1131,11 @@ bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOn
 bool writeWholeFile(const std::string& path, const std::string& bytes)
 {
     return replaceFile(path, bytes, false, true);
+}
+
+bool writeNewFile(const std::string& path, const std::string& bytes)
+{
+    return replaceFile(path, bytes, false, true, true);
 }
 
 bool writePrivateFile(const std::string& path, const std::string& bytes)

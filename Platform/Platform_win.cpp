@@ -925,9 +925,10 @@ bool writeAll(HANDLE file, const std::string& bytes)
     return true;
 }
 
-// writeWholeFile, with ownerOnly writePrivateFile, and without durable
-// writePrivateRunFile.
-bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOnly, bool durable)
+// writeWholeFile, with ownerOnly writePrivateFile, without durable
+// writePrivateRunFile, with keepExisting writeNewFile.
+bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOnly, bool durable,
+                 bool keepExisting = false)
 {
     if (path.empty())
         return false;
@@ -935,7 +936,8 @@ bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOn
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     // A read-only file stays as it is, as an in-place write would fail.
-    if (exists && ((attributes & FILE_ATTRIBUTE_DIRECTORY) || (!ownerOnly && (attributes & FILE_ATTRIBUTE_READONLY))))
+    if (exists
+        && (keepExisting || (attributes & FILE_ATTRIBUTE_DIRECTORY) || (!ownerOnly && (attributes & FILE_ATTRIBUTE_READONLY))))
         return false;
 
     // The new file gets the old one's access list (or the owner's alone) before
@@ -979,8 +981,10 @@ bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOn
     if (ok) {
         if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) // only the private variant gets here
             ::SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+        // Without MOVEFILE_REPLACE_EXISTING the move refuses a target that
+        // appeared meanwhile.
         ok = ::MoveFileExW(temp.c_str(), target.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | (durable ? MOVEFILE_WRITE_THROUGH : 0));
+                           (keepExisting ? 0 : MOVEFILE_REPLACE_EXISTING) | (durable ? MOVEFILE_WRITE_THROUGH : 0));
         if (!ok && exists)
             ::SetFileAttributesW(target.c_str(), attributes);
     }
@@ -994,6 +998,11 @@ bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOn
 bool writeWholeFile(const std::string& path, const std::string& bytes)
 {
     return replaceFile(path, bytes, false, true);
+}
+
+bool writeNewFile(const std::string& path, const std::string& bytes)
+{
+    return replaceFile(path, bytes, false, true, true);
 }
 
 bool writePrivateFile(const std::string& path, const std::string& bytes)

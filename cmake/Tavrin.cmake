@@ -13,9 +13,26 @@ function(tavrin_suite_library name)
             ARCHIVE DESTINATION lib EXCLUDE_FROM_ALL)
 endfunction()
 
+# Tests that start the host run in a process-id namespace of their own where
+# the user may make one: a host the developer runs would refuse theirs.
+# Root needs no user namespace for it (and keeps the right to act as other
+# users, which one test needs).
+execute_process(COMMAND id -u OUTPUT_VARIABLE TAVRIN_UID OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(TAVRIN_UID STREQUAL "0")
+    set(TAVRIN_PRIVATE_PIDS unshare --pid --fork --mount --mount-proc)
+else()
+    set(TAVRIN_PRIVATE_PIDS unshare --user --map-current-user --pid --fork --mount --mount-proc)
+endif()
+execute_process(COMMAND ${TAVRIN_PRIVATE_PIDS} true RESULT_VARIABLE TAVRIN_UNSHARE_RESULT OUTPUT_QUIET ERROR_QUIET)
+if(NOT TAVRIN_UNSHARE_RESULT EQUAL 0)
+    set(TAVRIN_PRIVATE_PIDS)
+    message(STATUS "No private process-id namespace: the host tests stop when another host of this user runs")
+endif()
+
 # One QtTest executable registered with CTest.
 #   tavrin_add_test(NAME <name> SOURCES <files> LIBS <targets>
 #                   [LABELS <labels>] [RESOURCE_LOCK <lock>] [NEEDS_STAGE] [TIMEOUT <s>])
+# RESOURCE_LOCK host: the test starts the host (see TAVRIN_PRIVATE_PIDS).
 # NEEDS_STAGE: the test uses the installed program folder under
 # ${TAVRIN_STAGE_DIR}, laid out by the stage fixture before it runs.
 function(tavrin_add_test)
@@ -28,7 +45,11 @@ function(tavrin_add_test)
         TAVRIN_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         TAVRIN_BUILD_DIR="${CMAKE_BINARY_DIR}"
         TAVRIN_STAGE_DIR="${TAVRIN_STAGE_DIR}")
-    add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME})
+    if(ARG_RESOURCE_LOCK STREQUAL "host")
+        add_test(NAME ${ARG_NAME} COMMAND ${TAVRIN_PRIVATE_PIDS} $<TARGET_FILE:${ARG_NAME}>)
+    else()
+        add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME})
+    endif()
     set(timeout 120)
     if(ARG_TIMEOUT)
         set(timeout ${ARG_TIMEOUT})

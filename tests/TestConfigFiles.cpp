@@ -20,9 +20,7 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <chrono>
 #include <climits>
-#include <filesystem>
 #include <memory>
 #include <tuple>
 
@@ -241,19 +239,22 @@ private slots:
 
     void userDataTree_data()
     {
-        QTest::addColumn<bool>("olderTree"); // a log file made before, 0644 in 0755 folders
+        QTest::addColumn<bool>("olderTree"); // a log file and an identity store made before, 0644 in 0755 folders
         QTest::newRow("new tree") << false;
         QTest::newRow("tree of an older start") << true;
     }
     // The folders are made, the log lines land in their files, and the whole
-    // tree (also files made after init) is the user's alone: 0700 and 0600.
+    // tree of the brand (also files made after init, and the identity store
+    // beside the user data) is the user's alone: 0700 and 0600.
     void userDataTree()
     {
         QFETCH(bool, olderTree);
         const mode_t previousMask = ::umask(022);
-        const QString root = m_env->drive() + "/Users/Public/Tavrin/UserData/";
+        const QString brand = m_env->drive() + "/Users/Public/Tavrin/";
+        const QString root = brand + "UserData/";
         const QString logDir = root + "Log/Framework.S/";
         QVERIFY(!olderTree || tst::writeBytes(logDir + "Framework.S.txt", "a log line\n"));
+        QVERIFY(!olderTree || tst::writeBytes(brand + "Identify/IdentifyInfo.dat", "a record"));
         CUserDataPath paths;
         QVERIFY(paths.init(programFolder().toStdString(), "Framework.S"));
         for (const char* sub : {"Dump/Framework.S", "Capture", "Video", "ABREM", "Backup/AutoBackup", "Backup/Import"})
@@ -268,7 +269,7 @@ private slots:
         QVERIFY2(errors.contains("an error line 2") && !errors.contains("an info line"), qPrintable(errors));
 
         ::umask(previousMask);
-        QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        QDirIterator it(brand, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             struct stat info {};
             QVERIFY(::lstat(QFile::encodeName(it.next()).constData(), &info) == 0);
@@ -430,18 +431,21 @@ private slots:
         QCOMPARE(trouble ? tst::readBytes(working()) : files(), before);
     }
 
-    // Temporaries of writes killed long ago go; one of a write that may still
-    // run stays, and so does whatever is not such a temporary.
+    void staleTemporariesRemoved_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("port configuration") << "Setup.xml";
+        QTest::newRow("common configuration") << "CommonConfig.xml";
+    }
+    // Temporaries of writes killed long ago go at start; one of a write that
+    // may still run stays, and so does whatever is not such a temporary.
     void staleTemporariesRemoved()
     {
-        const QStringList stale = {".Setup.xml.Ab12Cd", ".Setup.xml.zzzzzz"};
-        const QStringList kept = {".Setup.xml.Fresh1", ".Setup.xml.toolong7", "Setup.xml.Ab12Cd", ".Other.xml.Ab12Cd"};
-        for (const QString& name : stale + kept) {
-            QVERIFY(tst::writeBytes(m_dir + name, "<Configs"));
-            if (name != kept.first())
-                std::filesystem::last_write_time(QFile::encodeName(m_dir + name).constData(),
-                                                 std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
-        }
+        QFETCH(QString, file);
+        const QStringList stale = {"." + file + ".Ab12Cd", "." + file + ".zzzzzz"};
+        const QStringList kept = {"." + file + ".Fresh1", "." + file + ".toolong7", file + ".Ab12Cd", ".Other.xml.Ab12Cd"};
+        for (const QString& name : stale + kept)
+            QVERIFY(name == kept.first() ? tst::writeBytes(m_dir + name, "<Configs") : tst::writeOldBytes(m_dir + name, "<Configs"));
         m_config->InitManager(true);
         for (const QString& name : stale + kept)
             QVERIFY2(QFile::exists(m_dir + name) == kept.contains(name), qPrintable(name));
@@ -452,19 +456,26 @@ private slots:
         QTest::addColumn<QByteArray>("content"); // "-": no file
         QTest::addColumn<int>("http");
         QTest::addColumn<int>("wall");
+        QTest::addColumn<int>("copies"); // damaged copies kept beside it, the first one as it was
         const QByteArray framework = "<CommonConfig><Framework>%1</Framework></CommonConfig>";
-        QTest::newRow("no file") << QByteArray("-") << 16100 << 18018;
+        QTest::newRow("no file") << QByteArray("-") << 16100 << 18018 << 0;
         QTest::newRow("valid values kept")
-            << QByteArray(framework).replace("%1", "<HttpPort>8080</HttpPort><VideoWallPort>9090</VideoWallPort>") << 8080 << 9090;
+            << QByteArray(framework).replace("%1", "<HttpPort>8080</HttpPort><VideoWallPort>9090</VideoWallPort>") << 8080 << 9090 << 0;
         QTest::newRow("out of range")
-            << QByteArray(framework).replace("%1", "<HttpPort>0</HttpPort><VideoWallPort>70000</VideoWallPort>") << 16100 << 18018;
-        QTest::newRow("one missing") << QByteArray(framework).replace("%1", "<HttpPort>8080</HttpPort>") << 8080 << 18018;
+            << QByteArray(framework).replace("%1", "<HttpPort>0</HttpPort><VideoWallPort>70000</VideoWallPort>") << 16100 << 18018 << 2;
+        QTest::newRow("one missing") << QByteArray(framework).replace("%1", "<HttpPort>8080</HttpPort>") << 8080 << 18018 << 0;
+        QTest::newRow("not XML") << QByteArray("<CommonConfig><Framework><HttpPort>8080") << 16100 << 18018 << 1;
+        QTest::newRow("over the bound")
+            << QByteArray(framework).replace("%1", "<HttpPort>8080</HttpPort>")
+                   .append(QByteArray(int(comm_method::CXmlConfigFile::kMaxBytes), '\n'))
+            << 16100 << 18018 << 1;
     }
     void checkRepairs()
     {
         QFETCH(QByteArray, content);
         QFETCH(int, http);
         QFETCH(int, wall);
+        QFETCH(int, copies);
         const QString file = m_dir + "Other.xml";
         if (content != "-")
             QVERIFY(tst::writeBytes(file, content));
@@ -476,6 +487,10 @@ private slots:
         CCommonConfigFileMgr reread(file.toStdString());
         QCOMPARE(reread.GetFrameworkHttpPort(), http);
         QCOMPARE(reread.GetFrameworkVideoWallPort(), wall);
+        const QList<QByteArray> kept = damagedCopies(file);
+        QCOMPARE(kept.size(), copies);
+        QVERIFY(copies == 0 || kept.contains(content));
+        QVERIFY(QFileInfo(file).size() <= 512); // written at its own size
     }
 
     // key = hex of the first 8 bytes of sha256(s1 s2), salt = hex of bytes

@@ -1,8 +1,8 @@
 // Runs the installed host as a real process with a private home and data
 // folders, drives it through the framework library's control endpoint, its
 // second start and signals, and listens to its service-manager datagrams
-// (exit statuses as the systemd unit reads them: 0 quit, 75 restart me,
-// 255 start refused). Its web client is loaded in headless Chromium, driven
+// (its status line; exit statuses as the systemd unit reads them: 0 quit,
+// 75 restart me, 255 start refused). Its web client is loaded in headless Chromium, driven
 // over its debugging protocol; its icon sits in a real notification area
 // (Xvfb with Debian's trayer as the XEmbed tray host, driven with xdotool, a
 // stand-in "xdg-open" recording what the web client opener asked for).
@@ -36,12 +36,24 @@ class TestHostProcess : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase()
+    {
+        const QString other = tst::runningHost();
+        if (!other.isEmpty())
+            QFAIL(qPrintable("another host of this user runs (" + other + "); the hosts of this test would be refused"));
+    }
     void init()
     {
         home.reset(new ScratchHome); // for this process and the host alike
         notify.reset(new tst::NotifySocket(home->path() + "/notify.sock"));
         QVERIFY(notify->bound());
         environment = QProcessEnvironment::systemEnvironment();
+        // Ports free now: another host (a developer's own) may serve on the shipped ones.
+        configuredHttp = tst::freePort();
+        int webSocket = configuredHttp;
+        while (webSocket == configuredHttp)
+            webSocket = tst::freePort();
+        QVERIFY(tst::writeHostPorts(home->path() + "/data/Tavrin/UserData/Framework.S/", configuredHttp, webSocket));
     }
 
     void cleanup()
@@ -60,17 +72,19 @@ private slots:
     // teardown in order.
     void movesHeldPortSurvivesKillQuitsInOrder()
     {
-        const int held = httpIn(tst::readText(TAVRIN_STAGE_DIR "/Server/maintain/Setup.xml.benchmark"));
-        QTcpServer holder; // when another process holds it already, it is held all the same
-        holder.listen(QHostAddress::Any, quint16(held));
+        const int held = configuredHttp;
+        QTcpServer holder;
+        QVERIFY(holder.listen(QHostAddress::Any, quint16(held)));
         int httpPort = 0;
         QVERIFY(startAndServe(httpPort));
         QVERIFY2(logText().contains(QString("HTTP port %1 was taken; moved to %2.").arg(held).arg(httpPort)),
                  qPrintable(logText()));
         QVERIFY(httpPort > held);
         QCOMPARE(httpIn(tst::findText(home->path() + "/data", "Setup.xml")), httpPort);
+        QStringList said; // the service manager shows where the moved web client is
+        QTRY_VERIFY_WITH_TIMEOUT(!(said += notify->drain()).filter(QString("STATUS=Web client http://127.0.0.1:%1/, WebSocket port ").arg(httpPort)).isEmpty(), 10000);
         host->kill();
-        QVERIFY(host->waitForFinished(5000));
+        QVERIFY(tst::ended(*host, 5000));
         QElapsedTimer clock;
         clock.start();
         QVERIFY(startAndServe(httpPort, 2));
@@ -89,7 +103,7 @@ private slots:
         int httpPort = 0;
         QVERIFY(startAndServe(httpPort));
         QVERIFY(QList<int>({200, 0}).contains(request(httpPort, "/api/reboot"))); // 0: cut off by the end
-        QVERIFY2(host->waitForFinished(30000), qPrintable(logText().right(2500)));
+        QVERIFY2(tst::ended(*host, 30000), qPrintable(logText().right(2500)));
         QCOMPARE(host->exitCode(), 75);
         QVERIFY(!logText().contains("Quit: begin."));
         QCOMPARE(runtimeFiles(), QStringList());
@@ -105,7 +119,7 @@ private slots:
         second.setProcessEnvironment(environment);
         second.setProcessChannelMode(QProcess::MergedChannels);
         second.start(kHost, QStringList());
-        QVERIFY(second.waitForFinished(20000));
+        QVERIFY(tst::ended(second, 20000));
         QVERIFY(second.readAll().contains("The service is already running."));
         QCOMPARE(second.exitCode(), 255);
         QCOMPARE(request(httpPort, "/api/status", "GET"), 200);
@@ -210,7 +224,7 @@ private slots:
         trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "32",
                                 "--SetDockType", "true", "--transparent", "false"});
         QVERIFY(trayer.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(!window("panel").id.isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!window("panel").id.isEmpty(), 30000);
         int httpPort = 0;
         QVERIFY(startAndServe(httpPort));
 
@@ -301,7 +315,7 @@ private:
 
     bool endsWith0() const
     {
-        return host->waitForFinished(30000) && host->exitStatus() == QProcess::NormalExit && host->exitCode() == 0;
+        return tst::ended(*host, 30000) && host->exitStatus() == QProcess::NormalExit && host->exitCode() == 0;
     }
     static int httpIn(const QString& xml) { return QRegularExpression("<Http>(\\d+)</Http>").match(xml).captured(1).toInt(); }
     QStringList runtimeFiles() const
@@ -373,6 +387,7 @@ private:
     QScopedPointer<ScratchHome> home;
     std::unique_ptr<QProcess> host;
     QProcessEnvironment environment;
+    int configuredHttp = 0; // the HTTP port the host of a case is given
     QNetworkAccessManager network;
     QScopedPointer<tst::NotifySocket> notify;
     QTemporaryDir browserProfile;

@@ -265,10 +265,13 @@ private slots:
         const QByteArray setupBefore = tst::readBytes(setup);
         const QString reboot = "Restart the computer now to make the new settings take effect.";
         const QString taken = QString::number(held.serverPort()), inUse = "The %1 port is in use. Please set a new one.";
+        QString http = QString::number(tst::freePort()), webSocket = http;
+        while (webSocket == http)
+            webSocket = QString::number(tst::freePort());
         struct Row { QString http, webSocket; bool confirm; QString notice; };
-        for (const Row& row : {Row{"16500", "16501", false, ""}, Row{"16100", "18018", true, ""},
-                               Row{taken, "16501", true, inUse.arg("HTTP")}, Row{"16100", taken, true, inUse.arg("WebSocket")},
-                               Row{"16500", "16501", true, reboot}}) {
+        for (const Row& row : {Row{http, webSocket, false, ""}, Row{"16100", "18018", true, ""},
+                               Row{taken, webSocket, true, inUse.arg("HTTP")}, Row{"16100", taken, true, inUse.arg("WebSocket")},
+                               Row{http, webSocket, true, reboot}}) {
             CMainWindow window(nullptr, options());
             bool pressed = false;
             const QStringList notices = tst::answerModals(

@@ -46,10 +46,17 @@ comm_methodlib::CCommonConfigFileMgr& commonConfig()
     return Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance();
 }
 
-// A loopback port of that protocol, held by a socket kept in held; 0 if none.
-int holdLoopback(bool udp, std::vector<std::unique_ptr<QObject>>& held)
+// A loopback port, held by a socket kept in held: UDP, TCP listening, or TCP
+// bound without listening (in no socket table); 0 if none.
+enum class Hold { Udp, Listen, BindOnly };
+int holdLoopback(Hold how, std::vector<std::unique_ptr<QObject>>& held)
 {
-    if (udp) {
+    if (how == Hold::BindOnly) {
+        auto* s = new QTcpSocket;
+        held.emplace_back(s);
+        return s->bind(QHostAddress(QHostAddress::LocalHost), 0) ? int(s->localPort()) : 0;
+    }
+    if (how == Hold::Udp) {
         auto* s = new QUdpSocket;
         held.emplace_back(s);
         return s->bind(QHostAddress(QHostAddress::LocalHost), 0) ? int(s->localPort()) : 0;
@@ -65,13 +72,17 @@ int holdLoopback(bool udp, std::vector<std::unique_ptr<QObject>>& held)
 class Holder {
 public:
     int freePort() { return fresh([] { return int(tst::freePort()); }); }
-    // Every port free, but those named in held (UDP for "TamsaAMS" and "rtsp").
+    // Every port free, but those named in held (UDP for "TamsaAMS" and "rtsp",
+    // bound without listening for "Http").
     Ports ports(const QStringList& held = {})
     {
         Ports p;
-        for (const QString& name : kServerPorts + QStringList{"rtsp", "wall"})
-            p[name] = !held.contains(name) ? freePort()
-                                           : fresh([&] { return holdLoopback(name == "TamsaAMS" || name == "rtsp", m_held); });
+        for (const QString& name : kServerPorts + QStringList{"rtsp", "wall"}) {
+            const Hold how = name == "TamsaAMS" || name == "rtsp" ? Hold::Udp
+                             : name == "Http"                     ? Hold::BindOnly
+                                                                  : Hold::Listen;
+            p[name] = !held.contains(name) ? freePort() : fresh([&] { return holdLoopback(how, m_held); });
+        }
         return p;
     }
 
@@ -113,7 +124,7 @@ int holdPort(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     std::vector<std::unique_ptr<QObject>> held;
-    const int port = holdLoopback(argc > 2 && qstrcmp(argv[2], "udp") == 0, held);
+    const int port = holdLoopback(argc > 2 && qstrcmp(argv[2], "udp") == 0 ? Hold::Udp : Hold::Listen, held);
     std::cout << port << std::endl;
     for (std::string line; std::getline(std::cin, line);) {
     }
@@ -149,7 +160,8 @@ private slots:
     void init() { QFile::remove(m_propertiesPath); }
 
     // With nobody to ask: ports of services the product does not run are
-    // neither audited nor claimed; an HTTP port equal to the TamsaCMS port
+    // neither audited nor claimed; an HTTP port equal to the TamsaCMS port,
+    // or bound by another socket that does not listen (in no socket table),
     // moves off it, the TamsaCMS port stays.
     void productTypeDecidesWhatIsAudited_data()
     {
@@ -162,6 +174,8 @@ private slots:
         QTest::newRow("type 1, SMS and video wall ports held")
             << 1 << QStringList{"rtsp", "wall"} << false << common + QStringList{"TamsaCMS"};
         QTest::newRow("type 1, HTTP on the TamsaCMS port") << 1 << QStringList() << true << common + QStringList{"TamsaCMS"};
+        QTest::newRow("type 1, HTTP bound, not listened on") << 1 << QStringList{"Http"} << false
+                                                             << common + QStringList{"TamsaCMS"};
         QTest::newRow("type 3, device ports held") << 3 << QStringList{"TamsaAMS", "TamsaMQTT"} << false
                                                    << QStringList{"Http", "1", "WebSocket", "Web"};
         QTest::newRow("type 4") << 4 << QStringList() << false << common;
@@ -181,10 +195,11 @@ private slots:
         CCheckPort checker;
         QVERIFY(audit(checker));
         const QPair<int, int> ports = accepted(checker);
-        QCOMPARE(workingFile() == before, !cmsOnHttp);
+        const bool httpMoves = cmsOnHttp || held.contains("Http");
+        QCOMPARE(workingFile() == before, !httpMoves);
         QVERIFY(!QFile::exists(m_propertiesPath));
         QCOMPARE(commonConfig().GetFrameworkVideoWallPort(), p["wall"]);
-        QVERIFY(cmsOnHttp ? ports.first > p["Http"] : ports.first == p["Http"]);
+        QVERIFY(httpMoves ? ports.first > p["Http"] : ports.first == p["Http"]);
         QCOMPARE(ports.second, productType == 3 ? 1 : p["TamsaCMS"]);
         p["Http"] = ports.first;
         std::set<int> expected;
@@ -194,16 +209,19 @@ private slots:
     }
 
     // Held ports move to the first port from their default that neither the
-    // machine nor an earlier move holds; product type 1 keeps the video ports.
+    // machine nor an earlier move holds (a port bound without listening is
+    // held too); product type 1 keeps the video ports.
     void heldPortsMove()
     {
         Holder holder;
-        Ports p = holder.ports({"TamsaAMS", "TamsaSS", "TamsaVideo"});
+        Ports p = holder.ports({"TamsaAMS", "TamsaMQTT", "TamsaSS", "TamsaVideo"});
         p["Web"] = p["WebSocket"];
         writeConfiguration(1, p);
         std::set<int> taken = {p["Http"], p["TamsaCMS"], p["WebSocket"]};
         const int ams = firstFree(7330, taken);
-        taken.insert({ams, p["TamsaMQTT"]});
+        taken.insert(ams);
+        const int mqtt = firstFree(1833, taken);
+        taken.insert(mqtt);
         const int ss = firstFree(p["TamsaSS"], taken);
         taken.insert(ss);
         const int web = firstFree(8090, taken);
@@ -213,6 +231,7 @@ private slots:
         QCOMPARE(int(config().webSocketPort), p["WebSocket"]);
         QCOMPARE(int(config().webPort), web);
         QCOMPARE(int(config().amsPort), ams);
+        QCOMPARE(int(config().mqttPort), mqtt);
         QCOMPARE(int(config().ssPort), ss);
         QCOMPARE(int(config().videoPort), p["TamsaVideo"]);
         for (int port : {web, ams, ss})

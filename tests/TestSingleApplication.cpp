@@ -139,7 +139,7 @@ private slots:
         Instance killed = started();
         QCOMPARE(killed.primary, 1);
         killed.process->kill(); // SIGKILL: no clean-up at all
-        QVERIFY(killed.process->waitForFinished(5000));
+        QVERIFY(tst::ended(*killed.process, 5000));
         platform::SharedBlock held;
         bool created = false;
         const QString blockPath = killed.socket.chopped(7) + ".block";
@@ -194,7 +194,7 @@ private slots:
         QVERIFY(!waitForLine(*primary.process, "instanceStarted", 200));
         Instance second = started();
         QCOMPARE(second.primary, 0);
-        QVERIFY(second.process->waitForFinished(10000));
+        QVERIFY(tst::ended(*second.process, 10000));
         QVERIFY(waitForLine(*primary.process, "instanceStarted", 10000));
     }
 

@@ -75,13 +75,12 @@ bool HexString2Value(const std::string& hex, std::vector<unsigned char>& out)
     return true;
 }
 
-std::string Trim(const std::string& text)
+std::string Trim(const std::string& text, const char* blanks)
 {
-    static const char* const kBlanks = " \t\r\n";
-    const std::string::size_type first = text.find_first_not_of(kBlanks);
+    const std::string::size_type first = text.find_first_not_of(blanks);
     if (first == std::string::npos)
         return std::string();
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
 int ParsePort(const std::string& text)

@@ -10,11 +10,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <new>
 #include <string>
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
@@ -54,21 +55,6 @@ void* threadMain(void* p)
     return nullptr;
 }
 
-bool writeAll(int fd, const char* data, ssize_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
 } // namespace
 
 extern "C" {
@@ -96,72 +82,24 @@ int ZRT_CopyFile(const char* source, const char* target, int failIfExists)
     if (!source || !target || !*source || !*target)
         return fail(-1, ZRT_ERROR_INVALID_ARGUMENT);
 
-    const int in = ::open(source, O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return failSystem(-1);
     struct stat st{};
-    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int err = errno ? errno : EINVAL;
-        ::close(in);
-        return fail(-1, ZRT_ERROR_SYSTEM, err);
-    }
-    if (failIfExists && ::access(target, F_OK) == 0) {
-        ::close(in);
+    if (::stat(source, &st) != 0)
+        return failSystem(-1);
+    if (!S_ISREG(st.st_mode))
+        return fail(-1, ZRT_ERROR_SYSTEM, EINVAL);
+    std::ifstream in(source, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        return failSystem(-1);
+    if (failIfExists && ::access(target, F_OK) == 0)
         return fail(-1, ZRT_ERROR_ALREADY_EXISTS, EEXIST);
-    }
-
-    // Copy into a temporary file beside the target and rename it over the
-    // target, so a failed copy never leaves a half-written target.
-    std::string temp = std::string(target) + ".zrtcopy-XXXXXX";
-    const int out = ::mkostemp(&temp[0], O_CLOEXEC);
-    if (out < 0) {
-        const int err = errno;
-        ::close(in);
-        return fail(-1, ZRT_ERROR_SYSTEM, err);
-    }
-    // The source's mode less the file-creation mask, as cp gives a new copy.
-    bool ok = ::fchmod(out, st.st_mode & 07777 & ~platform::fileCreationMask()) == 0;
-    char buffer[64 * 1024];
-    while (ok) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        ok = writeAll(out, buffer, n);
-    }
-    int err = ok ? 0 : errno;
-    ::close(in);
-    if (::close(out) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok) {
-        if (failIfExists) {
-            // link() fails when the target appeared meanwhile. File systems
-            // without hard links get a check-then-rename instead.
-            if (::link(temp.c_str(), target) != 0) {
-                err = errno;
-                if (err == EEXIST || ::access(target, F_OK) == 0) {
-                    ok = false;
-                    err = EEXIST;
-                } else if (::rename(temp.c_str(), target) != 0) {
-                    ok = false;
-                    err = errno;
-                }
-            }
-            ::unlink(temp.c_str());
-        } else if (::rename(temp.c_str(), target) != 0) {
-            ok = false;
-            err = errno;
-        }
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return fail(-1, err == EEXIST ? ZRT_ERROR_ALREADY_EXISTS : ZRT_ERROR_SYSTEM, err);
-    }
+    // Replaced crash-safe and flushed: a failed or interrupted copy never
+    // leaves a half-written target.
+    errno = 0;
+    const bool copied = failIfExists ? platform::writeNewFile(target, bytes) : platform::writeWholeFile(target, bytes);
+    if (!copied)
+        return ::access(target, F_OK) == 0 && failIfExists ? fail(-1, ZRT_ERROR_ALREADY_EXISTS, EEXIST)
+                                                            : failSystem(-1);
     return 0;
 }
 
@@ -288,7 +226,8 @@ ZRT_HANDLE ZRT_LoadDSo(const char* name)
 {
     if (!name || !*name)
         return fail<ZRT_HANDLE>(nullptr, ZRT_ERROR_INVALID_ARGUMENT);
-    void* handle = ::dlopen(name, RTLD_NOW | RTLD_LOCAL);
+    std::string error;
+    void* handle = platform::loadSharedLibrary(name, error);
     if (!handle)
         return fail<ZRT_HANDLE>(nullptr, ZRT_ERROR_NOT_FOUND, ENOENT);
     return handle;
@@ -298,8 +237,7 @@ void* ZRT_GetDsoSym(ZRT_HANDLE handle, const char* symbol)
 {
     if (!handle || !symbol)
         return fail<void*>(nullptr, ZRT_ERROR_INVALID_ARGUMENT);
-    ::dlerror();
-    void* address = ::dlsym(handle, symbol);
+    void* address = platform::sharedLibrarySymbol(handle, symbol);
     if (!address)
         return fail<void*>(nullptr, ZRT_ERROR_NOT_FOUND, ENOENT);
     return address;
@@ -309,8 +247,7 @@ int ZRT_UnloadDSo(ZRT_HANDLE handle)
 {
     if (!handle)
         return fail(-1, ZRT_ERROR_INVALID_ARGUMENT);
-    if (::dlclose(handle) != 0)
-        return fail(-1, ZRT_ERROR_SYSTEM, 0);
+    platform::unloadSharedLibrary(handle);
     return 0;
 }
 

@@ -1,8 +1,8 @@
 #include "CommonMethodLib/CommonConfigFileMgr.h"
 
 #include "CommonMethod/FileOperation.h"
-#include "CommonMethod/Proto/XmlProto.h"
 #include "CommonMethod/UserDataPath.h"
+#include "CommonMethod/XmlConfigFile.h"
 
 #include "Base/Log.h"
 #include "Base/Singleton.h"
@@ -44,56 +44,67 @@ std::string CCommonConfigFileMgr::filePath() const
     return dir.empty() ? std::string() : dir + kFileName;
 }
 
-// The stored value, -1 when the file or the value is missing.
+// The stored value; -1 when the file or the value is missing, or the file
+// is damaged.
 int CCommonConfigFileMgr::readPort(const char* key)
 {
-    std::string content;
-    const std::string path = filePath();
-    if (path.empty() || !readFile(content, path))
+    comm_method::CXmlConfigFile file(filePath());
+    if (file.load() != comm_method::CXmlConfigFile::State::Loaded)
         return -1;
-    proto::CXmlProto doc;
-    if (!doc.set_str(content))
-        return -1;
-    return doc.get_int(valuePath(key), -1);
+    return file.document().get_int(valuePath(key), -1);
+}
+
+// Loads the file for a change. A damaged one (too large, unreadable, not
+// XML) is moved aside, so the user's values can be recovered by hand, and
+// the change starts from an empty document written at its own size.
+bool CCommonConfigFileMgr::loadForChange(comm_method::CXmlConfigFile& file)
+{
+    const comm_method::CXmlConfigFile::State state = file.load();
+    if (state == comm_method::CXmlConfigFile::State::Loaded || state == comm_method::CXmlConfigFile::State::Missing)
+        return true;
+    file.logLoadFailure(state);
+    TLOG_ERROR("Common configuration [%s] is damaged; it is written afresh.", file.path().c_str());
+    return file.keepDamaged(true);
 }
 
 bool CCommonConfigFileMgr::writePort(const char* key, int port)
 {
-    const std::string path = filePath();
-    if (path.empty()) {
+    comm_method::CXmlConfigFile file(filePath());
+    if (file.path().empty()) {
         TLOG_ERROR("No folder for the common configuration: %s not stored.", key);
         return false;
     }
-    proto::CXmlProto doc;
-    std::string content;
-    if (readFile(content, path) && !doc.set_str(content))
-        TLOG_ERROR("Common configuration [%s] is damaged; it is written afresh.", path.c_str());
-    if (!doc.set_int(valuePath(key), port)) {
-        // A document of another shape: start from an empty one.
-        doc.clear();
-        doc.set_int(valuePath(key), port);
-    }
-    if (!writeFile(path, doc.to_str(0))) {
-        TLOG_ERROR("Failed to write the common configuration [%s].", path.c_str());
+    if (!loadForChange(file))
         return false;
+    if (!file.document().set_int(valuePath(key), port)) {
+        // A document of another shape: start from an empty one.
+        file.document().clear();
+        file.document().set_int(valuePath(key), port);
     }
-    return true;
+    return file.save(false);
 }
 
 bool CCommonConfigFileMgr::checkPort(const char* key, int defaultPort, bool checkOnly)
 {
+    using State = comm_method::CXmlConfigFile::State;
     std::lock_guard<std::mutex> lock(m_mutex);
-    const int stored = readPort(key);
+    if (!checkOnly)
+        removeStaleWriteTemporaries(filePath());
+    comm_method::CXmlConfigFile file(filePath());
+    const State state = file.load();
+    const int stored = state == State::Loaded ? file.document().get_int(valuePath(key), -1) : -1;
     if (validPort(stored))
         return true;
     if (checkOnly)
         return false;
-    // Nothing stored yet is the first start, not a fault.
-    if (stored == -1)
-        TLOG_INFO("Common configuration: no %s yet; %d is stored.", key, defaultPort);
-    else
+    if (stored != -1) {
         TLOG_WARN("Common configuration: %s %d is not a port; %d is stored.", key, stored, defaultPort);
-    return writePort(key, defaultPort);
+        file.keepDamaged(false);
+    } else if (state == State::Loaded || state == State::Missing) {
+        // Nothing stored yet is the first start, not a fault.
+        TLOG_INFO("Common configuration: no %s yet; %d is stored.", key, defaultPort);
+    }
+    return writePort(key, defaultPort); // keeps a damaged file aside first
 }
 
 bool CCommonConfigFileMgr::CheckHttpPort(bool checkOnly)

@@ -23,8 +23,8 @@ std::string Vlue2HexString(const unsigned char* bytes, std::size_t count, bool u
 // with `out` emptied, for an odd length or a character that is no hex digit.
 bool HexString2Value(const std::string& hex, std::vector<unsigned char>& out);
 
-// The text without the blanks (space, tab, CR, LF) around it.
-std::string Trim(const std::string& text);
+// The text without the blanks around it (by default space, tab, CR, LF).
+std::string Trim(const std::string& text, const char* blanks = " \t\r\n");
 
 // The port a text stands for: decimal digits only (blanks around them
 // allowed), 1 to 65535; -1 for anything else.

@@ -203,9 +203,11 @@ std::string userDataHome();
 std::string publicProfileFolder();
 
 // The user's runtime folder, private to the user (mode 0700): $XDG_RUNTIME_DIR
-// when it names a folder of this user, otherwise <temp>/runtime-<user>,
-// created when missing. Empty when no folder of the user can be had there
-// (a folder of another user or a link stands in the way).
+// when it names a folder of this user, otherwise <cache>/tavrin-runtime below
+// the user's own cache folder ($XDG_CACHE_HOME, else ~/.cache), created when
+// missing: never a name in a shared folder that another user could take
+// first. Empty when no folder of the user can be had there (a link stands in
+// the way, or no home folder is known).
 // Windows: <user temp folder>\runtime-<user>, created with an owner-only access list.
 std::string userRuntimeFolder();
 
@@ -274,6 +276,9 @@ bool notifyServiceManager(const std::string& state);
 // list and attributes). Exactly the bytes given, flushed to the disk before the
 // new file takes the old one's place. A read-only file is left alone (false).
 bool writeWholeFile(const std::string& path, const std::string& bytes);
+// writeWholeFile for a file that must not exist yet: false, and the file
+// left alone, when path exists (also when it appears during the write).
+bool writeNewFile(const std::string& path, const std::string& bytes);
 
 // writeWholeFile for a file only its owner may read: the new content is
 // 0600 (on Windows an access list of the owner alone) whatever the old file's

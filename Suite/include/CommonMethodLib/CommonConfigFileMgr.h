@@ -9,6 +9,8 @@
 #include <mutex>
 #include <string>
 
+namespace comm_method { class CXmlConfigFile; }
+
 namespace comm_methodlib {
 
 class CCommonConfigFileMgr
@@ -43,6 +45,7 @@ public:
 
 private:
     int readPort(const char* key);
+    bool loadForChange(comm_method::CXmlConfigFile& file);
     bool writePort(const char* key, int port);
     bool checkPort(const char* key, int defaultPort, bool checkOnly);
 

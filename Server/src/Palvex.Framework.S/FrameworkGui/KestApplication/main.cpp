@@ -3,6 +3,7 @@
 #include "DpiPolicy.h"
 #include "KestApplication.h"
 #include "logical/SimpleProperties.h"
+#include "logical/SmsPlugin.h"
 
 #include <Base/Encoding.h>
 #include <Base/FileUtil.h>
@@ -122,7 +123,7 @@ int main(int argc, char* argv[])
 
         Base::FileUtil::InitCurExeDirUtf8(exeDirUtf8);
 
-        const std::string propertiesPath = exeDir + "../TavrinSMSPlugin/conf/" + "config.properties";
+        const std::string propertiesPath = serverframework::CSmsPlugin::configPath();
         if (ZRT_AccessFile(propertiesPath.c_str(), 0) == 0)
             serverframework::SimpleProperties::Instance().loadLogged(propertiesPath);
 

@@ -60,7 +60,7 @@ const char* endingName(CServiceLifecycle::Ending ending)
 // took it in between): it moves like a held port of the audit.
 void moveUnlistenedPort(ServicePort port, int from)
 {
-    const int moved = CCheckPort::instance().claimFreePortFrom(from + 1);
+    const int moved = CCheckPort::instance().claimServedPortFrom(from + 1);
     const char* name = portInfo(port).name;
     if (moved < 0) {
         TLOG_ERROR("%s port %d cannot be listened on and no other port is free.", name, from);

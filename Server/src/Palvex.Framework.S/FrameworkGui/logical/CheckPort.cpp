@@ -89,30 +89,30 @@ void CCheckPort::reinitFramework()
 // a run of the owner script per held port, which over a search across many
 // held ports held up the start. The servers listen on the loopback address,
 // or on every address with external access.
-bool CCheckPort::isFree(int port)
+bool CCheckPort::isFree(int port, bool servedHere)
 {
     if (isHeld(static_cast<unsigned int>(port)) || claimedPorts.contains(port))
         return false;
-    if (port < 1 || port > kHighestPort)
-        return true; // no server listens there: nothing to probe
+    if (!servedHere || port < 1 || port > kHighestPort)
+        return true;
     QTcpServer probe;
     return probe.listen(portConfig().externEnabled ? QHostAddress(QHostAddress::Any)
                                                    : QHostAddress(QHostAddress::LocalHost),
                         static_cast<quint16>(port));
 }
 
-int CCheckPort::claimFreePortFrom(int start)
+int CCheckPort::claimServedPortFrom(int start)
 {
-    const int port = searchFrom(start);
+    const int port = searchFrom(start, true);
     if (port > 0)
         claim(port);
     return port;
 }
 
-int CCheckPort::searchFrom(int start)
+int CCheckPort::searchFrom(int start, bool servedHere)
 {
     for (int port = start; port <= kHighestPort; ++port) {
-        if (isFree(port)) {
+        if (isFree(port, servedHere)) {
             return port;
         }
     }
@@ -164,7 +164,7 @@ bool CCheckPort::settleHttpPort(PortValues& values)
     int& cms = values[ServicePort::TamsaCMS];
     if (choosesHttpOnly(values.productType)) {
         // The TamsaCMS port goes with the HTTP port, unchecked.
-        if (!isFree(http))
+        if (!isFree(http, true))
             return askPorts(IPortChooser::Form::HttpOnly, values);
         claim(http);
         accept(http, cms);
@@ -180,7 +180,7 @@ bool CCheckPort::settleHttpPort(PortValues& values)
         http = portConfig().httpPort;
         cms = portConfig().cmsPort;
     }
-    if (http == cms || !isFree(http))
+    if (http == cms || !isFree(http, true))
         return askPorts(IPortChooser::Form::Full, values);
     claim(http);
     claim(cms);
@@ -221,9 +221,9 @@ bool CCheckPort::moveHttpPortWithoutPerson(const PortValues& values, bool claimT
         if (info.port != ServicePort::Http)
             configured.insert(values[info.port]);
     }
-    int http = searchFrom(from);
+    int http = searchFrom(from, true);
     while (http > 0 && configured.count(http))
-        http = searchFrom(http + 1);
+        http = searchFrom(http + 1, true);
     if (http < 0) {
         TLOG_ERROR("No free port for HTTP from %d up to %d.", from, kHighestPort);
         return false;
@@ -239,13 +239,13 @@ bool CCheckPort::moveHttpPortWithoutPerson(const PortValues& values, bool claimT
 // moves to the first free port from the table's start and is written back.
 void CCheckPort::auditPort(const PortInfo& info, int port, const std::string& smsPropertiesPath)
 {
-    if (isFree(port)) {
+    if (isFree(port, info.servedHere)) {
         if (info.audit != AuditRule::Video)
             claim(port);
         return;
     }
     const int start = info.searchFrom != 0 ? info.searchFrom : port;
-    const int moved = searchFrom(start);
+    const int moved = searchFrom(start, info.servedHere);
     if (moved < 0) {
         TLOG_ERROR("No free port for %s from %d up to %d; it stays at %d.", info.name, start, kHighestPort, port);
         return;

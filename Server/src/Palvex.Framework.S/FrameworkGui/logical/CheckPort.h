@@ -49,8 +49,9 @@ public:
     // Re-initialises the framework library in its three stages.
     void reinitFramework();
 
-    // The first free port at or above start, claimed; -1 when there is none.
-    int claimFreePortFrom(int start);
+    // The first port at or above start that the host's servers can listen
+    // on, claimed; -1 when there is none.
+    int claimServedPortFrom(int start);
     // Logs a move and prints it for whoever started the host from a terminal.
     static void reportMove(const char* service, int from, int to);
 
@@ -62,11 +63,12 @@ public:
 private:
     // Whether the snapshot holds the port (no owner's name).
     bool isHeld(unsigned int port);
-    // Neither held, nor claimed, and a server can listen on it: a port that
-    // is bound but not listened on is in no socket table.
-    bool isFree(int port);
+    // Neither held nor claimed; for a port the host's own servers listen on,
+    // also one they can listen on (a port bound but not listened on is in
+    // no socket table).
+    bool isFree(int port, bool servedHere);
     // First free port at or above start; -1 when there is none.
-    int searchFrom(int start);
+    int searchFrom(int start, bool servedHere);
     void claim(int port) { claimedPorts.insert(port, true); }
     void accept(int httpPort, int cmsPort);
 

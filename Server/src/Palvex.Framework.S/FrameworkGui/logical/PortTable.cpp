@@ -7,19 +7,19 @@ namespace serverframework {
 const std::array<PortInfo, kPortCount>& portTable()
 {
     static const std::array<PortInfo, kPortCount> table = {{
-        {ServicePort::Http, "Http", true, AuditRule::Chosen, 0},
-        {ServicePort::TamsaCMS, "TamsaCMS", true, AuditRule::Chosen, 0},
-        {ServicePort::WebSocket, "WebSocket", true, AuditRule::Always, 8081},
-        {ServicePort::TamsaAMS, "TamsaAMS", true, AuditRule::DeviceAccess, 7330},
-        {ServicePort::TamsaMQTT, "TamsaMQTT", true, AuditRule::DeviceAccess, 1833},
-        {ServicePort::TamsaSS, "TamsaSS", true, AuditRule::DeviceAccess, 0},
-        {ServicePort::Web, "Web", true, AuditRule::Always, 8090},
-        {ServicePort::TamsaVideo, "TamsaVideo", true, AuditRule::DeviceVideo, 8003},
-        {ServicePort::TamsaPlayback, "TamsaPlayback", true, AuditRule::DeviceVideo, 8006},
-        {ServicePort::TamsaVideoVIC, "TamsaVideoVIC", true, AuditRule::DeviceAccess, 8004},
-        {ServicePort::TamsaAudio, "TamsaAudio", true, AuditRule::DeviceAccess, 8005},
-        {ServicePort::Rtsp, "RTSP", false, AuditRule::Video, 554},
-        {ServicePort::VideoWall, "VideoWall", false, AuditRule::Video, 18018},
+        {ServicePort::Http, "Http", true, AuditRule::Chosen, 0, true},
+        {ServicePort::TamsaCMS, "TamsaCMS", true, AuditRule::Chosen, 0, false},
+        {ServicePort::WebSocket, "WebSocket", true, AuditRule::Always, 8081, true},
+        {ServicePort::TamsaAMS, "TamsaAMS", true, AuditRule::DeviceAccess, 7330, false},
+        {ServicePort::TamsaMQTT, "TamsaMQTT", true, AuditRule::DeviceAccess, 1833, false},
+        {ServicePort::TamsaSS, "TamsaSS", true, AuditRule::DeviceAccess, 0, false},
+        {ServicePort::Web, "Web", true, AuditRule::Always, 8090, false},
+        {ServicePort::TamsaVideo, "TamsaVideo", true, AuditRule::DeviceVideo, 8003, false},
+        {ServicePort::TamsaPlayback, "TamsaPlayback", true, AuditRule::DeviceVideo, 8006, false},
+        {ServicePort::TamsaVideoVIC, "TamsaVideoVIC", true, AuditRule::DeviceAccess, 8004, false},
+        {ServicePort::TamsaAudio, "TamsaAudio", true, AuditRule::DeviceAccess, 8005, false},
+        {ServicePort::Rtsp, "RTSP", false, AuditRule::Video, 554, false},
+        {ServicePort::VideoWall, "VideoWall", false, AuditRule::Video, 18018, false},
     }};
     return table;
 }

@@ -44,6 +44,8 @@ struct PortInfo
     AuditRule audit;
     // The first port tried when it is held; 0: the port itself.
     int searchFrom;
+    // The host's own servers (the framework library's) listen on it.
+    bool servedHere;
 };
 
 constexpr int kPortCount = 13;

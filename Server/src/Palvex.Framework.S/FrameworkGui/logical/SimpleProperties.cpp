@@ -1,6 +1,7 @@
 #include "SimpleProperties.h"
 
 #include <Base/Log.h>
+#include <Base/StringUtil.h>
 
 #include <Platform/Platform.h>
 
@@ -36,14 +37,10 @@ std::vector<std::string> split(const std::string& text, char separator)
 }
 
 // Trims blanks (character 32) only; tabs and other white space stay.
+// Only spaces count as blanks in the plug-in's format (a line end's CR stays).
 std::string trimBlanks(const std::string& text)
 {
-    const std::string::size_type first = text.find_first_not_of(' ');
-    if (first == std::string::npos) {
-        return std::string();
-    }
-    const std::string::size_type last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
+    return Base::StringUtil::Trim(text, " ");
 }
 
 // One line of a properties file (without its line end), as the reader sees it.
