@@ -2,7 +2,6 @@
 # scripts/windows-deps builds (its folder is what that script prints), and
 # its build-time tools (the SVG renderer, the translation key check) from a
 # native build of this project (the TavrinTools.cmake that build writes).
-set(TAVRIN_WINDOWS_STACK "" CACHE PATH "The Windows third-party stack: the folder scripts/windows-deps prints")
 set(TAVRIN_NATIVE_TOOLS "" CACHE FILEPATH "TavrinTools.cmake of a native build of this project")
 if(NOT EXISTS "${TAVRIN_WINDOWS_STACK}/.complete")
     message(FATAL_ERROR "A Windows build needs -DTAVRIN_WINDOWS_STACK=<the folder scripts/windows-deps "
