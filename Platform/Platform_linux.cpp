@@ -1068,13 +1068,11 @@ bool notifyServiceManager(const std::string& state)
 
 // --- files -------------------------------------------------------------------
 
-namespace {
-
-// writeWholeFile, with ownerOnly writePrivateFile, without durable
-// writePrivateRunFile, with keepExisting writeNewFile.
-bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOnly, bool durable,
-                 bool keepExisting = false)
+bool replaceFile(const std::string& path, const std::string& bytes, unsigned how)
 {
+    const bool ownerOnly = how & OwnerOnly;
+    const bool durable = how & Durable;
+    const bool keepExisting = how & KeepExisting;
     if (path.empty())
         return false;
     // A symbolic link stays a link: its target is what gets replaced.
@@ -1124,28 +1122,6 @@ bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOn
         ::close(folderFd);
     }
     return true;
-}
-
-} // namespace
-
-bool writeWholeFile(const std::string& path, const std::string& bytes)
-{
-    return replaceFile(path, bytes, false, true);
-}
-
-bool writeNewFile(const std::string& path, const std::string& bytes)
-{
-    return replaceFile(path, bytes, false, true, true);
-}
-
-bool writePrivateFile(const std::string& path, const std::string& bytes)
-{
-    return replaceFile(path, bytes, true, true);
-}
-
-bool writePrivateRunFile(const std::string& path, const std::string& bytes)
-{
-    return replaceFile(path, bytes, true, false);
 }
 
 ReadResult readFileStart(const std::string& path, std::size_t maxBytes, std::string& bytes)

@@ -925,11 +925,13 @@ bool writeAll(HANDLE file, const std::string& bytes)
     return true;
 }
 
-// writeWholeFile, with ownerOnly writePrivateFile, without durable
-// writePrivateRunFile, with keepExisting writeNewFile.
-bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOnly, bool durable,
-                 bool keepExisting = false)
+} // namespace
+
+bool replaceFile(const std::string& path, const std::string& bytes, unsigned how)
 {
+    const bool ownerOnly = how & OwnerOnly;
+    const bool durable = how & Durable;
+    const bool keepExisting = how & KeepExisting;
     if (path.empty())
         return false;
     const std::wstring target = widen(path);
@@ -991,28 +993,6 @@ bool replaceFile(const std::string& path, const std::string& bytes, bool ownerOn
     if (!ok)
         ::DeleteFileW(temp.c_str());
     return ok;
-}
-
-} // namespace
-
-bool writeWholeFile(const std::string& path, const std::string& bytes)
-{
-    return replaceFile(path, bytes, false, true);
-}
-
-bool writeNewFile(const std::string& path, const std::string& bytes)
-{
-    return replaceFile(path, bytes, false, true, true);
-}
-
-bool writePrivateFile(const std::string& path, const std::string& bytes)
-{
-    return replaceFile(path, bytes, true, true);
-}
-
-bool writePrivateRunFile(const std::string& path, const std::string& bytes)
-{
-    return replaceFile(path, bytes, true, false);
 }
 
 ReadResult readFileStart(const std::string& path, std::size_t maxBytes, std::string& bytes)

@@ -270,26 +270,48 @@ bool notifyServiceManager(const std::string& state);
 // Files
 // ---------------------------------------------------------------------------
 
+// How replaceFile writes (flags, or-ed).
+enum FileWrite : unsigned {
+    // Flushed to the disk (file and folder) before and after the new file
+    // takes the old one's place.
+    Durable = 1,
+    // Only its owner may read it: 0600 (on Windows an access list of the
+    // owner alone) whatever the old file's permissions; a read-only file is
+    // replaced too.
+    OwnerOnly = 2,
+    // The file must not exist yet: false, and the file left alone, when it
+    // does (also when it appears during the write).
+    KeepExisting = 4,
+};
+
 // Replaces the whole content of path with bytes, crash-safe: a crash at any
 // moment leaves the old content or the new one, never a mix. Creates the file
 // when missing; an existing file keeps its permissions (on Windows its access
-// list and attributes). Exactly the bytes given, flushed to the disk before the
-// new file takes the old one's place. A read-only file is left alone (false).
-bool writeWholeFile(const std::string& path, const std::string& bytes);
-// writeWholeFile for a file that must not exist yet: false, and the file
-// left alone, when path exists (also when it appears during the write).
-bool writeNewFile(const std::string& path, const std::string& bytes);
+// list and attributes) unless OwnerOnly. A read-only file is left alone
+// (false) unless OwnerOnly.
+bool replaceFile(const std::string& path, const std::string& bytes, unsigned how);
 
-// writeWholeFile for a file only its owner may read: the new content is
-// 0600 (on Windows an access list of the owner alone) whatever the old file's
-// permissions, and a read-only file is replaced too.
-bool writePrivateFile(const std::string& path, const std::string& bytes);
-
-// writePrivateFile for a file made anew at every start and read only while the
-// program runs (a session token): replaced in one step all the same, but not
-// flushed to the disk, which cost every start a wait for the disk and saved
-// nothing a crash could lose.
-bool writePrivateRunFile(const std::string& path, const std::string& bytes);
+// The configuration files.
+inline bool writeWholeFile(const std::string& path, const std::string& bytes)
+{
+    return replaceFile(path, bytes, Durable);
+}
+inline bool writeNewFile(const std::string& path, const std::string& bytes)
+{
+    return replaceFile(path, bytes, Durable | KeepExisting);
+}
+inline bool writePrivateFile(const std::string& path, const std::string& bytes)
+{
+    return replaceFile(path, bytes, Durable | OwnerOnly);
+}
+// A file made anew at every start and read only while the program runs (a
+// session token): replaced in one step all the same, but not flushed to the
+// disk, which cost every start a wait for the disk and saved nothing a crash
+// could lose.
+inline bool writePrivateRunFile(const std::string& path, const std::string& bytes)
+{
+    return replaceFile(path, bytes, OwnerOnly);
+}
 
 enum class ReadResult { Ok, Missing, Failed };
 
