@@ -394,6 +394,11 @@ private slots:
             QCOMPARE(int(m_config.get()->*s.field), ++port);
         QCOMPARE(m_config->externIPAddress, std::string("a&b"));
         QVERIFY(m_config->externEnabled);
+        for (const char* text : {"True", "1"}) { // only "true" opens the web client to the network
+            QVERIFY(m_config->setExternParam2xml("Enabled", text));
+            m_config->reInitPort();
+            QVERIFY2(!m_config->externEnabled, text);
+        }
         QCOMPARE(m_common->GetFrameworkHttpPort(), port);
         QCOMPARE(m_common->GetFrameworkVideoWallPort(), 19019);
         const QByteArray written = tst::readBytes(working());

@@ -102,12 +102,14 @@ private slots:
         QCOMPARE(Base::IdentifyUtil::ReadIdentifyInfo(record), Base::IdentifyUtil::kOk);
         endThroughTray([](CFrameworkMgr* tray) { emit tray->signalQuitApp(); });
         QVERIFY(!CAuthenticationManager::Instance().isLibInitialised());
+        QVERIFY(QMetaObject::invokeMethod(&app, "onQuitApp")); // a second quit (a signal after the tray's) releases nothing again
         const QString log = logText();
         tst::verifyInOrder(log, {"Quit: begin.", "Quit: identity library released.", "watchdog heartbeat 2",
                           "Quit: watchdog stopped.", "the framework's servers are stopped",
                           "Quit: framework library released.", "Quit: tray object deleted.",
                           "Quit: end of the event loop queued."});
         QCOMPARE(log.count("the framework's servers are stopped"), 1);
+        QCOMPARE(log.count("watchdog heartbeat 2"), 1);
         QVERIFY(!log.contains(record.saltKey) && !log.contains(record.secretKey));
     }
 

@@ -4,6 +4,7 @@
 // receives) until it reads "quit" or its input closes.
 #include "SingleApplication.h"
 #include "TestScratch.h"
+#include "SingleApplication_p.h"
 #include "TestSupport.h"
 
 #include <Platform/Platform.h>
@@ -133,7 +134,8 @@ class TestSingleApplication : public QObject
 private slots:
     // After a kill -9 the next start is the primary at once, also when the
     // killed one's block is locked while it starts (so that it is not removed
-    // as abandoned but found with its primary gone).
+    // as abandoned but found with its primary gone), and when its process id
+    // has since gone to another process (here: this test).
     void killedPrimaryIsReplacedAtOnce()
     {
         Instance killed = started();
@@ -144,6 +146,9 @@ private slots:
         bool created = false;
         const QString blockPath = killed.socket.chopped(7) + ".block";
         QVERIFY(platform::openSharedBlockLocked(blockPath.toStdString(), 152, held, created));
+        auto* block = static_cast<InstanceBlock*>(held.data);
+        block->primaryPid = QCoreApplication::applicationPid();
+        block->checksum = qChecksum(static_cast<const char*>(held.data), 16);
         QElapsedTimer clock;
         clock.start();
         Instance next;
