@@ -73,14 +73,20 @@ void reloadTranslations(int languageIndex)
     runtime().setLanguage(languageIndex);
 }
 
-bool openFrameworkClient()
+std::string frameworkClientUrl()
 {
     const int port = runtime().httpPort();
-    if (port <= 0) {
+    return port > 0 ? "http://127.0.0.1:" + std::to_string(port) + "/" : std::string();
+}
+
+bool openFrameworkClient()
+{
+    const std::string address = frameworkClientUrl();
+    if (address.empty()) {
         TLOG_ERROR("the web client cannot be opened: the framework is not configured");
         return false;
     }
-    const QUrl url(QStringLiteral("http://127.0.0.1:%1/").arg(port));
+    const QUrl url(QString::fromStdString(address));
     if (!QDesktopServices::openUrl(url)) {
         TLOG_ERROR("the desktop cannot open %s", url.toString().toUtf8().constData());
         return false;
