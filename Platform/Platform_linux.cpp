@@ -824,12 +824,17 @@ std::string userRuntimeFolder()
     const std::string runtime = withoutTrailingSlashes(env("XDG_RUNTIME_DIR"));
     if (privateFolder(runtime, false))
         return runtime;
-    std::string temp = withoutTrailingSlashes(env("TMPDIR"));
-    if (temp.empty() || temp[0] != '/')
-        temp = "/tmp";
-    const std::string user = userName();
-    const std::string fallback = temp + "/runtime-" + (user.empty() ? std::to_string(::geteuid()) : user);
-    return privateFolder(fallback, true) ? fallback : std::string();
+    // Not in a shared temporary folder, where another user could take the
+    // name first: below the user's own cache folder.
+    std::string cache = withoutTrailingSlashes(env("XDG_CACHE_HOME"));
+    if (cache.empty() || cache[0] != '/') {
+        const std::string home = homeFolder();
+        if (home.empty())
+            return std::string();
+        cache = home + "/.cache";
+    }
+    const std::string fallback = cache + "/tavrin-runtime";
+    return makePrivateFolders(cache) && privateFolder(fallback, true) ? fallback : std::string();
 }
 
 // --- shared blocks -------------------------------------------------------------

@@ -1,12 +1,15 @@
 // The installed host against the floor program (BenchFloor), measured in the
 // same run:
 //   - start-up: exec to the first HTTP answer (median of runs), as a ratio;
-//   - idle: CPU over a period at rest (percent of one core) and resident
-//     memory, as a ratio;
+//   - idle: CPU over a period at rest (percent of one core), resident and
+//     private memory, as ratios;
 //   - 10,000 HTTP requests on fresh connections, 10,000 on one connection
 //     each after the previous answer, and 10,000 pipelined on one connection
 //     (requests per second), in two rounds, with the host's memory and open
-//     descriptors at rest and after each round.
+//     descriptors at rest and after each round;
+//   - WebSocket ping floods by 1, 8 and 32 clients that send pings and never
+//     read: the clients the host drops, its resident memory before, at the
+//     peak and after.
 // Usage: BenchHost <installed Server folder> <BenchFloor> [idle seconds]
 // The host runs with a scratch home and Qt's offscreen platform.
 #include <QCoreApplication>
@@ -20,11 +23,15 @@
 
 #include "BenchSupport.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <initializer_list>
 #include <vector>
 
 namespace {
@@ -143,16 +150,81 @@ long long cpuTicks(qint64 pid)
     return fields.size() > 12 ? fields[11].toLongLong() + fields[12].toLongLong() : -1;
 }
 
-long long residentKiB(qint64 pid)
+// The sum of fields (KiB figures) of a file of /proc/<pid>/.
+long long procKiB(qint64 pid, const char* file, std::initializer_list<const char*> fields)
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    QFile status(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(file)));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
+    long long sum = 0;
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
+        for (const char* field : fields) {
+            if (line.startsWith(field))
+                sum += line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLongLong();
+        }
     }
-    return -1;
+    return sum;
+}
+
+long long residentKiB(qint64 pid)
+{
+    return procKiB(pid, "status", {"VmRSS:"});
+}
+
+long long privateKiB(qint64 pid)
+{
+    return procKiB(pid, "smaps_rollup", {"Private_Clean:", "Private_Dirty:"});
+}
+
+struct Flood {
+    int dropped = 0;
+    long long peakKiB = 0;
+};
+
+// Opens clients WebSocket connections that send pings as fast as the host
+// takes them for seconds and never read, sampling the host's resident
+// memory; the connections are closed at the end.
+Flood pingFlood(qint64 pid, quint16 port, int clients, int seconds)
+{
+    static const QByteArray handshake = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
+                                        "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                                        "Sec-WebSocket-Version: 13\r\n\r\n";
+    // Masked pings of 125 bytes with a mask key of zeros.
+    const QByteArray pings = (QByteArray("\x89\xFD\0\0\0\0", 6) + QByteArray(125, 'p')).repeated(64);
+    std::vector<pollfd> open;
+    for (int i = 0; i < clients; ++i) {
+        const int fd = bench::loopbackSocket(port, false);
+        char answer[512] = {};
+        if (fd < 0 || send(fd, handshake.constData(), size_t(handshake.size()), MSG_NOSIGNAL) != handshake.size()
+            || recv(fd, answer, sizeof answer - 1, 0) <= 0 || qstrncmp(answer, "HTTP/1.1 101", 12) != 0) {
+            std::fprintf(stderr, "no WebSocket opening on port %u\n", unsigned(port));
+            if (fd >= 0)
+                close(fd);
+            continue;
+        }
+        fcntl(fd, F_SETFL, O_NONBLOCK);
+        open.push_back({fd, POLLOUT, 0});
+    }
+    Flood flood;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < seconds * 1000) {
+        poll(open.data(), open.size(), 10);
+        for (pollfd& client : open) {
+            if (client.fd >= 0 && (client.revents & (POLLOUT | POLLERR | POLLHUP))
+                && send(client.fd, pings.constData(), size_t(pings.size()), MSG_NOSIGNAL) < 0 && errno != EAGAIN) {
+                ++flood.dropped;
+                close(client.fd);
+                client.fd = -1; // poll skips it
+            }
+        }
+        flood.peakKiB = std::max(flood.peakKiB, residentKiB(pid));
+    }
+    for (const pollfd& client : open) {
+        if (client.fd >= 0)
+            close(client.fd);
+    }
+    return flood;
 }
 
 int openDescriptors(qint64 pid)
@@ -178,9 +250,12 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "no installed host in %s\n", argv[1]);
         return 1;
     }
-    const QRegularExpressionMatch http =
-        QRegularExpression(QStringLiteral("<Http>(\\d+)</Http>")).match(QString::fromUtf8(benchmark.readAll()));
-    const quint16 hostPort = quint16(http.captured(1).toUInt());
+    const QString setup = QString::fromUtf8(benchmark.readAll());
+    const auto port = [&setup](const char* key) {
+        return quint16(QRegularExpression(QStringLiteral("<%1>(\\d+)</%1>").arg(QLatin1String(key))).match(setup).captured(1).toUInt());
+    };
+    const quint16 hostPort = port("Http");
+    const quint16 webSocketPort = port("WebSocket");
     if (exchange(hostPort, kRequest) >= 0) {
         std::fprintf(stderr, "port %u is already in use: the host would not get it\n", unsigned(hostPort));
         return 1;
@@ -233,10 +308,14 @@ int main(int argc, char* argv[])
     const double floorCpu = 100.0 * double(cpuTicks(floorPid) - floorTicks) / ticksPerSecond / idleSeconds;
     const long long hostRss = residentKiB(hostPid);
     const long long floorRss = residentKiB(floorPid);
+    const long long hostPrivate = privateKiB(hostPid);
+    const long long floorPrivate = privateKiB(floorPid);
     std::printf("idle CPU over %d s: host %.3f %% of a core (target <= 0.1 %%), floor %.3f %%\n", idleSeconds,
                 hostCpu, floorCpu);
     std::printf("resident memory at rest: host %lld KiB, floor %lld KiB, ratio %.2f (target <= 1.3)\n", hostRss,
                 floorRss, double(hostRss) / double(floorRss));
+    std::printf("private memory at rest: host %lld KiB, floor %lld KiB, ratio %.2f\n", hostPrivate, floorPrivate,
+                double(hostPrivate) / double(floorPrivate));
     stop(floor);
 
     // Requests.
@@ -276,6 +355,14 @@ int main(int argc, char* argv[])
                 "%lld KiB)\n", hostRss, rssAfter[0], rssAfter[1], rssAfter[1] - rssAfter[0]);
     std::printf("host open descriptors: %d at rest, %d after round 1, %d after round 2\n", fdsBefore, fdsAfter[0],
                 fdsAfter[1]);
+
+    for (const int clients : {1, 8, 32}) {
+        const long long before = residentKiB(hostPid);
+        const Flood flood = pingFlood(hostPid, webSocketPort, clients, 3);
+        QThread::sleep(2);
+        std::printf("ping flood by %d clients for 3 s: %d dropped; host resident memory %lld KiB before, %lld at the "
+                    "peak, %lld 2 s after\n", clients, flood.dropped, before, flood.peakKiB, residentKiB(hostPid));
+    }
     stop(host);
     return 0;
 }

@@ -7,6 +7,8 @@ tavrin_add_test(NAME TestAuthentication SOURCES TestAuthentication.cpp LIBS Fram
 # its icon in a real tray under Xvfb, and the Debian package packed from this build.
 tavrin_add_test(NAME TestHostProcess SOURCES TestHostProcess.cpp LIBS Qt5::Network Qt5::WebSockets
                 NEEDS_STAGE RESOURCE_LOCK host TIMEOUT 900)
+# Another local user's attacks on the installed host (as root; skipped otherwise).
+tavrin_add_test(NAME TestOtherUser SOURCES TestOtherUser.cpp LIBS Qt5::Network NEEDS_STAGE RESOURCE_LOCK host TIMEOUT 300)
 
 # The start-up sequence in-process. One application object per process, so
 # each case is an executable of its own, built from the same source.
@@ -19,3 +21,4 @@ tavrin_add_start_case(TestKestApplicationStartFrameworkFails frameworkFirstFails
 tavrin_add_start_case(TestKestApplicationStartRestart restartWithoutIdentity 1)
 tavrin_add_start_case(TestKestApplicationStartIdentityQuit identityCreatedThenQuitInOrder 0)
 tavrin_add_start_case(TestKestApplicationStartIdentityType4 identityCreatedThenQuitInOrder 4)
+tavrin_add_start_case(TestKestApplicationStartServerMoves serverThatCannotListenMoves 1)

@@ -147,8 +147,9 @@ private slots:
             QCOMPARE(Base::StringUtil::Vlue2HexString(back.data(), back.size(), false), hex);
     }
 
-    // The identity record comes back as written, from an owner-only file; any
-    // damage to the file is an error that leaves the caller's record alone.
+    // The identity record comes back as written, from an owner-only file in
+    // an owner-only folder (made so again when loosened); any damage to the
+    // file is an error that leaves the caller's record alone.
     void identityStore()
     {
         QTemporaryDir dir;
@@ -159,6 +160,7 @@ private slots:
         record.securityLevel = -2;
         QCOMPARE(WriteIdenteifyInfo(record), kOk);
         QCOMPARE(ReleaseIdentifyLib(), kOk);
+        QVERIFY(::chmod(store.c_str(), 0755) == 0 && ::chmod((store + "/IdentifyInfo.dat").c_str(), 0644) == 0);
         QCOMPARE(InitIdentifyLib(store), kOk);
         tagRegCfgInfo back;
         std::memset(static_cast<void*>(&back), 0, sizeof back);
@@ -167,6 +169,8 @@ private slots:
         struct stat st{};
         QCOMPARE(::stat(StoreFilePath().c_str(), &st), 0);
         QCOMPARE(int(st.st_mode & 07777), 0600);
+        QCOMPARE(::stat(store.c_str(), &st), 0);
+        QCOMPARE(int(st.st_mode & 07777), 0700);
 
         const QString file = QString::fromStdString(StoreFilePath());
         const QByteArray good = tst::readBytes(file);

@@ -20,9 +20,7 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <chrono>
 #include <climits>
-#include <filesystem>
 #include <memory>
 #include <tuple>
 
@@ -241,19 +239,22 @@ private slots:
 
     void userDataTree_data()
     {
-        QTest::addColumn<bool>("olderTree"); // a log file made before, 0644 in 0755 folders
+        QTest::addColumn<bool>("olderTree"); // a log file and an identity store made before, 0644 in 0755 folders
         QTest::newRow("new tree") << false;
         QTest::newRow("tree of an older start") << true;
     }
     // The folders are made, the log lines land in their files, and the whole
-    // tree (also files made after init) is the user's alone: 0700 and 0600.
+    // tree of the brand (also files made after init, and the identity store
+    // beside the user data) is the user's alone: 0700 and 0600.
     void userDataTree()
     {
         QFETCH(bool, olderTree);
         const mode_t previousMask = ::umask(022);
-        const QString root = m_env->drive() + "/Users/Public/Tavrin/UserData/";
+        const QString brand = m_env->drive() + "/Users/Public/Tavrin/";
+        const QString root = brand + "UserData/";
         const QString logDir = root + "Log/Framework.S/";
         QVERIFY(!olderTree || tst::writeBytes(logDir + "Framework.S.txt", "a log line\n"));
+        QVERIFY(!olderTree || tst::writeBytes(brand + "Identify/IdentifyInfo.dat", "a record"));
         CUserDataPath paths;
         QVERIFY(paths.init(programFolder().toStdString(), "Framework.S"));
         for (const char* sub : {"Dump/Framework.S", "Capture", "Video", "ABREM", "Backup/AutoBackup", "Backup/Import"})
@@ -268,7 +269,7 @@ private slots:
         QVERIFY2(errors.contains("an error line 2") && !errors.contains("an info line"), qPrintable(errors));
 
         ::umask(previousMask);
-        QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        QDirIterator it(brand, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             struct stat info {};
             QVERIFY(::lstat(QFile::encodeName(it.next()).constData(), &info) == 0);
@@ -430,18 +431,21 @@ private slots:
         QCOMPARE(trouble ? tst::readBytes(working()) : files(), before);
     }
 
-    // Temporaries of writes killed long ago go; one of a write that may still
-    // run stays, and so does whatever is not such a temporary.
+    void staleTemporariesRemoved_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("port configuration") << "Setup.xml";
+        QTest::newRow("common configuration") << "CommonConfig.xml";
+    }
+    // Temporaries of writes killed long ago go at start; one of a write that
+    // may still run stays, and so does whatever is not such a temporary.
     void staleTemporariesRemoved()
     {
-        const QStringList stale = {".Setup.xml.Ab12Cd", ".Setup.xml.zzzzzz"};
-        const QStringList kept = {".Setup.xml.Fresh1", ".Setup.xml.toolong7", "Setup.xml.Ab12Cd", ".Other.xml.Ab12Cd"};
-        for (const QString& name : stale + kept) {
-            QVERIFY(tst::writeBytes(m_dir + name, "<Configs"));
-            if (name != kept.first())
-                std::filesystem::last_write_time(QFile::encodeName(m_dir + name).constData(),
-                                                 std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
-        }
+        QFETCH(QString, file);
+        const QStringList stale = {"." + file + ".Ab12Cd", "." + file + ".zzzzzz"};
+        const QStringList kept = {"." + file + ".Fresh1", "." + file + ".toolong7", file + ".Ab12Cd", ".Other.xml.Ab12Cd"};
+        for (const QString& name : stale + kept)
+            QVERIFY(name == kept.first() ? tst::writeBytes(m_dir + name, "<Configs") : tst::writeOldBytes(m_dir + name, "<Configs"));
         m_config->InitManager(true);
         for (const QString& name : stale + kept)
             QVERIFY2(QFile::exists(m_dir + name) == kept.contains(name), qPrintable(name));

@@ -14,11 +14,14 @@
 #include "CommonMethodLib/CommonConfigFileMgr.h"
 #include "CommonMethod/UserDataPath.h"
 
+#include <QNetworkInterface>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
 #include <QWebSocket>
+#include <algorithm>
 #include <atomic>
+#include <list>
 #include <vector>
 
 namespace {
@@ -35,6 +38,15 @@ std::pair<int, QByteArray> request(const QByteArray& method, int port, const QBy
     while (socket.waitForReadyRead(5000))
         reply += socket.readAll();
     return {reply.startsWith("HTTP/1.1 ") ? reply.mid(9, 3).toInt() : 0, reply.mid(reply.indexOf("\r\n\r\n") + 4)};
+}
+
+// The code of the first close frame among the host's frames (of up to 64 KB each); 0 when there is none.
+int closeCode(const QByteArray& frames)
+{
+    int at = 0;
+    while (at + 4 <= frames.size() && (frames[at] & 0x0F) != 0x8)
+        at += 2 + (quint8(frames[at + 1]) == 126 ? (quint8(frames[at + 2]) << 8 | quint8(frames[at + 3])) + 2 : quint8(frames[at + 1]));
+    return at + 4 <= frames.size() ? quint8(frames[at + 2]) << 8 | quint8(frames[at + 3]) : 0;
 }
 
 } // namespace
@@ -68,7 +80,10 @@ private slots:
         QVERIFY(!initFrameworkFirst() && !initFrameworkSecond() && !initFrameworkLast());
         QCOMPARE(request("GET", m_httpPort, "/").first, 0);
         writeSetup(QByteArray::number(m_wsPort));
+        const QString tokenTemporary = m_dataDir + "." + CFrameworkConfig::kTokenFileName + ".Ab12Cd"; // of a killed start
+        QVERIFY(tst::writeOldBytes(tokenTemporary, "0123"));
         QVERIFY(initAll());
+        QVERIFY(!QFile::exists(tokenTemporary));
         const QFileInfo tokenFile(m_dataDir + CFrameworkConfig::kTokenFileName);
         QVERIFY(!(tokenFile.permissions() & ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser)));
         const QByteArray token = tst::readBytes(tokenFile.filePath());
@@ -112,48 +127,67 @@ private slots:
         }
     }
 
-    // One unauthenticated client used to push the host to 1 GB: the frame or
-    // message is refused at its bound (long before 128 MB have gone), the
-    // connection closed with the protocol's code.
+    // A frame or message over its bound is refused with the protocol's close code, a client that sends pings and
+    // never reads is dropped (long before 32 MB have gone), close codes and text follow the protocol, a page of
+    // another site cannot open a socket. (Unmasked frames are taken: the client's messages are not used anyway.)
     void webSocketRefusesWhatAClientMayNotSend_data()
     {
+        QTest::addColumn<QByteArray>("origin");   // of the opening; HTTPPORT stands for the web client's port
         QTest::addColumn<QByteArray>("header");   // written first
         QTest::addColumn<QByteArray>("repeated"); // then again and again
-        QTest::addColumn<QByteArray>("close"); // the close frame's code and reason
-        // Frame headers: final bit and opcode, mask bit and length (126, 127: 2 or 8 bytes follow), a mask key of
-        // zeros so the payload goes as it is.
-        const QByteArray tooLarge = "\x03\xF1", part(16 * 1024, 'x'), maskedPart = QByteArray("\xFE\x40\0\0\0\0\0", 7) + part;
-        QTest::newRow("unmasked frame") << QByteArray("\x81\x05" "hello") << QByteArray() << QByteArray("\x03\xEA" "unmasked frame");
-        QTest::newRow("1 GB frame") << QByteArray("\x82\xFF\0\0\0\0\x40\0\0\0\0\0\0\0", 14) << part << tooLarge + "frame too large";
-        QTest::newRow("endless message") << '\x02' + maskedPart << '\x00' + maskedPart << tooLarge + "message too large";
+        QTest::addColumn<int>("close"); // the code of the host's close frame; 0: cut off without one; 403: refused opening
+        // Frames: final bit and opcode, mask bit and length (126, 127: 2 or 8 bytes follow), a zero mask key.
+        const QByteArray mask(4, '\0'), part = QByteArray("\xFE\x40\0", 3) + mask + QByteArray(16 * 1024, 'x');
+        const auto frame = [&mask](char first, const QByteArray& payload) { return first + QByteArray(1, char(0x80 | payload.size())) + mask + payload; };
+        QTest::newRow("1 GB frame") << QByteArray() << QByteArray("\x82\xFF\0\0\0\0\x40\0\0\0\0\0\0\0", 14) << QByteArray() << 1009;
+        QTest::newRow("message over 64 KB") << QByteArray() << '\x02' + part + ('\x00' + part).repeated(3) + frame('\x80', "x") << QByteArray() << 1009;
+        QTest::newRow("pings, never reading") << QByteArray() << QByteArray() << frame('\x89', QByteArray(125, 'p')) << 0;
+        QTest::newRow("invalid UTF-8") << QByteArray() << frame('\x81', "ab\xFF\xFE") << QByteArray() << 1007;
+        QTest::newRow("1-byte close") << QByteArray() << frame('\x88', "\x03") << QByteArray() << 1002;
+        for (const int code : {0, 999, 1004, 1005, 1006, 1015, 1016, 2999, 5000, 65535, 1000, 1001, 3000, 4999})
+            QTest::addRow("close %d", code) << QByteArray() << frame('\x88', QByteArray(1, char(code >> 8)) + char(code))
+                                            << QByteArray() << (code == 1000 || code == 1001 || (code >= 3000 && code < 5000) ? code : 1002);
+        QTest::newRow("page of another site") << QByteArray("http://evil.example:HTTPPORT") << QByteArray() << QByteArray() << 403;
+        QTest::newRow("the web client's page") << QByteArray("http://localhost:HTTPPORT") << frame('\x88', "\x03\xE8") << QByteArray() << 1000;
     }
 
     void webSocketRefusesWhatAClientMayNotSend()
     {
+        QFETCH(QByteArray, origin);
         QFETCH(QByteArray, header);
         QFETCH(QByteArray, repeated);
-        QFETCH(QByteArray, close);
+        QFETCH(int, close);
         QVERIFY(initAll());
         QTcpSocket socket;
+        socket.setReadBufferSize(64 * 1024); // and reads no more: the host's frames back up
         socket.connectToHost(QHostAddress::LocalHost, quint16(m_wsPort));
         socket.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                     "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+                     + (origin.isEmpty() ? QByteArray() : "Origin: " + origin.replace("HTTPPORT", QByteArray::number(m_httpPort)) + "\r\n")
+                     + "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
         QByteArray received;
         QTRY_VERIFY_WITH_TIMEOUT((received += socket.readAll()).contains("\r\n\r\n"), 5000);
-        QVERIFY(received.startsWith("HTTP/1.1 101") && received.contains("s3pPLMBiTxaQ9kYGzzhZRbK+xOo="));
+        QVERIFY(close == 403 ? received.startsWith("HTTP/1.1 403") : received.startsWith("HTTP/1.1 101") && received.contains("s3pPLMBiTxaQ9kYGzzhZRbK+xOo="));
 
-        for (qint64 pushed = socket.write(header); !repeated.isEmpty() && pushed < (128 << 20)
+        for (qint64 pushed = socket.write(header); !repeated.isEmpty() && pushed < (32 << 20)
              && socket.state() == QAbstractSocket::ConnectedState && socket.write(repeated) > 0; pushed += repeated.size())
             socket.waitForBytesWritten(1000);
-        QTRY_VERIFY_WITH_TIMEOUT((received += socket.readAll()).contains(close) && received.contains('\x88')
-                                     && socket.state() == QAbstractSocket::UnconnectedState, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT((received += socket.readAll(), socket.state() == QAbstractSocket::UnconnectedState), 5000);
+        QCOMPARE(close == 403 ? 403 : closeCode(received.mid(received.indexOf("\r\n\r\n") + 4)), close);
     }
 
-    // 1,064 held connections used to take every descriptor and lock everyone
-    // out: each server holds its cap at most, dropping the oldest idle one.
+    // 1,064 held connections used to take every descriptor and lock everyone out: each server holds its cap at
+    // most, dropping the oldest idle one. Neither they nor one page's sockets evict the web client's socket.
     void serversHoldAtMostTheirConnectionCap()
     {
         QVERIFY(initAll());
+        const QUrl url(QStringLiteral("ws://127.0.0.1:%1/").arg(m_wsPort));
+        QWebSocket webClient(QStringLiteral("http://127.0.0.1:%1").arg(m_httpPort));
+        webClient.open(url);
+        QTRY_COMPARE_WITH_TIMEOUT(webClient.state(), QAbstractSocket::ConnectedState, 5000);
+        std::list<QWebSocket> page; // of another name of this machine
+        for (int i = 0; i < 80; ++i)
+            page.emplace_back(QStringLiteral("http://localhost:%1").arg(m_httpPort)).open(url);
+        QTRY_VERIFY_WITH_TIMEOUT(std::none_of(page.begin(), page.end(), [](const QWebSocket& s) { return s.state() == QAbstractSocket::ConnectingState; }), 10000);
         const auto descriptors = [] { return QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(); };
         const int before = descriptors();
         std::vector<QTcpSocket> clients(1100);
@@ -165,6 +199,7 @@ private slots:
         QTest::qWait(500);
         QVERIFY(descriptors() - before <= 2 * CFrameworkServer::kMaxConnections + 8); // both ends of each held connection
         QCOMPARE(clients.back().state(), QAbstractSocket::ConnectedState); // the newest held, not refused
+        QCOMPARE(webClient.state(), QAbstractSocket::ConnectedState);
     }
 
     // One connection: how requests parse, which keep it open, answered in order
@@ -173,19 +208,33 @@ private slots:
     {
         QTest::addColumn<QByteArray>("requests");
         QTest::addColumn<QByteArray>("answers"); // status/Connection header of each answer, in order
-        const QByteArray get11 = "GET /none HTTP/1.1\r\nHost: x\r\n\r\n", get10 = "GET /none HTTP/1.0\r\n\r\n";
+        const QByteArray get11 = "GET /none HTTP/1.1\r\nHost: localhost\r\n\r\n", get10 = "GET /none HTTP/1.0\r\n\r\n";
         QTest::newRow("1.1 kept, 2000 pipelined") << get11.repeated(2000) << QByteArray("404/keep-alive ").repeated(2000).trimmed();
         QTest::newRow("1.1 close, the rest unread")
-            << get11 + "GET /?x=1 HTTP/1.1\r\nConnection: TE, Close\r\n\r\n" + get11 << QByteArray("404/keep-alive 200/close");
+            << get11 + "GET /?x=1 HTTP/1.1\r\nHost: [::1]:PORT\r\nConnection: TE, Close\r\n\r\n" + get11 << QByteArray("404/keep-alive 200/close");
         QTest::newRow("1.0 kept when asked") << "GET / HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n" + get10 << QByteArray("200/keep-alive 404/close");
         QTest::newRow("body by its length, bad request closes")
-            << "POST /api/status HTTP/1.1\r\ncontent-length: 2\r\n\r\n12" + get11 + "GET\r\n\r\n" + get11
+            << "POST /api/status HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\ncontent-length: 2\r\n\r\n12" + get11 + "GET\r\n\r\n" + get11
             << QByteArray("405/keep-alive 404/keep-alive 400/close");
+        // A page of another site that its own name now leads here (DNS rebinding) is refused, not this machine's.
+        QList<QByteArray> hosts{"evil.example:PORT", "", "127.0.0.1:1", "evil.example@localhost:PORT", "LocalHost:PORT"};
+        for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
+            if (address.protocol() == QAbstractSocket::IPv4Protocol)
+                hosts << address.toString().toLatin1() + ":PORT";
+        }
+        for (int i = 0; i < hosts.size(); ++i)
+            QTest::addRow("Host %s", hosts[i].constData()) << "GET /api/status HTTP/1.1\r\nHost: " + hosts[i] + "\r\n\r\n" << QByteArray(i < 4 ? "421/keep-alive" : "200/keep-alive");
+        QTest::newRow("two lengths") << QByteArray("POST /a HTTP/1.1\r\nHost: localhost\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab") << QByteArray("400/close");
+        QTest::newRow("signed length") << QByteArray("POST /a HTTP/1.1\r\nHost: localhost\r\nContent-Length: +37\r\n\r\n") << QByteArray("400/close");
+        QTest::newRow("1.1 without Host") << QByteArray("GET / HTTP/1.1\r\n\r\n") << QByteArray("400/close");
+        QTest::newRow("two Hosts") << QByteArray("GET / HTTP/1.1\r\nHost: localhost\r\nHost: localhost\r\n\r\n") << QByteArray("400/close");
+        QTest::newRow("HTTP/1.9") << QByteArray("GET / HTTP/1.9\r\nHost: localhost\r\n\r\n") << QByteArray("505/close");
+        QTest::newRow("blank before colon") << QByteArray("GET / HTTP/1.1\r\nHost: localhost\r\nHost : evil.example\r\n\r\n") << QByteArray("400/close");
+        QTest::newRow("bare LF") << QByteArray("GET / HTTP/1.1\nHost: localhost\n\n") << QByteArray("400/close");
         QTest::newRow("body incomplete") << QByteArray("POST /a HTTP/1.1\r\nContent-Length: 5\r\n\r\nab") << QByteArray();
-        QTest::newRow("bad length") << QByteArray("POST /a HTTP/1.1\r\nContent-Length: -3\r\n\r\n") << QByteArray("400/close");
-        QTest::newRow("chunked") << QByteArray("POST /a HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n") << QByteArray("400/close");
-        QTest::newRow("huge body") << QByteArray("POST /a HTTP/1.1\r\nContent-Length: 999999\r\n\r\n") << QByteArray("413/close");
-        QTest::newRow("endless head") << QByteArray(CHttpRequest::kMaxHeaderBytes + 10, 'a') << QByteArray("413/close");
+        QTest::newRow("chunked") << QByteArray("POST /a HTTP/1.1\r\nHost: localhost\r\nTransfer-Encoding: chunked\r\n\r\n") << QByteArray("400/close");
+        QTest::newRow("huge body") << QByteArray("POST /a HTTP/1.1\r\nHost: localhost\r\nContent-Length: 999999\r\n\r\n") << QByteArray("413/close");
+        QTest::newRow("endless head") << "GET /" + QByteArray(CHttpRequest::kMaxHeaderBytes + 10, 'a') << QByteArray("413/close");
     }
 
     void parseAndKeepAlive()
@@ -197,7 +246,7 @@ private slots:
         QVERIFY(server.startHttp(quint16(m_httpPort)));
         QTcpSocket client;
         client.connectToHost(QHostAddress::LocalHost, quint16(m_httpPort));
-        client.write(requests);
+        client.write(requests.replace("PORT", QByteArray::number(m_httpPort)));
         const QList<QByteArray> expected = answers.isEmpty() ? QList<QByteArray>() : answers.split(' ');
         const bool closes = !expected.isEmpty() && expected.last().endsWith("close");
         QByteArray received;
@@ -245,7 +294,7 @@ private slots:
         const QList<QByteArray> parts = request.split(' ');
         const QByteArray body = request.mid(parts[0].size() + parts.value(1).size() + 2);
         CHttpRequest post;
-        post.parse("POST " + parts[0] + " HTTP/1.1\r\nAuthorization: Bearer " + parts.value(1) + "\r\nContent-Length: "
+        post.parse("POST " + parts[0] + " HTTP/1.0\r\nAuthorization: Bearer " + parts.value(1) + "\r\nContent-Length: "
                    + QByteArray::number(body.size()) + "\r\n\r\n" + body);
         // A host with the languages 0 to 36 and one skin it can load.
         CFrameworkCallbacks callbacks;

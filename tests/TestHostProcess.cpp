@@ -1,8 +1,8 @@
 // Runs the installed host as a real process with a private home and data
 // folders, drives it through the framework library's control endpoint, its
 // second start and signals, and listens to its service-manager datagrams
-// (exit statuses as the systemd unit reads them: 0 quit, 75 restart me,
-// 255 start refused). Its web client is loaded in headless Chromium, driven
+// (its status line; exit statuses as the systemd unit reads them: 0 quit,
+// 75 restart me, 255 start refused). Its web client is loaded in headless Chromium, driven
 // over its debugging protocol; its icon sits in a real notification area
 // (Xvfb with Debian's trayer as the XEmbed tray host, driven with xdotool, a
 // stand-in "xdg-open" recording what the web client opener asked for).
@@ -48,6 +48,12 @@ private slots:
         notify.reset(new tst::NotifySocket(home->path() + "/notify.sock"));
         QVERIFY(notify->bound());
         environment = QProcessEnvironment::systemEnvironment();
+        // Ports free now: another host (a developer's own) may serve on the shipped ones.
+        configuredHttp = tst::freePort();
+        int webSocket = configuredHttp;
+        while (webSocket == configuredHttp)
+            webSocket = tst::freePort();
+        QVERIFY(tst::writeHostPorts(home->path() + "/data/Tavrin/UserData/Framework.S/", configuredHttp, webSocket));
     }
 
     void cleanup()
@@ -66,15 +72,17 @@ private slots:
     // teardown in order.
     void movesHeldPortSurvivesKillQuitsInOrder()
     {
-        const int held = httpIn(tst::readText(TAVRIN_STAGE_DIR "/Server/maintain/Setup.xml.benchmark"));
-        QTcpServer holder; // when another process holds it already, it is held all the same
-        holder.listen(QHostAddress::Any, quint16(held));
+        const int held = configuredHttp;
+        QTcpServer holder;
+        QVERIFY(holder.listen(QHostAddress::Any, quint16(held)));
         int httpPort = 0;
         QVERIFY(startAndServe(httpPort));
         QVERIFY2(logText().contains(QString("HTTP port %1 was taken; moved to %2.").arg(held).arg(httpPort)),
                  qPrintable(logText()));
         QVERIFY(httpPort > held);
         QCOMPARE(httpIn(tst::findText(home->path() + "/data", "Setup.xml")), httpPort);
+        QStringList said; // the service manager shows where the moved web client is
+        QTRY_VERIFY_WITH_TIMEOUT(!(said += notify->drain()).filter(QString("STATUS=Web client http://127.0.0.1:%1/, WebSocket port ").arg(httpPort)).isEmpty(), 10000);
         host->kill();
         QVERIFY(tst::ended(*host, 5000));
         QElapsedTimer clock;
@@ -379,6 +387,7 @@ private:
     QScopedPointer<ScratchHome> home;
     std::unique_ptr<QProcess> host;
     QProcessEnvironment environment;
+    int configuredHttp = 0; // the HTTP port the host of a case is given
     QNetworkAccessManager network;
     QScopedPointer<tst::NotifySocket> notify;
     QTemporaryDir browserProfile;

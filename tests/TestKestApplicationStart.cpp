@@ -4,6 +4,8 @@
 // function, KEST_PRODUCT_TYPE the product type where the case takes one).
 #include "FrameworkMgr.h"
 #include "KestApplication/KestApplication.h"
+#include "controller/XMLConfigManager.h"
+#include "lifecycle/ServiceLifecycle.h"
 #include "logical/CheckPort.h"
 #include "logical/IdentifyAuth/AuthCfgManager.h"
 
@@ -107,6 +109,32 @@ private slots:
                           "Quit: end of the event loop queued."});
         QCOMPARE(log.count("the framework's servers are stopped"), 1);
         QVERIFY(!log.contains(record.saltKey) && !log.contains(record.secretKey));
+    }
+
+    // A server that cannot listen although nothing lists its port (another
+    // socket bound it without listening, after the audit) is moved like a
+    // held port of the audit, written, and started on the new port.
+    void serverThatCannotListenMoves()
+    {
+        prepare(KEST_PRODUCT_TYPE);
+        XMLConfigManager& config = Base::CSingleton<XMLConfigManager>::Instance();
+        config.InitManager(true);
+        QTcpSocket squatter;
+        QVERIFY(squatter.bind(QHostAddress(QHostAddress::LocalHost), 0));
+        const int held = squatter.localPort();
+        QVERIFY(config.setWebSocketPort(std::to_string(held)));
+        config.reInitPort();
+
+        CServiceLifecycle lifecycle([](bool) {});
+        QVERIFY(lifecycle.start(KEST_PRODUCT_TYPE, nullptr, nullptr, [](int) { return true; }));
+        config.reInitPort();
+        QVERIFY(config.webSocketPort != held);
+        QVERIFY(logText().contains(QString("WebSocket port %1 was taken; moved to %2.").arg(held).arg(config.webSocketPort)));
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, config.webSocketPort);
+        QVERIFY(client.waitForConnected(5000));
+        client.abort();
+        lifecycle.end(CServiceLifecycle::Ending::Quit);
     }
 
 private:

@@ -43,6 +43,7 @@ private slots:
     {
         m_dir.reset(new QTemporaryDir);
         qputenv("XDG_CONFIG_HOME", m_dir->filePath("config").toUtf8());
+        qputenv("XDG_CACHE_HOME", m_dir->filePath("cache").toUtf8());
         qputenv("XDG_CONFIG_DIRS", (m_dir->filePath("xdg1") + ":" + m_dir->filePath("xdg2")).toUtf8());
     }
 
@@ -156,17 +157,21 @@ private slots:
         QTest::newRow("open to others, tightened") << "0755" << "xdg";
         QTest::newRow("a link") << "link" << "fallback";
         QTest::newRow("unset") << "unset" << "fallback";
+        // What another user can make: the name in the shared temporary folder.
+        QTest::newRow("unset, temporary name taken") << "unset, squat in temp" << "fallback";
         QTest::newRow("unset, fallback taken by a link") << "unset, link in the way" << "";
     }
 
-    // The single-instance guard's folder is the user's alone, or there is none.
+    // The single-instance guard's folder is the user's alone, or there is none;
+    // nothing in a shared folder decides which.
     void runtimeFolder()
     {
         QFETCH(QString, runtimeDir);
         QFETCH(QString, expected);
         const QString xdg = m_dir->filePath("run");
         const QString temp = m_dir->filePath("tmp");
-        const QString fallback = temp + "/runtime-" + QString::fromStdString(platform::userName());
+        const QString cache = m_dir->filePath("cache");
+        const QString fallback = cache + "/tavrin-runtime";
         QVERIFY(QDir().mkpath(temp) && QDir().mkpath(m_dir->filePath("real")));
         qputenv("TMPDIR", temp.toUtf8());
         qputenv("XDG_RUNTIME_DIR", xdg.toUtf8());
@@ -176,7 +181,9 @@ private slots:
             QVERIFY(QFile::link(m_dir->filePath("real"), xdg));
         else
             qunsetenv("XDG_RUNTIME_DIR");
-        QVERIFY(!runtimeDir.contains("link in the way") || QFile::link(m_dir->path(), fallback));
+        const QString squat = temp + "/runtime-" + QString::fromStdString(platform::userName());
+        QVERIFY(!runtimeDir.contains("squat") || QFile::link(m_dir->filePath("real"), squat));
+        QVERIFY(!runtimeDir.contains("link in the way") || (QDir().mkpath(cache) && QFile::link(m_dir->path(), fallback)));
         const QString folder = QString::fromStdString(platform::userRuntimeFolder());
         qunsetenv("TMPDIR");
         qunsetenv("XDG_RUNTIME_DIR");

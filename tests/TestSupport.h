@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <QtTest>
@@ -18,7 +19,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 
 namespace tst {
 
@@ -39,6 +42,18 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// Writes the file with a modification time an hour ago (what a write killed
+// long ago left).
+inline bool writeOldBytes(const QString& path, const QByteArray& bytes)
+{
+    std::error_code error;
+    return writeBytes(path, bytes)
+           && (std::filesystem::last_write_time(QFile::encodeName(path).constData(),
+                                                std::filesystem::file_time_type::clock::now() - std::chrono::hours(1),
+                                                error),
+               !error);
 }
 
 inline bool writeExecutable(const QString& path, const QByteArray& bytes)
@@ -77,6 +92,19 @@ inline QString runningHost()
             return pid + QLatin1Char(' ') + program;
     }
     return QString();
+}
+
+// Gives the host of a user-data folder ("<data>/Tavrin/UserData/Framework.S/")
+// these HTTP and WebSocket ports, the rest as shipped: a developer's own host
+// may serve on the shipped ones.
+inline bool writeHostPorts(const QString& dataDir, int http, int webSocket)
+{
+    QString setup = readText(QStringLiteral(TAVRIN_STAGE_DIR "/Server/maintain/Setup.xml.benchmark"));
+    setup.replace(QRegularExpression(QStringLiteral("<WebSocket>\\d+</WebSocket>")),
+                  QStringLiteral("<WebSocket>%1</WebSocket>").arg(webSocket));
+    const QString common = QStringLiteral("<CommonConfig><Framework><HttpPort>%1</HttpPort></Framework></CommonConfig>");
+    return setup.contains(QLatin1String("<WebSocket>")) && writeBytes(dataDir + "Setup.xml", setup.toUtf8())
+           && writeBytes(dataDir + "CommonConfig.xml", common.arg(http).toUtf8());
 }
 
 // The process has ended, or ends within ms (QProcess's own wait says false

@@ -18,6 +18,7 @@
 
 #include "Base/MessageLoop.h"
 #include "ui/CheckCorretLineEdit.h"
+#include "KestApplication/CommandLine.h"
 #include "KestApplication/DpiPolicy.h"
 #include "controller/Languages.h"
 #include "ui/QssReloadNotifyMgr.h"
@@ -205,6 +206,25 @@ private slots:
             {{{1920, 1080}, {1280, 1024}}, false}, {{{1600, 899}}, false}, {{{1440, 900}}, true}};
         for (const auto& [sizes, scaling] : rows)
             QVERIFY2(wantsHighDpiScaling(sizes) == scaling, std::to_string(sizes.back().height).c_str());
+    }
+
+    // What the command line asks for; anything but the three options is an
+    // error naming what was not understood.
+    void commandLine()
+    {
+        using Action = CCommandLine::Action;
+        const std::tuple<QStringList, Action, QString> rows[] = {
+            {{}, Action::Run, ""},
+            {{"--help"}, Action::Help, "--quit"},
+            {{"-v"}, Action::Version, "host 1."},
+            {{"--quit"}, Action::Quit, ""},
+            {{"start"}, Action::Error, "Unexpected argument 'start'."},
+            {{"--bogus"}, Action::Error, "bogus"},
+        };
+        for (const auto& [arguments, action, text] : rows) {
+            const CCommandLine line(QStringList{"/opt/host"} + arguments);
+            QVERIFY2(line.action() == action && line.text().contains(text), qPrintable(line.text()));
+        }
     }
 
     void table()

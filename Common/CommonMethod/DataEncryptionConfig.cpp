@@ -7,6 +7,7 @@
 #include "Base/GuidUtil.h"
 #include "Base/Log.h"
 #include "Base/StringUtil.h"
+#include "Base/Wipe.h"
 
 #include <cstdio>
 
@@ -153,23 +154,27 @@ bool CDataEncryptionConfig::deriveFrom(const std::vector<std::string>& segments)
 {
     unsigned char first[kDigestSize] = {};
     unsigned char second[kDigestSize] = {};
-    if (!Base::Encrypt::Sha256(first, sizeof first, segments[0] + segments[1], kMaxSegmentsText)
-        || !Base::Encrypt::Sha256(second, sizeof second, segments[2] + segments[3], kMaxSegmentsText)) {
-        TLOG_ERROR("Failed to derive the keys of the DESetup document.");
-        return false;
-    }
     unsigned char keyBytes[kDigestSize] = {};
-    std::copy(first + 16, first + 32, keyBytes);
-    std::copy(second, second + 16, keyBytes + 16);
     std::string dataKey;
-    if (!Base::Encrypt::Base64EncodeEx(dataKey, keyBytes, sizeof keyBytes)) {
-        TLOG_ERROR("Failed to derive the keys of the DESetup document.");
-        return false;
+    bool derived = Base::Encrypt::Sha256(first, sizeof first, segments[0] + segments[1], kMaxSegmentsText)
+                   && Base::Encrypt::Sha256(second, sizeof second, segments[2] + segments[3], kMaxSegmentsText);
+    if (derived) {
+        std::copy(first + 16, first + 32, keyBytes);
+        std::copy(second, second + 16, keyBytes + 16);
+        derived = Base::Encrypt::Base64EncodeEx(dataKey, keyBytes, sizeof keyBytes);
     }
-    m_aesParams.key = Base::StringUtil::Vlue2HexString(first, 8, false);
-    m_aesParams.salt = Base::StringUtil::Vlue2HexString(second + 24, 8, false);
-    m_dataKey = dataKey;
-    return true;
+    if (derived) {
+        m_aesParams.key = Base::StringUtil::Vlue2HexString(first, 8, false);
+        m_aesParams.salt = Base::StringUtil::Vlue2HexString(second + 24, 8, false);
+        m_dataKey = dataKey;
+    } else {
+        TLOG_ERROR("Failed to derive the keys of the DESetup document.");
+    }
+    // The digests are key material: none stays behind in memory.
+    for (unsigned char* secret : {first, second, keyBytes})
+        Base::wipe(secret, kDigestSize);
+    Base::wipe(&dataKey[0], dataKey.size());
+    return derived;
 }
 
 } // namespace comm_method

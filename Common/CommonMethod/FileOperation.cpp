@@ -1,5 +1,6 @@
 #include "FileOperation.h"
 
+#include "Base/Log.h"
 #include "Platform/Platform.h"
 
 #include <algorithm>
@@ -9,6 +10,8 @@
 #include <system_error>
 
 namespace {
+
+constexpr int kStaleTemporarySeconds = 60;
 
 // Reads the whole file; false when it cannot be opened or holds no byte. A
 // folder in the file's place opens as a stream too, of no sensible size.
@@ -105,6 +108,15 @@ bool writeFile(const std::string& path, const std::string& content)
     if (padded.empty())
         return false;
     return platform::writeWholeFile(path, padded);
+}
+
+void removeStaleWriteTemporaries(const std::string& path)
+{
+    if (path.empty())
+        return;
+    const int removed = platform::removeStaleTemporaries(path, kStaleTemporarySeconds);
+    if (removed > 0)
+        TLOG_WARN("Removed %d temporary file(s) of interrupted writes of [file-%s].", removed, path.c_str());
 }
 
 std::string keepDamagedFile(const std::string& path, bool move, std::string& error)

@@ -16,6 +16,11 @@ bool readFile(std::string& content, const std::string& path, std::string fallbac
 // False when the file cannot be written or there is nothing to write.
 bool writeFile(const std::string& path, const std::string& content);
 
+// Removes the temporaries that writes of path left beside it when they were
+// interrupted (a kill, a crash), once older than a minute: younger ones may
+// belong to a write still running. Logs how many went.
+void removeStaleWriteTemporaries(const std::string& path);
+
 // Keeps a damaged file as "<path>.damaged-<yyyyMMdd-HHmmss>" (plus "-2",
 // "-3", ... when taken), so that its content can be recovered by hand: moved
 // aside when a fresh file takes its place, copied when it is repaired in

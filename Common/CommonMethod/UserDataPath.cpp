@@ -204,14 +204,21 @@ bool CUserDataPath::init(const std::string& exeDir, const std::string& name, int
     // on is readable by other users.
     platform::makeNewFilesPrivate();
     m_publicProfile = platform::publicProfileFolder();
+    const std::string root = rootFor(exeDir, m_publicProfile, brand);
+    // Every tree the host owns; the brand's folder holds the root (and the
+    // identity store) unless the brand is a name prefix rather than a folder.
+    std::vector<std::string> ownTrees{root};
     if (onSystemDrive(exeDir, m_publicProfile)) {
         const std::string base = brandBase(m_publicProfile, brand);
         if (!exists(base) && !makeDir(base)) {
             TLOG_ERROR("Failed to create the folder [%s].", base.c_str());
             return false;
         }
+        if (base.back() == '/')
+            ownTrees = {base};
+        else
+            ownTrees.push_back(base);
     }
-    const std::string root = rootFor(exeDir, m_publicProfile, brand);
     if (!exists(root)) {
         static const char* const kFolders[] = {"Dump", "Log", "Capture", "Video", "ABREM", "Backup",
                                                "Backup/AutoBackup/", "Backup/Import/"};
@@ -227,9 +234,12 @@ bool CUserDataPath::init(const std::string& exeDir, const std::string& name, int
         }
     }
 
-    // A tree made before (or by an older version) is made private too.
-    if (!platform::makeTreePrivate(root))
-        TLOG_ERROR("The folder [%s] could not be made private to its user.", root.c_str());
+    // A tree made before (by an older version, or loosened since) is made
+    // private again at every start, whatever lies in it.
+    for (const std::string& tree : ownTrees) {
+        if (!platform::makeTreePrivate(tree))
+            TLOG_ERROR("The folder [%s] could not be made private to its user.", tree.c_str());
+    }
 
     m_root = normalise(root);
     m_name = name;

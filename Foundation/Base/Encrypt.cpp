@@ -1,7 +1,7 @@
 #include "Base/Encrypt.h"
 
-#include "Aes256.h"
-#include "Wipe.h"
+#include "Base/Wipe.h"
+#include "LibCrypto.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
@@ -21,8 +21,8 @@ thread_local AESParams t_current;
 
 using Bytes = std::vector<unsigned char>;
 
-constexpr std::size_t kKeySize = Aes256::kKeySize;
-constexpr std::size_t kBlockSize = Aes256::kBlockSize;
+constexpr std::size_t kKeySize = 32;    // AES-256
+constexpr std::size_t kBlockSize = 16;
 constexpr std::size_t kMacSize = 32;    // HMAC-SHA-256
 constexpr unsigned char kFormatVersion = 1;
 
@@ -31,9 +31,33 @@ QByteArray bytesOf(const void* data, std::size_t length)
     return QByteArray::fromRawData(static_cast<const char*>(data), static_cast<int>(length));
 }
 
+// Bytes of key material or plain text: cleansed when they go.
+class SecretBytes
+{
+public:
+    explicit SecretBytes(const LibCryptoApi& crypto) : m_crypto(crypto) {}
+    ~SecretBytes() { clear(); }
+    SecretBytes(const SecretBytes&) = delete;
+    SecretBytes& operator=(const SecretBytes&) = delete;
+
+    // Also what a shrinking left beyond the size.
+    void clear()
+    {
+        bytes.resize(bytes.capacity());
+        if (!bytes.empty())
+            m_crypto.cleanse(bytes.data(), bytes.size());
+        bytes.clear();
+    }
+
+    Bytes bytes;
+
+private:
+    const LibCryptoApi& m_crypto;
+};
+
 // SHA-256 over a purpose tag and both texts, each text preceded by its
 // length so that ("ab", "c") and ("a", "bc") give different keys.
-Bytes deriveKey(const char* purpose, const AESParams& params)
+void deriveKey(const LibCryptoApi& c, const char* purpose, const AESParams& params, SecretBytes& key)
 {
     std::string material(purpose);
     material.push_back('\0');
@@ -43,64 +67,46 @@ Bytes deriveKey(const char* purpose, const AESParams& params)
             material.push_back(static_cast<char>((size >> shift) & 0xFF));
         material += *text;
     }
-    const QByteArray digest = QCryptographicHash::hash(bytesOf(material.data(), material.size()),
-                                                       QCryptographicHash::Sha256);
-    wipe(&material[0], material.size());
-    return Bytes(digest.begin(), digest.end());
+    QByteArray digest = QCryptographicHash::hash(bytesOf(material.data(), material.size()), QCryptographicHash::Sha256);
+    c.cleanse(&material[0], material.size());
+    key.clear();
+    key.bytes.assign(digest.begin(), digest.end());
+    c.cleanse(digest.data(), static_cast<std::size_t>(digest.size()));
 }
 
-// One whole encryption or decryption: CBC when iv is given, else ECB; with
-// padding, PKCS#7 is added on the way in and checked and removed on the way out.
-bool runCipher(bool encrypt, bool padding, const Bytes& key, const unsigned char* iv, const unsigned char* data,
-               std::size_t length, Bytes& out)
+// One whole AES-256 encryption or decryption through libcrypto: CBC when iv
+// is given, else ECB; with padding, PKCS#7 is added on the way in and
+// checked and removed on the way out.
+bool runCipher(const LibCryptoApi& c, bool encrypt, bool padding, const SecretBytes& key, const unsigned char* iv,
+               const unsigned char* data, std::size_t length, SecretBytes& out)
 {
     out.clear();
-    if (key.size() != kKeySize || length > static_cast<std::size_t>(INT32_MAX) - kBlockSize)
+    if (key.bytes.size() != kKeySize || length > static_cast<std::size_t>(INT32_MAX) - kBlockSize)
         return false;
-    Bytes text(data, data + length);
-    if (encrypt && padding) {
-        const auto pad = static_cast<unsigned char>(kBlockSize - length % kBlockSize);
-        text.insert(text.end(), pad, pad);
-    }
-    if (text.size() % kBlockSize != 0 || (padding && text.empty()))
+    EVP_CIPHER_CTX* context = c.cipherContextNew();
+    if (!context)
         return false;
-    const Aes256 aes(key.data());
-    unsigned char chain[kBlockSize] = {};
-    if (iv)
-        std::memcpy(chain, iv, kBlockSize);
-    for (std::size_t at = 0; at < text.size(); at += kBlockSize) {
-        unsigned char* block = &text[at];
-        unsigned char cipherBlock[kBlockSize];
-        if (encrypt) {
-            for (std::size_t k = 0; iv && k < kBlockSize; ++k)
-                block[k] ^= chain[k];
-            aes.encryptBlock(block, block);
-            std::memcpy(chain, block, kBlockSize);
-        } else {
-            std::memcpy(cipherBlock, block, kBlockSize);
-            aes.decryptBlock(block, block);
-            for (std::size_t k = 0; iv && k < kBlockSize; ++k)
-                block[k] ^= chain[k];
-            std::memcpy(chain, cipherBlock, kBlockSize);
-        }
+    out.bytes.resize(length + kBlockSize);
+    int written = 0;
+    int last = 0;
+    const bool ok = c.cipherInit(context, iv ? c.aes256Cbc() : c.aes256Ecb(), nullptr, key.bytes.data(), iv,
+                                 encrypt ? 1 : 0) == 1
+                    && c.setPadding(context, padding ? 1 : 0) == 1
+                    && c.cipherUpdate(context, out.bytes.data(), &written, data, static_cast<int>(length)) == 1
+                    && c.cipherFinal(context, out.bytes.data() + written, &last) == 1;
+    c.cipherContextFree(context); // cleanses the key schedule
+    if (!ok) {
+        out.clear();
+        return false;
     }
-    if (!encrypt && padding) {
-        const std::size_t pad = text.back();
-        if (pad == 0 || pad > kBlockSize)
-            return false;
-        for (std::size_t k = text.size() - pad; k < text.size(); ++k) {
-            if (text[k] != pad)
-                return false;
-        }
-        text.resize(text.size() - pad);
-    }
-    out.swap(text);
+    out.bytes.resize(static_cast<std::size_t>(written + last));
     return true;
 }
 
-void hmac(const Bytes& key, const unsigned char* data, std::size_t length, unsigned char* mac)
+void hmac(const SecretBytes& key, const unsigned char* data, std::size_t length, unsigned char* mac)
 {
-    const QByteArray code = QMessageAuthenticationCode::hash(bytesOf(data, length), bytesOf(key.data(), key.size()),
+    const QByteArray code = QMessageAuthenticationCode::hash(bytesOf(data, length),
+                                                             bytesOf(key.bytes.data(), key.bytes.size()),
                                                              QCryptographicHash::Sha256);
     std::memcpy(mac, code.constData(), kMacSize);
 }
@@ -130,7 +136,33 @@ void trimWhitespace(std::string& text)
     text = text.substr(first, text.find_last_not_of(spaces) - first + 1);
 }
 
+// Zeroes the whole buffer of a text, also what lies beyond its length.
+void wipeText(std::string& text)
+{
+    text.resize(text.capacity());
+    wipe(&text[0], text.size());
+    text.clear();
+}
+
+// target takes source's values; target's old key material is wiped first.
+void replaceParams(AESParams& target, const AESParams& source)
+{
+    if (&target == &source)
+        return;
+    wipeText(target.key);
+    wipeText(target.salt);
+    target.key = source.key;
+    target.salt = source.salt;
+    target.mode = source.mode;
+}
+
 } // namespace
+
+AESParams::~AESParams()
+{
+    wipeText(key);
+    wipeText(salt);
+}
 
 const AESParams& CurrentAESParams()
 {
@@ -140,12 +172,12 @@ const AESParams& CurrentAESParams()
 CAESParamsSetRAII::CAESParamsSetRAII(const AESParams& params)
     : m_previous(t_current)
 {
-    t_current = params;
+    replaceParams(t_current, params);
 }
 
 CAESParamsSetRAII::~CAESParamsSetRAII()
 {
-    t_current = std::move(m_previous);
+    replaceParams(t_current, m_previous);
 }
 
 // Layout before Base64: version, mode, [IV in CBC], ciphertext, HMAC of all
@@ -153,9 +185,13 @@ CAESParamsSetRAII::~CAESParamsSetRAII()
 bool Base64AndAESEncode(std::string& out, const std::string& in)
 {
     out.clear();
+    const LibCryptoApi* c = LibCrypto::api();
+    if (!c)
+        return false;
     const AESParams& params = t_current;
-    const Bytes encKey = deriveKey("Tavrin.AES.enc", params);
-    const Bytes macKey = deriveKey("Tavrin.AES.mac", params);
+    SecretBytes encKey(*c), macKey(*c);
+    deriveKey(*c, "Tavrin.AES.enc", params, encKey);
+    deriveKey(*c, "Tavrin.AES.mac", params, macKey);
     const bool cbc = params.mode == AESParams::Mode::CBC;
 
     Bytes message{kFormatVersion, modeByte(params.mode)};
@@ -166,11 +202,11 @@ bool Base64AndAESEncode(std::string& out, const std::string& in)
         std::memcpy(iv, words, sizeof iv);
         message.insert(message.end(), iv, iv + sizeof iv);
     }
-    Bytes cipherText;
-    if (!runCipher(true, true, encKey, cbc ? iv : nullptr,
-                   reinterpret_cast<const unsigned char*>(in.data()), in.size(), cipherText))
+    SecretBytes cipherText(*c);
+    if (!runCipher(*c, true, true, encKey, cbc ? iv : nullptr, reinterpret_cast<const unsigned char*>(in.data()),
+                   in.size(), cipherText))
         return false;
-    message.insert(message.end(), cipherText.begin(), cipherText.end());
+    message.insert(message.end(), cipherText.bytes.begin(), cipherText.bytes.end());
     unsigned char mac[kMacSize];
     hmac(macKey, message.data(), message.size(), mac);
     message.insert(message.end(), mac, mac + sizeof mac);
@@ -191,49 +227,63 @@ bool AESBase64Decode(std::string& out, const std::string& in)
     const unsigned char* data = reinterpret_cast<const unsigned char*>(raw.data());
     if (data[0] != kFormatVersion || data[1] != modeByte(params.mode))
         return false;
+    const LibCryptoApi* c = LibCrypto::api();
+    if (!c)
+        return false;
 
     const std::size_t signedLength = raw.size() - kMacSize;
+    SecretBytes key(*c);
+    deriveKey(*c, "Tavrin.AES.mac", params, key);
     unsigned char mac[kMacSize];
-    hmac(deriveKey("Tavrin.AES.mac", params), data, signedLength, mac);
+    hmac(key, data, signedLength, mac);
     if (!sameBytes(mac, data + signedLength, kMacSize))
         return false;  // wrong key or damaged text
 
-    Bytes plain;
-    if (!runCipher(false, true, deriveKey("Tavrin.AES.enc", params),
-                   cbc ? data + 2 : nullptr, data + header, signedLength - header, plain))
+    deriveKey(*c, "Tavrin.AES.enc", params, key);
+    SecretBytes plain(*c);
+    if (!runCipher(*c, false, true, key, cbc ? data + 2 : nullptr, data + header, signedLength - header, plain))
         return false;
-    out.assign(plain.begin(), plain.end());
-    wipe(plain.data(), plain.size());
+    out.assign(plain.bytes.begin(), plain.bytes.end());
     return true;
 }
+
+namespace {
+
+// Raw ECB of whole blocks under the current parameters' key.
+bool ecb(bool encrypt, std::string& out, const unsigned char* data, std::size_t length)
+{
+    const LibCryptoApi* c = LibCrypto::api();
+    if (!c)
+        return false;
+    SecretBytes key(*c), result(*c);
+    deriveKey(*c, "Tavrin.AES.enc", t_current, key);
+    if (!runCipher(*c, encrypt, false, key, nullptr, data, length, result))
+        return false;
+    out.assign(result.bytes.begin(), result.bytes.end());
+    return true;
+}
+
+} // namespace
 
 bool ecbEncrypt(std::string& out, const unsigned char* data, std::size_t length)
 {
     out.clear();
     if (!data && length != 0)
         return false;
-    Bytes padded(data, data + length);
-    padded.resize((length + kBlockSize - 1) / kBlockSize * kBlockSize, 0);
-    Bytes cipherText;
-    if (!runCipher(true, false, deriveKey("Tavrin.AES.enc", t_current), nullptr, padded.data(),
-                   padded.size(), cipherText))
-        return false;
-    out.assign(cipherText.begin(), cipherText.end());
-    return true;
+    std::string padded(reinterpret_cast<const char*>(data), length);
+    padded.resize((length + kBlockSize - 1) / kBlockSize * kBlockSize, '\0');
+    const bool ok = ecb(true, out, reinterpret_cast<const unsigned char*>(padded.data()), padded.size());
+    wipeText(padded);
+    return ok;
 }
 
 bool ecbDecrypt(std::string& out, const unsigned char* data, std::size_t length)
 {
     out.clear();
-    if (!data || length == 0 || length % kBlockSize != 0)
+    if (!data || length == 0 || length % kBlockSize != 0 || !ecb(false, out, data, length))
         return false;
-    Bytes plain;
-    if (!runCipher(false, false, deriveKey("Tavrin.AES.enc", t_current), nullptr, data, length,
-                   plain))
-        return false;
-    while (!plain.empty() && plain.back() == 0)
-        plain.pop_back();
-    out.assign(plain.begin(), plain.end());
+    while (!out.empty() && out.back() == '\0')
+        out.pop_back();
     return true;
 }
 
@@ -241,8 +291,9 @@ bool Sha256(unsigned char* out, std::size_t outSize, const std::string& text, st
 {
     if (!out || outSize < 32 || text.size() > maxTextLength || text.size() > static_cast<std::size_t>(INT32_MAX))
         return false;
-    const QByteArray digest = QCryptographicHash::hash(bytesOf(text.data(), text.size()), QCryptographicHash::Sha256);
+    QByteArray digest = QCryptographicHash::hash(bytesOf(text.data(), text.size()), QCryptographicHash::Sha256);
     std::memcpy(out, digest.constData(), 32);
+    wipe(digest.data(), 32);
     return true;
 }
 

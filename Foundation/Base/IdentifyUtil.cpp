@@ -1,7 +1,8 @@
 #include "Base/IdentifyUtil.h"
 
+#include "Base/Log.h"
 #include "Platform/Platform.h"
-#include "Wipe.h"
+#include "Base/Wipe.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
@@ -78,6 +79,9 @@ std::uint32_t InitIdentifyLib(const std::string& storeDir)
     const std::string dir = storeDir.empty() ? defaultStoreDir() : storeDir;
     if (!platform::makePrivateFolders(dir))
         return kStoreError;
+    // A store loosened since it was made is the user's alone again.
+    if (!platform::makeTreePrivate(dir))
+        TLOG_ERROR("The identity store [%s] could not be made private to its user.", dir.c_str());
     g_storeDir = dir;
     tagRegCfgInfo record;
     const std::uint32_t rc = readLocked(record);

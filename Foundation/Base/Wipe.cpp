@@ -1,4 +1,4 @@
-#include "Wipe.h"
+#include "Base/Wipe.h"
 
 namespace Base {
 

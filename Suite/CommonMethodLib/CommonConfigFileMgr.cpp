@@ -1,5 +1,6 @@
 #include "CommonMethodLib/CommonConfigFileMgr.h"
 
+#include "CommonMethod/FileOperation.h"
 #include "CommonMethod/UserDataPath.h"
 #include "CommonMethod/XmlConfigFile.h"
 
@@ -87,6 +88,8 @@ bool CCommonConfigFileMgr::checkPort(const char* key, int defaultPort, bool chec
 {
     using State = comm_method::CXmlConfigFile::State;
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (!checkOnly)
+        removeStaleWriteTemporaries(filePath());
     comm_method::CXmlConfigFile file(filePath());
     const State state = file.load();
     const int stored = state == State::Loaded ? file.document().get_int(valuePath(key), -1) : -1;

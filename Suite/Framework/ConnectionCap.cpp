@@ -1,35 +1,46 @@
 #include "ConnectionCap.h"
 
-CConnectionCap::CConnectionCap(int limit) : m_limit(limit)
+#include <algorithm>
+
+CConnectionCap::CConnectionCap(int limit, int groupLimit) : m_limit(limit), m_groupLimit(groupLimit)
 {
     m_clock.start();
 }
 
-void CConnectionCap::add(QObject* connection)
+void CConnectionCap::add(QObject* connection, const QByteArray& group)
 {
-    m_lastInput.insert(connection, m_clock.elapsed());
+    m_connections.insert(connection, Entry{group, m_clock.elapsed()});
 }
 
 void CConnectionCap::touch(QObject* connection)
 {
-    auto it = m_lastInput.find(connection);
-    if (it != m_lastInput.end())
-        it.value() = m_clock.elapsed();
+    auto it = m_connections.find(connection);
+    if (it != m_connections.end())
+        it->lastInput = m_clock.elapsed();
 }
 
 void CConnectionCap::remove(QObject* connection)
 {
-    m_lastInput.remove(connection);
+    m_connections.remove(connection);
 }
 
-QObject* CConnectionCap::oldestIdle() const
+QObject* CConnectionCap::toDropFor(const QByteArray& group) const
+{
+    if (m_groupLimit > 0
+        && std::count_if(m_connections.cbegin(), m_connections.cend(),
+                         [&group](const Entry& entry) { return entry.group == group; }) >= m_groupLimit)
+        return oldestIdle(group, false);
+    return m_connections.size() >= m_limit ? oldestIdle(group, true) : nullptr;
+}
+
+QObject* CConnectionCap::oldestIdle(const QByteArray& group, bool wholeServer) const
 {
     QObject* oldest = nullptr;
     qint64 oldestTime = 0;
-    for (auto it = m_lastInput.cbegin(); it != m_lastInput.cend(); ++it) {
-        if (!oldest || it.value() < oldestTime) {
+    for (auto it = m_connections.cbegin(); it != m_connections.cend(); ++it) {
+        if ((wholeServer || it->group == group) && (!oldest || it->lastInput < oldestTime)) {
             oldest = it.key();
-            oldestTime = it.value();
+            oldestTime = it->lastInput;
         }
     }
     return oldest;

@@ -3,6 +3,7 @@
 #include "Base/Log.h"
 #include "Base/Singleton.h"
 #include "Base/StringUtil.h"
+#include "CommonMethod/FileOperation.h"
 #include "CommonMethod/SetupDocument.h"
 #include "CommonMethod/UserDataPath.h"
 #include "CommonMethodLib/CommonConfigFileMgr.h"
@@ -117,6 +118,7 @@ bool CFrameworkConfig::writeNewToken(QByteArray& token)
     // Replaced in one step by a file that is 0600 before it has the name: the
     // old token stays valid until the new one is in place, and nobody else
     // can read either. Not flushed to the disk: every start writes a new one.
+    removeStaleWriteTemporaries(path.toStdString());
     if (!platform::writePrivateRunFile(path.toStdString(), text.toStdString())) {
         TLOG_ERROR("cannot write the control token file %s", qUtf8Printable(path));
         return false;

@@ -13,14 +13,20 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QWebSocket>
+#include <QWebSocketCorsAuthenticator>
+#include <QWebSocketServer>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <utility>
 
-CFrameworkServer::CFrameworkServer(const CFrameworkCallbacks& callbacks, std::function<FrameworkStatus()> status)
+CFrameworkServer::CFrameworkServer(const CFrameworkCallbacks& callbacks, std::function<FrameworkStatus()> status,
+                                   CHostCheck::Addresses machineAddresses)
     : m_status(std::move(status)),
       m_router(callbacks, [this] { return this->status(); }),
+      m_hostCheck(std::move(machineAddresses)),
       m_pushTimer(new QTimer(this))
 {
     m_pushTimer->setInterval(kPushIntervalMs);
@@ -101,6 +107,12 @@ bool CFrameworkServer::startWebSocket(int port)
         return false;
     }
     connect(m_webSocket, &QTcpServer::newConnection, this, &CFrameworkServer::onWebSocketConnection);
+    m_webSocketProtocol = new QWebSocketServer(QString::fromLatin1(CStatusPage::kProductName),
+                                               QWebSocketServer::NonSecureMode, this);
+    m_webSocketProtocol->setHandshakeTimeout(kIdleTimeoutMs);
+    connect(m_webSocketProtocol, &QWebSocketServer::originAuthenticationRequired, this,
+            &CFrameworkServer::onWebSocketOrigin);
+    connect(m_webSocketProtocol, &QWebSocketServer::newConnection, this, &CFrameworkServer::onWebSocketOpened);
     m_pushTimer->start();
     TLOG_INFO("the WebSocket server listens on port %d of %s", port,
               m_external ? "every interface" : "the loopback interface");
@@ -145,11 +157,14 @@ void CFrameworkServer::stopWebSocket()
     const QList<CWebSocketConnection*> clients = m_clients;
     m_clients.clear();
     for (CWebSocketConnection* client : clients) {
+        m_handshakeCap.remove(client);
         m_webSocketCap.remove(client);
         client->disconnect(this);
         client->abort();
         delete client;
     }
+    delete m_webSocketProtocol;
+    m_webSocketProtocol = nullptr;
     if (m_webSocket) {
         m_webSocket->close();
         delete m_webSocket;
@@ -161,8 +176,8 @@ void CFrameworkServer::onHttpConnection()
 {
     while (m_http && m_http->hasPendingConnections()) {
         QTcpSocket* socket = m_http->nextPendingConnection();
-        if (m_httpCap.full())
-            dropHttp(static_cast<QTcpSocket*>(m_httpCap.oldestIdle()));
+        if (QObject* idlest = m_httpCap.toDropFor())
+            dropHttp(static_cast<QTcpSocket*>(idlest));
         // Owned here from now on, so that stopping frees it at once.
         socket->setParent(this);
         // Qt holds at most one request; further bytes wait in the system.
@@ -204,6 +219,11 @@ void CFrameworkServer::serveHttp(QTcpSocket* socket)
         CHttpResponse response = CHttpResponse::text(400);
         if (result == CHttpRequest::Parse::TooLarge)
             response = CHttpResponse::text(413);
+        else if (result == CHttpRequest::Parse::UnsupportedVersion)
+            response = CHttpResponse::text(505);
+        else if (result == CHttpRequest::Parse::Complete && request.hasHeader("host")
+                 && !m_hostCheck.isOwnHost(request.header("host"), socket->localPort()))
+            response = CHttpResponse::text(421, "this server answers for this machine's own names only");
         else if (result == CHttpRequest::Parse::Complete)
             response = m_router.handle(request, socket->peerAddress());
         const bool keepAlive = result == CHttpRequest::Parse::Complete && request.keepAlive();
@@ -228,19 +248,51 @@ void CFrameworkServer::onWebSocketConnection()
 {
     while (m_webSocket && m_webSocket->hasPendingConnections()) {
         QTcpSocket* socket = m_webSocket->nextPendingConnection();
-        if (m_webSocketCap.full()) // its finished signal takes it out of the lists
-            static_cast<CWebSocketConnection*>(m_webSocketCap.oldestIdle())->abort();
-        auto* client = new CWebSocketConnection(socket, kIdleTimeoutMs, this);
+        if (QObject* idlest = m_handshakeCap.toDropFor()) // its finished signal takes it out of the lists
+            static_cast<CWebSocketConnection*>(idlest)->abort();
+        auto* client = new CWebSocketConnection(socket, this);
         m_clients.append(client);
-        m_webSocketCap.add(client);
-        connect(client, &CWebSocketConnection::received, this, [this, client] { m_webSocketCap.touch(client); });
-        connect(client, &CWebSocketConnection::opened, this,
-                [this, client] { client->sendText(CStatusPage::statusJson(status())); });
+        m_handshakeCap.add(client);
+        connect(client, &CWebSocketConnection::received, this, [this, client] {
+            m_handshakeCap.touch(client);
+            m_webSocketCap.touch(client);
+        });
         connect(client, &CWebSocketConnection::finished, this, [this, client] {
+            m_handshakeCap.remove(client);
             m_webSocketCap.remove(client);
             if (m_clients.removeOne(client))
                 client->deleteLater();
         });
+        client->handOver(*m_webSocketProtocol);
+    }
+}
+
+// Openings from a page other than the web client's are refused; those without
+// an origin come from programs, not from pages.
+void CFrameworkServer::onWebSocketOrigin(QWebSocketCorsAuthenticator* authenticator)
+{
+    const QByteArray origin = authenticator->origin().toUtf8();
+    const bool own = origin.isEmpty() || m_hostCheck.isOwnOrigin(origin, m_http ? m_http->serverPort() : 0);
+    if (!own)
+        TLOG_WARN("refused a WebSocket opening from the page %s", origin.toPercentEncoding(":/").constData());
+    authenticator->setAllowed(own);
+}
+
+void CFrameworkServer::onWebSocketOpened()
+{
+    while (QWebSocket* webSocket = m_webSocketProtocol->nextPendingConnection()) {
+        const auto it = std::find_if(m_clients.cbegin(), m_clients.cend(),
+                                     [webSocket](CWebSocketConnection* client) { return client->adopt(webSocket); });
+        if (it == m_clients.cend()) { // dropped meanwhile
+            delete webSocket;
+            continue;
+        }
+        CWebSocketConnection* client = *it;
+        m_handshakeCap.remove(client);
+        if (QObject* idlest = m_webSocketCap.toDropFor(client->client()))
+            static_cast<CWebSocketConnection*>(idlest)->abort();
+        m_webSocketCap.add(client, client->client());
+        client->sendText(CStatusPage::statusJson(status()));
     }
 }
 

@@ -7,10 +7,12 @@
 #include "ConnectionCap.h"
 #include "FrameworkRouter.h"
 #include "FrameworkStatus.h"
+#include "HostCheck.h"
 
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QNetworkInterface>
 #include <QObject>
 #include <functional>
 
@@ -19,6 +21,8 @@ class QHostAddress;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
+class QWebSocketCorsAuthenticator;
+class QWebSocketServer;
 class CWebSocketConnection;
 
 class CFrameworkServer : public QObject
@@ -34,11 +38,18 @@ public:
     // connection wait.
     static constexpr int kMaxUnsentBytes = 64 * 1024;
     // Connections each server holds at most; beyond it the one idle the
-    // longest is dropped.
+    // longest is dropped. The WebSocket server holds as many again in their
+    // opening handshake, so that these never push out open ones.
     static constexpr int kMaxConnections = 64;
+    // Open WebSocket connections of one page (origin) or, without an origin,
+    // of one peer; beyond it that client's own idlest one is dropped.
+    static constexpr int kMaxConnectionsPerClient = 16;
 
     // status: ports, language and up time; the listening flags are added here.
-    CFrameworkServer(const CFrameworkCallbacks& callbacks, std::function<FrameworkStatus()> status);
+    // machineAddresses: the machine's own addresses, which a request's Host
+    // may name (see CHostCheck).
+    CFrameworkServer(const CFrameworkCallbacks& callbacks, std::function<FrameworkStatus()> status,
+                     CHostCheck::Addresses machineAddresses = &QNetworkInterface::allAddresses);
     ~CFrameworkServer() override;
 
     // To be called on the server's thread. A port that cannot be bound is
@@ -57,6 +68,8 @@ public:
 private slots:
     void onHttpConnection();
     void onWebSocketConnection();
+    void onWebSocketOrigin(QWebSocketCorsAuthenticator* authenticator);
+    void onWebSocketOpened();
     void onPushStatus();
 
 private:
@@ -69,8 +82,10 @@ private:
 
     std::function<FrameworkStatus()> m_status;
     CFrameworkRouter m_router;
+    CHostCheck m_hostCheck;
     QTcpServer* m_http = nullptr;
     QTcpServer* m_webSocket = nullptr;
+    QWebSocketServer* m_webSocketProtocol = nullptr; // opens and speaks what m_webSocket accepts
     QTimer* m_pushTimer = nullptr;
     struct HttpConnection {
         QByteArray received; // not yet answered
@@ -79,6 +94,7 @@ private:
     QHash<QTcpSocket*, HttpConnection> m_pending;
     CConnectionCap m_httpCap{kMaxConnections};
     QList<CWebSocketConnection*> m_clients;   // handshaking or open
-    CConnectionCap m_webSocketCap{kMaxConnections};
+    CConnectionCap m_handshakeCap{kMaxConnections};
+    CConnectionCap m_webSocketCap{kMaxConnections, kMaxConnectionsPerClient};
     bool m_external = false;
 };

@@ -24,7 +24,9 @@ QByteArray CHttpResponse::reasonPhrase(int status)
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
     case 413: return "Payload Too Large";
+    case 421: return "Misdirected Request";
     case 503: return "Service Unavailable";
+    case 505: return "HTTP Version Not Supported";
     default: return "Error";
     }
 }

@@ -14,9 +14,14 @@ namespace Encrypt {
 // HMAC-SHA-256 under a second key derived from the same texts, so a wrong key
 // or a damaged text is detected on decoding instead of yielding garbage.
 // In CBC mode every message gets a fresh random IV stored in front of it.
+// The cipher is libcrypto's, loaded at the first encryption or decryption.
+// Key material is wiped when it is no longer needed, also the texts of a
+// record when the record goes.
 struct AESParams
 {
     enum class Mode { CBC, ECB };
+
+    ~AESParams();
 
     std::string key;   // first text of key material
     std::string salt;  // second text of key material

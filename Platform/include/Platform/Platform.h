@@ -203,9 +203,11 @@ std::string userDataHome();
 std::string publicProfileFolder();
 
 // The user's runtime folder, private to the user (mode 0700): $XDG_RUNTIME_DIR
-// when it names a folder of this user, otherwise <temp>/runtime-<user>,
-// created when missing. Empty when no folder of the user can be had there
-// (a folder of another user or a link stands in the way).
+// when it names a folder of this user, otherwise <cache>/tavrin-runtime below
+// the user's own cache folder ($XDG_CACHE_HOME, else ~/.cache), created when
+// missing: never a name in a shared folder that another user could take
+// first. Empty when no folder of the user can be had there (a link stands in
+// the way, or no home folder is known).
 // Windows: <user temp folder>\runtime-<user>, created with an owner-only access list.
 std::string userRuntimeFolder();
 

@@ -1,5 +1,8 @@
 #include "WatchDog.h"
 
+#include "controller/XMLConfigManager.h"
+
+#include <Base/StringUtil.h>
 #include <WatchDog/WatchDog.h>
 
 namespace serverframework {
@@ -20,9 +23,17 @@ WatchDog::~WatchDog()
     ZRT_CloseEvent(stopEvent);
 }
 
+std::string WatchDog::servedStatus()
+{
+    const XMLConfigManager& config = Base::CSingleton<XMLConfigManager>::Instance();
+    return Base::StringUtil::FormatString("Web client http://127.0.0.1:%d/, WebSocket port %d", int(config.httpPort),
+                                          int(config.webSocketPort));
+}
+
 bool WatchDog::start()
 {
     OpenWatchDog(5);
+    SetWatchDogStatus(servedStatus().c_str());
     thread = ZRT_Thread_Create(&WatchDog::heartbeatLoop, this, 0, nullptr, nullptr, 0);
     return thread != nullptr;
 }

@@ -1,10 +1,13 @@
 #pragma once
 // Heartbeat towards the suite's watchdog library: once started, a thread of
-// its own reports "alive" every period until stop() ends it with the final
-// "stopping in order" beat.
+// its own reports "alive" every period (the library passes it on while the
+// main event loop turns) until stop() ends it with the final "stopping in
+// order" beat.
 
 #include <Base/Singleton.h>
 #include <ZRT/ZRT.h>
+
+#include <string>
 
 namespace serverframework {
 
@@ -17,14 +20,18 @@ public:
     explicit WatchDog(unsigned int periodMs = kDefaultPeriodMs);
     ~WatchDog();
 
-    // Registers with the watchdog library and starts the heartbeat thread;
-    // true when the thread runs.
+    // Registers with the watchdog library (from the main thread, whose event
+    // loop the beats vouch for), tells it what the host serves, and starts
+    // the heartbeat thread; true when the thread runs.
     bool start();
     // Ends the heartbeat thread at once (if it runs) and sends the final
     // beat from the calling thread. Always true.
     bool stop();
 
 private:
+    // What the host serves, as the service manager shows it: the web
+    // client's address and the WebSocket port of the port configuration.
+    static std::string servedStatus();
     static unsigned int heartbeatLoop(void* argument);
 
     ZRT_HANDLE stopEvent;

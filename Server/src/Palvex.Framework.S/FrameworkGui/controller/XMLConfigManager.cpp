@@ -1,6 +1,7 @@
 #include "XMLConfigManager.h"
 
 #include "CommonMethod/DataEncryptionConfig.h"
+#include "CommonMethod/FileOperation.h"
 #include "CommonMethod/UserDataPath.h"
 
 #include "Base/FileUtil.h"
@@ -9,7 +10,6 @@
 #include "Base/StringUtil.h"
 #include "CommonMethodLib/CommonConfigFileMgr.h"
 #include "DatabaseUpdate/DBVersion.h"
-#include "Platform/Platform.h"
 #include "ZRT/ZRT.h"
 
 namespace serverframework {
@@ -157,9 +157,7 @@ void XMLConfigManager::checkConfig()
     const std::string working = workingPath();
     const std::string benchmark = benchmarkPath();
 
-    const int removed = platform::removeStaleTemporaries(working, kStaleTemporarySeconds);
-    if (removed > 0)
-        TLOG_WARN("Removed %d temporary file(s) of interrupted writes of [file-%s].", removed, working.c_str());
+    removeStaleWriteTemporaries(working);
 
     comm_method::CSetupDocument doc(working);
     const State state = doc.load();

@@ -63,9 +63,6 @@ public:
     // The setter of a port of the table (false for the RTSP port).
     bool setPort(ServicePort port, const std::string& value);
 
-    // Temporaries of interrupted writes older than this are removed at start.
-    static constexpr int kStaleTemporarySeconds = 60;
-
     std::string workingPath() const { return configDir + "Setup.xml"; }
     std::string benchmarkPath() const { return maintainDir + "Setup.xml.benchmark"; }
     // The common configuration holding the framework HTTP and video wall ports.
