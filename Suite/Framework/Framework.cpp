@@ -9,9 +9,6 @@
 #include "Base/Singleton.h"
 #include "Platform/Platform.h"
 
-#include <QDesktopServices>
-#include <QString>
-#include <QUrl>
 
 namespace {
 
@@ -86,9 +83,11 @@ bool openFrameworkClient()
         TLOG_ERROR("the web client cannot be opened: the framework is not configured");
         return false;
     }
-    const QUrl url(QString::fromStdString(address));
-    if (!QDesktopServices::openUrl(url)) {
-        TLOG_ERROR("the desktop cannot open %s", url.toString().toUtf8().constData());
+    // Long enough for an opener to find no browser; a browser it runs in the
+    // foreground holds the click no longer than this.
+    constexpr int kOpenerWaitMs = 2000;
+    if (!platform::openWebAddress(address, kOpenerWaitMs)) {
+        TLOG_ERROR("the desktop cannot open %s", address.c_str());
         return false;
     }
     return true;
