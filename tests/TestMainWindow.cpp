@@ -307,9 +307,12 @@ private slots:
             return window->findChild<QLabel*>("m_serverLogo")->pixmap(Qt::ReturnByValue).toImage().pixel(12, 2);
         };
         const QRgb greyRed = accent();
+        const QRgb trayGreyRed = icon->icon().pixmap(24).toImage().pixel(12, 2);
+        const QString menuLook = menu->styleSheet();
         QVERIFY(loadSkin("BlueSkin", kRcc.toStdString()));
         QVERIFY(comm_method::CQssReloadNotifyMgr::Instance().NotifyQssReload("BlueSkin"));
-        QTRY_VERIFY(accent() != greyRed);
+        QTRY_VERIFY(accent() != greyRed); // the tray's icon and menu follow the skin too
+        QTRY_VERIFY(icon->icon().pixmap(24).toImage().pixel(12, 2) != trayGreyRed && menu->styleSheet() != menuLook);
         QVERIFY(loadSkin("GreyRedSkin", kRcc.toStdString()));
 
         // Quit closes a running client first; the host quits on the next request.
