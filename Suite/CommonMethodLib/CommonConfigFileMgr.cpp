@@ -152,3 +152,5 @@ bool CCommonConfigFileMgr::SetFrameworkVideoWallPort(int port)
 }
 
 } // namespace comm_methodlib
+
+TAVRIN_SINGLETON_DEFINE(comm_methodlib::CCommonConfigFileMgr)

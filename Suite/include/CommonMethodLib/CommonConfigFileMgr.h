@@ -4,6 +4,8 @@
 // user-data folder. Process-wide instance:
 // Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance().
 
+#include "Base/Singleton.h"
+
 #include <mutex>
 #include <string>
 
@@ -52,3 +54,5 @@ private:
 };
 
 } // namespace comm_methodlib
+
+TAVRIN_SINGLETON_SHARED(comm_methodlib::CCommonConfigFileMgr)
