@@ -239,10 +239,8 @@ private slots:
         QStringList moves; // what the tray tells once the host runs
         for (const PortMove& move : checker.portMoves())
             moves << QString("%1 %2>%3").arg(move.service.c_str()).arg(move.from).arg(move.to);
-        QCOMPARE(moves, QStringList({QString("TamsaAMS %1>%2").arg(p["TamsaAMS"]).arg(ams),
-                                     QString("TamsaMQTT %1>%2").arg(p["TamsaMQTT"]).arg(mqtt),
-                                     QString("TamsaSS %1>%2").arg(p["TamsaSS"]).arg(ss),
-                                     QString("Web %1>%2").arg(p["Web"]).arg(web)}));
+        QCOMPARE(moves.join(' '), QString("TamsaAMS %1>%2 TamsaMQTT %3>%4 TamsaSS %5>%6 Web %7>%8").arg(p["TamsaAMS"]).arg(ams)
+                                      .arg(p["TamsaMQTT"]).arg(mqtt).arg(p["TamsaSS"]).arg(ss).arg(p["Web"]).arg(web));
     }
 
     // A fresh table sees the ports taken and freed since the one before; the
