@@ -723,6 +723,40 @@ std::string scriptExtension()
     return ".sh";
 }
 
+namespace {
+
+// Starts argv[0] (found on PATH) in a session of its own, with no input and
+// none of our sockets or files; false when it cannot be started.
+bool spawnDetached(const std::vector<const char*>& argv, pid_t& child)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    if (::posix_spawn_file_actions_init(&actions) != 0)
+        return false;
+    if (::posix_spawnattr_init(&attributes) != 0) {
+        ::posix_spawn_file_actions_destroy(&actions);
+        return false;
+    }
+    bool ok = ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) == 0
+              && ::posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0
+              && ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID) == 0;
+    ok = ok && ::posix_spawnp(&child, argv[0], &actions, &attributes, const_cast<char* const*>(argv.data()), environ) == 0;
+    ::posix_spawnattr_destroy(&attributes);
+    ::posix_spawn_file_actions_destroy(&actions);
+    return ok;
+}
+
+// A detached waiter reaps the child whenever it ends.
+void reapLater(pid_t child)
+{
+    std::thread([child] {
+        while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+}
+
+} // namespace
+
 bool runElevatedScript(const std::string& folder, const std::string& scriptBaseName)
 {
     if (folder.empty() || scriptBaseName.empty())
@@ -743,30 +777,30 @@ bool runElevatedScript(const std::string& folder, const std::string& scriptBaseN
     argv.push_back(script.c_str());
     argv.push_back(nullptr);
 
-    // pkexec trusts only a live parent, so the script stays our child; a
-    // detached waiter reaps it. Its own session keeps it out of our signals,
-    // and it inherits none of our sockets or files.
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    if (::posix_spawn_file_actions_init(&actions) != 0)
-        return false;
-    if (::posix_spawnattr_init(&attributes) != 0) {
-        ::posix_spawn_file_actions_destroy(&actions);
-        return false;
-    }
-    bool ok = ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) == 0
-              && ::posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0
-              && ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID) == 0;
+    // pkexec trusts only a live parent, so the script stays our child.
     pid_t child = -1;
-    ok = ok && ::posix_spawnp(&child, argv[0], &actions, &attributes, const_cast<char* const*>(argv.data()), environ) == 0;
-    ::posix_spawnattr_destroy(&attributes);
-    ::posix_spawn_file_actions_destroy(&actions);
-    if (!ok)
+    if (!spawnDetached(argv, child))
         return false;
-    std::thread([child] {
-        while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
+    reapLater(child);
+    return true;
+}
+
+bool openWebAddress(const std::string& url, int waitMs)
+{
+    pid_t child = -1;
+    if (!spawnDetached({"xdg-open", url.c_str(), nullptr}, child))
+        return false;
+    constexpr int kStepMs = 20;
+    for (int waited = 0; waited < waitMs; waited += kStepMs) {
+        int status = 0;
+        const pid_t ended = ::waitpid(child, &status, WNOHANG);
+        if (ended == child)
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (ended < 0 && errno != EINTR)
+            return false;
+        ::usleep(kStepMs * 1000);
+    }
+    reapLater(child); // still busy: a browser it runs in the foreground
     return true;
 }
 

@@ -589,6 +589,13 @@ bool runElevatedScript(const std::string& folder, const std::string& scriptBaseN
     return ::ShellExecuteExW(&info) != FALSE;
 }
 
+bool openWebAddress(const std::string& url, int /*waitMs*/)
+{
+    const std::wstring address = widen(url);
+    return reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL))
+           > 32;
+}
+
 // --- folders and environment ---------------------------------------------------
 
 std::string homeDrive()

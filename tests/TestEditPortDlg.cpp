@@ -117,10 +117,9 @@ private slots:
             << QString("TheWebServersPort%1IsOccupiedByportholderChangeItToOtherValue").arg(m_heldNamed.serverPort());
         QTest::newRow("equals video wall") << "m_TamsaLineEdit" << QString::number(m_free[1]) << false
                                            << "PortCantNotBeTheSame";
-        // The video wall field's messages go to its own bubble, and it is
-        // compared with no other field.
+        // The video wall field's messages go to its own bubble.
         QTest::newRow("video wall claimed") << "m_VideoWallPortLineEdit" << claimed << false << "PortCantNotBeTheSame";
-        QTest::newRow("video wall equals sms") << "m_VideoWallPortLineEdit" << sms << true << QString();
+        QTest::newRow("video wall equals sms") << "m_VideoWallPortLineEdit" << sms << false << "PortCantNotBeTheSame";
     }
 
     void portCheck()
@@ -145,6 +144,8 @@ private slots:
         f->setText(QString::number(m_free[3]));
         typeInto(f, typed);
         QCOMPARE(f->isValid(), valid);
+        // A duplicate marks both fields.
+        QCOMPARE(portField(*dlg, "m_pSMSPortLineEdit")->isValid(), typed != QString::number(m_free[2]));
         QCOMPARE(hoverBubble(f), bubble);
         if (f != http)
             QCOMPARE(hoverBubble(http), QStringLiteral("PortNumberCannotBeEmpty"));
@@ -156,19 +157,37 @@ private slots:
         hover(f, QEvent::Leave);
     }
 
-    // The video wall port with HTTP, the device access ports with each other.
-    void fieldsNotComparedWithEachOther()
+    // A duplicate marks both fields and clears on both; the device access
+    // ports are not compared with each other. Why a field is refused shows
+    // without the mouse: at once for refused typing, when the field loses
+    // the focus, and for every invalid field when confirm is pressed.
+    void duplicatesAndReasonsWithoutHover()
     {
         auto dlg = makeDialog();
+        dlg->show();
+        QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
+        CCheckCorretLineEdit* http = portField(*dlg, "m_HttpPortLineEdit");
+        CCheckCorretLineEdit* wall = portField(*dlg, "m_VideoWallPortLineEdit");
         dlg->setVideoWallPortValue(m_free[0]);
         dlg->setHttpPortText(QString::number(m_free[0]));
-        QVERIFY(!portField(*dlg, "m_HttpPortLineEdit")->isValid());
-        dlg->setVideoWallPortText(QString::number(m_free[0]));
-        QVERIFY(portField(*dlg, "m_VideoWallPortLineEdit")->isValid());
+        QVERIFY(!http->isValid() && !wall->isValid());
+        dlg->setHttpPortText(QString::number(m_free[1]));
+        QVERIFY(http->isValid() && wall->isValid());
         dlg->setTamsaAMSPortText(QString::number(m_free[3]));
         dlg->setTamsaMQTTPortText(QString::number(m_free[3]));
-        QVERIFY(portField(*dlg, "m_pLineEditAlarm40Port")->isValid());
-        QVERIFY(portField(*dlg, "m_pLineEditAlarm50Port")->isValid());
+        QVERIFY(portField(*dlg, "m_pLineEditAlarm40Port")->isValid() && portField(*dlg, "m_pLineEditAlarm50Port")->isValid());
+
+        http->lineEdit()->setFocus();
+        typeInto(http, QString::number(m_claimed) + "9");
+        QCOMPARE(shownBubbles(), QStringList{QString("PortInput%1Refused").arg(QString::number(m_claimed) + "9")});
+        wall->lineEdit()->setFocus();
+        QCOMPARE(shownBubbles(), QStringList{"PortCantNotBeTheSame"});
+        dlg->setSmsPortValue(0);
+        QTest::mouseClick(dlg->findChild<QPushButton*>("m_ConfirmBtn"), Qt::LeftButton);
+        QStringList shown = shownBubbles();
+        shown.sort();
+        QVERIFY(dlg->isVisible());
+        QCOMPARE(shown, (QStringList{"PortCantNotBeTheSame", "PortNumberMustBeFrom1To65535"}));
     }
 
     void ipRules_data()
@@ -293,6 +312,10 @@ private slots:
         QTest::newRow("video wall empty") << 0 << false << "" << http + QStringList{"m_VideoWallPortLineEdit="} << -1
                                           << none << "";
         QTest::newRow("RTSP zero") << 0 << false << "" << http + QStringList{"m_pSMSPortLineEdit=0"} << -1 << none << "";
+        // Confirm checks the ports against the sockets held at that moment.
+        QTest::newRow("taken after opening") << 0 << false << "" << http + QStringList{"hold:spare0"} << -1 << none << "";
+        QTest::newRow("freed after opening") << 0 << false << "" << QStringList{"hold:spare0", "refresh"} + http + QStringList{"release"}
+                                             << 1 << QStringList{"Http=spare0", "CommonHttp=spare0"} << "";
     }
 
     void confirm()
@@ -314,9 +337,21 @@ private slots:
             claimedPorts.insert(m_ports[claimed], true);
 
         auto dlg = openFilled(claimedPorts);
+        QTcpServer holder; // "hold:<port>" takes a port while the dialog is open, "release" frees it
         for (const QString& edit : edits) {
             if (edit == "external") {
                 dlg->setExternEnabled(true);
+                continue;
+            }
+            if (edit.startsWith("hold:")) {
+                QVERIFY(holder.listen(QHostAddress::LocalHost, spare(edit.mid(5)).toUShort()));
+                continue;
+            }
+            if (edit == "release" || edit == "refresh") {
+                if (edit == "release")
+                    holder.close();
+                else // as the window does when it opens the dialog
+                    CCheckPort::instance().refreshSnapshot({});
                 continue;
             }
             CCheckCorretLineEdit* field = portField(*dlg, edit.section('=', 0, 0).toLatin1().constData());
@@ -328,6 +363,7 @@ private slots:
         QSignalSpy finished(dlg.get(), &QDialog::finished);
         QTest::mouseClick(dlg->findChild<QPushButton*>("m_ConfirmBtn"), Qt::LeftButton);
         QCOMPARE(finished.isEmpty() ? -1 : finished.at(0).at(0).toInt(), result);
+        QCOMPARE(shownBubbles().isEmpty(), result >= 0); // a refused press says why
 
         if (result < 0)
             QCOMPARE(tst::readBytes(setupPath()), setupBefore);

@@ -23,6 +23,7 @@
 #include "TestSupport.h"
 
 #include <QPointer>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QtTest>
@@ -71,6 +72,22 @@ private slots:
                           "device-manager server stopped", "video server stopped",
                           "Failed start: framework library released.", "Failed start: end of the event loop queued."});
         QVERIFY(!log.contains("server started"));
+    }
+
+    // A held HTTP port: the port dialog says why; cancelling it says that
+    // the services stay down and how to start again, and the start ends.
+    void heldHttpPortCancelled()
+    {
+        prepare(KEST_PRODUCT_TYPE);
+        QTcpServer holder;
+        QVERIFY(holder.listen(QHostAddress::Any, quint16(httpPort)));
+        tst::ModalAnswerer answerer(false);
+        QVERIFY(!app.init());
+        QCOMPARE(answerer.seen.size(), 2);
+        QVERIFY2(answerer.seen[0].startsWith("serverframework::CEditPortDlg: ")
+                     && answerer.seen[0].contains(QString("HttpPort%1IsHeldBy").arg(httpPort)), qPrintable(answerer.seen[0]));
+        QCOMPARE(answerer.seen[1], QString("serverframework::CWaringDlg: Information, PortsCancelledServicesStayDown"));
+        app.abortStart();
     }
 
     // The window's restart path: the tray's restart request, then the
@@ -151,14 +168,15 @@ private:
         dataDir = userData.getUserDataDir();
         QVERIFY(!dataDir.empty());
 
+        httpPort = tst::freePort(tst::Bind::AnyAddress);
         std::string content;
         QVERIFY(readFile(content, kStageServer + "maintain/Setup.xml.benchmark"));
         proto::CXmlProto setup;
         QVERIFY(setup.set_str(content));
         QVERIFY(setup.set_int("/Configs/ProductType/Value", productType));
+        QVERIFY(setup.set_int("/Configs/ServerPort/Http", httpPort));
         QVERIFY(writeFile(dataDir + "Setup.xml", setup.to_str(0)));
 
-        httpPort = tst::freePort(tst::Bind::AnyAddress);
         QVERIFY(Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance().SetFrameworkHttpPort(httpPort));
     }
 

@@ -1,12 +1,17 @@
 // The tray object and the service management window on the offscreen
 // platform, with the shipped skins and translations; modals answered from timers.
 
+#include "ui/CheckCorretLineEdit.h"
 #include "ui/EditPort.h"
+#include "ui/EditPortDlg.h"
 #include "FrameworkMgr.h"
 #include "ui/MainWindow.h"
 #include "ui/QssReloadNotifyMgr.h"
+#include "ui/RightTipButton.h"
 #include "SignalSet.h"
 #include "ui/SkinLoader.h"
+#include "ui/TipWidget.h"
+#include "ui/WaringDlg.h"
 #include "TestModal.h"
 #include "TestScratch.h"
 #include "TestShippedContent.h"
@@ -20,8 +25,11 @@
 #include <Platform/Platform.h>
 #include <SQLite/SQLite3Conn.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -32,6 +40,8 @@
 #include <QTcpServer>
 #include <QtTest>
 
+#include <algorithm>
+#include <cmath>
 
 using namespace serverframework;
 
@@ -42,6 +52,65 @@ const QString kRcc = QStringLiteral(TAVRIN_BUILD_DIR "/Server/rcc");
 QString text(QWidget* window, const char* name)
 {
     return window->findChild<QLabel*>(QString::fromLatin1(name))->text();
+}
+
+// Every entry of the tray menu is shown whole: as wide as its text and padding.
+bool menuFits(QMenu* menu)
+{
+    menu->popup(QPoint(10, 10));
+    const bool exposed = QTest::qWaitForWindowExposed(menu);
+    bool fits = true;
+    for (QAction* action : menu->actions())
+        fits = fits && menu->actionGeometry(action).width() >= menu->fontMetrics().horizontalAdvance(action->text()) + 40;
+    menu->hide();
+    return exposed && fits;
+}
+
+// WCAG's contrast ratio of two colours.
+double contrast(QRgb a, QRgb b)
+{
+    const auto luminance = [](QRgb c) {
+        double sum = 0.05;
+        for (const auto& [value, weight] : {std::pair{qRed(c), 0.2126}, {qGreen(c), 0.7152}, {qBlue(c), 0.0722}})
+            sum += weight * (value <= 10 ? value / 255.0 / 12.92 : std::pow((value / 255.0 + 0.055) / 1.055, 2.4));
+        return sum;
+    };
+    return std::max(luminance(a), luminance(b)) / std::min(luminance(a), luminance(b));
+}
+
+// The rendered texts of top (its labels, buttons, fields, a menu's entries;
+// icons left out) whose contrast is below 4.5:1, "name ratio": in each text's
+// area the most common colour is the background, the pixel farthest from it
+// the text (its glyphs' cores).
+QStringList lowContrast(QWidget* top)
+{
+    for (auto* button : top->findChildren<QAbstractButton*>())
+        button->setIcon(QIcon());
+    QList<QPair<QString, QRect>> texts;
+    for (QWidget* w : top->findChildren<QWidget*>()) {
+        if (w->isVisible() && w->window() == top && !w->property("text").toString().isEmpty()
+            && (w->inherits("QLabel") || w->inherits("QAbstractButton") || w->inherits("QLineEdit")))
+            texts.append({w->objectName(), QRect(w->mapTo(top, QPoint()), w->size())});
+    }
+    for (QAction* entry : top->actions())
+        texts.append({entry->text(), static_cast<QMenu*>(top)->actionGeometry(entry)});
+    const QImage shot = top->grab().toImage();
+    QStringList low;
+    for (const auto& [name, area] : texts) {
+        QHash<QRgb, int> counts;
+        const QRect inside = QRect(area.topLeft() * shot.devicePixelRatio(), area.size() * shot.devicePixelRatio())
+                                 .adjusted(2, 2, -2, -2); // off the borders
+        for (int y = inside.top(); y <= inside.bottom(); ++y)
+            for (int x = inside.left(); x <= inside.right(); ++x)
+                ++counts[shot.pixel(x, y) | 0xFF000000];
+        const QRgb background = std::max_element(counts.begin(), counts.end()).key();
+        double ratio = 1;
+        for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+            ratio = std::max(ratio, contrast(background, it.key()));
+        if (ratio < 4.5)
+            low << QStringLiteral("%1 %2").arg(name).arg(ratio, 0, 'f', 2);
+    }
+    return low;
 }
 
 // The rows of the auto-launch table; "none" when it cannot be read.
@@ -206,17 +275,17 @@ private slots:
             return texts;
         };
         QCOMPARE(entries(), QStringList({"Service Manager", "Open Client", "Quit"}));
-        CMainWindow* window = nullptr;
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            window = window ? window : qobject_cast<CMainWindow*>(widget);
-        QVERIFY(window && window->isHidden());
+        QVERIFY(menuFits(menu));
+        CMainWindow* window = &trayWindow();
+        QVERIFY(window->isHidden());
         menu->actions().at(0)->trigger();
         QVERIFY(QTest::qWaitForWindowExposed(window));
 
         window->onUpdateTime();
         switchLanguage(QStringLiteral("Chinese"));
         QCOMPARE(entries(), QStringList({"服务管理", "打开客户端", "退出"}));
-        QCOMPARE(text(window, "m_HttpLabel"), QStringLiteral("HTTP端口号"));
+        QVERIFY(menuFits(menu));
+        QCOMPARE(text(window, "m_HttpLabel"), QStringLiteral("HTTP端口"));
         QCOMPARE(text(window, "m_timeShow"), QStringLiteral("00:00:01"));
         for (const char* name : {"label", "m_HttpLabel", "label_11", "label_2", "m_state", "m_EditBtn", "m_timeName"}) {
             QWidget* caption = window->findChild<QWidget*>(name);
@@ -230,9 +299,12 @@ private slots:
             return window->findChild<QLabel*>("m_serverLogo")->pixmap(Qt::ReturnByValue).toImage().pixel(12, 2);
         };
         const QRgb greyRed = accent();
+        const QRgb trayGreyRed = icon->icon().pixmap(24).toImage().pixel(12, 2);
+        const QString menuLook = menu->styleSheet();
         QVERIFY(loadSkin("BlueSkin", kRcc.toStdString()));
         QVERIFY(comm_method::CQssReloadNotifyMgr::Instance().NotifyQssReload("BlueSkin"));
-        QTRY_VERIFY(accent() != greyRed);
+        QTRY_VERIFY(accent() != greyRed); // the tray's icon and menu follow the skin too
+        QTRY_VERIFY(icon->icon().pixmap(24).toImage().pixel(12, 2) != trayGreyRed && menu->styleSheet() != menuLook);
         QVERIFY(loadSkin("GreyRedSkin", kRcc.toStdString()));
 
         // Quit closes a running client first; the host quits on the next request.
@@ -299,10 +371,141 @@ private slots:
         }
     }
 
-private:
-    CMainWindowOptions options(bool admin = false, const QString& database = QString(), int clockMs = 1000)
+    // "Started" only for a port some socket listens on, read again while
+    // the window is shown.
+    void statesFollowTheSockets()
     {
-        return {admin, database.isEmpty() ? scratch.filePath(QStringLiteral("System")) : database, clockMs};
+        QTcpServer served;
+        QVERIFY(served.listen(QHostAddress::LocalHost));
+        XMLConfigManager& config = Base::CSingleton<XMLConfigManager>::Instance();
+        config.httpPort = served.serverPort();
+        config.videoWallPort = tst::freePort();
+        CMainWindow window(nullptr, options(false, QString(), 1000, 50));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(states(&window), QStringList({"Running", "Stopped", "Stopped"}));
+        served.close();
+        QTRY_COMPARE(states(&window), QStringList({"Stopped", "Stopped", "Stopped"}));
+    }
+
+    // Dialogs opened from the window are its transient dialogs, placed at
+    // their real size: centred on the window, kept inside the screen, or
+    // centred on the screen while the window is hidden.
+    void dialogsOverTheWindow()
+    {
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        for (const QPoint& at : {QPoint(40, 60), QPoint(screen.right() - 200, 20), QPoint(-1, -1)}) {
+            CMainWindow window(nullptr, options());
+            window.move(at);
+            window.setVisible(at.x() >= 0);
+            QVERIFY(window.isHidden() || QTest::qWaitForWindowExposed(&window));
+            QMap<QString, QRect> placed;
+            bool transient = true;
+            tst::answerModals(
+                [&](QWidget* modal) {
+                    placed[modal->metaObject()->className()] = modal->frameGeometry();
+                    transient = transient && modal->parentWidget() == &window && modal->windowType() == Qt::Dialog;
+                    auto* dialog = qobject_cast<CEditPort*>(modal);
+                    if (dialog && dialog->isVisible()) { // a held port: the notice follows
+                        dialog->findChild<QLineEdit*>("m_HttpPortLineEdit")->setText(QString::number(held.serverPort()));
+                        QTest::mouseClick(dialog->findChild<QPushButton*>("m_ConfirmBtn"), Qt::LeftButton);
+                    }
+                    return dialog != nullptr;
+                },
+                [&] { window.onEditPort(); });
+            QVERIFY(transient);
+            QCOMPARE(placed.value("serverframework::CEditPort").size(), QSize(467, 385));
+            QCOMPARE(placed.value("serverframework::CWaringDlg").size(), QSize(450, 198));
+            for (const QRect& dialog : placed) {
+                QVERIFY(screen.contains(dialog));
+                const QPoint centre = window.isHidden() ? screen.center() : window.frameGeometry().center();
+                QVERIFY(dialog.right() == screen.right() || (dialog.center() - centre).manhattanLength() <= 1);
+            }
+        }
+    }
+
+    // In every skin the text of the window, both dialogs, the bubble and the
+    // menu reaches 4.5:1 against its background, as rendered; the dialog's
+    // border 3:1 against the window below.
+    void readableInEverySkin_data()
+    {
+        QTest::addColumn<QString>("skin");
+        for (const char* skin : {"BlackRedSkin", "GreyRedSkin", "BlueSkin", "NeutralSkin"})
+            QTest::newRow(skin) << skin;
+    }
+    void readableInEverySkin()
+    {
+        QFETCH(QString, skin);
+        QVERIFY(loadSkin(skin.toStdString(), kRcc.toStdString()));
+        Base::CSingleton<XMLConfigManager>::Instance().httpPort = held.serverPort(); // one state "Started"
+        CFrameworkMgr tray;
+        CMainWindow& window = trayWindow();
+        QMenu& menu = *tray.findChild<QSystemTrayIcon*>()->contextMenu();
+        CEditPortDlg dialog(&window);
+        CWaringDlg notice(&window);
+        dialog.setClaimedPorts({{4321, true}});
+        dialog.setHttpPortText("4321");
+        notice.setTitleText("Tip");
+        notice.setWaringText("Saved. Please restart the client.");
+        for (QWidget* shown : std::initializer_list<QWidget*>{&window, &dialog, &notice, &menu}) {
+            shown->show();
+            QVERIFY(QTest::qWaitForWindowExposed(shown));
+        }
+        QEvent enter(QEvent::Enter);
+        QApplication::sendEvent(dialog.findChild<CCheckCorretLineEdit*>("m_HttpPortLineEdit")->tipButton(), &enter);
+        auto* bubble = dialog.findChild<CTipWidget*>();
+        QTRY_VERIFY(bubble->isVisible() && !bubble->text().isEmpty());
+        menu.setActiveAction(menu.actions().at(1)); // one entry selected
+        QStringList low;
+        for (QWidget* top : std::initializer_list<QWidget*>{&window, &dialog, &notice, &menu, bubble})
+            low += lowContrast(top);
+        QVERIFY2(low.isEmpty(), qPrintable(low.join(", ")));
+        const QImage dialogShot = dialog.grab().toImage(), windowShot = window.grab().toImage();
+        QVERIFY(contrast(dialogShot.pixel(0, dialogShot.height() / 2), windowShot.pixel(5, windowShot.height() / 2)) >= 3);
+        QVERIFY(loadSkin("GreyRedSkin", kRcc.toStdString()));
+    }
+
+    // Drawn from vector sources for the screen's scale, so sharp at 1.5x
+    // (a run of its own at that scale, see Tray.cmake).
+    void imagesForTheScreenScale()
+    {
+        CFrameworkMgr tray;
+        CMainWindow& window = trayWindow();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const qreal scale = window.devicePixelRatioF();
+        const QSize device = QSize(24, 24) * scale;
+        const QPixmap logo = window.findChild<QLabel*>("m_serverLogo")->pixmap(Qt::ReturnByValue);
+        QCOMPARE(logo.size(), device);
+        QCOMPARE(logo.devicePixelRatio(), scale);
+        QPixmap drawn = QIcon(":/FrameworkGui/TrayIcon/Image/server24.svg").pixmap(device);
+        drawn.setDevicePixelRatio(scale);
+        QCOMPARE(logo.toImage(), drawn.toImage());
+        QCOMPARE(tray.findChild<QSystemTrayIcon*>()->icon().pixmap(device).size(), device);
+    }
+
+private:
+    CMainWindowOptions options(bool admin = false, const QString& database = QString(), int clockMs = 1000,
+                               int stateMs = 3000)
+    {
+        return {admin, database.isEmpty() ? scratch.filePath(QStringLiteral("System")) : database, clockMs, stateMs};
+    }
+
+    // The window the tray object made.
+    static CMainWindow& trayWindow()
+    {
+        CMainWindow* window = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            window = window ? window : qobject_cast<CMainWindow*>(widget);
+        return *window;
+    }
+
+    static QStringList states(QWidget* window)
+    {
+        QStringList texts;
+        for (const char* name : {"m_state", "m_state_2", "m_state_3"})
+            texts << window->findChild<QPushButton*>(name)->text();
+        return texts;
     }
 
     void switchLanguage(const QString& folder)

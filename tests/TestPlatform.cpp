@@ -273,6 +273,21 @@ private slots:
                 && !QFile::exists(previous + "/INJECTED"));
     }
 
+    // The desktop's opener answers whether it opened the address; one still
+    // busy after the wait (a browser in the foreground) has opened it.
+    void openWebAddress()
+    {
+        const QString url = "http://127.0.0.1:16100/";
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", m_dir->path().toUtf8());
+        for (const auto& [opener, opened] : {std::pair{"", false}, {"exit 0", true}, {"exit 3", false}, {"exec /bin/sleep 5", true}}) {
+            QVERIFY(!*opener || tst::writeExecutable(m_dir->filePath("xdg-open"),
+                                                     "#!/bin/sh\n[ \"$1\" = " + url.toUtf8() + " ] || exit 9\n" + opener));
+            QVERIFY2(platform::openWebAddress(url.toStdString(), 1000) == opened, opener);
+        }
+        qputenv("PATH", path);
+    }
+
     void ownSocketsInSnapshot();
 
 private:

@@ -236,6 +236,38 @@ private slots:
         QCOMPARE(int(config().videoPort), p["TamsaVideo"]);
         for (int port : {web, ams, ss})
             QVERIFY(checker.claimedPorts.contains(port));
+        QStringList moves; // what the tray tells once the host runs
+        for (const PortMove& move : checker.portMoves())
+            moves << QString("%1 %2>%3").arg(move.service.c_str()).arg(move.from).arg(move.to);
+        QCOMPARE(moves.join(' '), QString("TamsaAMS %1>%2 TamsaMQTT %3>%4 TamsaSS %5>%6 Web %7>%8").arg(p["TamsaAMS"]).arg(ams)
+                                      .arg(p["TamsaMQTT"]).arg(mqtt).arg(p["TamsaSS"]).arg(ss).arg(p["Web"]).arg(web));
+    }
+
+    // A fresh table sees the ports taken and freed since the one before; the
+    // sockets of this very process on the ports named its own do not hold
+    // them, another process's do. A port is served while a TCP socket listens.
+    void freshSnapshot()
+    {
+        CCheckPort checker;
+        QTcpServer later, own;
+        QUdpSocket udp;
+        QVERIFY(later.listen(QHostAddress::LocalHost) && own.listen(QHostAddress::LocalHost)
+                && udp.bind(QHostAddress(QHostAddress::LocalHost), 0));
+        QProcess other;
+        other.start(QCoreApplication::applicationFilePath(), {"--hold-port", "tcp"});
+        QVERIFY(other.waitForReadyRead(10000));
+        const uint otherPort = other.readLine().trimmed().toUInt();
+        QString name;
+        QVERIFY(!checker.IsPortUsed(later.serverPort(), name));
+        checker.refreshSnapshot({own.serverPort(), otherPort});
+        QVERIFY(checker.IsPortUsed(later.serverPort(), name) && checker.IsPortUsed(otherPort, name));
+        QVERIFY(!checker.IsPortUsed(own.serverPort(), name));
+        later.close();
+        checker.refreshSnapshot();
+        QVERIFY(!checker.IsPortUsed(later.serverPort(), name) && checker.IsPortUsed(otherPort, name));
+        CPortMgr machine;
+        QVERIFY(machine.isListening(own.serverPort()) && machine.isListening(otherPort));
+        QVERIFY(!machine.isListening(later.serverPort()) && !machine.isListening(udp.localPort()));
     }
 
     // A held HTTP port asks for the ports: the chosen ports are claimed and

@@ -145,6 +145,26 @@ private slots:
         }
     }
 
+    // One name for one thing in each language: the window, the dialogs and
+    // their code name a port alike, and the window's port captions end in
+    // the word its HTTP caption uses for "port".
+    void namesAgree()
+    {
+        for (const char* folder : {"English", "Chinese", "zh_TW"}) {
+            const auto translators = loadLanguage(QStringLiteral(TAVRIN_BUILD_DIR "/Server/translations"), folder);
+            const auto name = [&](const QString& at) { return translateWith(translators, at.section('/', 0, 0), at.section('/', 1)); };
+            for (const QStringList& same : {QStringList{"mainWindow/HTTPPortNo", "EditPortDlg/HTTPPortNo", "EditPort/HTTPPort"},
+                                            {"mainWindow/videoWallPort", "EditPortDlg/VideoWallPortNo"},
+                                            {"mainWindow/SMSPort", "EditPortDlg/SMSPortNo"},
+                                            {"mainWindow/Started", "serverframework::CMainWindow/Started"}})
+                for (const QString& at : same)
+                    QVERIFY2(name(at) == name(same.first()), qPrintable(at + ": " + name(at) + " / " + name(same.first())));
+            const QString port = name("mainWindow/HTTPPortNo").mid(4).trimmed();
+            for (const char* caption : {"mainWindow/videoWallPort", "mainWindow/SMSPort", "EditPortDlg/TamsaPort"})
+                QVERIFY2(name(caption).endsWith(port), qPrintable(name(caption) + " / " + port));
+        }
+    }
+
 private:
     QSet<QRgb> m_trayColours;
 };

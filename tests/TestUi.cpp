@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTranslator>
@@ -98,36 +99,43 @@ private slots:
     }
 
     // Ports only, typed: a leading zero, signs, spaces and values above 65535
-    // are not taken, and a field can be emptied. An invalid field looks
-    // different; the address field takes any text.
+    // are not taken, each refusal saying what the text would have become,
+    // and a field can be emptied. An invalid field looks different; the
+    // address field takes any text.
     void typing()
     {
-        const std::pair<const char*, const char*> cases[] = {
-            {"65535", "65535"}, {"65536", "6553"}, {"080", "80"}, {"+8 0-", "80"}, {"7\b", ""}};
-        for (const auto& [typed, shown] : cases) {
+        const std::tuple<const char*, const char*, const char*> cases[] = {
+            {"65535", "65535", ""}, {"65536", "6553", "65536"}, {"080", "80", "0"}, {"+8 0-", "80", "80-"}, {"7\b", "", ""}};
+        for (const auto& [typed, shown, refused] : cases) {
             CCheckCorretLineEdit field;
+            QSignalSpy refusals(&field, &CCheckCorretLineEdit::signalInputRefused);
             QTest::keyClicks(field.lineEdit(), typed);
             QCOMPARE(field.text(), QString(shown));
+            QCOMPARE(refusals.isEmpty() ? QString() : refusals.last().at(0).toString(), QString(refused));
         }
         CCheckCorretLineEdit field;
-        auto look = [&] { return field.tipButton()->styleSheet() + field.lineEdit()->styleSheet(); };
+        auto look = [&] { return field.tipButton()->property("invalid").toBool() + field.lineEdit()->property("invalid").toInt(); };
         field.setInvalid(true);
-        const QString invalidLook = look();
+        QCOMPARE(look(), 2);
         field.setInvalid(false);
-        QVERIFY(look() != invalidLook);
+        QCOMPARE(look(), 0);
         field.setFreeTextMode(); // the address field
         QTest::keyClicks(field.lineEdit(), QStringLiteral("192.168.1.7"));
         QCOMPARE(field.text(), QStringLiteral("192.168.1.7"));
     }
 
     // The bubble has its own shape: without a compositing manager no corner
-    // shows black; its arrow points right, vertically centred.
+    // shows black; its arrow points left, vertically centred; it grows with
+    // its text.
     void tipWidgetShape()
     {
         CTipWidget tip;
+        const int h = tip.height();
         const QRegion shape = tip.mask();
-        QVERIFY(shape.contains(QPoint(20, 40)) && shape.contains(QPoint(236, 40)));
-        QVERIFY(!shape.contains(QPoint(0, 0)) && !shape.contains(QPoint(237, 5)) && !shape.contains(QPoint(233, 79)));
+        QVERIFY(shape.contains(QPoint(2, h / 2)) && shape.contains(QPoint(250, h / 2)));
+        QVERIFY(!shape.contains(QPoint(0, 0)) && !shape.contains(QPoint(2, 3)) && !shape.contains(QPoint(259, h - 1)));
+        tip.setText(QString(300, QLatin1Char('x')).replace(QLatin1Char('x'), QStringLiteral("word ")));
+        QVERIFY(tip.height() > h);
     }
 
     // Confirm answers 1, cancel 0; a confirm-only dialog hides both ways to cancel.

@@ -9,9 +9,6 @@
 #include "Base/Singleton.h"
 #include "Platform/Platform.h"
 
-#include <QDesktopServices>
-#include <QString>
-#include <QUrl>
 
 namespace {
 
@@ -73,16 +70,24 @@ void reloadTranslations(int languageIndex)
     runtime().setLanguage(languageIndex);
 }
 
-bool openFrameworkClient()
+std::string frameworkClientUrl()
 {
     const int port = runtime().httpPort();
-    if (port <= 0) {
+    return port > 0 ? "http://127.0.0.1:" + std::to_string(port) + "/" : std::string();
+}
+
+bool openFrameworkClient()
+{
+    const std::string address = frameworkClientUrl();
+    if (address.empty()) {
         TLOG_ERROR("the web client cannot be opened: the framework is not configured");
         return false;
     }
-    const QUrl url(QStringLiteral("http://127.0.0.1:%1/").arg(port));
-    if (!QDesktopServices::openUrl(url)) {
-        TLOG_ERROR("the desktop cannot open %s", url.toString().toUtf8().constData());
+    // Long enough for an opener to find no browser; a browser it runs in the
+    // foreground holds the click no longer than this.
+    constexpr int kOpenerWaitMs = 2000;
+    if (!platform::openWebAddress(address, kOpenerWaitMs)) {
+        TLOG_ERROR("the desktop cannot open %s", address.c_str());
         return false;
     }
     return true;

@@ -29,15 +29,15 @@
     </message>
     <message>
         <source>AlarmEvents(40)ThePortNumber</source>
-        <translation>报警事件(40)端口号</translation>
+        <translation>报警事件(40)端口</translation>
     </message>
     <message>
         <source>AlarmEvents(50)ThePortNumber</source>
-        <translation>报警事件(50)端口号</translation>
+        <translation>报警事件(50)端口</translation>
     </message>
     <message>
         <source>ImageStoreServerPortNumber</source>
-        <translation>图片存储服务器端口号</translation>
+        <translation>图片存储服务器端口</translation>
     </message>
     <message>
         <source>UndoMerge</source>

@@ -13,19 +13,19 @@
     </message>
     <message>
         <source>HTTPPortNo</source>
-        <translation>HTTP端口号</translation>
+        <translation>HTTP端口</translation>
     </message>
     <message>
         <source>VideoWallPortNo</source>
-        <translation>电视墙端口号</translation>
+        <translation>电视墙端口</translation>
     </message>
     <message>
         <source>SMSPortNo</source>
-        <translation>流媒体端口号</translation>
+        <translation>流媒体端口</translation>
     </message>
     <message>
         <source>TamsaPort</source>
-        <translation>设备接入端口号</translation>
+        <translation>设备接入端口</translation>
     </message>
     <message>
         <source>OutsideTheWebAddress</source>
@@ -37,31 +37,31 @@
     </message>
     <message>
         <source>AlarmEvents(40)ThePortNumber</source>
-        <translation>报警事件(40)端口号</translation>
+        <translation>报警事件(40)端口</translation>
     </message>
     <message>
         <source>AlarmEvents(50)ThePortNumber</source>
-        <translation>报警事件(50)端口号</translation>
+        <translation>报警事件(50)端口</translation>
     </message>
     <message>
         <source>ImageStoreServerPortNumber</source>
-        <translation>图片存储服务器端口号</translation>
+        <translation>图片存储服务器端口</translation>
     </message>
     <message>
         <source>PreviewThePortMFysKOrxFQ</source>
-        <translation>预览端口号</translation>
+        <translation>预览端口</translation>
     </message>
     <message>
         <source>VisualIntercomPrevietPkokAnu</source>
-        <translation>可视对讲预览端口号</translation>
+        <translation>可视对讲预览端口</translation>
     </message>
     <message>
         <source>IntercomPortMyfhFYDiFP</source>
-        <translation>对讲端口号</translation>
+        <translation>对讲端口</translation>
     </message>
     <message>
         <source>PlaybackPortbkZdjMmACc</source>
-        <translation>回放端口号</translation>
+        <translation>回放端口</translation>
     </message>
     <message>
         <source>UndoMerge</source>
@@ -80,19 +80,19 @@
     </message>
     <message>
         <source>HTTPPortNo</source>
-        <translation>HTTP端口号</translation>
+        <translation>HTTP端口</translation>
     </message>
     <message>
         <source>TamsaPort</source>
-        <translation>设备接入端口号</translation>
+        <translation>设备接入端口</translation>
     </message>
     <message>
         <source>VideoWallPortNo</source>
-        <translation>电视墙端口号</translation>
+        <translation>电视墙端口</translation>
     </message>
     <message>
         <source>SMSPortNo</source>
-        <translation>流媒体端口号</translation>
+        <translation>流媒体端口</translation>
     </message>
     <message>
         <source>PortNumberCannotBeEmpty</source>
@@ -108,7 +108,7 @@
     </message>
     <message>
         <source>HttpPortEqualsTamsaPort</source>
-        <translation>HTTP端口与TamsaCMS端口相同，请更换HTTP端口。</translation>
+        <translation>HTTP端口与设备接入端口相同，请更换HTTP端口。</translation>
     </message>
     <message>
         <source>PortIsOccupied</source>
@@ -133,6 +133,18 @@
     <message>
         <source>PortSettingsNotSaved</source>
         <translation>端口设置无法保存，未做任何更改。原因请查看日志。</translation>
+    </message>
+    <message>
+        <source>PortInput%1Refused</source>
+        <translation>未接受“%1”：端口号应为1到65535之间的整数。</translation>
+    </message>
+    <message>
+        <source>HttpPort%1IsHeldBy%2</source>
+        <translation>HTTP端口%1已被%2占用，请另选一个。</translation>
+    </message>
+    <message>
+        <source>HttpPort%1CannotBeUsed</source>
+        <translation>HTTP端口%1无法使用，请另选一个。</translation>
     </message>
 </context>
 </TS>

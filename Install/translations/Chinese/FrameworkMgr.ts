@@ -23,5 +23,25 @@
         <source>QuitPalvex</source>
         <translation>退出Palvex</translation>
     </message>
+    <message>
+        <source>PortsMovedAtStart</source>
+        <translation>启动时已更改端口</translation>
+    </message>
+    <message>
+        <source>%1Port%2WasTakenBy%3MovedTo%4</source>
+        <translation>%1端口%2已被%3占用，已改为%4</translation>
+    </message>
+    <message>
+        <source>%1Port%2WasTakenMovedTo%3</source>
+        <translation>%1端口%2已被占用，已改为%3</translation>
+    </message>
+    <message>
+        <source>WebClientNotOpened</source>
+        <translation>无法打开客户端</translation>
+    </message>
+    <message>
+        <source>OpenTheWebClientAt%1</source>
+        <translation>没有可用的浏览器。请在浏览器中打开%1。</translation>
+    </message>
 </context>
 </TS>

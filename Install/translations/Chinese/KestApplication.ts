@@ -15,5 +15,9 @@
         <source>TheServiceIsAlreadyStarted</source>
         <translation>服务已经启动。</translation>
     </message>
+    <message>
+        <source>PortsCancelledServicesStayDown</source>
+        <translation>端口设置已取消，服务未启动。请重新启动Tavrin服务以选择端口。</translation>
+    </message>
 </context>
 </TS>

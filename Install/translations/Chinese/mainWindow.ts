@@ -17,7 +17,7 @@
     </message>
     <message>
         <source>HTTPPortNo</source>
-        <translation>HTTP端口号</translation>
+        <translation>HTTP端口</translation>
     </message>
     <message>
         <source>videoWallPort</source>
@@ -41,7 +41,7 @@
     </message>
     <message>
         <source>RunTime</source>
-        <translation>运行时间:</translation>
+        <translation>运行时间：</translation>
     </message>
     <message>
         <source>Auto-Launch</source>
@@ -56,7 +56,7 @@
     </message>
     <message>
         <source>RunTime</source>
-        <translation>运行时间:</translation>
+        <translation>运行时间：</translation>
     </message>
     <message>
         <source>Sky</source>
@@ -113,6 +113,14 @@
     <message>
         <source>RebootTheDeviceNowToMakeNewSettingsEffective</source>
         <translation>请立即重启设备，使新设置生效。</translation>
+    </message>
+    <message>
+        <source>Started</source>
+        <translation>已启动</translation>
+    </message>
+    <message>
+        <source>Stopped</source>
+        <translation>已停止</translation>
     </message>
 </context>
 </TS>

@@ -108,7 +108,7 @@
     </message>
     <message>
         <source>HttpPortEqualsTamsaPort</source>
-        <translation>The HTTP port equals the TamsaCMS port: choose another HTTP port.</translation>
+        <translation>The HTTP port equals the device access port: choose another HTTP port.</translation>
     </message>
     <message>
         <source>PortIsOccupied</source>
@@ -133,6 +133,18 @@
     <message>
         <source>PortSettingsNotSaved</source>
         <translation>The port settings could not be saved, so nothing was changed. See the log for the reason.</translation>
+    </message>
+    <message>
+        <source>PortInput%1Refused</source>
+        <translation>“%1” was not taken: a port is a whole number from 1 to 65535.</translation>
+    </message>
+    <message>
+        <source>HttpPort%1IsHeldBy%2</source>
+        <translation>HTTP port %1 is in use by %2: choose another one.</translation>
+    </message>
+    <message>
+        <source>HttpPort%1CannotBeUsed</source>
+        <translation>HTTP port %1 cannot be used: choose another one.</translation>
     </message>
 </context>
 </TS>

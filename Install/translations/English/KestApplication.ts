@@ -15,5 +15,9 @@
         <source>TheServiceIsAlreadyStarted</source>
         <translation>The service is already running.</translation>
     </message>
+    <message>
+        <source>PortsCancelledServicesStayDown</source>
+        <translation>The port settings were cancelled, so the services stay down. Start the Tavrin service host again to choose the ports.</translation>
+    </message>
 </context>
 </TS>

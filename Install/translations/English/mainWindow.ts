@@ -114,5 +114,13 @@
         <source>RebootTheDeviceNowToMakeNewSettingsEffective</source>
         <translation>Restart the computer now to make the new settings take effect.</translation>
     </message>
+    <message>
+        <source>Started</source>
+        <translation>Running</translation>
+    </message>
+    <message>
+        <source>Stopped</source>
+        <translation>Stopped</translation>
+    </message>
 </context>
 </TS>

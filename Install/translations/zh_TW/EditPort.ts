@@ -29,15 +29,15 @@
     </message>
     <message>
         <source>AlarmEvents(40)ThePortNumber</source>
-        <translation>警報事件(40)連接埠號</translation>
+        <translation>警報事件(40)連接埠</translation>
     </message>
     <message>
         <source>AlarmEvents(50)ThePortNumber</source>
-        <translation>警報事件(50)連接埠號</translation>
+        <translation>警報事件(50)連接埠</translation>
     </message>
     <message>
         <source>ImageStoreServerPortNumber</source>
-        <translation>圖片儲存伺服器連接埠號</translation>
+        <translation>圖片儲存伺服器連接埠</translation>
     </message>
     <message>
         <source>UndoMerge</source>

@@ -13,19 +13,19 @@
     </message>
     <message>
         <source>HTTPPortNo</source>
-        <translation>HTTP 連接埠號</translation>
+        <translation>HTTP 連接埠</translation>
     </message>
     <message>
         <source>VideoWallPortNo</source>
-        <translation>電視牆連接埠號</translation>
+        <translation>電視牆連接埠</translation>
     </message>
     <message>
         <source>SMSPortNo</source>
-        <translation>串流媒體連接埠號</translation>
+        <translation>串流媒體連接埠</translation>
     </message>
     <message>
         <source>TamsaPort</source>
-        <translation>設備接入連接埠號</translation>
+        <translation>設備接入連接埠</translation>
     </message>
     <message>
         <source>OutsideTheWebAddress</source>
@@ -37,31 +37,31 @@
     </message>
     <message>
         <source>AlarmEvents(40)ThePortNumber</source>
-        <translation>警報事件(40)連接埠號</translation>
+        <translation>警報事件(40)連接埠</translation>
     </message>
     <message>
         <source>AlarmEvents(50)ThePortNumber</source>
-        <translation>警報事件(50)連接埠號</translation>
+        <translation>警報事件(50)連接埠</translation>
     </message>
     <message>
         <source>ImageStoreServerPortNumber</source>
-        <translation>圖片儲存伺服器連接埠號</translation>
+        <translation>圖片儲存伺服器連接埠</translation>
     </message>
     <message>
         <source>PreviewThePortMFysKOrxFQ</source>
-        <translation>預覽連接埠號</translation>
+        <translation>預覽連接埠</translation>
     </message>
     <message>
         <source>VisualIntercomPrevietPkokAnu</source>
-        <translation>可視對講預覽連接埠號</translation>
+        <translation>可視對講預覽連接埠</translation>
     </message>
     <message>
         <source>IntercomPortMyfhFYDiFP</source>
-        <translation>對講連接埠號</translation>
+        <translation>對講連接埠</translation>
     </message>
     <message>
         <source>PlaybackPortbkZdjMmACc</source>
-        <translation>回放連接埠號</translation>
+        <translation>回放連接埠</translation>
     </message>
     <message>
         <source>UndoMerge</source>
@@ -80,19 +80,19 @@
     </message>
     <message>
         <source>HTTPPortNo</source>
-        <translation>HTTP 連接埠號</translation>
+        <translation>HTTP 連接埠</translation>
     </message>
     <message>
         <source>TamsaPort</source>
-        <translation>設備接入連接埠號</translation>
+        <translation>設備接入連接埠</translation>
     </message>
     <message>
         <source>VideoWallPortNo</source>
-        <translation>電視牆連接埠號</translation>
+        <translation>電視牆連接埠</translation>
     </message>
     <message>
         <source>SMSPortNo</source>
-        <translation>串流媒體連接埠號</translation>
+        <translation>串流媒體連接埠</translation>
     </message>
     <message>
         <source>PortNumberCannotBeEmpty</source>
@@ -108,7 +108,7 @@
     </message>
     <message>
         <source>HttpPortEqualsTamsaPort</source>
-        <translation>HTTP埠與TamsaCMS埠相同，請更換HTTP埠。</translation>
+        <translation>HTTP 連接埠與設備接入連接埠相同，請更換 HTTP 連接埠。</translation>
     </message>
     <message>
         <source>PortIsOccupied</source>
@@ -133,6 +133,18 @@
     <message>
         <source>PortSettingsNotSaved</source>
         <translation>連接埠設定無法儲存，未做任何變更。原因請查看日誌。</translation>
+    </message>
+    <message>
+        <source>PortInput%1Refused</source>
+        <translation>未接受「%1」：連接埠號應為 1 到 65535 之間的整數。</translation>
+    </message>
+    <message>
+        <source>HttpPort%1IsHeldBy%2</source>
+        <translation>HTTP 連接埠 %1 已被 %2 佔用，請另選一個。</translation>
+    </message>
+    <message>
+        <source>HttpPort%1CannotBeUsed</source>
+        <translation>HTTP 連接埠 %1 無法使用，請另選一個。</translation>
     </message>
 </context>
 </TS>

@@ -15,5 +15,9 @@
         <source>TheServiceIsAlreadyStarted</source>
         <translation>服務已經啟動。</translation>
     </message>
+    <message>
+        <source>PortsCancelledServicesStayDown</source>
+        <translation>連接埠設定已取消，服務未啟動。請重新啟動 Tavrin 服務以選擇連接埠。</translation>
+    </message>
 </context>
 </TS>

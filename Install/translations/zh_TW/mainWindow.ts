@@ -17,7 +17,7 @@
     </message>
     <message>
         <source>HTTPPortNo</source>
-        <translation>HTTP 連接埠號</translation>
+        <translation>HTTP 連接埠</translation>
     </message>
     <message>
         <source>videoWallPort</source>
@@ -41,7 +41,7 @@
     </message>
     <message>
         <source>RunTime</source>
-        <translation>執行時間:</translation>
+        <translation>執行時間：</translation>
     </message>
     <message>
         <source>Auto-Launch</source>
@@ -56,7 +56,7 @@
     </message>
     <message>
         <source>RunTime</source>
-        <translation>執行時間:</translation>
+        <translation>執行時間：</translation>
     </message>
     <message>
         <source>Sky</source>
@@ -113,6 +113,14 @@
     <message>
         <source>RebootTheDeviceNowToMakeNewSettingsEffective</source>
         <translation>請立即重新啟動設備，使新設定生效。</translation>
+    </message>
+    <message>
+        <source>Started</source>
+        <translation>已啟動</translation>
+    </message>
+    <message>
+        <source>Stopped</source>
+        <translation>已停止</translation>
     </message>
 </context>
 </TS>

@@ -186,6 +186,12 @@ std::string scriptExtension();
 // True when the script was launched (false: missing script, no way to start).
 bool runElevatedScript(const std::string& folder, const std::string& scriptBaseName);
 
+// Opens a web address in the desktop's browser. Linux: xdg-open, waited for
+// up to waitMs (one still running then, a browser it keeps in the
+// foreground, has opened it); Windows: the shell's "open". False when
+// nothing could open it (no opener, no browser).
+bool openWebAddress(const std::string& url, int waitMs);
+
 // ---------------------------------------------------------------------------
 // Folders and environment
 // ---------------------------------------------------------------------------

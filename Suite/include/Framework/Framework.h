@@ -50,7 +50,11 @@ FRAMEWORK_API void setLanguageCallback(FrameworkLanguageCallback fn);
 // Switches the web client's texts to the language of the given index.
 FRAMEWORK_API void reloadTranslations(int languageIndex);
 
-// Opens the web client's address in the desktop's browser.
+// The web client's address on this machine ("http://127.0.0.1:16100/");
+// empty before the configuration was read.
+FRAMEWORK_API std::string frameworkClientUrl();
+// Opens the web client's address in the desktop's browser; false when the
+// desktop has nothing to open it with.
 FRAMEWORK_API bool openFrameworkClient();
 // Ends a running suite client process, if any.
 FRAMEWORK_API bool closeFrameworkClient();

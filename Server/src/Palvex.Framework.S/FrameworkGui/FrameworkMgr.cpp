@@ -1,6 +1,8 @@
 #include "FrameworkMgr.h"
 
+#include "logical/CheckPort.h"
 #include "ui/MainWindow.h"
+#include "ui/StyleSheet.h"
 
 #include <Base/Log.h>
 #include <Framework/Framework.h>
@@ -11,6 +13,7 @@
 #include <QEvent>
 #include <QIcon>
 #include <QMenu>
+#include <QStringList>
 
 namespace serverframework {
 
@@ -19,10 +22,8 @@ namespace {
 // The data each menu entry carries; menu_clicked dispatches on it.
 enum MenuData { ServiceManager = 0, Quit = 2, ModifyPort = 3, ExportSecurity = 4, ShowClient = 5 };
 
-const char kMenuStyle[] =
-    "QMenu {color:#1F2329;background-color:white;border-radius:8px;padding:6px 0px;min-width:100;max-width:100px;}"
-    "QMenu::item {min-width:100;max-width:100px;height:16px;padding:8px 20px 8px 20px;margin:0px;}"
-    "QMenu::item:selected{ color:#3172F6;background-color:#F7F9FC;}";
+// Drawn from its vector source at whatever size and scale the tray asks for.
+const char kTrayIcon[] = ":/FrameworkGui/TrayIcon/Image/server24.svg";
 
 } // namespace
 
@@ -36,7 +37,7 @@ CFrameworkMgr::CFrameworkMgr(QWidget* parent)
     , showClientAction(nullptr)
 {
     trayIcon = new QSystemTrayIcon(this);
-    trayIcon->setIcon(QIcon(QStringLiteral(":/FrameworkGui/TrayIcon/Image/server 24.png")));
+    trayIcon->setIcon(QIcon(QString::fromLatin1(kTrayIcon)));
     trayIcon->setToolTip(tr("Palvex"));
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         static bool warned = false;
@@ -52,12 +53,14 @@ CFrameworkMgr::CFrameworkMgr(QWidget* parent)
     connect(trayIcon, SIGNAL(activated(QSystemTrayIcon::ActivationReason)), this,
             SLOT(onActivated(QSystemTrayIcon::ActivationReason)));
 
+    // Square corners: rounded ones would need a compositing manager, without
+    // one their translucent corners show black.
     if (!menu) {
         menu = new QMenu();
+        menu->setObjectName(QStringLiteral("trayMenu"));
         trayIcon->setContextMenu(menu);
         menu->setWindowFlags(menu->windowFlags() | Qt::FramelessWindowHint);
-        menu->setAttribute(Qt::WA_TranslucentBackground);
-        menu->setStyleSheet(QString::fromLatin1(kMenuStyle));
+        applySkin();
     }
 
     serviceManagerAction = new QAction(this);
@@ -88,6 +91,8 @@ void CFrameworkMgr::createWindow(QWidget* parent)
 {
     mainWindow = new CMainWindow(parent);
     mainWindow->hide();
+    // Emitted on the notification thread: queued to this one.
+    connect(mainWindow, &CMainWindow::signalLoadQss, this, &CFrameworkMgr::applySkin, Qt::QueuedConnection);
     connect(mainWindow, SIGNAL(signalModifyAppIConTip()), this, SLOT(onModifyAppIConTip()));
     connect(mainWindow, SIGNAL(singnalAppClose()), this, SIGNAL(signalQuitApp()));
     connect(mainWindow, SIGNAL(signalRestarServer()), this, SLOT(onReStart()));
@@ -103,13 +108,23 @@ void CFrameworkMgr::retranslateMenu()
         quitAction->setText(tr("Quit"));
 }
 
+void CFrameworkMgr::applySkin()
+{
+    trayIcon->setIcon(QIcon(QString::fromLatin1(kTrayIcon)));
+    if (menu)
+        menu->setStyleSheet(skinStyleSheet());
+}
+
+// A double click arrives as a click, which opened the client already, and
+// then the double click.
 void CFrameworkMgr::onActivated(QSystemTrayIcon::ActivationReason reason)
 {
     switch (reason) {
-    case QSystemTrayIcon::DoubleClick:
     case QSystemTrayIcon::Trigger:
-        TLOG_INFO("Tray icon clicked (%d): opening the web client.", static_cast<int>(reason));
-        openFrameworkClient();
+        TLOG_INFO("Tray icon clicked: opening the web client.");
+        openClient();
+        break;
+    case QSystemTrayIcon::DoubleClick:
         break;
     default:
         if (menu)
@@ -128,7 +143,7 @@ void CFrameworkMgr::menu_clicked(QAction* pAction)
         break;
     case ShowClient:
         TLOG_INFO("Menu: opening the web client.");
-        openFrameworkClient();
+        openClient();
         break;
     case Quit:
         onMenuQuit();
@@ -142,6 +157,37 @@ void CFrameworkMgr::menu_clicked(QAction* pAction)
     default:
         break;
     }
+}
+
+void CFrameworkMgr::openClient()
+{
+    if (openFrameworkClient())
+        return;
+    const std::string address = frameworkClientUrl();
+    TLOG_WARN("No browser could open the web client at %s.", address.c_str());
+    showMessage(tr("WebClientNotOpened"), tr("OpenTheWebClientAt%1").arg(QString::fromStdString(address)));
+}
+
+void CFrameworkMgr::showPortMoves(const std::vector<PortMove>& moves)
+{
+    QStringList lines;
+    for (const PortMove& move : moves) {
+        const QString service = QString::fromStdString(move.service);
+        lines << (move.holder.empty() ? tr("%1Port%2WasTakenMovedTo%3").arg(service).arg(move.from).arg(move.to)
+                                      : tr("%1Port%2WasTakenBy%3MovedTo%4")
+                                            .arg(service)
+                                            .arg(move.from)
+                                            .arg(QString::fromStdString(move.holder))
+                                            .arg(move.to));
+    }
+    if (!lines.isEmpty())
+        showMessage(tr("PortsMovedAtStart"), lines.join(QLatin1Char('\n')));
+}
+
+void CFrameworkMgr::showMessage(const QString& title, const QString& text)
+{
+    TLOG_INFO("Tray message: %s: %s", title.toUtf8().constData(), text.toUtf8().constData());
+    trayIcon->showMessage(title, text, QSystemTrayIcon::Information, 15000);
 }
 
 void CFrameworkMgr::onCloseApp()
@@ -162,10 +208,14 @@ void CFrameworkMgr::onMenuQuit()
         mainWindow->onCloseApp();
 }
 
+// Back in front of the user, also when minimised or covered.
 void CFrameworkMgr::onMenuShow()
 {
-    if (mainWindow && mainWindow->isHidden())
-        mainWindow->show();
+    if (!mainWindow)
+        return;
+    mainWindow->showNormal();
+    mainWindow->raise();
+    mainWindow->activateWindow();
 }
 
 void CFrameworkMgr::onModifyPort()

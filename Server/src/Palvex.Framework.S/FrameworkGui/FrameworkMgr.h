@@ -5,7 +5,10 @@
 // dialog itself is never shown.
 
 #include <QDialog>
+#include <QString>
 #include <QSystemTrayIcon>
+
+#include <vector>
 
 class QAction;
 class QEvent;
@@ -14,6 +17,7 @@ class QMenu;
 namespace serverframework {
 
 class CMainWindow;
+struct PortMove;
 
 class CFrameworkMgr : public QDialog
 {
@@ -21,6 +25,9 @@ class CFrameworkMgr : public QDialog
 public:
     explicit CFrameworkMgr(QWidget* parent = nullptr);
     ~CFrameworkMgr() override;
+
+    // Tells, once in a tray message, which ports were moved at start.
+    void showPortMoves(const std::vector<PortMove>& moves);
 
 signals:
     void signalQuitApp();
@@ -45,6 +52,13 @@ protected:
 private:
     void createWindow(QWidget* parent);
     void retranslateMenu();
+    // The icon and the menu's look from the current skin.
+    void applySkin();
+    // The web client in the desktop's browser; without one, its address in
+    // a tray message.
+    void openClient();
+    // A tray message, also logged (the desktop may show it briefly, or not).
+    void showMessage(const QString& title, const QString& text);
 
     QSystemTrayIcon* trayIcon;
     CMainWindow* mainWindow;

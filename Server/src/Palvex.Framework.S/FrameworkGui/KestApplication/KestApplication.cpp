@@ -6,6 +6,7 @@
 #include "controller/ServerConfigManager.h"
 #include "controller/XMLConfigManager.h"
 #include "logical/CheckPort.h"
+#include "ui/DialogPlacement.h"
 #include "ui/SkinLoader.h"
 #include "ui/StartupPortChooser.h"
 #include "ui/WaringDlg.h"
@@ -124,6 +125,7 @@ bool CKestApplication::init()
         frameworkMgr = new CFrameworkMgr();
         connect(frameworkMgr, &CFrameworkMgr::signalQuitApp, this, &CKestApplication::onQuitApp);
         connect(frameworkMgr, &CFrameworkMgr::signalReStartApp, this, &CKestApplication::onReStartServer);
+        frameworkMgr->showPortMoves(CCheckPort::instance().portMoves());
     }
     return true;
 }
@@ -169,8 +171,11 @@ bool CKestApplication::auditPorts()
     }
     if (!checked) {
         TLOG_INFO("The port check was not completed; the services stay down.");
-        std::fputs("The port settings were cancelled, so the configured ports stay in conflict: "
-                   "the services stay down.\n", stderr);
+        if (displayless)
+            std::fputs("The port settings were cancelled, so the configured ports stay in conflict: "
+                       "the services stay down.\n", stderr);
+        else
+            showNotice(tr("Information"), tr("PortsCancelledServicesStayDown"));
         return false;
     }
     TLOG_INFO("The port check is complete.");
@@ -241,6 +246,7 @@ void CKestApplication::showNotice(const QString& title, const QString& text)
     dialog.setTitleText(title);
     dialog.setConfirmOnly(true);
     dialog.setWaringText(text);
+    placeDialog(&dialog, nullptr);
     dialog.exec();
 }
 

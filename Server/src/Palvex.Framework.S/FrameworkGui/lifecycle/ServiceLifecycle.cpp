@@ -60,13 +60,14 @@ const char* endingName(CServiceLifecycle::Ending ending)
 // took it in between): it moves like a held port of the audit.
 void moveUnlistenedPort(ServicePort port, int from)
 {
-    const int moved = CCheckPort::instance().claimServedPortFrom(from + 1);
+    CCheckPort& checkPort = CCheckPort::instance();
+    const int moved = checkPort.claimServedPortFrom(from + 1);
     const char* name = portInfo(port).name;
     if (moved < 0) {
         TLOG_ERROR("%s port %d cannot be listened on and no other port is free.", name, from);
         return;
     }
-    CCheckPort::reportMove(name, from, moved);
+    checkPort.reportMove(name, from, moved);
     Base::CSingleton<XMLConfigManager>::Instance().setPort(port, std::to_string(moved));
 }
 

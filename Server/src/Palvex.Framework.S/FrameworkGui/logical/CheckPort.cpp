@@ -77,6 +77,17 @@ void CCheckPort::GetAcceptedPorts(int& httpPort, int& cmsPort) const
     cmsPort = acceptedCmsPort;
 }
 
+void CCheckPort::refreshSnapshot(const std::set<unsigned int>& ownPorts)
+{
+    m_ownPorts = ownPorts;
+    refreshSnapshot();
+}
+
+void CCheckPort::refreshSnapshot()
+{
+    m_portMgr->RefreshPortTable(m_ownPorts);
+}
+
 void CCheckPort::reinitFramework()
 {
     uninitFramework();
@@ -127,8 +138,12 @@ void CCheckPort::accept(int httpPort, int cmsPort)
 
 void CCheckPort::reportMove(const char* service, int from, int to)
 {
-    TLOG_INFO("%s port %d was taken; moved to %d.", service, from, to);
-    std::printf("%s port %d was taken; moved to %d.\n", service, from, to);
+    QString holder;
+    IsPortUsed(static_cast<unsigned int>(from), holder);
+    m_moves.push_back({service, from, to, holder.toStdString()});
+    const std::string by = holder.isEmpty() ? std::string() : " by " + m_moves.back().holder;
+    TLOG_INFO("%s port %d was taken%s; moved to %d.", service, from, by.c_str(), to);
+    std::printf("%s port %d was taken%s; moved to %d.\n", service, from, by.c_str(), to);
     std::fflush(stdout);
 }
 

@@ -11,12 +11,23 @@
 #include <QString>
 
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace serverframework {
 
 class CPortMgr;
 struct PortInfo;
+
+// A port the host moved at start because another process held it.
+struct PortMove
+{
+    std::string service; // the port's name ("WebSocket", "HTTP")
+    int from;
+    int to;
+    std::string holder; // the holding program's name; empty when unknown
+};
 
 class CCheckPort : public Base::CNoncopyable {
 public:
@@ -33,6 +44,12 @@ public:
     bool IsPortUsed(unsigned int port, QString& processName);
 
     void GetAcceptedPorts(int& httpPort, int& cmsPort) const;
+
+    // Replaces the snapshot by the sockets held now; those of this process on
+    // ownPorts (its own servers' ports that a dialog is editing) do not count.
+    void refreshSnapshot(const std::set<unsigned int>& ownPorts);
+    // The same, with the own ports of the last refresh.
+    void refreshSnapshot();
 
     // The start-up audit over the process-wide port configuration; a moved
     // RTSP port is saved to the SMS plug-in's properties file. False only
@@ -52,8 +69,11 @@ public:
     // The first port at or above start that the host's servers can listen
     // on, claimed; -1 when there is none.
     int claimServedPortFrom(int start);
-    // Logs a move and prints it for whoever started the host from a terminal.
-    static void reportMove(const char* service, int from, int to);
+    // Records a move with the program that held the port, logs it and prints
+    // it for whoever started the host from a terminal.
+    void reportMove(const char* service, int from, int to);
+    // The moves made since start, in order.
+    const std::vector<PortMove>& portMoves() const { return m_moves; }
 
     // Ports handed out so far (the flag is always true; presence counts).
     QMap<int, bool> claimedPorts;
@@ -81,7 +101,9 @@ private:
     void auditPort(const PortInfo& info, int port, const std::string& smsPropertiesPath);
 
     std::unique_ptr<CPortMgr> m_portMgr;
+    std::set<unsigned int> m_ownPorts;
     IPortChooser* m_chooser = nullptr;
+    std::vector<PortMove> m_moves;
 };
 
 } // namespace serverframework

@@ -13,14 +13,22 @@ CPortMgr::CPortMgr()
     RefreshPortTable();
 }
 
-void CPortMgr::RefreshPortTable()
+void CPortMgr::RefreshPortTable(const std::set<unsigned int>& ownPorts)
 {
     platform::PortSnapshot snapshot = platform::takePortSnapshot();
+    const auto onOwnPort = [&](const platform::PortEntry& entry) {
+        return entry.processId != 0 && ownPorts.count(entry.localPort) != 0;
+    };
+    // Telling this process's sockets apart takes the walk for their owners.
+    const bool ownersFound = std::any_of(snapshot.entries.begin(), snapshot.entries.end(), onOwnPort);
+    if (ownersFound)
+        platform::findPortOwners(snapshot.entries);
+    const std::uint32_t self = platform::currentProcessId();
     std::vector<std::pair<std::uint32_t, std::size_t>> owned;
     owned.reserve(snapshot.entries.size());
     for (std::size_t i = 0; i < snapshot.entries.size(); ++i) {
         const platform::PortEntry& entry = snapshot.entries[i];
-        if (entry.processId != 0) {
+        if (entry.processId != 0 && !(entry.processId == self && onOwnPort(entry))) {
             owned.emplace_back(entry.localPort, i);
         }
     }
@@ -29,7 +37,16 @@ void CPortMgr::RefreshPortTable()
     boost::mutex::scoped_lock lock(m_mutex);
     m_snapshot = std::move(snapshot);
     m_ownedPorts.swap(owned);
-    m_ownersFound = false;
+    m_ownersFound = ownersFound;
+}
+
+bool CPortMgr::isListening(unsigned int port)
+{
+    boost::mutex::scoped_lock lock(m_mutex);
+    return std::any_of(m_snapshot.entries.begin(), m_snapshot.entries.end(), [port](const platform::PortEntry& entry) {
+        return entry.protocol == platform::Protocol::Tcp && entry.state == platform::TcpListen
+               && entry.localPort == port;
+    });
 }
 
 bool CPortMgr::GetTcpPortTable(const platform::PortSnapshot& snapshot, std::vector<PortConnInfo>& list)

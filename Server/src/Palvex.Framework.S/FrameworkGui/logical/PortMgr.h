@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,11 +32,16 @@ public:
     CPortMgr();
 
     // Replaces the table by a fresh snapshot: all TCP entries, then all UDP.
-    void RefreshPortTable();
+    // Sockets of this very process on ownPorts (ports its own servers hold)
+    // do not hold those ports.
+    void RefreshPortTable(const std::set<unsigned int>& ownPorts = {});
 
     // True when an entry with a non-zero owner holds the local port; logs one
     // Warn line per such entry.
     bool CheckPortConflict(unsigned int port);
+
+    // True when a TCP socket listens on the local port: it is served.
+    bool isListening(unsigned int port);
 
     // A copy of the table, in snapshot order, every owner looked up.
     std::vector<PortConnInfo> portTable();

@@ -1,21 +1,17 @@
 #include "CheckCorretLineEdit.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLineEdit>
 
 #include "IntValidator.h"
 #include "RightTipButton.h"
+#include "StyleSheet.h"
 #include "ui_CheckCorretLineEdit.h"
 
 namespace serverframework {
-
-const char* const CCheckCorretLineEdit::kTipValidStyle =
-    "QPushButton{image:url(:/FrameworkGui/TrayIcon/Image/line_corret.svg); border:none; }";
-const char* const CCheckCorretLineEdit::kTipInvalidStyle =
-    "QPushButton{image:url(:/FrameworkGui/TrayIcon/Image/line_no_corret.svg); border:none; }";
-const char* const CCheckCorretLineEdit::kEditValidStyle =
-    "QLineEdit{color: #666666; background-color: #FAFBFC; border:none;}";
-const char* const CCheckCorretLineEdit::kEditInvalidStyle =
-    "QLineEdit{border: 1px solid;  border-color: rgb(255, 0, 0); color: #666666; background-color: #FAFBFC;}";
 
 CCheckCorretLineEdit::CCheckCorretLineEdit(QWidget* parent)
     : QWidget(parent)
@@ -25,8 +21,9 @@ CCheckCorretLineEdit::CCheckCorretLineEdit(QWidget* parent)
     ui->m_LineEdit->setValidator(new CIntValidator(1, 65535, ui->m_LineEdit));
     ui->m_LineEdit->setToolTip(QStringLiteral("[1~65535]"));
     ui->m_LineEdit->clear();
-    ui->m_TipBtn->setStyleSheet(QLatin1String(kTipValidStyle));
+    ui->m_LineEdit->installEventFilter(this);
     connect(ui->m_LineEdit, &QLineEdit::textChanged, this, &CCheckCorretLineEdit::signalText);
+    connect(ui->m_LineEdit, &QLineEdit::inputRejected, this, [this] { emit signalInputRefused(attempt); });
     connect(ui->m_TipBtn, &CRightTipButton::signalShowTip, this, &CCheckCorretLineEdit::signalShowTip);
     setFixedSize(326, 32);
 }
@@ -51,8 +48,8 @@ void CCheckCorretLineEdit::clear()
 void CCheckCorretLineEdit::setInvalid(bool bInvalid)
 {
     valid = !bInvalid;
-    ui->m_TipBtn->setStyleSheet(QLatin1String(bInvalid ? kTipInvalidStyle : kTipValidStyle));
-    ui->m_LineEdit->setStyleSheet(QLatin1String(bInvalid ? kEditInvalidStyle : kEditValidStyle));
+    setStyleProperty(ui->m_LineEdit, "invalid", bInvalid);
+    setStyleProperty(ui->m_TipBtn, "invalid", bInvalid);
 }
 
 void CCheckCorretLineEdit::setFreeTextMode()
@@ -70,6 +67,25 @@ QLineEdit* CCheckCorretLineEdit::lineEdit() const
 CRightTipButton* CCheckCorretLineEdit::tipButton() const
 {
     return ui->m_TipBtn;
+}
+
+// Remembers what a key press or paste would make of the text, so that a
+// refusal can say what was refused.
+bool CCheckCorretLineEdit::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->m_LineEdit && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QString typed = key->matches(QKeySequence::Paste) ? QGuiApplication::clipboard()->text() : key->text();
+        if (!typed.isEmpty()) {
+            QLineEdit* edit = ui->m_LineEdit;
+            const int from = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+            const int length = edit->hasSelectedText() ? edit->selectedText().size() : 0;
+            attempt = edit->text().replace(from, length, typed);
+        }
+    } else if (watched == ui->m_LineEdit && event->type() == QEvent::FocusOut) {
+        emit signalFocusOut();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace serverframework

@@ -15,7 +15,9 @@ namespace serverframework {
 
 class CRightTipButton;
 
-// Port input field with a green/red status mark on its right.
+// Port input field with a green/red status mark on its right. Its look
+// comes from the skin's style sheet, which tells the two states apart by the
+// "invalid" property of the line edit and the mark.
 class CCheckCorretLineEdit : public QWidget
 {
     Q_OBJECT
@@ -37,18 +39,22 @@ public:
     QLineEdit* lineEdit() const;
     CRightTipButton* tipButton() const;
 
-    static const char* const kTipValidStyle;
-    static const char* const kTipInvalidStyle;
-    static const char* const kEditValidStyle;
-    static const char* const kEditInvalidStyle;
-
 signals:
     void signalShowTip(bool bShow);
     void signalText(QString strText);
+    // Typing or pasting was refused by the validator; strAttempt is the text
+    // the field would have held.
+    void signalInputRefused(QString strAttempt);
+    // The field lost the keyboard focus.
+    void signalFocusOut();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     std::unique_ptr<Ui::CheckCorretLineEdit> ui;
     bool valid = true;
+    QString attempt; // the text the last key press or paste would make
 };
 
 } // namespace serverframework

@@ -9,7 +9,7 @@
 namespace serverframework {
 
 CEditPort::CEditPort(QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint)
     , ui(new Ui::EditPort)
 {
     ui->setupUi(this);
@@ -24,7 +24,7 @@ CEditPort::CEditPort(QWidget* parent)
     connect(ui->m_ConfirmBtn, &QPushButton::clicked, this, &CEditPort::onModifyPort);
     connect(ui->m_pChkEnabled, &QCheckBox::stateChanged, this, &CEditPort::onEnableChecked);
     onEnableChecked();
-    setStyleSheet(loadStyleSheets(QStringList{QStringLiteral("ServerFramework.qss")}, QStringLiteral(":/Qss/Qss/")));
+    setStyleSheet(skinStyleSheet());
 }
 
 CEditPort::~CEditPort() = default;

@@ -3,6 +3,9 @@
 #include "ui_EditPortDlg.h"
 
 #include "CheckCorretLineEdit.h"
+#include "DialogPlacement.h"
+#include "RightTipButton.h"
+#include "StyleSheet.h"
 #include "TipWidget.h"
 #include "WaringDlg.h"
 #include "controller/XMLConfigManager.h"
@@ -16,11 +19,15 @@
 
 #include <QCheckBox>
 #include <QEvent>
-#include <QFile>
+#include <QHideEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QPushButton>
 
+#include <algorithm>
+#include <climits>
 
 namespace serverframework {
 
@@ -38,7 +45,6 @@ constexpr int kAudioFieldId = 7;
 constexpr int kPlaybackFieldId = 8;
 constexpr int kVideoWallFieldId = 9;
 constexpr int kSmsFieldId = 10;
-constexpr int kNoDuplicateTest = -1;
 
 constexpr int kHeightExtern = 448;
 constexpr int kHeightPlain = 268;
@@ -56,7 +62,7 @@ XMLConfigManager& portConfig()
 } // namespace
 
 CEditPortDlg::CEditPortDlg(QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint)
     , ui(new Ui::EditPortDlg)
 {
     ui->setupUi(this);
@@ -76,11 +82,7 @@ CEditPortDlg::CEditPortDlg(QWidget* parent)
     ui->m_pChkEnabled->setChecked(false);
     onEnableChecked();
 
-    QFile qss(QStringLiteral(":/Qss/Qss/ServerFramework.qss"));
-    if (qss.open(QIODevice::ReadOnly)) {
-        setStyleSheet(QString::fromLatin1(qss.readAll()));
-    }
-    qss.close();
+    setStyleSheet(skinStyleSheet());
     fitCaptions(); // in the style sheet's font
 
     connect(ui->m_TitleCloseBtn, &QPushButton::clicked, this, &CEditPortDlg::onCloseDialog);
@@ -88,6 +90,19 @@ CEditPortDlg::CEditPortDlg(QWidget* parent)
     connect(ui->m_ConfirmBtn, &QPushButton::clicked, this, &CEditPortDlg::onModifyPort);
     connect(ui->m_pChkEnabled, &QCheckBox::stateChanged, this, &CEditPortDlg::onEnableChecked);
 
+    portFields = {
+        {ui->m_HttpPortLineEdit, kHttpFieldId, TipHttp, true, true},
+        {ui->m_TamsaLineEdit, kTamsaCmsFieldId, TipTamsa, true, true},
+        {ui->m_pLineEditAlarm40Port, kAmsFieldId, TipAms, false, true},
+        {ui->m_pLineEditAlarm50Port, kMqttFieldId, TipAms50, false, true},
+        {ui->m_pLineEditImageServerPort, kSsFieldId, TipSs, false, true},
+        {ui->m_pLineEditTamsaVideoPort, kVideoFieldId, TipVideo, false, true},
+        {ui->m_pLineEditTamsaVideoPortVIC, kVideoVicFieldId, TipVideoVic, false, true},
+        {ui->m_pLineEditTamsaAudioPort, kAudioFieldId, TipAudio, false, true},
+        {ui->m_pLineEditTamsaPlaybackPort, kPlaybackFieldId, TipPlayback, false, true},
+        {ui->m_VideoWallPortLineEdit, kVideoWallFieldId, TipVideoWall, true, true},
+        {ui->m_pSMSPortLineEdit, kSmsFieldId, TipSms, true, false},
+    };
     const struct {
         CCheckCorretLineEdit* field;
         void (CEditPortDlg::*check)(QString);
@@ -111,8 +126,9 @@ CEditPortDlg::CEditPortDlg(QWidget* parent)
             connect(w.field, &CCheckCorretLineEdit::signalShowTip, this, w.tip);
         }
     }
-    // The video wall and SMS fields have no tip slot of their own in the
-    // dialog's interface: their bubbles are wired here.
+    // The SMS field has no slot of its own in the dialog's interface, the
+    // video wall and SMS fields no tip slot: wired here.
+    connect(ui->m_pSMSPortLineEdit, &CCheckCorretLineEdit::signalText, this, [this] { onPortChanged(kSmsFieldId); });
     connect(ui->m_VideoWallPortLineEdit, &CCheckCorretLineEdit::signalShowTip, this,
             [this](bool bShow) { showTip(ui->m_VideoWallPortLineEdit, TipVideoWall, bShow); });
     connect(ui->m_pSMSPortLineEdit, &CCheckCorretLineEdit::signalShowTip, this,
@@ -120,16 +136,27 @@ CEditPortDlg::CEditPortDlg(QWidget* parent)
 
     claimedPorts = CCheckPort::instance().claimedPorts;
 
+    tipFields.fill(nullptr, TipCount);
+    for (const PortField& f : qAsConst(portFields))
+        tipFields[f.tip] = f.field;
+    tipFields[TipIp] = ui->m_pLineEditTamsaIP;
+    reasons.resize(TipCount);
+    pinned.fill(false, TipCount);
+    refusal.fill(false, TipCount);
     for (int i = 0; i < TipCount; ++i) {
-        CTipWidget* tip = new CTipWidget(nullptr);
+        // A window of its own, kept above the dialog by the window manager.
+        CTipWidget* tip = new CTipWidget(this);
         tip->hide();
         tipWidgets.append(tip);
+        CCheckCorretLineEdit* field = tipFields.at(i);
+        connect(field, &CCheckCorretLineEdit::signalInputRefused, this,
+                [this, i](const QString& attempt) { onInputRefused(i, attempt); });
+        connect(field, &CCheckCorretLineEdit::signalFocusOut, this, [this, field, i] { onFocusOut(field, i); });
     }
 }
 
 CEditPortDlg::~CEditPortDlg()
 {
-    qDeleteAll(tipWidgets);
     delete ui;
 }
 
@@ -167,6 +194,7 @@ void CEditPortDlg::changeEvent(QEvent* event)
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
         setCodeTexts();
+        recheckAll(); // the reasons in the new language
     }
     QDialog::changeEvent(event);
 }
@@ -242,8 +270,7 @@ void CEditPortDlg::setExternIPAddress(const QString& ip)
     field->setFreeTextMode();
     if (ip == QLatin1String("0.0.0.0")) {
         field->clear();
-        setTipText(TipIp, tr("IPAddressCannotBeEmpty"));
-        field->setInvalid(true);
+        setReason(field, TipIp, tr("IPAddressCannotBeEmpty"));
         return;
     }
     field->setText(ip);
@@ -280,6 +307,12 @@ void CEditPortDlg::setExternRowsVisible(bool visible)
 void CEditPortDlg::showHttpEqualsTamsaReason()
 {
     ui->m_pLabelReason->setText(tr("HttpPortEqualsTamsaPort"));
+}
+
+void CEditPortDlg::showHttpPortHeldReason(int port, const QString& holder)
+{
+    ui->m_pLabelReason->setText(holder.isEmpty() ? tr("HttpPort%1CannotBeUsed").arg(port)
+                                                 : tr("HttpPort%1IsHeldBy%2").arg(port).arg(holder));
 }
 
 void CEditPortDlg::getHttpAndCmsPorts(int& http, int& cms) const
@@ -335,14 +368,7 @@ void CEditPortDlg::setTipText(int tip, const QString& text)
 {
     if (tip >= 0 && tip < tipWidgets.size() && tipWidgets.at(tip)) {
         tipWidgets.at(tip)->setText(text);
-    }
-}
-
-void CEditPortDlg::markValid(CCheckCorretLineEdit* field, int tip)
-{
-    field->setInvalid(false);
-    if (tip >= 0 && tip < tipWidgets.size()) {
-        tipWidgets.at(tip)->hide();
+        layoutTips();
     }
 }
 
@@ -357,23 +383,23 @@ void CEditPortDlg::setTamsaVideoVICTipText(const QString& text) { setTipText(Tip
 void CEditPortDlg::setTamsaAudioTipText(const QString& text) { setTipText(TipAudio, text); }
 void CEditPortDlg::setTamsaPlaybackTipText(const QString& text) { setTipText(TipPlayback, text); }
 
+const CEditPortDlg::PortField& CEditPortDlg::portField(int id) const
+{
+    for (const PortField& f : portFields) {
+        if (f.id == id)
+            return f;
+    }
+    return portFields.front();
+}
+
 bool CEditPortDlg::isDuplicatePort(const QString& value, int fieldId) const
 {
-    QStringList others;
-    if (fieldId != kHttpFieldId) {
-        others << ui->m_HttpPortLineEdit->text();
+    const bool main = portField(fieldId).main;
+    for (const PortField& other : portFields) {
+        if (other.id != fieldId && (main || other.main) && other.field->text() == value)
+            return true;
     }
-    // The HTTP port may never equal the TamsaCMS port, shown or not.
-    if (fieldId == kHttpFieldId) {
-        others << ui->m_TamsaLineEdit->text();
-    }
-    if (fieldId != kVideoWallFieldId) {
-        others << ui->m_VideoWallPortLineEdit->text();
-    }
-    if (fieldId != kSmsFieldId) {
-        others << ui->m_pSMSPortLineEdit->text();
-    }
-    return others.contains(value, Qt::CaseSensitive);
+    return false;
 }
 
 bool CEditPortDlg::isValidIPv4(const QString& text)
@@ -395,37 +421,64 @@ bool CEditPortDlg::isValidIPv4(const QString& text)
     return true;
 }
 
-void CEditPortDlg::checkPortField(CCheckCorretLineEdit* field, int tip, const QString& strPort,
-                                  int fieldId)
+void CEditPortDlg::setReason(CCheckCorretLineEdit* field, int tip, const QString& reason)
 {
-    if (field->text().isEmpty()) {
-        setTipText(tip, tr("PortNumberCannotBeEmpty"));
-        field->setInvalid(true);
-        return;
+    reasons[tip] = reason;
+    field->setInvalid(!reason.isEmpty());
+    if (refusal.at(tip))
+        return; // a refused input stays shown until the field loses the focus
+    if (reason.isEmpty()) {
+        pinned[tip] = false;
+        tipWidgets.at(tip)->hide();
     }
-    if (fieldId != kNoDuplicateTest && isDuplicatePort(field->text(), fieldId)) {
-        setTipText(tip, tr("PortCantNotBeTheSame"));
-        field->setInvalid(true);
-        return;
+    setTipText(tip, reason);
+}
+
+void CEditPortDlg::checkPort(const PortField& f)
+{
+    const QString text = f.field->text();
+    checkedTexts[f.id] = text;
+    const int port = Base::StringUtil::ParsePort(text.toStdString());
+    QString reason;
+    QString holder;
+    if (text.isEmpty())
+        reason = tr("PortNumberCannotBeEmpty");
+    else if (port < 0)
+        reason = tr("PortNumberMustBeFrom1To65535");
+    else if (isDuplicatePort(text, f.id) || claimedPorts.contains(port))
+        reason = tr("PortCantNotBeTheSame");
+    else if (f.testsHeld && CCheckPort::instance().IsPortUsed(static_cast<unsigned int>(port), holder))
+        reason = holder.isEmpty() ? tr("PortIsOccupied")
+                                  : tr("TheWebServersPort%1IsOccupiedBy%2ChangeItToOtherValue").arg(text, holder);
+    setReason(f.field, f.tip, reason);
+}
+
+void CEditPortDlg::onPortChanged(int id)
+{
+    const PortField& changed = portField(id);
+    const QString before = checkedTexts.value(id);
+    checkPort(changed);
+    // A duplicate marks both fields, and clears on both.
+    for (const PortField& other : qAsConst(portFields)) {
+        const QString text = other.field->text();
+        if (other.id != id && (changed.main || other.main) && !text.isEmpty()
+            && (text == before || text == changed.field->text()))
+            checkPort(other);
     }
-    const int port = strPort.toInt(nullptr, 10);
-    if (claimedPorts.contains(port)) {
-        setTipText(tip, tr("PortCantNotBeTheSame"));
-        field->setInvalid(true);
-        return;
-    }
-    QString processName;
-    if (CCheckPort::instance().IsPortUsed(static_cast<unsigned int>(port), processName)) {
-        if (!processName.isEmpty()) {
-            setTipText(tip, tr("TheWebServersPort%1IsOccupiedBy%2ChangeItToOtherValue")
-                                .arg(strPort, processName));
-        } else {
-            setTipText(tip, tr("PortIsOccupied"));
-        }
-        field->setInvalid(true);
-        return;
-    }
-    markValid(field, tip);
+}
+
+void CEditPortDlg::checkIp()
+{
+    const QString text = ui->m_pLineEditTamsaIP->text();
+    setReason(ui->m_pLineEditTamsaIP, TipIp,
+              text.isEmpty() ? tr("IPAddressCannotBeEmpty") : isValidIPv4(text) ? QString() : tr("InvalidIPAddress"));
+}
+
+void CEditPortDlg::recheckAll()
+{
+    for (const PortField& f : qAsConst(portFields))
+        checkPort(f);
+    checkIp();
 }
 
 void CEditPortDlg::onCloseDialog()
@@ -433,88 +486,117 @@ void CEditPortDlg::onCloseDialog()
     reject();
 }
 
-void CEditPortDlg::onUpdateHttpLine(QString strPort)
+void CEditPortDlg::onUpdateHttpLine(QString /*strPort*/)
 {
-    checkPortField(ui->m_HttpPortLineEdit, TipHttp, strPort, kHttpFieldId);
+    onPortChanged(kHttpFieldId);
 }
 
-void CEditPortDlg::onUpdateVideoWallHttpLine(QString strPort)
+void CEditPortDlg::onUpdateVideoWallHttpLine(QString /*strPort*/)
 {
-    checkPortField(ui->m_VideoWallPortLineEdit, TipVideoWall, strPort, kNoDuplicateTest);
+    onPortChanged(kVideoWallFieldId);
 }
 
-void CEditPortDlg::onUpdateTamsaCMSLine(QString strPort)
+void CEditPortDlg::onUpdateTamsaCMSLine(QString /*strPort*/)
 {
-    checkPortField(ui->m_TamsaLineEdit, TipTamsa, strPort, kTamsaCmsFieldId);
+    onPortChanged(kTamsaCmsFieldId);
 }
 
-void CEditPortDlg::onUpdateTamsaAMSLine(QString strPort)
+void CEditPortDlg::onUpdateTamsaAMSLine(QString /*strPort*/)
 {
-    checkPortField(ui->m_pLineEditAlarm40Port, TipAms, strPort, kAmsFieldId);
+    onPortChanged(kAmsFieldId);
 }
 
-void CEditPortDlg::onUpdateTamsa50Line(QString strPort)
+void CEditPortDlg::onUpdateTamsa50Line(QString /*strPort*/)
 {
-    checkPortField(ui->m_pLineEditAlarm50Port, TipAms50, strPort, kMqttFieldId);
+    onPortChanged(kMqttFieldId);
 }
 
-void CEditPortDlg::onUpdateTamsaSSLine(QString strPort)
+void CEditPortDlg::onUpdateTamsaSSLine(QString /*strPort*/)
 {
-    checkPortField(ui->m_pLineEditImageServerPort, TipSs, strPort, kSsFieldId);
+    onPortChanged(kSsFieldId);
 }
 
-void CEditPortDlg::onUpdateTamsaIPLine(QString strIP)
+void CEditPortDlg::onUpdateTamsaIPLine(QString /*strIP*/)
 {
-    Q_UNUSED(strIP);
-    CCheckCorretLineEdit* field = ui->m_pLineEditTamsaIP;
-    const QString text = field->text();
-    if (text.isEmpty()) {
-        setTipText(TipIp, tr("IPAddressCannotBeEmpty"));
-        field->setInvalid(true);
-    } else if (isValidIPv4(text)) {
-        markValid(field, TipIp);
-    } else {
-        setTipText(TipIp, tr("InvalidIPAddress"));
-        field->setInvalid(true);
-    }
+    checkIp();
 }
 
-void CEditPortDlg::onUpdateTamsaVideoPort(QString strPort)
+void CEditPortDlg::onUpdateTamsaVideoPort(QString /*strPort*/)
 {
-    checkPortField(ui->m_pLineEditTamsaVideoPort, TipVideo, strPort, kVideoFieldId);
+    onPortChanged(kVideoFieldId);
 }
 
-void CEditPortDlg::onUpdateTamsaVideoPortVIC(QString strPort)
+void CEditPortDlg::onUpdateTamsaVideoPortVIC(QString /*strPort*/)
 {
-    checkPortField(ui->m_pLineEditTamsaVideoPortVIC, TipVideoVic, strPort, kVideoVicFieldId);
+    onPortChanged(kVideoVicFieldId);
 }
 
-void CEditPortDlg::onUpdateTamsaAudioPort(QString strPort)
+void CEditPortDlg::onUpdateTamsaAudioPort(QString /*strPort*/)
 {
-    checkPortField(ui->m_pLineEditTamsaAudioPort, TipAudio, strPort, kAudioFieldId);
+    onPortChanged(kAudioFieldId);
 }
 
-void CEditPortDlg::onUpdateTamsaPlaybackPort(QString strPort)
+void CEditPortDlg::onUpdateTamsaPlaybackPort(QString /*strPort*/)
 {
-    checkPortField(ui->m_pLineEditTamsaPlaybackPort, TipPlayback, strPort, kPlaybackFieldId);
+    onPortChanged(kPlaybackFieldId);
 }
 
 void CEditPortDlg::showTip(CCheckCorretLineEdit* field, int tip, bool bShow)
 {
-    if (tip < 0 || tip >= tipWidgets.size()) {
+    if (tip < 0 || tip >= tipWidgets.size() || pinned.at(tip)) {
         return;
     }
     CTipWidget* bubble = tipWidgets.at(tip);
-    if (!bShow || field->isValid()) {
-        bubble->hide();
+    bubble->setVisible(bShow && !field->isValid());
+    layoutTips();
+}
+
+void CEditPortDlg::pinTip(int tip, const QString& text)
+{
+    pinned[tip] = true;
+    tipWidgets.at(tip)->setText(text);
+    tipWidgets.at(tip)->show();
+    layoutTips();
+}
+
+void CEditPortDlg::onInputRefused(int tip, const QString& attempt)
+{
+    refusal[tip] = true;
+    pinTip(tip, tr("PortInput%1Refused").arg(attempt));
+}
+
+void CEditPortDlg::onFocusOut(CCheckCorretLineEdit* field, int tip)
+{
+    refusal[tip] = false;
+    if (!field->isValid()) {
+        pinTip(tip, reasons.at(tip));
         return;
     }
-    // Left of the field, the bubble's arrow pointing at the field's middle.
-    const QPoint topLeft = field->mapTo(this, QPoint(0, 0));
-    const QPoint at(topLeft.x() - bubble->width(),
-                    topLeft.y() + (field->height() - bubble->height()) / 2);
-    bubble->move(mapToGlobal(at));
-    bubble->show();
+    pinned[tip] = false;
+    tipWidgets.at(tip)->hide();
+}
+
+// Right of the field's mark, the arrow at the field's middle; a bubble that
+// would cover the one above moves down below it.
+void CEditPortDlg::layoutTips()
+{
+    QList<int> shown;
+    for (int tip = 0; tip < tipWidgets.size(); ++tip) {
+        if (tipWidgets.at(tip)->isVisible())
+            shown << tip;
+    }
+    std::sort(shown.begin(), shown.end(), [this](int a, int b) {
+        return tipFields.at(a)->mapTo(this, QPoint()).y() < tipFields.at(b)->mapTo(this, QPoint()).y();
+    });
+    int below = INT_MIN;
+    for (const int tip : qAsConst(shown)) {
+        CTipWidget* bubble = tipWidgets.at(tip);
+        const QWidget* mark = tipFields.at(tip)->tipButton();
+        const QPoint at = mapToGlobal(mark->mapTo(this, QPoint(mark->width(), (mark->height() - bubble->height()) / 2)));
+        const QPoint placed(at.x() + 2, std::max(at.y(), below + 2));
+        bubble->move(placed);
+        below = placed.y() + bubble->height();
+    }
 }
 
 void CEditPortDlg::onShowHttpTipWidget(bool bShow)
@@ -594,53 +676,45 @@ void CEditPortDlg::onEnableChecked()
     }
 }
 
-bool CEditPortDlg::checkRequiredPort(CCheckCorretLineEdit* field)
-{
-    const QString text = field->text();
-    const int tip = field == ui->m_pSMSPortLineEdit ? TipSms : TipVideoWall;
-    if (Base::StringUtil::ParsePort(text.toStdString()) != -1) {
-        // The SMS field has no live check: a corrected value loses its mark
-        // here. The video wall field keeps what its live check decided.
-        if (tip == TipSms) {
-            markValid(field, tip);
-        }
-        return true;
-    }
-    setTipText(tip, text.isEmpty() ? tr("PortNumberCannotBeEmpty")
-                                       : tr("PortNumberMustBeFrom1To65535"));
-    field->setInvalid(true);
-    return false;
-}
-
-// Nothing is written while a required field is invalid: the dialog stays
-// open with the fields marked.
-bool CEditPortDlg::requiredFieldsValid()
+QList<CCheckCorretLineEdit*> CEditPortDlg::requiredFields() const
 {
     const int productType = portConfig().productType;
-    const bool httpOnly = choosesHttpOnly(productType);
-    bool valid = checkRequiredPort(ui->m_VideoWallPortLineEdit);
-    if (!httpOnly)
-        valid = checkRequiredPort(ui->m_pSMSPortLineEdit) && valid;
-    if (!valid || !ui->m_HttpPortLineEdit->isValid() || (!httpOnly && !ui->m_TamsaLineEdit->isValid()))
-        return false;
-    if (httpOnly || !isExternEnabled())
-        return true;
-    QList<CCheckCorretLineEdit*> required = {
-        ui->m_pLineEditAlarm40Port, ui->m_pLineEditAlarm50Port,      ui->m_pLineEditImageServerPort,
-        ui->m_pLineEditTamsaIP,     ui->m_pLineEditTamsaVideoPortVIC, ui->m_pLineEditTamsaAudioPort,
-    };
-    if (servesVideo(productType))
-        required << ui->m_pLineEditTamsaVideoPort << ui->m_pLineEditTamsaPlaybackPort;
-    for (const CCheckCorretLineEdit* field : required) {
-        if (!field->isValid())
-            return false;
+    if (choosesHttpOnly(productType))
+        return {ui->m_HttpPortLineEdit, ui->m_VideoWallPortLineEdit};
+    QList<CCheckCorretLineEdit*> required{ui->m_HttpPortLineEdit, ui->m_TamsaLineEdit, ui->m_VideoWallPortLineEdit,
+                                          ui->m_pSMSPortLineEdit};
+    if (isExternEnabled()) {
+        required << ui->m_pLineEditAlarm40Port << ui->m_pLineEditAlarm50Port << ui->m_pLineEditImageServerPort
+                 << ui->m_pLineEditTamsaIP << ui->m_pLineEditTamsaVideoPortVIC << ui->m_pLineEditTamsaAudioPort;
+        if (servesVideo(productType))
+            required << ui->m_pLineEditTamsaVideoPort << ui->m_pLineEditTamsaPlaybackPort;
     }
-    return true;
+    return required;
 }
 
+// The ports are checked once more against what the machine holds now; while
+// a required field is invalid nothing is written, the dialog stays open and
+// every invalid field shows why.
 void CEditPortDlg::onModifyPort()
 {
-    if (!requiredFieldsValid())
+    CCheckPort::instance().refreshSnapshot();
+    recheckAll();
+    bool refused = false;
+    for (CCheckCorretLineEdit* field : requiredFields()) {
+        if (field->isValid())
+            continue;
+        const int tip = tipFields.indexOf(field);
+        if (field == ui->m_TamsaLineEdit) { // never shown: said above the fields
+            ui->m_pLabelReason->setText(ui->m_WebServerLabel->text() + QStringLiteral(": ") + reasons.at(tip));
+        } else {
+            refusal[tip] = false;
+            pinTip(tip, reasons.at(tip));
+            if (!refused)
+                field->lineEdit()->setFocus();
+        }
+        refused = true;
+    }
+    if (refused)
         return;
     switch (CPortApply(portConfig(), CSmsPlugin::configPath()).apply(shownValues())) {
     case CPortApply::Result::Unchanged:
@@ -656,9 +730,23 @@ void CEditPortDlg::onModifyPort()
         notice.setTitleText(tr("Caution"));
         notice.setConfirmOnly(true);
         notice.setWaringText(tr("PortSettingsNotSaved"));
+        placeDialog(&notice, this);
         notice.exec();
         return;
     }
+}
+
+void CEditPortDlg::moveEvent(QMoveEvent* event)
+{
+    QDialog::moveEvent(event);
+    layoutTips();
+}
+
+void CEditPortDlg::hideEvent(QHideEvent* event)
+{
+    for (CTipWidget* tip : qAsConst(tipWidgets))
+        tip->hide();
+    QDialog::hideEvent(event);
 }
 
 void CEditPortDlg::mousePressEvent(QMouseEvent* event)

@@ -1,18 +1,25 @@
 #pragma once
 // The port settings dialog: every port of the hosted services, checked live
 // against the other main fields, the claimed ports and the machine's ports in
-// use; its confirm button writes what changed (onModifyPort).
+// use; its confirm button checks them once more against the ports in use now
+// and writes what changed (onModifyPort). Why a field is refused shows in a
+// bubble beside it: while the mouse is over its mark, and without the mouse
+// when the field loses the focus, when confirm is pressed, and at once when
+// typing is refused.
 
 #include "FramelessDrag.h"
 #include "logical/PortValues.h"
 
 #include <QDialog>
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QVector>
 
 class QEvent;
+class QHideEvent;
 class QMouseEvent;
+class QMoveEvent;
 
 namespace Ui {
 class EditPortDlg;
@@ -55,6 +62,9 @@ public:
     void setExternRowsVisible(bool visible);
     // Says above the fields that the HTTP port equals the hidden TamsaCMS port.
     void showHttpEqualsTamsaReason();
+    // Says above the fields that the configured HTTP port cannot be used at
+    // start: held by holder (empty when no program could be named).
+    void showHttpPortHeldReason(int port, const QString& holder);
 
     void getHttpAndCmsPorts(int& http, int& cms) const;
     void getExternPorts(int& ams, int& mqtt, int& ss, int& video, int& vic, int& audio,
@@ -79,8 +89,10 @@ public:
     void setTamsaAudioTipText(const QString& text);
     void setTamsaPlaybackTipText(const QString& text);
 
-    // True when value equals the text of the HTTP (id 0), video wall (id 9) or
-    // SMS (id 10) field, leaving out the field fieldId itself.
+    // True when value equals the text of another port field that must differ
+    // from field fieldId: the HTTP (id 0), TamsaCMS (1), video wall (9) and
+    // SMS (10) fields differ from every port field, the device-access fields
+    // (2 to 8) from those four only.
     bool isDuplicatePort(const QString& value, int fieldId) const;
     // Four dot-separated parts of 0..255, the first one 1..222.
     static bool isValidIPv4(const QString& text);
@@ -113,6 +125,8 @@ public slots:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -134,25 +148,52 @@ private:
         TipCount
     };
 
-    // fieldId < 0: no comparison with the main fields (the video wall field).
-    void checkPortField(CCheckCorretLineEdit* field, int tip, const QString& strPort,
-                        int fieldId);
+    // A port field with its live check.
+    struct PortField
+    {
+        CCheckCorretLineEdit* field;
+        int id;         // its id in the duplicate test
+        int tip;        // its bubble
+        bool main;      // differs from every other port field
+        bool testsHeld; // refused when a process holds the port (not the SMS
+                        // field: its plug-in holds its own port)
+    };
+
+    const PortField& portField(int id) const;
+    // The live check of one field; the field on the other side of a
+    // duplicate, before and after the change, is checked again.
+    void onPortChanged(int id);
+    void checkPort(const PortField& f);
+    void checkIp();
+    // Every check once more, against the ports held now.
+    void recheckAll();
+    // The field's state: valid, or invalid for that reason.
+    void setReason(CCheckCorretLineEdit* field, int tip, const QString& reason);
     void setTipText(int tip, const QString& text);
-    // Marks the field valid and hides its bubble.
-    void markValid(CCheckCorretLineEdit* field, int tip);
+    // Hover (bShow) or its end: the bubble of an invalid field.
     void showTip(CCheckCorretLineEdit* field, int tip, bool bShow);
+    // Shows the bubble without the mouse until the field is valid again.
+    void pinTip(int tip, const QString& text);
+    void onInputRefused(int tip, const QString& attempt);
+    void onFocusOut(CCheckCorretLineEdit* field, int tip);
+    // Places the shown bubbles right of their fields, top to bottom, none
+    // over another.
+    void layoutTips();
     void setCodeTexts();
     void fitCaptions();
-    // The video wall and SMS fields before anything is written: a port from
-    // 1 to 65535, otherwise the field is marked and the reason goes to bubble 1.
-    bool checkRequiredPort(CCheckCorretLineEdit* field);
-    // The fields the confirm button needs valid; marks what is not.
-    bool requiredFieldsValid();
+    // The fields the confirm button needs valid.
+    QList<CCheckCorretLineEdit*> requiredFields() const;
 
     Ui::EditPortDlg* ui;
     CFramelessDrag drag;
     QMap<int, bool> claimedPorts;
+    QVector<PortField> portFields;
     QVector<CTipWidget*> tipWidgets;
+    QVector<CCheckCorretLineEdit*> tipFields; // the field each bubble explains
+    QVector<QString> reasons;                 // each bubble's check result
+    QVector<bool> pinned;                     // shown without the mouse
+    QVector<bool> refusal;                    // showing a refused input
+    QMap<int, QString> checkedTexts;          // each port field's text at its last check
 };
 
 } // namespace serverframework

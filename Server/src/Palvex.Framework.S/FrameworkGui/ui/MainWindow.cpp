@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "DialogPlacement.h"
 #include "EditPort.h"
 #include "EditPortDlg.h"
 #include "QssReloadNotifyMgr.h"
@@ -10,8 +11,9 @@
 #include "controller/XMLConfigManager.h"
 #include "logical/CheckPort.h"
 #include "logical/IdentifyAuth/AuthCfgManager.h"
-#include "logical/RegModify.h"
+#include "logical/PortMgr.h"
 #include "logical/PortValues.h"
+#include "logical/RegModify.h"
 #include "logical/ProductType.h"
 #include "logical/SmsPlugin.h"
 #include "ui_MainWindow.h"
@@ -28,30 +30,23 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFileDialog>
-#include <QGuiApplication>
+#include <QHideEvent>
 #include <QIcon>
 #include <QMouseEvent>
-#include <QScreen>
+#include <QShowEvent>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 namespace serverframework {
 
 namespace {
 
 const char kRunValueName[] = "TavrinServer";
-const char kLogo[] = ":/FrameworkGui/TrayIcon/Image/server 24.png";
-const char kAutoStartStyle[] =
-    "QCheckBox{color:rgb(179, 179, 179);}"
-    "QCheckBox::indicator:checked{image: url(:/FrameworkGui/TrayIcon/Image/select_nor.svg);}"
-    "QCheckBox::indicator:unchecked{image: url(:/FrameworkGui/TrayIcon/Image/notselect_nor.svg);}";
-
-QString skinStyleSheet()
-{
-    return loadStyleSheets(QStringList{QStringLiteral("ServerFramework.qss")}, QStringLiteral(":/Qss/Qss/"));
-}
+// Drawn from its vector source at the screen's scale.
+const char kLogo[] = ":/FrameworkGui/TrayIcon/Image/server24.svg";
 
 QString twoDigits(int value)
 {
@@ -126,6 +121,7 @@ CMainWindow::CMainWindow(QWidget* parent, const CMainWindowOptions& options)
     , editPortDialog(nullptr)
     , noticeDialog(nullptr)
     , timer(nullptr)
+    , stateTimer(nullptr)
     , runDays(0)
     , runHours(0)
     , runMinutes(0)
@@ -138,6 +134,10 @@ CMainWindow::CMainWindow(QWidget* parent, const CMainWindowOptions& options)
     connect(this, &CMainWindow::signalLoadQss, this, &CMainWindow::onLoadQss, Qt::BlockingQueuedConnection);
     initContents(options.clockPeriodMs);
     applyLanguageParts();
+    // Only while the window is shown: see showEvent.
+    stateTimer = new QTimer(this);
+    stateTimer->setInterval(options.statePeriodMs);
+    connect(stateTimer, &QTimer::timeout, this, &CMainWindow::showStates);
 }
 
 CMainWindow::~CMainWindow()
@@ -194,28 +194,57 @@ void CMainWindow::showPorts()
     ui->m_HTTPport->setText(QString::number(config.httpPort));
     ui->m_TamsaCMSPort->setText(QString::number(config.videoWallPort));
     ui->m_SMSPortLabel->setText(QString::number(CSmsPlugin::rtspPort()));
+    showStates();
+}
+
+void CMainWindow::showStates()
+{
+    CPortMgr machine; // the sockets of this moment
+    const QIcon started(QStringLiteral(":/FrameworkGui/TrayIcon/Image/ic_start.svg"));
+    const QIcon stopped(QStringLiteral(":/FrameworkGui/TrayIcon/Image/ic_stop.svg"));
+    const std::pair<QPushButton*, QLabel*> rows[] = {
+        {ui->m_state, ui->m_HTTPport}, {ui->m_state_2, ui->m_TamsaCMSPort}, {ui->m_state_3, ui->m_SMSPortLabel}};
+    for (const auto& [state, port] : rows) {
+        const bool served = machine.isListening(port->text().toUInt());
+        state->setText(served ? tr("Started") : tr("Stopped"));
+        state->setIcon(served ? started : stopped);
+        setStyleProperty(state, "served", served);
+    }
+}
+
+void CMainWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    showStates();
+    stateTimer->start();
+}
+
+void CMainWindow::hideEvent(QHideEvent* event)
+{
+    stateTimer->stop();
+    QDialog::hideEvent(event);
 }
 
 // The images come from the current skin's resources: read again after a
 // skin change, as the widgets keep what they were given.
 void CMainWindow::applySkinImages()
 {
-    const QPixmap logo(QString::fromLatin1(kLogo));
-    ui->m_serverLogo->setPixmap(
-        logo.isNull() ? logo : logo.scaled(ui->m_serverLogo->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    // Rendered for the device pixels the label covers, so it stays sharp
+    // when the desktop is scaled.
+    const qreal scale = devicePixelRatioF();
+    QPixmap logo = QIcon(QString::fromLatin1(kLogo)).pixmap(ui->m_serverLogo->size() * scale);
+    logo.setDevicePixelRatio(scale);
+    ui->m_serverLogo->setPixmap(logo);
     const QString images = QStringLiteral(":/FrameworkGui/TrayIcon/Image/");
     ui->minBtn->setIcon(QIcon(images + QStringLiteral("ic_min_dis.svg")));
     ui->closeBtn->setIcon(QIcon(images + QStringLiteral("ic_close_dis.svg")));
     ui->m_EditBtn->setIcon(QIcon(images + QStringLiteral("ic_edit_nor.svg")));
-    const QIcon started(images + QStringLiteral("ic_start.svg"));
-    for (QPushButton* state : {ui->m_state, ui->m_state_2, ui->m_state_3})
-        state->setIcon(started);
+    showStates();
 }
 
 void CMainWindow::applyLanguageParts()
 {
     applySkinImages();
-    ui->m_AutoStart->setStyleSheet(QString::fromLatin1(kAutoStartStyle));
     ui->m_timeName->setText(tr("RunTime") + QLatin1Char(' '));
 }
 
@@ -284,6 +313,7 @@ void CMainWindow::showNotice(const QString& title, const QString& text)
     noticeDialog->setTitleText(title);
     noticeDialog->setConfirmOnly(true);
     noticeDialog->setWaringText(text);
+    placeDialog(noticeDialog, this);
     noticeDialog->exec();
 }
 
@@ -306,36 +336,28 @@ void CMainWindow::onExportServerAuthSetting()
     showNotice(tr("Hint"), tr("Exported"));
 }
 
-QPoint CMainWindow::dialogPosition(const QPoint& offset, const QSize& size) const
+bool CMainWindow::showPortNotice(const QString& title, const QString& text, const QString& icon)
 {
-    if (isVisible())
-        return pos() + offset;
-    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    const QRect area = screen ? screen->geometry() : QRect();
-    return area.topLeft()
-           + QPoint((area.width() - size.width()) / 2, (area.height() - size.height()) / 2);
-}
-
-void CMainWindow::showPortNotice(const QString& title, const QString& text)
-{
-    CWaringDlg notice;
+    CWaringDlg notice(this);
     notice.setFixedSize(CServerConfigManager::Instance().translator == 1 ? 360 : 450, 198);
-    notice.move(dialogPosition(QPoint(170, 75), QSize(360, 198)));
     notice.setTitleText(title);
     notice.setConfirmOnly(true);
+    if (!icon.isEmpty())
+        notice.setIconPixmap(QPixmap(icon));
     notice.setWaringText(text);
-    notice.exec();
+    placeDialog(&notice, this);
+    return notice.exec() == QDialog::Accepted;
 }
 
 void CMainWindow::onEditPort()
 {
     if (!editPortDialog)
         editPortDialog = new CEditPort(this);
-    editPortDialog->move(dialogPosition(QPoint(170, 75), QSize(360, 198)));
     editPortDialog->clearFields();
     const QString http = ui->m_HTTPport->text();
     const QString webSocket = ui->m_TamsaCMSPort->text();
     editPortDialog->setPorts(http, webSocket);
+    placeDialog(editPortDialog, this);
     if (editPortDialog->exec() != QDialog::Accepted)
         return;
 
@@ -344,12 +366,15 @@ void CMainWindow::onEditPort()
     editPortDialog->getPorts(newHttp, newWebSocket);
     if (newHttp == http && newWebSocket == webSocket)
         return;
+    // The sockets of this moment; the host's own servers hold the two ports edited.
+    CCheckPort& checkPort = CCheckPort::instance();
+    checkPort.refreshSnapshot({http.toUInt(), webSocket.toUInt()});
     QString holder;
-    if (newHttp != http && CCheckPort::instance().IsPortUsed(newHttp.toUInt(), holder)) {
+    if (newHttp != http && checkPort.IsPortUsed(newHttp.toUInt(), holder)) {
         showPortNotice(tr("Caution"), tr("HTTPPortConflictedSetANewOne"));
         return;
     }
-    if (newWebSocket != webSocket && CCheckPort::instance().IsPortUsed(newWebSocket.toUInt(), holder)) {
+    if (newWebSocket != webSocket && checkPort.IsPortUsed(newWebSocket.toUInt(), holder)) {
         showPortNotice(tr("Caution"), tr("WebSocketPortConflictedSetANewOne"));
         return;
     }
@@ -365,6 +390,7 @@ void CMainWindow::onEditPort()
     }
     ui->m_HTTPport->setText(newHttp);
     ui->m_TamsaCMSPort->setText(newWebSocket);
+    showStates();
     showPortNotice(tr("Caution"), tr("RebootTheDeviceNowToMakeNewSettingsEffective"));
 }
 
@@ -379,35 +405,33 @@ void CMainWindow::onModifyPort()
     int acceptedCms = 0;
     checkPort.GetAcceptedPorts(acceptedHttp, acceptedCms);
 
-    // The ports being edited do not count as taken.
+    // The ports being edited do not count as taken, and the host's own
+    // servers holding one of them do not make it held.
     QMap<int, bool> claimed = checkPort.claimedPorts;
-    QList<int> edited{acceptedHttp, config.videoPort, config.playbackPort};
+    QList<int> edited{acceptedHttp, config.videoPort, config.playbackPort, config.httpPort, config.videoWallPort,
+                      configured[ServicePort::Rtsp]};
     if (!choosesHttpOnly(config.productType))
         edited << acceptedCms << config.amsPort << config.mqttPort << config.ssPort << config.videoVicPort
                << config.audioPort;
-    for (const int port : edited)
+    std::set<unsigned int> own;
+    for (const int port : edited) {
         claimed.remove(port);
+        own.insert(static_cast<unsigned int>(port));
+    }
+    checkPort.refreshSnapshot(own);
 
     CEditPortDlg dialog(this);
-    dialog.move(dialogPosition(QPoint(125, 58), QSize(450, 230)));
     dialog.setClaimedPorts(claimed);
     dialog.setPorts(configured);
     dialog.setExternIPAddress(QString::fromStdString(config.externIPAddress));
     dialog.setExternEnabled(config.externEnabled);
+    placeDialog(&dialog, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
 
     showPorts();
-
-    CWaringDlg notice;
-    const bool chinese = CServerConfigManager::Instance().translator == 1;
-    notice.setFixedSize(chinese ? 360 : 450, 198);
-    notice.move(dialogPosition(QPoint(170, 75), QSize(360, 198)));
-    notice.setTitleText(tr("Tip"));
-    notice.setConfirmOnly(true);
-    notice.setIconPixmap(QPixmap(QStringLiteral(":/FrameworkGui/TrayIcon/Image/notice_Icon.svg")));
-    notice.setWaringText(tr("Saved.PleaseRestartClient"));
-    if (notice.exec() != QDialog::Accepted)
+    if (!showPortNotice(tr("Tip"), tr("Saved.PleaseRestartClient"),
+                        QStringLiteral(":/FrameworkGui/TrayIcon/Image/notice_Icon.svg")))
         return;
     emit signalRestarServer();
     closeFrameworkClient();

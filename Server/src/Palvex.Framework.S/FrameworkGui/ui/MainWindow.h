@@ -8,13 +8,14 @@
 #include "QssReloadNotifyMgrObserver.h"
 
 #include <QDialog>
-#include <QPoint>
 #include <QString>
 
 #include <memory>
 
 class QEvent;
+class QHideEvent;
 class QMouseEvent;
+class QShowEvent;
 class QTimer;
 
 namespace Ui {
@@ -36,6 +37,9 @@ struct CMainWindowOptions
     QString systemDatabase;
     // Period of the run-time clock.
     int clockPeriodMs = 1000;
+    // How often, while the window is shown, the three states are read again
+    // from the machine's sockets.
+    int statePeriodMs = 3000;
 
     // The running process: its rights, the user-data folder's database.
     static CMainWindowOptions forThisProcess();
@@ -76,6 +80,8 @@ public slots:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -86,13 +92,12 @@ private:
     void applySkinImages();
     void applyTitle();
     void showPorts();
+    // "Started" for a port a socket listens on (it is served), else "Stopped".
+    void showStates();
     void showNotice(const QString& title, const QString& text);
-    // A confirm-only notice without parent, 360 wide in Chinese and 450
-    // otherwise, placed like the two-port dialog.
-    void showPortNotice(const QString& title, const QString& text);
-    // Where a dialog of the given size goes: offset from the window when it
-    // is visible, otherwise centred on the window's screen.
-    QPoint dialogPosition(const QPoint& offset, const QSize& size) const;
+    // A confirm-only notice over the window, 360 wide in Chinese and 450
+    // otherwise; true when confirmed.
+    bool showPortNotice(const QString& title, const QString& text, const QString& icon = QString());
 
     std::unique_ptr<Ui::mainWindow> ui;
     bool isAdmin;
@@ -100,6 +105,7 @@ private:
     CEditPort* editPortDialog;
     CWaringDlg* noticeDialog;
     QTimer* timer;
+    QTimer* stateTimer;
     int runDays;
     int runHours;
     int runMinutes;

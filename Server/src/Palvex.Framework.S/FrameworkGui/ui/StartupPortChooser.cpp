@@ -1,6 +1,8 @@
 #include "StartupPortChooser.h"
 
+#include "DialogPlacement.h"
 #include "EditPortDlg.h"
+#include "logical/CheckPort.h"
 
 namespace serverframework {
 
@@ -22,6 +24,13 @@ bool CStartupPortChooser::choosePorts(Form form, const PortValues& shown, const 
         dialog.showHttpEqualsTamsaReason();
         break;
     }
+    if (form != Form::HttpEqualsTamsa) {
+        const int http = shown[ServicePort::Http];
+        QString holder;
+        CCheckPort::instance().IsPortUsed(static_cast<unsigned int>(http), holder);
+        dialog.showHttpPortHeldReason(http, holder);
+    }
+    placeDialog(&dialog, nullptr);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     chosen = dialog.shownValues();

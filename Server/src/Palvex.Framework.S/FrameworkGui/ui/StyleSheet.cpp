@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QDebug>
 #include <QFile>
+#include <QStyle>
+#include <QVariant>
+#include <QWidget>
 
 namespace serverframework {
 
@@ -14,6 +17,19 @@ QString loadStyleSheets(const QStringList& files, QString dir)
     for (const QString& name : files)
         result += readStyleFile(dir + name);
     return result;
+}
+
+QString skinStyleSheet()
+{
+    return loadStyleSheets(QStringList{QStringLiteral("ServerFramework.qss")}, QStringLiteral(":/Qss/Qss/"));
+}
+
+void setStyleProperty(QWidget* widget, const char* name, bool value)
+{
+    widget->setProperty(name, value);
+    widget->style()->unpolish(widget);
+    widget->style()->polish(widget);
+    widget->update();
 }
 
 QString readStyleFile(const QString& path)

@@ -1,9 +1,15 @@
 #include "TipWidget.h"
 
+#include <QLayout>
+#include <QMargins>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygon>
+#include <QRegion>
 
+#include <algorithm>
+
+#include "StyleSheet.h"
 #include "ui_TipWidget.h"
 
 namespace serverframework {
@@ -13,6 +19,8 @@ const int kArrowWidth = 6;
 const int kArrowHeight = 12;
 const int kCornerRadius = 5;
 const int kFillAlpha = 216;
+const int kWidth = 260;
+const int kMinHeight = 40;
 } // namespace
 
 CTipWidget::CTipWidget(QWidget* parent)
@@ -22,14 +30,15 @@ CTipWidget::CTipWidget(QWidget* parent)
     ui->setupUi(this);
     setAttribute(Qt::WA_TranslucentBackground);
     ui->m_Label->setWordWrap(true);
-    ui->m_Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    ui->m_Label->adjustSize();
+    ui->m_Label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     ui->m_Label->setText(QString());
-    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
-    setFixedSize(240, 80);
-    // Without a compositing manager the translucent corners would show
-    // black: the window itself takes the bubble's shape.
-    setMask(QRegion(bubbleShape(size()).toFillPolygon().toPolygon()));
+    // Shown beside a field being typed into: it never takes the focus.
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFillColor(QColor(0x1F, 0x23, 0x29)); // without a skin
+    // A window of its own: the skin reaches it only when given here.
+    setStyleSheet(skinStyleSheet());
+    setText(QString());
 }
 
 CTipWidget::~CTipWidget() = default;
@@ -37,6 +46,13 @@ CTipWidget::~CTipWidget() = default;
 void CTipWidget::setText(const QString& text)
 {
     ui->m_Label->setText(text);
+    ensurePolished();
+    const QMargins margins = layout()->contentsMargins();
+    const int textWidth = kWidth - margins.left() - margins.right();
+    setFixedSize(kWidth, std::max(kMinHeight, ui->m_Label->heightForWidth(textWidth) + margins.top() + margins.bottom()));
+    // Without a compositing manager the translucent corners would show
+    // black: the window itself takes the bubble's shape.
+    setMask(QRegion(bubbleShape(size()).toFillPolygon().toPolygon()));
 }
 
 QString CTipWidget::text() const
@@ -44,25 +60,23 @@ QString CTipWidget::text() const
     return ui->m_Label->text();
 }
 
-QColor CTipWidget::fillColor()
+void CTipWidget::setFillColor(const QColor& colour)
 {
-    // A dark slate blue: readable under white text in every skin.
-    QColor colour(0x1F, 0x23, 0x29);
-    colour.setAlpha(kFillAlpha);
-    return colour;
+    fill = colour;
+    fill.setAlpha(kFillAlpha);
+    update();
 }
 
-// A rounded box with an arrow on its right edge, pointing right.
+// A rounded box with an arrow on its left edge, pointing left.
 QPainterPath CTipWidget::bubbleShape(const QSize& size)
 {
     const int w = size.width();
     const int h = size.height();
     QPainterPath shape;
-    shape.addRoundedRect(QRectF(0, 0, w - kArrowWidth, h), kCornerRadius, kCornerRadius, Qt::AbsoluteSize);
+    shape.addRoundedRect(QRectF(kArrowWidth, 0, w - kArrowWidth, h), kCornerRadius, kCornerRadius, Qt::AbsoluteSize);
     const int t = (h - kArrowHeight) / 2;
     QPolygon arrow;
-    arrow << QPoint(w - kArrowWidth, t) << QPoint(w - kArrowWidth, t + kArrowHeight)
-          << QPoint(w, t + kArrowHeight / 2);
+    arrow << QPoint(kArrowWidth, t) << QPoint(kArrowWidth, t + kArrowHeight) << QPoint(0, t + kArrowHeight / 2);
     QPainterPath tip;
     tip.addPolygon(arrow);
     tip.closeSubpath();
@@ -74,7 +88,7 @@ void CTipWidget::paintEvent(QPaintEvent* /*event*/)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QBrush(fillColor(), Qt::SolidPattern));
+    painter.setBrush(QBrush(fill, Qt::SolidPattern));
     painter.drawPath(bubbleShape(size()));
 }
 

@@ -8,7 +8,7 @@
 namespace serverframework {
 
 CWaringDlg::CWaringDlg(QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint)
     , ui(new Ui::WaringDlg)
 {
     ui->setupUi(this);
@@ -20,8 +20,7 @@ CWaringDlg::CWaringDlg(QWidget* parent)
     ui->m_CloseBtn->setText(tr("UndoMerge"));
     ui->m_WaringText->setWordWrap(true);
     ui->m_icon->setPixmap(QPixmap(QStringLiteral(":/FrameworkGui/TrayIcon/Image/confirm_Icon.svg")));
-    setStyleSheet(loadStyleSheets(QStringList{QStringLiteral("ServerFramework.qss")},
-                                  QStringLiteral(":/Qss/Qss/")));
+    setStyleSheet(skinStyleSheet());
 }
 
 CWaringDlg::~CWaringDlg() = default;

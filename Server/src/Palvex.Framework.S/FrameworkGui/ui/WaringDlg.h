@@ -16,8 +16,8 @@ class QMouseEvent;
 
 namespace serverframework {
 
-// Frameless warning / confirmation dialog. exec() returns 1 on confirm and
-// 0 on cancel or close.
+// Frameless warning / confirmation dialog, a transient dialog of its parent
+// window. exec() returns 1 on confirm and 0 on cancel or close.
 class CWaringDlg : public QDialog
 {
     Q_OBJECT

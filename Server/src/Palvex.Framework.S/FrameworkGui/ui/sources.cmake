@@ -7,6 +7,8 @@ list(APPEND FRAMEWORKGUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/CheckCorretLineEdit.ui
     ${CMAKE_CURRENT_LIST_DIR}/ClosePushBtn.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ClosePushBtn.h
+    ${CMAKE_CURRENT_LIST_DIR}/DialogPlacement.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/DialogPlacement.h
     ${CMAKE_CURRENT_LIST_DIR}/FramelessDrag.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FramelessDrag.h
     ${CMAKE_CURRENT_LIST_DIR}/IntValidator.cpp
