@@ -1,6 +1,7 @@
 #include "CheckPort.h"
 
 #include "controller/XMLConfigManager.h"
+#include "lifecycle/ServiceLifecycle.h"
 #include "logical/PortMgr.h"
 #include "logical/ProductType.h"
 #include "logical/SmsPlugin.h"
@@ -79,6 +80,10 @@ void CCheckPort::GetAcceptedPorts(int& httpPort, int& cmsPort) const
 
 void CCheckPort::reinitFramework()
 {
+    if (CServiceLifecycle::endingBegun()) {
+        TLOG_INFO("The host is ending: the framework library is not started again.");
+        return;
+    }
     uninitFramework();
     initFrameworkFirst();
     initFrameworkSecond();
@@ -125,11 +130,13 @@ void CCheckPort::accept(int httpPort, int cmsPort)
     acceptedCmsPort = cmsPort;
 }
 
-void CCheckPort::reportMove(const char* service, int from, int to)
+void CCheckPort::reportMove(ServicePort port, int from, int to)
 {
+    const char* service = serviceName(port);
     TLOG_INFO("%s port %d was taken; moved to %d.", service, from, to);
     std::printf("%s port %d was taken; moved to %d.\n", service, from, to);
     std::fflush(stdout);
+    m_moves.push_back({port, from, to, m_portMgr->holderOf(static_cast<unsigned int>(from))});
 }
 
 bool CCheckPort::checkAllPortIsUsed()
@@ -228,7 +235,7 @@ bool CCheckPort::moveHttpPortWithoutPerson(const PortValues& values, bool claimT
         TLOG_ERROR("No free port for HTTP from %d up to %d.", from, kHighestPort);
         return false;
     }
-    reportMove("HTTP", from, http);
+    reportMove(ServicePort::Http, from, http);
     portConfig().setHttpPort(std::to_string(http));
     claim(http);
     accept(http, values[ServicePort::TamsaCMS]);
@@ -250,7 +257,7 @@ void CCheckPort::auditPort(const PortInfo& info, int port, const std::string& sm
         TLOG_ERROR("No free port for %s from %d up to %d; it stays at %d.", info.name, start, kHighestPort, port);
         return;
     }
-    reportMove(info.name, port, moved);
+    reportMove(info.port, port, moved);
     if (info.port == ServicePort::Rtsp)
         CSmsPlugin::storeRtspPort(moved, smsPropertiesPath);
     else

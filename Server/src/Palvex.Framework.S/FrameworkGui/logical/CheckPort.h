@@ -4,6 +4,7 @@
 // and the start-up audit that moves configured ports off held ones.
 
 #include "logical/IPortChooser.h"
+#include "logical/PortTable.h"
 
 #include <Base/Singleton.h>
 
@@ -12,11 +13,11 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace serverframework {
 
 class CPortMgr;
-struct PortInfo;
 
 class CCheckPort : public Base::CNoncopyable {
 public:
@@ -46,14 +47,25 @@ public:
     // the first free port above it that no other service is set to.
     void setPortChooser(IPortChooser* chooser) { m_chooser = chooser; }
 
-    // Re-initialises the framework library in its three stages.
+    // Re-initialises the framework library in its three stages; nothing once
+    // the host has begun to end.
     void reinitFramework();
 
     // The first port at or above start that the host's servers can listen
     // on, claimed; -1 when there is none.
     int claimServedPortFrom(int start);
-    // Logs a move and prints it for whoever started the host from a terminal.
-    static void reportMove(const char* service, int from, int to);
+    // A port the start moved off a held one, and the program that held it
+    // (empty when unknown).
+    struct PortMove {
+        ServicePort port;
+        int from;
+        int to;
+        std::string heldBy;
+    };
+    // Logs a move, prints it for whoever started the host from a terminal and
+    // keeps it with the holder of the old port.
+    void reportMove(ServicePort port, int from, int to);
+    const std::vector<PortMove>& moves() const { return m_moves; }
 
     // Ports handed out so far (the flag is always true; presence counts).
     QMap<int, bool> claimedPorts;
@@ -82,6 +94,7 @@ private:
 
     std::unique_ptr<CPortMgr> m_portMgr;
     IPortChooser* m_chooser = nullptr;
+    std::vector<PortMove> m_moves;
 };
 
 } // namespace serverframework

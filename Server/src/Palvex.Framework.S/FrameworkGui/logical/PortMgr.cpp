@@ -111,6 +111,25 @@ std::vector<PortConnInfo> CPortMgr::portTable()
     return table;
 }
 
+std::string CPortMgr::holderOf(unsigned int port)
+{
+    std::vector<std::uint32_t> owners;
+    {
+        boost::mutex::scoped_lock lock(m_mutex);
+        findOwners();
+        for (const platform::PortEntry& entry : m_snapshot.entries) {
+            if (entry.localPort == port && entry.processId != 0 && entry.processId != platform::kUnknownOwnerPid)
+                owners.push_back(entry.processId);
+        }
+    }
+    for (const std::uint32_t owner : owners) {
+        const std::string name = platform::processImageName(owner);
+        if (!name.empty())
+            return name;
+    }
+    return std::string();
+}
+
 bool CPortMgr::CheckPortConflict(unsigned int port)
 {
     std::vector<std::uint32_t> owners;

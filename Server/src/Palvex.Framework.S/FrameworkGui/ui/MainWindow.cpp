@@ -28,6 +28,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMouseEvent>
@@ -51,6 +52,15 @@ const char kAutoStartStyle[] =
 QString skinStyleSheet()
 {
     return loadStyleSheets(QStringList{QStringLiteral("ServerFramework.qss")}, QStringLiteral(":/Qss/Qss/"));
+}
+
+// What a session starts: the launcher beside the program where there is one
+// (it starts the host as the user's service where a service manager runs,
+// so that a restart brings it back), else the program itself.
+QString sessionStartProgram()
+{
+    const QString launcher = QCoreApplication::applicationDirPath() + QStringLiteral("/tavrin-server-start");
+    return QFileInfo(launcher).isExecutable() ? launcher : QCoreApplication::applicationFilePath();
 }
 
 QString twoDigits(int value)
@@ -423,8 +433,7 @@ void CMainWindow::onAutoRun(int iFlag)
     const bool enable = iFlag == Qt::Checked;
     {
         CRegModify run(platform::kMachineRunKey, 0);
-        const bool done = enable ? run.setString(kRunValueName,
-                                                 Base::UTF8ToLocal(QCoreApplication::applicationFilePath().toStdString()))
+        const bool done = enable ? run.setString(kRunValueName, Base::UTF8ToLocal(sessionStartProgram().toStdString()))
                                  : run.deleteValue(kRunValueName);
         if (!done)
             TLOG_ERROR("The auto-launch entry could not be %s.", enable ? "written" : "removed");
