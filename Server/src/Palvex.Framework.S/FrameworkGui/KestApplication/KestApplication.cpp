@@ -5,6 +5,7 @@
 #include "controller/Languages.h"
 #include "controller/ServerConfigManager.h"
 #include "controller/XMLConfigManager.h"
+#include "lifecycle/HostServices.h"
 #include "logical/CheckPort.h"
 #include "ui/SkinLoader.h"
 #include "ui/StartupPortChooser.h"
@@ -113,6 +114,8 @@ bool CKestApplication::init()
         connect(frameworkMgr, &CFrameworkMgr::signalQuitApp, this, &CKestApplication::onQuitApp);
         connect(frameworkMgr, &CFrameworkMgr::signalReStartApp, this, &CKestApplication::onReStartServer);
     }
+    // The page names the product as the tray does.
+    publishHostServices(CFrameworkMgr::tr("Palvex").toStdString());
     return true;
 }
 
