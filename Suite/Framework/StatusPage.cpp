@@ -98,8 +98,7 @@ QJsonObject CStatusPage::texts(int language)
                                                       "連線已中斷：主機已停止。主機重新啟動後本頁自動恢復。"};
     static const char* const kEnglishTexts[] = {"Service status", "Services", "Started", "Stopped", "Started at", "up for",
                                                 "Ports moved at the last start", "was held by", "holder unknown",
-                                                "Connection lost: the host has stopped. This page follows it when it "
-                                                "comes back."};
+                                                "Connection lost: the host has stopped. This page follows it when it comes back."};
     static_assert(std::size(kKeys) == std::size(kChineseTexts) && std::size(kKeys) == std::size(kChineseTaiwanTexts)
                       && std::size(kKeys) == std::size(kEnglishTexts),
                   "every language has a text for every key");
