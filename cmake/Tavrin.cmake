@@ -9,7 +9,8 @@ function(tavrin_suite_library name)
     get_filename_component(declarations ${CMAKE_CURRENT_SOURCE_DIR}/../include ABSOLUTE)
     target_include_directories(${name} PUBLIC ${declarations})
     target_link_libraries(${name} PUBLIC ${ARG_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
-    install(TARGETS ${name} LIBRARY DESTINATION Server RUNTIME DESTINATION Server)
+    install(TARGETS ${name} LIBRARY DESTINATION Server RUNTIME DESTINATION Server
+            ARCHIVE DESTINATION lib EXCLUDE_FROM_ALL)
 endfunction()
 
 # Tests that start the host run in a process-id namespace of their own where

@@ -11,5 +11,5 @@ set(CMAKE_FIND_ROOT_PATH /usr/${triple})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# The C and C++ runtimes and winpthreads are linked in: no mingw DLL to ship.
-set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
+# The program's libraries share the C++ runtime DLLs, shipped in its folder
+# (cmake/WindowsStack.cmake).

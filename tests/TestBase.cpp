@@ -1,7 +1,9 @@
-// The base library's secrets: encrypted text, hex text, the identity store.
+// The base library's secrets: encrypted text, hex text, the identity store;
+// the logging configuration as the Windows logger (log4cplus) is given it.
 #include "Base/Encrypt.h"
 #include "Base/IdentifyUtil.h"
 #include "Base/StringUtil.h"
+#include "Log4cplusProperties.h"
 
 #include "TestSupport.h"
 
@@ -183,6 +185,45 @@ private slots:
             QCOMPARE(back.saltKey, "untouched");
         }
         ReleaseIdentifyLib();
+    }
+
+    // Each line of the generated log4j properties reaches log4cplus meaning
+    // the same: appenders, layouts, levels, files, rolling sizes, dates.
+    void log4cplusProperties_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("toKey");
+        QTest::addColumn<QString>("toValue");
+        const QString pattern = "%d{yyyy-MM-dd HH:mm:ss.SSS} [%t] %-5p %F:%L %M - %m%n";
+        QTest::newRow("root") << "log4j.rootLogger" << "INFO, R, error" << "log4cplus.rootLogger" << "INFO, R, error";
+        QTest::newRow("appender") << "log4j.appender.R" << "org.apache.log4j.RollingFileAppender"
+                                  << "log4cplus.appender.R" << "log4cplus::RollingFileAppender";
+        QTest::newRow("layout") << "log4j.appender.R.layout" << "org.apache.log4j.PatternLayout"
+                                << "log4cplus.appender.R.layout" << "log4cplus::PatternLayout";
+        QTest::newRow("pattern") << "log4j.appender.R.layout.ConversionPattern" << pattern
+                                 << "log4cplus.appender.R.layout.ConversionPattern"
+                                 << "%D{%Y-%m-%d %H:%M:%S.%q} [%t] %-5p %F:%L %M - %m%n";
+        QTest::newRow("bare date, percent") << "log4j.appender.A.layout.ConversionPattern" << "%d 100%% %m%n"
+                                            << "log4cplus.appender.A.layout.ConversionPattern"
+                                            << "%D{%Y-%m-%d %H:%M:%S,%q} 100%% %m%n";
+        QTest::newRow("rolling size") << "log4j.appender.R.MaxFileSize" << "10MB" << "log4cplus.appender.R.MaxFileSize"
+                                      << "10MB";
+        QTest::newRow("threshold") << "log4j.appender.error.Threshold" << "ERROR"
+                                   << "log4cplus.appender.error.Threshold" << "ERROR";
+        QTest::newRow("additivity") << "log4j.additivity.Net" << "false" << "log4cplus.additivity.Net" << "false";
+        QTest::newRow("file, not a class") << "log4j.appender.R.File" << "C:/Log/org.apache.log4j.txt"
+                                           << "log4cplus.appender.R.File" << "C:/Log/org.apache.log4j.txt";
+        QTest::newRow("not log4j") << "other.R" << pattern << "other.R" << pattern;
+    }
+
+    void log4cplusProperties()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        const Base::details::LogProperty to = Base::details::toLog4cplusProperty({key.toStdString(), value.toStdString()});
+        QTEST(QString::fromStdString(to.key), "toKey");
+        QTEST(QString::fromStdString(to.value), "toValue");
     }
 };
 

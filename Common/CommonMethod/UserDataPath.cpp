@@ -376,3 +376,5 @@ bool CUserDataPath::createProperties(const std::string& exeDir)
 }
 
 } // namespace comm_method
+
+TAVRIN_SINGLETON_DEFINE(comm_method::CUserDataPath)

@@ -7,6 +7,8 @@
 // Paths are narrow strings (UTF-8 on Linux, the local code page on Windows).
 // A getter that cannot make its folder returns an empty string.
 
+#include "Base/Singleton.h"
+
 #include <string>
 #include <vector>
 
@@ -83,3 +85,5 @@ private:
 };
 
 } // namespace comm_method
+
+TAVRIN_SINGLETON_SHARED(comm_method::CUserDataPath)

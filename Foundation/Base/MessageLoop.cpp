@@ -182,3 +182,5 @@ void CMessageLoopForNotify::run()
 }
 
 } // namespace Base
+
+TAVRIN_SINGLETON_DEFINE(Base::CMessageLoopForNotify)

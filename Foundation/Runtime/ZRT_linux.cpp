@@ -2,6 +2,8 @@
 
 #include "ZRT/ZRT.h"
 
+#include "ZrtError.h"
+
 #include "Platform/Platform.h"
 
 #include <cerrno>
@@ -22,17 +24,7 @@
 
 namespace {
 
-thread_local int t_lastError = ZRT_ERROR_NONE;
-thread_local int t_systemError = 0;
-
-// Records a failure and returns `result` so callers can `return fail(...)`.
-template <typename R>
-R fail(R result, int error, int systemError = 0)
-{
-    t_lastError = error;
-    t_systemError = systemError;
-    return result;
-}
+using zrt::fail;
 
 template <typename R>
 R failSystem(R result)
@@ -118,16 +110,6 @@ int ZRT_DeleteFile(const char* path)
     if (::unlink(path) != 0)
         return errno == ENOENT ? fail(-1, ZRT_ERROR_NOT_FOUND, ENOENT) : failSystem(-1);
     return 0;
-}
-
-int ZRT_GetLastError(void)
-{
-    return t_lastError;
-}
-
-int ZRT_GetSystemLastError(void)
-{
-    return t_systemError;
 }
 
 ZRT_HANDLE ZRT_CreateEvent(int manualReset)
@@ -238,11 +220,6 @@ int ZRT_Thread_WaitEx(ZRT_HANDLE handle, unsigned int* exitCode)
         *exitCode = thread->exitCode;
     delete thread;
     return 0;
-}
-
-int ZRT_Thread_Wait(ZRT_HANDLE thread)
-{
-    return ZRT_Thread_WaitEx(thread, nullptr);
 }
 
 ZRT_HANDLE ZRT_LoadDSo(const char* name)

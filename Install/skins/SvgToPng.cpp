@@ -1,7 +1,8 @@
 // Renders an SVG image to a square PNG of the given size; the build uses it
-// for the tray icon of each skin, which the tray needs as a bitmap.
+// for the tray icon of each skin, which the tray needs as a bitmap, and (as
+// an .ico) for the Windows program's icon. The output's suffix names its format.
 //
-// Usage: SvgToPng <in.svg> <out.png> <size>
+// Usage: SvgToPng <in.svg> <out.png|out.ico> <size>
 
 #include <QGuiApplication>
 #include <QImage>
@@ -17,7 +18,7 @@ int main(int argc, char* argv[])
     bool sizeOk = false;
     const int size = args.size() == 3 ? args[2].toInt(&sizeOk) : 0;
     if (!sizeOk || size <= 0) {
-        err << "usage: SvgToPng <in.svg> <out.png> <size>\n";
+        err << "usage: SvgToPng <in.svg> <out.png|out.ico> <size>\n";
         return 2;
     }
     QSvgRenderer renderer(args[0]);
@@ -32,7 +33,7 @@ int main(int argc, char* argv[])
         painter.setRenderHint(QPainter::Antialiasing);
         renderer.render(&painter);
     }
-    if (!image.save(args[1], "PNG")) {
+    if (!image.save(args[1])) {
         err << "SvgToPng: cannot write " << args[1] << '\n';
         return 1;
     }

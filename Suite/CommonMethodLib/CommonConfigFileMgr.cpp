@@ -194,3 +194,5 @@ bool CCommonConfigFileMgr::SetFrameworkSkin(const std::string& skin)
 }
 
 } // namespace comm_methodlib
+
+TAVRIN_SINGLETON_DEFINE(comm_methodlib::CCommonConfigFileMgr)

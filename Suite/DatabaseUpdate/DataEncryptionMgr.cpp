@@ -17,3 +17,5 @@ const Base::Encrypt::AESParams& CDataEncryptionMgr::GetDefaultAESParams() const
 }
 
 } // namespace DatabaseUpdate
+
+TAVRIN_SINGLETON_DEFINE(DatabaseUpdate::CDataEncryptionMgr)

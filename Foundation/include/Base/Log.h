@@ -3,14 +3,18 @@
 #include "Base/Singleton.h"
 #include "Base/StringUtil.h"
 
+#ifdef _WIN32
+#include "Base/LocationInfo.h"
+#else
 #include <log4cxx/spi/location/locationinfo.h>
+#endif
 
 #include <string>
 
 namespace Base {
 namespace details {
 
-// The process-wide logger over log4cxx, reached as
+// The process-wide logger over log4cxx (log4cplus on Windows), reached as
 // Base::CSingleton<Base::details::CLog>::Instance(). The logger name selects
 // the log4cxx logger ("" = the root logger). Until Configure() succeeds, a
 // basic configuration writes to the console, so nothing is lost. Fatal is a
@@ -37,6 +41,8 @@ private:
 
 } // namespace details
 } // namespace Base
+
+TAVRIN_SINGLETON_SHARED(Base::details::CLog)
 
 // Location record of the calling line: source file name (without the build
 // machine's folders), full function signature, line number.

@@ -112,3 +112,5 @@ private:
 };
 
 } // namespace Base
+
+TAVRIN_SINGLETON_SHARED(Base::CMessageLoopForNotify)

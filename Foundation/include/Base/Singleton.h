@@ -29,17 +29,16 @@ public:
 //         ~CFoo();
 //     };
 //     CFoo::Instance().bar();
+//
+// A class reached from several libraries declares its Instance() with
+// TAVRIN_SINGLETON_SHARED(T) after the class and defines it with
+// TAVRIN_SINGLETON_DEFINE(T) in its own library: otherwise each Windows DLL
+// would make its own copy of the template's static, and so its own instance.
 template <typename T>
 class CSingleton
 {
 public:
-    static T& Instance()
-    {
-        // A function-local static is initialised exactly once, even when
-        // several threads arrive at the same time.
-        static T* const instance = new T();
-        return *instance;
-    }
+    static T& Instance() { return createInstance(); }
 
     CSingleton(const CSingleton&) = delete;
     CSingleton& operator=(const CSingleton&) = delete;
@@ -47,6 +46,22 @@ public:
 protected:
     CSingleton() = default;
     ~CSingleton() = default;
+
+    static T& createInstance()
+    {
+        // A function-local static is initialised exactly once, even when
+        // several threads arrive at the same time.
+        static T* const instance = new T();
+        return *instance;
+    }
 };
 
 } // namespace Base
+
+// Both at global scope, with the class's qualified name.
+#define TAVRIN_SINGLETON_SHARED(T) template <> T& ::Base::CSingleton<T>::Instance();
+#define TAVRIN_SINGLETON_DEFINE(T)                     \
+    template <> T& ::Base::CSingleton<T>::Instance()   \
+    {                                                  \
+        return createInstance();                       \
+    }

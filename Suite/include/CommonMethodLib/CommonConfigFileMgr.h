@@ -4,6 +4,8 @@
 // user-data folder. Process-wide instance:
 // Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance().
 
+#include "Base/Singleton.h"
+
 #include <mutex>
 #include <string>
 
@@ -60,3 +62,5 @@ private:
 };
 
 } // namespace comm_methodlib
+
+TAVRIN_SINGLETON_SHARED(comm_methodlib::CCommonConfigFileMgr)

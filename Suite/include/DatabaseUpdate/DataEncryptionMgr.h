@@ -3,6 +3,7 @@
 // Base::CSingleton<DatabaseUpdate::CDataEncryptionMgr>::Instance().
 
 #include "Base/Encrypt.h"
+#include "Base/Singleton.h"
 
 namespace DatabaseUpdate {
 
@@ -21,3 +22,5 @@ private:
 };
 
 } // namespace DatabaseUpdate
+
+TAVRIN_SINGLETON_SHARED(DatabaseUpdate::CDataEncryptionMgr)

@@ -17,7 +17,11 @@
 #include <QDialog>
 #include <QEvent>
 #include <QHelpEvent>
+#ifdef Q_OS_WIN
+#include <QWinEventNotifier>
+#else
 #include <QSocketNotifier>
+#endif
 #include <QThread>
 #include <QTimer>
 #include <QToolTip>
@@ -25,6 +29,7 @@
 #include <QVariant>
 #include <QWidget>
 
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -45,16 +50,23 @@ CKestApplication::CKestApplication(int& argc, char* argv[])
     , languageType(0)
     , lifecycle([this](bool deferred) { dropFrameworkMgr(deferred); })
     , frameworkMgr(nullptr)
-    , terminationNotifier(nullptr)
+    , terminationDescriptor(-1)
     , starting(false)
     , terminationRequested(false)
     , restartRequested(false)
 {
-    // Termination signals reach the event loop as bytes on a descriptor.
-    const int terminationFd = platform::terminationRequestDescriptor();
-    if (terminationFd >= 0) {
-        terminationNotifier = new QSocketNotifier(terminationFd, QSocketNotifier::Read, this);
-        connect(terminationNotifier, &QSocketNotifier::activated, this, [this] { onTerminationRequest(); });
+    // Termination signals reach the event loop as bytes on a descriptor (on
+    // Windows console control events, through an event handle).
+    terminationDescriptor = platform::terminationRequestDescriptor();
+    if (terminationDescriptor >= 0) {
+#ifdef Q_OS_WIN
+        const auto notifier = new QWinEventNotifier(
+            reinterpret_cast<Qt::HANDLE>(static_cast<std::intptr_t>(terminationDescriptor)), this);
+        connect(notifier, &QWinEventNotifier::activated, this, [this] { onTerminationRequest(); });
+#else
+        const auto notifier = new QSocketNotifier(terminationDescriptor, QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [this] { onTerminationRequest(); });
+#endif
     } else {
         TLOG_ERROR("Termination signals cannot be watched; they end the host without its teardown.");
     }
@@ -194,7 +206,7 @@ bool CKestApplication::otherHostProcessRuns() const
 
 void CKestApplication::onTerminationRequest()
 {
-    const int signal = platform::takeTerminationRequest(static_cast<int>(terminationNotifier->socket()));
+    const int signal = platform::takeTerminationRequest(terminationDescriptor);
     if (signal == 0)
         return;
     TLOG_INFO("Termination signal %d received.", signal);

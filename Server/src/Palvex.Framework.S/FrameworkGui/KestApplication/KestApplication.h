@@ -10,7 +10,6 @@
 
 #include <vector>
 
-class QSocketNotifier;
 class QTranslator;
 
 namespace serverframework {
@@ -81,7 +80,7 @@ private:
     CServiceLifecycle lifecycle;
     CFrameworkMgr* frameworkMgr;
     bool displayless = false;
-    QSocketNotifier* terminationNotifier;
+    int terminationDescriptor;
     bool starting;
     bool terminationRequested;
     bool restartRequested;

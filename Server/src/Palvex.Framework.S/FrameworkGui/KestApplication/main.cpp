@@ -54,12 +54,14 @@ int answerCommandLine(int argc, char* argv[])
 }
 
 // Without a display the host runs on Qt's offscreen platform instead of
-// failing to open one.
+// failing to open one. A Windows session always has its desktop.
 void chooseOffscreenWithoutDisplay()
 {
+#ifndef Q_OS_WIN
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
 }
 
 bool hasDisplay()
