@@ -310,8 +310,9 @@ private slots:
 
     // The Debian package, packed from this build and unpacked into a
     // temporary root: the unit names the installed program, the menu entry
-    // its launcher, which without a user service manager starts the unpacked
-    // host directly; it serves and quits on --quit.
+    // its launcher, which starts the unit where a user service manager runs
+    // it (a stand-in systemctl here) and otherwise the unpacked host
+    // directly; it serves and quits on --quit.
     void packageInstallsAndServes()
     {
         QTemporaryDir work;
@@ -329,6 +330,21 @@ private slots:
         const QString launcher = "/opt/tavrin/Server/tavrin-server-start";
         QVERIFY(tst::readText(root + "/usr/share/applications/tavrin-server.desktop").contains("\nExec=\"" + launcher + "\"\n"));
         environment.remove("NOTIFY_SOCKET");
+        const QString asked = home->path() + "/systemctl.txt";
+        QVERIFY(tst::writeExecutable(home->path() + "/manager/systemctl", "#!/bin/sh\necho \"$*\" >> '" + asked.toUtf8()
+                                     + "'\ncase \"$*\" in *LoadState*) echo loaded;; *ExecStart*) echo '{ path=" + root.toUtf8() + program.toUtf8()
+                                     + " ; argv[]=x }';; esac\n"));
+        QProcessEnvironment session = environment;
+        session.insert("PATH", home->path() + "/manager:" + environment.value("PATH"));
+        session.insert("DISPLAY", ":7");
+        session.remove("WAYLAND_DISPLAY");
+        session.remove("XAUTHORITY");
+        QProcess viaManager;
+        viaManager.setProcessEnvironment(session);
+        viaManager.start(root + launcher, QStringList());
+        QVERIFY(viaManager.waitForFinished(30000) && viaManager.exitCode() == 0);
+        QVERIFY2(tst::readText(asked).endsWith("--user import-environment DISPLAY\n--user start --no-block tavrin-server.service\n"), qPrintable(tst::readText(asked)));
+        QCOMPARE(hostProcesses(), QStringList());
         int httpPort = 0;
         QVERIFY(startAndServe(httpPort, 1, root + launcher));
         QVERIFY(run(root + program, {"--quit"}));

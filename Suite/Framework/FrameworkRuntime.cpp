@@ -7,7 +7,6 @@
 #include "CommonMethod/ServedPorts.h"
 
 #include <QDateTime>
-
 #include <QMetaObject>
 #include <QNetworkInterface>
 #include <QThread>
