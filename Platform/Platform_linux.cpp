@@ -1100,6 +1100,102 @@ bool notifyServiceManager(const std::string& state)
     return sent;
 }
 
+bool serviceManagerListens()
+{
+    return !env("NOTIFY_SOCKET").empty();
+}
+
+void ignoreBrokenPipes()
+{
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
+namespace {
+
+// The NUL-separated fields of a file of /proc (cmdline, environ).
+std::vector<std::string> procFields(const char* path)
+{
+    std::string text;
+    std::vector<std::string> fields;
+    if (!readAll(path, text))
+        return fields;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = text.find('\0', start);
+        fields.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        start = end == std::string::npos ? text.size() : end + 1;
+    }
+    return fields;
+}
+
+} // namespace
+
+bool startAgainAfterExit()
+{
+    // An executable replaced while it ran (an upgrade) reads "<path> (deleted)".
+    static const std::string kDeleted = " (deleted)";
+    std::string program = executablePath();
+    if (program.size() > kDeleted.size() && program.compare(program.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0)
+        program.resize(program.size() - kDeleted.size());
+    // As the process was started: later changes to the environment are not in it.
+    const std::vector<std::string> arguments = procFields("/proc/self/cmdline");
+    const std::vector<std::string> environment = procFields("/proc/self/environ");
+    if (program.empty() || arguments.empty())
+        return false;
+
+    // The shell reads the pipe until every holder of its write end has ended,
+    // then becomes the program; $0 is the program, the rest its arguments.
+    static const char kWaiter[] = "read -r _ <&3; exec 3<&-; exec \"$0\" \"$@\"";
+    std::vector<const char*> argv{"/bin/sh", "-c", kWaiter, program.c_str()};
+    for (size_t i = 1; i < arguments.size(); ++i)
+        argv.push_back(arguments[i].c_str());
+    argv.push_back(nullptr);
+    std::vector<const char*> envp;
+    for (const std::string& variable : environment)
+        envp.push_back(variable.c_str());
+    envp.push_back(nullptr);
+
+    int pipeEnds[2];
+    if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
+        return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    // No signal blocked, the termination requests with their default actions.
+    sigset_t noSignals;
+    sigemptyset(&noSignals);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&defaults, signal);
+    bool ok = ::posix_spawn_file_actions_init(&actions) == 0;
+    if (ok && ::posix_spawnattr_init(&attributes) != 0) {
+        ::posix_spawn_file_actions_destroy(&actions);
+        ok = false;
+    }
+    if (!ok) {
+        ::close(pipeEnds[0]);
+        ::close(pipeEnds[1]);
+        return false;
+    }
+    ok = ::posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], 3) == 0
+         && ::posix_spawn_file_actions_addclosefrom_np(&actions, 4) == 0
+         && ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0
+         && ::posix_spawnattr_setsigmask(&attributes, &noSignals) == 0
+         && ::posix_spawnattr_setsigdefault(&attributes, &defaults) == 0;
+    pid_t waiter = -1;
+    ok = ok && ::posix_spawn(&waiter, argv[0], &actions, &attributes, const_cast<char* const*>(argv.data()),
+                             const_cast<char* const*>(envp.data())) == 0;
+    ::posix_spawnattr_destroy(&attributes);
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeEnds[0]);
+    if (!ok) {
+        ::close(pipeEnds[1]);
+        return false;
+    }
+    // The write end stays open, unwritten, until this process ends; the
+    // waiter outlives it and is reaped by whoever adopts it.
+    return true;
+}
+
 // --- files -------------------------------------------------------------------
 
 bool replaceFile(const std::string& path, const std::string& bytes, unsigned how)

@@ -915,6 +915,21 @@ bool notifyServiceManager(const std::string&)
     return true; // no service manager listens for state lines on Windows
 }
 
+bool serviceManagerListens()
+{
+    return false;
+}
+
+void ignoreBrokenPipes()
+{
+    // Windows raises no signal for a write to a closed pipe.
+}
+
+bool startAgainAfterExit()
+{
+    return false; // nothing waits for this process's end on Windows
+}
+
 // --- files -------------------------------------------------------------------
 
 namespace {

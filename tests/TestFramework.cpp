@@ -6,6 +6,7 @@
 #include "Framework/FrameworkCallbacks.h"
 #include "Framework/FrameworkConfig.h"
 #include "Framework/FrameworkRouter.h"
+#include "Framework/FrameworkRuntime.h"
 #include "Framework/FrameworkServer.h"
 #include "Framework/HttpRequest.h"
 #include "Framework/Framework.h"
@@ -22,18 +23,24 @@
 #include <algorithm>
 #include <atomic>
 #include <list>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 namespace {
 
 std::atomic<QThread*> g_closedOn{nullptr}; // the thread of the host's last close callback
+std::mutex g_choicesMutex;
+QStringList g_choices; // what the host's skin and language callbacks were handed, and on which thread
 
 // The status code (0: no HTTP answer) and the body, over a connection of its own.
-std::pair<int, QByteArray> request(const QByteArray& method, int port, const QByteArray& path, const QByteArray& authorization = {})
+std::pair<int, QByteArray> request(const QByteArray& method, int port, const QByteArray& path, const QByteArray& authorization = {},
+                                   const QByteArray& body = {})
 {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, quint16(port));
-    socket.write(method + " " + path + " HTTP/1.0\r\nAuthorization: " + authorization + "\r\nContent-Length: 0\r\n\r\n");
+    socket.write(method + " " + path + " HTTP/1.0\r\nAuthorization: " + authorization + "\r\nContent-Length: "
+                 + QByteArray::number(body.size()) + "\r\n\r\n" + body);
     QByteArray reply;
     while (socket.waitForReadyRead(5000))
         reply += socket.readAll();
@@ -111,6 +118,38 @@ private slots:
         QCOMPARE(request("POST", newHttp, "/api/close", "Bearer " + token).first, 403);
     }
 
+    // The language and skin the host applied (not those it refused) are handed to its callbacks, from the
+    // library's thread, at the next start.
+    void lastLanguageAndSkinComeBack()
+    {
+        const auto setCallbacks = [] {
+            setLanguageCallback([](int index) {
+                const std::lock_guard<std::mutex> lock(g_choicesMutex);
+                g_choices << QString::number(index) + (QThread::currentThread() == qApp->thread() ? " main" : "");
+                return index != 99;
+            });
+            setRegisterRccCallback([](const char* name, void*) {
+                const std::lock_guard<std::mutex> lock(g_choicesMutex);
+                g_choices << QString::fromLatin1(name);
+                return QByteArray(name) != "NoSuch";
+            }, nullptr);
+        };
+        const auto choices = [] { const std::lock_guard<std::mutex> lock(g_choicesMutex); return g_choices; };
+        QVERIFY(initAll());
+        setCallbacks();
+        const QByteArray token = "Bearer " + tst::readBytes(m_dataDir + CFrameworkConfig::kTokenFileName);
+        for (const auto& [path, body] : {std::pair{"/api/language", "11"}, {"/api/language", "99"}, {"/api/skin", "BlueSkin"}, {"/api/skin", "NoSuch"}})
+            request("POST", m_httpPort, path, token, body);
+        QCOMPARE(choices(), QStringList({"11", "99", "BlueSkin", "NoSuch"}));
+        uninitFramework();
+        g_choices.clear();
+        QVERIFY(initAll());
+        setCallbacks();
+        QTRY_COMPARE(choices(), QStringList({"11", "BlueSkin"}));
+        setLanguageCallback(nullptr);
+        setRegisterRccCallback(nullptr, nullptr);
+    }
+
     // Only an external access setting of exactly "true" opens the ports beyond
     // 127.0.0.1 (to 127.0.0.2 here, which a loopback-only socket refuses).
     void listensOnLoopbackUnlessExternal()
@@ -128,8 +167,9 @@ private slots:
     }
 
     // A frame or message over its bound is refused with the protocol's close code, a client that sends pings and
-    // never reads is dropped (long before 32 MB have gone), close codes and text follow the protocol, a page of
-    // another site cannot open a socket. (Unmasked frames are taken: the client's messages are not used anyway.)
+    // never reads is dropped by its pongs alone (long before 32 MB have gone; no status push comes in an hour),
+    // close codes and text follow the protocol, a page of another site cannot open a socket. (Unmasked frames are
+    // taken: the client's messages are not used anyway.)
     void webSocketRefusesWhatAClientMayNotSend_data()
     {
         QTest::addColumn<QByteArray>("origin");   // of the opening; HTTPPORT stands for the web client's port
@@ -157,7 +197,9 @@ private slots:
         QFETCH(QByteArray, header);
         QFETCH(QByteArray, repeated);
         QFETCH(int, close);
-        QVERIFY(initAll());
+        CFrameworkRuntime runtime(3600 * 1000);
+        const std::unique_ptr<CFrameworkRuntime, void (*)(CFrameworkRuntime*)> stops(&runtime, [](CFrameworkRuntime* r) { r->uninit(); });
+        QVERIFY(runtime.initFirst() && runtime.initSecond() && runtime.initLast());
         QTcpSocket socket;
         socket.setReadBufferSize(64 * 1024); // and reads no more: the host's frames back up
         socket.connectToHost(QHostAddress::LocalHost, quint16(m_wsPort));

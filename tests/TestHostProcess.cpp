@@ -21,6 +21,7 @@
 #include "TestSupport.h"
 
 #include <csignal>
+#include <cstdio>
 
 #include <memory>
 
@@ -68,8 +69,9 @@ private slots:
     // Without a display nobody can answer the port dialog: a held HTTP port
     // is moved to the first free one from itself, written to "Setup.xml"
     // before the web client starts there. The host stands a kill -9 (the
-    // next start serves at once); a quit request ends it with 0 through its
-    // teardown in order.
+    // next start serves at once, in the language and skin the web client set
+    // last, which its own file does not keep); a quit request ends it with 0
+    // through its teardown in order.
     void movesHeldPortSurvivesKillQuitsInOrder()
     {
         const int held = configuredHttp;
@@ -83,12 +85,20 @@ private slots:
         QCOMPARE(httpIn(tst::findText(home->path() + "/data", "Setup.xml")), httpPort);
         QStringList said; // the service manager shows where the moved web client is
         QTRY_VERIFY_WITH_TIMEOUT(!(said += notify->drain()).filter(QString("STATUS=Web client http://127.0.0.1:%1/, WebSocket port ").arg(httpPort)).isEmpty(), 10000);
+        const QByteArray greyRed = get(httpPort, "/favicon.png"); // the skin's tray icon
+        QVERIFY(request(httpPort, "/api/language", "POST", "1") == 200 && request(httpPort, "/api/skin", "POST", "BlueSkin") == 200);
+        const QByteArray blue = get(httpPort, "/favicon.png");
+        QVERIFY(!blue.isEmpty() && blue != greyRed);
+        const QString setup = tst::findText(home->path() + "/data", "Setup.xml");
         host->kill();
         QVERIFY(tst::ended(*host, 5000));
         QElapsedTimer clock;
         clock.start();
         QVERIFY(startAndServe(httpPort, 2));
         QVERIFY2(clock.elapsed() < 8000, qPrintable(QString::number(clock.elapsed())));
+        QTRY_COMPARE_WITH_TIMEOUT(QJsonDocument::fromJson(get(httpPort, "/api/status"))["language"].toInt(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(get(httpPort, "/favicon.png"), blue, 10000);
+        QCOMPARE(tst::findText(home->path() + "/data", "Setup.xml"), setup);
         QCOMPARE(request(httpPort, "/api/close"), 200);
         QVERIFY(endsWith0());
         QVERIFY(notify->drain().endsWith("STOPPING=1"));
@@ -130,14 +140,18 @@ private slots:
         QCOMPARE(runtimeFiles(), QStringList());
     }
 
-    // The web client's page: the ports shown running, the up time pushed over
-    // the WebSocket advancing, and no uncaught exception, error message or
-    // failed load on the console.
+    // The web client's page, at a phone's width (390 px, nothing wider): the product named as in the tray,
+    // every service with its port and whether it is served, the HTTP port the start moved off a port this
+    // test held and who held it, the start time and an up time pushed over the WebSocket that advances, no
+    // uncaught exception, error message or failed load on the console; once the host is gone, every service
+    // stopped under a banner that says so.
     void webClientPageInChromium()
     {
         const QString chromium = QStandardPaths::findExecutable("chromium");
         if (chromium.isEmpty())
             QSKIP("chromium is not installed (scripts/deps installs it)");
+        QTcpServer holder;
+        QVERIFY(holder.listen(QHostAddress::Any, quint16(configuredHttp)));
         int httpPort = 0;
         QVERIFY(startAndServe(httpPort));
         browser.setStandardOutputFile(QProcess::nullDevice()); // its chatter is not this test's business
@@ -181,16 +195,24 @@ private slots:
             return call("Runtime.evaluate", {{"expression", expression}, {"awaitPromise", true}, {"returnByValue", true}})
                 .value("result").toObject().value("result").toObject().value("value").toVariant().toString();
         };
-        const auto text = [&](const char* id) { return evaluate(QString("document.getElementById('%1').textContent").arg(id)); };
-        const auto upTime = [&] { return QTime::fromString(text("uptime").section(' ', -1), "hh:mm:ss"); };
+        const auto texts = [&](const QString& selector) { // the texts of the elements, joined by '|'
+            return evaluate("Array.from(document.querySelectorAll('" + selector + "')).map(e => e.textContent).join('|')");
+        };
+        const auto upTime = [&] { return QTime::fromString(evaluate("document.getElementById('banner').textContent").section(' ', -1), "hh:mm:ss"); };
 
         // Listening before the page loads, so nothing it reports is missed.
         for (const char* domain : {"Runtime.enable", "Log.enable", "Page.enable"})
             call(domain, {});
+        call("Emulation.setDeviceMetricsOverride", {{"width", 390}, {"height", 844}, {"deviceScaleFactor", 3}, {"mobile", true}});
         QVERIFY(!call("Page.navigate", {{"url", QString("http://127.0.0.1:%1/").arg(httpPort)}}).contains("error"));
         QTRY_COMPARE_WITH_TIMEOUT(evaluate("document.readyState"), QString("complete"), 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(text("httpPort"), QString("%1 (running)").arg(httpPort), 10000);
-        QVERIFY(QRegularExpression("^\\d+ \\(running\\)$").match(text("webSocketPort")).hasMatch());
+        QCOMPARE(evaluate("window.innerWidth + ' ' + document.documentElement.scrollWidth"), QString("390 390"));
+        QCOMPARE(evaluate("document.title"), QString("Palvex - Service status"));
+        const QString services = texts("#services li");
+        QVERIFY2(services.contains(QString("HTTP%1Started").arg(httpPort)) && QRegularExpression("\\|WebSocket\\d+Started\\|").match(services).hasMatch()
+                 && QRegularExpression("\\|TamsaAMS\\d+Stopped\\|").match(services).hasMatch() && services.count('|') == 12, qPrintable(services));
+        QCOMPARE(texts("#moves li"), QString("HTTP%1 \u2192 %2was held by TestHostProcess").arg(configuredHttp).arg(httpPort));
+        QVERIFY(evaluate("document.getElementById('banner').textContent").startsWith("Started at "));
         const QTime first = upTime();
         QVERIFY(first.isValid());
         QTRY_VERIFY_WITH_TIMEOUT(upTime() > first, 5000);
@@ -204,6 +226,9 @@ private slots:
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
         QCOMPARE(request(httpPort, "/api/close"), 200);
         QVERIFY(endsWith0());
+        QTRY_COMPARE_WITH_TIMEOUT(evaluate("document.getElementById('banner').className"), QString("gone"), 10000);
+        QVERIFY(evaluate("document.getElementById('banner').textContent").startsWith("Connection lost: the host has stopped."));
+        QCOMPARE(texts(".state").count("Stopped"), 13);
     }
 
     // The icon is embedded in the panel, where a port moved at start is told
@@ -211,10 +236,15 @@ private slots:
     // without a browser its address is told there. Under a window manager
     // (openbox) the menu's first entry brings the minimised window back,
     // active; the port dialog is the window's transient dialog, centred on
-    // it, and stays above it when the window is clicked; the window's close
-    // button works again once the dialog is closed; "Quit" goes through the
-    // window's own close handling.
-    void trayIconClickMenuAndQuit()
+    // it, and stays above it when the window is clicked. As an ordinary user
+    // without a service manager, the HTTP port changed in the port dialog and
+    // the restart confirmed (from the keyboard), the host ends with 75 and a
+    // new one serves on the new port with its icon back in the panel, the old
+    // port free, one host running; the seconds from the confirmation to the
+    // first answer on the new port are printed. The new window's close button
+    // hides it; "Quit" goes through the window's own close handling and leaves
+    // no token behind.
+    void trayIconClickMenuRestartAndQuit()
     {
         for (const char* tool : {"Xvfb", "trayer", "xdotool", "openbox", "xprop"})
             QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(), tool);
@@ -224,6 +254,7 @@ private slots:
         QVERIFY(tst::writeExecutable(opener, "#!/bin/sh\necho \"$@\" >> '" + opened.toUtf8() + "'\n"));
         xserver.use(environment);
         environment.insert("PATH", home->path() + "/bin:" + environment.value("PATH"));
+        environment.remove("NOTIFY_SOCKET");
         QProcess trayer, windowManager;
         for (QProcess* desktop : {&trayer, &windowManager})
             desktop->setProcessEnvironment(environment);
@@ -290,12 +321,36 @@ private slots:
                  qPrintable(stacking));
         QVERIFY(xdotool({"key", "--window", dialog.id, "Escape"}));
         QTRY_VERIFY_WITH_TIMEOUT(window("Change Ports").id.isEmpty(), 10000);
+        // The HTTP field (after the title's close button), the confirm button
+        // (the last in the dialog), and the notice's confirm.
+        const int newHttp = tst::freePort();
+        QVERIFY(xdotool({"mousemove", "--window", managed.id, "115", "285", "click", "1"}));
+        QTRY_VERIFY_WITH_TIMEOUT(!(dialog = window("Change Ports")).id.isEmpty(), 10000);
+        QVERIFY(xdotool({"windowfocus", "--sync", dialog.id, "key", "Tab", "ctrl+a", "type", "--delay", "50", QString::number(newHttp)}));
+        QVERIFY(xdotool({"key", "shift+Tab", "shift+Tab", "space"}));
+        XWindow notice;
+        QTRY_VERIFY_WITH_TIMEOUT(!(notice = window("Form")).id.isEmpty(), 10000);
+        QElapsedTimer clock;
+        QVERIFY(xdotool({"windowfocus", "--sync", notice.id, "key", "Tab", "space"}));
+        clock.start();
+        QVERIFY(tst::ended(*host, 30000) && host->exitCode() == 75);
+        QTRY_VERIFY_WITH_TIMEOUT(request(newHttp, "/api/status", "GET") == 200, 60000);
+        std::printf("The new host answered on port %d %.1f s after the restart was confirmed.\n", newHttp, clock.elapsed() / 1000.0);
+        QTRY_VERIFY_WITH_TIMEOUT(!(icon = window("Palvex.Framework.S")).id.isEmpty(), 30000);
+        QVERIFY(window("panel").geometry.contains(icon.geometry));
+        QVERIFY(QTcpServer().listen(QHostAddress::LocalHost, quint16(httpPort)));
+        QCOMPARE(hostProcesses().size(), 1);
+
+        clickMenuEntry(icon, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!(managed = window("Tavrin.Framework.S")).id.isEmpty(), 10000);
         QVERIFY(xdotool({"mousemove", "--window", managed.id, "632", "20", "click", "1"})); // its close button
         QTRY_VERIFY_WITH_TIMEOUT(window("Tavrin.Framework.S").id.isEmpty(), 10000);
         clickMenuEntry(icon, 2);
-        QVERIFY(endsWith0());
-        tst::verifyInOrder(logText(), {"Closing was requested from the service management window.", "Quit: begin.",
+        QTRY_VERIFY_WITH_TIMEOUT(hostProcesses().isEmpty(), 30000);
+        tst::verifyInOrder(logText(), {"Restart: start after the end requested.", "initFrameworkFirst: http " + QString::number(newHttp),
+                                       "Closing was requested from the service management window.", "Quit: begin.",
                                        "Quit: tray object deleted."});
+        QCOMPARE(tst::findText(home->path() + "/data", "FrameworkControl.token"), QString());
         for (QProcess* desktop : {&trayer, &windowManager}) {
             desktop->kill();
             desktop->waitForFinished();
@@ -303,8 +358,10 @@ private slots:
     }
 
     // The Debian package, packed from this build and unpacked into a
-    // temporary root: the unit and menu entry name the installed program, and
-    // the unpacked host serves and quits on --quit.
+    // temporary root: the unit names the installed program, the menu entry
+    // its launcher, which starts the unit where a user service manager runs
+    // it (a stand-in systemctl here) and otherwise the unpacked host
+    // directly; it serves and quits on --quit.
     void packageInstallsAndServes()
     {
         QTemporaryDir work;
@@ -319,10 +376,26 @@ private slots:
         const QString program = "/opt/tavrin/Server/Palvex.Framework.S";
         const QString unit = tst::readText(root + "/usr/lib/systemd/user/tavrin-server.service");
         QVERIFY2(unit.contains("\nExecStart=" + program + "\n") && !unit.contains(TAVRIN_BUILD_DIR), qPrintable(unit));
-        QVERIFY(tst::readText(root + "/usr/share/applications/tavrin-server.desktop").contains("\nExec=\"" + program + "\"\n"));
+        const QString launcher = "/opt/tavrin/Server/tavrin-server-start";
+        QVERIFY(tst::readText(root + "/usr/share/applications/tavrin-server.desktop").contains("\nExec=\"" + launcher + "\"\n"));
         environment.remove("NOTIFY_SOCKET");
+        const QString asked = home->path() + "/systemctl.txt";
+        QVERIFY(tst::writeExecutable(home->path() + "/manager/systemctl", "#!/bin/sh\necho \"$*\" >> '" + asked.toUtf8()
+                                     + "'\ncase \"$*\" in *LoadState*) echo loaded;; *ExecStart*) echo '{ path=" + root.toUtf8() + program.toUtf8()
+                                     + " ; argv[]=x }';; esac\n"));
+        QProcessEnvironment session = environment;
+        session.insert("PATH", home->path() + "/manager:" + environment.value("PATH"));
+        session.insert("DISPLAY", ":7");
+        session.remove("WAYLAND_DISPLAY");
+        session.remove("XAUTHORITY");
+        QProcess viaManager;
+        viaManager.setProcessEnvironment(session);
+        viaManager.start(root + launcher, QStringList());
+        QVERIFY(viaManager.waitForFinished(30000) && viaManager.exitCode() == 0);
+        QVERIFY2(tst::readText(asked).endsWith("--user import-environment DISPLAY\n--user start --no-block tavrin-server.service\n"), qPrintable(tst::readText(asked)));
+        QCOMPARE(hostProcesses(), QStringList());
         int httpPort = 0;
-        QVERIFY(startAndServe(httpPort, 1, root + program));
+        QVERIFY(startAndServe(httpPort, 1, root + launcher));
         QVERIFY(run(root + program, {"--quit"}));
         QVERIFY(endsWith0());
     }
@@ -375,23 +448,43 @@ private:
         return QDir(home->path() + "/runtime").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
     }
     QString logText() const { return tst::findText(home->path() + "/data", "Framework.S.txt"); }
+    // The process ids of the hosts running in this test's process-id namespace (not those that ended).
+    static QStringList hostProcesses()
+    {
+        QStringList hosts;
+        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            if (QFileInfo("/proc/" + pid + "/exe").symLinkTarget().endsWith("/Palvex.Framework.S"))
+                hosts << pid;
+        }
+        return hosts;
+    }
 
     // The status of a control request (POSTs carry the token), -1 without an answer.
-    int request(int port, const QString& path, const QByteArray& verb = "POST")
+    int request(int port, const QString& path, const QByteArray& verb = "POST", const QByteArray& body = {},
+                QByteArray* answer = nullptr)
     {
         QNetworkRequest req(QUrl(QString("http://127.0.0.1:%1%2").arg(port).arg(path)));
         const QString token = tst::findText(home->path() + "/data", "FrameworkControl.token");
         req.setRawHeader("Authorization", "Bearer " + token.trimmed().toUtf8());
         req.setHeader(QNetworkRequest::ContentTypeHeader, "text/plain");
-        QNetworkReply* reply = network.sendCustomRequest(req, verb);
+        QNetworkReply* reply = network.sendCustomRequest(req, verb, body);
         QElapsedTimer clock;
         clock.start();
         while (!reply->isFinished() && clock.elapsed() < 5000)
             QTest::qWait(20);
         const int status = reply->isFinished() ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : -1;
+        if (answer)
+            *answer = reply->readAll();
         reply->abort();
         reply->deleteLater();
         return status;
+    }
+
+    QByteArray get(int port, const QString& path)
+    {
+        QByteArray answer;
+        request(port, path, "GET", {}, &answer);
+        return answer;
     }
 
     // Opens the icon's menu and clicks entry `index` (entries 32 pixels high

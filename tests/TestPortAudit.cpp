@@ -5,6 +5,7 @@
 #include "logical/CheckPort.h"
 #include "ui/EditPortDlg.h"
 #include "ui/StartupPortChooser.h"
+#include "CommonMethod/ServedPorts.h"
 #include "logical/PortMgr.h"
 #include "Platform/Platform.h"
 #include "logical/SimpleProperties.h"
@@ -237,8 +238,8 @@ private slots:
         for (int port : {web, ams, ss})
             QVERIFY(checker.claimedPorts.contains(port));
         QStringList moves; // what the tray tells once the host runs
-        for (const PortMove& move : checker.portMoves())
-            moves << QString("%1 %2>%3").arg(move.service.c_str()).arg(move.from).arg(move.to);
+        for (const PortMove& move : checker.moves())
+            moves << QString("%1 %2>%3").arg(serviceName(move.port)).arg(move.from).arg(move.to);
         QCOMPARE(moves.join(' '), QString("TamsaAMS %1>%2 TamsaMQTT %3>%4 TamsaSS %5>%6 Web %7>%8").arg(p["TamsaAMS"]).arg(ams)
                                       .arg(p["TamsaMQTT"]).arg(mqtt).arg(p["TamsaSS"]).arg(ss).arg(p["Web"]).arg(web));
     }
@@ -265,9 +266,9 @@ private slots:
         later.close();
         checker.refreshSnapshot();
         QVERIFY(!checker.IsPortUsed(later.serverPort(), name) && checker.IsPortUsed(otherPort, name));
-        CPortMgr machine;
-        QVERIFY(machine.isListening(own.serverPort()) && machine.isListening(otherPort));
-        QVERIFY(!machine.isListening(later.serverPort()) && !machine.isListening(udp.localPort()));
+        const auto machine = comm_method::CServedPorts::now();
+        QVERIFY(machine.served(own.serverPort()) && machine.served(otherPort));
+        QVERIFY(!machine.served(later.serverPort()) && !machine.served(udp.localPort()));
     }
 
     // A held HTTP port asks for the ports: the chosen ports are claimed and

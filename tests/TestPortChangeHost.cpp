@@ -172,7 +172,9 @@ private slots:
     }
 
     // The two-port dialog stores the HTTP and WebSocket ports, which take
-    // effect with the restart that the port settings dialog offers next.
+    // effect with the restart that the port settings dialog offers next: the
+    // host ends for the next one to serve on them, and nothing of it serves on
+    // after its restart teardown.
     void confirmedChangeMovesTheServices()
     {
         const QString setupBefore = tst::readText(dataDir + "Setup.xml");
@@ -184,12 +186,15 @@ private slots:
                  QStringList{"Restart the computer now to make the new settings take effect."});
         QVERIFY(serving(http, webSocket)); // nothing restarted yet
         QSignalSpy restart(window, &CMainWindow::signalRestarServer);
-        QCOMPARE(change(false, newHttp, 0, 4554, true), QStringList{"Saved. Please restart the client."});
+        QCOMPARE(change(false, newHttp, 0, 4554, true),
+                 QStringList{"Saved. On confirming, the services restart on the new ports: the tray icon disappears "
+                             "and comes back within a few seconds."});
         QCOMPARE(restart.count(), 1);
         QCOMPARE(runEventLoop(), 0); // the restart's queued quit
+        QCOMPARE(app.exitStatusAfterRun(), CKestApplication::RestartExitCode);
 
-        QVERIFY(serving(newHttp, newWebSocket));
-        QVERIFY(released(http) && released(webSocket));
+        for (const int port : {http, webSocket, newHttp, newWebSocket})
+            QVERIFY(released(port));
         QString setupExpected = setupBefore;
         setupExpected.replace(QRegularExpression("<Http>\\d*</Http>"), QString("<Http>%1</Http>").arg(newHttp));
         setupExpected.replace(QRegularExpression("<WebSocket>\\d+</WebSocket>"),
@@ -261,7 +266,8 @@ int main(int argc, char** argv)
     ScratchHome home;
     if (!home.isValid())
         return 1;
-    qunsetenv("NOTIFY_SOCKET");
+    // A stand-in service manager: the restart is left to it.
+    tst::NotifySocket manager(home.path() + "/notify.sock");
     // Mounts made by the test stay in this process, and root meets a
     // read-only mount like anyone else.
     privateMounts = ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;

@@ -16,6 +16,8 @@ namespace {
 const char* const kFileName = "CommonConfig.xml";
 const char* const kHttpPortKey = "HttpPort";
 const char* const kVideoWallPortKey = "VideoWallPort";
+const char* const kLanguageKey = "Language";
+const char* const kSkinKey = "Skin";
 
 std::string valuePath(const char* key)
 {
@@ -67,7 +69,7 @@ bool CCommonConfigFileMgr::loadForChange(comm_method::CXmlConfigFile& file)
     return file.keepDamaged(true);
 }
 
-bool CCommonConfigFileMgr::writePort(const char* key, int port)
+bool CCommonConfigFileMgr::writeValue(const char* key, const std::string& value)
 {
     comm_method::CXmlConfigFile file(filePath());
     if (file.path().empty()) {
@@ -76,12 +78,17 @@ bool CCommonConfigFileMgr::writePort(const char* key, int port)
     }
     if (!loadForChange(file))
         return false;
-    if (!file.document().set_int(valuePath(key), port)) {
+    if (!file.document().set_value(valuePath(key), value)) {
         // A document of another shape: start from an empty one.
         file.document().clear();
-        file.document().set_int(valuePath(key), port);
+        file.document().set_value(valuePath(key), value);
     }
     return file.save(false);
+}
+
+bool CCommonConfigFileMgr::writePort(const char* key, int port)
+{
+    return writeValue(key, std::to_string(port));
 }
 
 bool CCommonConfigFileMgr::checkPort(const char* key, int defaultPort, bool checkOnly)
@@ -149,6 +156,41 @@ bool CCommonConfigFileMgr::SetFrameworkVideoWallPort(int port)
     }
     std::lock_guard<std::mutex> lock(m_mutex);
     return writePort(kVideoWallPortKey, port);
+}
+
+int CCommonConfigFileMgr::GetFrameworkLanguage()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    comm_method::CXmlConfigFile file(filePath());
+    if (file.load() != comm_method::CXmlConfigFile::State::Loaded)
+        return -1;
+    const int language = file.document().get_int(valuePath(kLanguageKey), -1);
+    return language >= 0 ? language : -1;
+}
+
+std::string CCommonConfigFileMgr::GetFrameworkSkin()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    comm_method::CXmlConfigFile file(filePath());
+    if (file.load() != comm_method::CXmlConfigFile::State::Loaded)
+        return std::string();
+    return file.document().get_str(valuePath(kSkinKey), std::string());
+}
+
+bool CCommonConfigFileMgr::SetFrameworkLanguage(int language)
+{
+    if (language < 0) {
+        TLOG_ERROR("Language %d is not a language index; not stored.", language);
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return writeValue(kLanguageKey, std::to_string(language));
+}
+
+bool CCommonConfigFileMgr::SetFrameworkSkin(const std::string& skin)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return writeValue(kSkinKey, skin);
 }
 
 } // namespace comm_methodlib

@@ -56,12 +56,17 @@ void setDelayCloseCallback(FrameworkHostCallback fn, void* user)
 
 void setRegisterRccCallback(FrameworkSkinCallback fn, void* user)
 {
-    runtime().callbacks().setRegisterRcc(fn, user);
+    runtime().setRegisterRccCallback(fn, user);
 }
 
 void setLanguageCallback(FrameworkLanguageCallback fn)
 {
-    runtime().callbacks().setLanguage(std::move(fn));
+    runtime().setLanguageCallback(std::move(fn));
+}
+
+void setHostServices(const std::string& productName, const std::vector<FrameworkService>& services)
+{
+    runtime().setHostServices(productName, services);
 }
 
 void reloadTranslations(int languageIndex)

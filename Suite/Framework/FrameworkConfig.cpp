@@ -106,6 +106,28 @@ bool CFrameworkConfig::writeWebSocketPort(const std::string& text)
     return true;
 }
 
+int CFrameworkConfig::storedLanguage()
+{
+    return commonConfig().GetFrameworkLanguage();
+}
+
+std::string CFrameworkConfig::storedSkin()
+{
+    return commonConfig().GetFrameworkSkin();
+}
+
+void CFrameworkConfig::storeLanguage(int index)
+{
+    if (!commonConfig().SetFrameworkLanguage(index))
+        TLOG_ERROR("the web client's language %d is not kept for the next start", index);
+}
+
+void CFrameworkConfig::storeSkin(const std::string& name)
+{
+    if (!commonConfig().SetFrameworkSkin(name))
+        TLOG_ERROR("the web client's skin is not kept for the next start");
+}
+
 bool CFrameworkConfig::writeNewToken(QByteArray& token)
 {
     const QString path = QString::fromStdString(tokenFilePath());

@@ -1,7 +1,8 @@
 #pragma once
 
-// Where the framework library keeps its settings: the framework HTTP port and
-// the video wall port in the common configuration, the WebSocket port in
+// Where the framework library keeps its settings: the framework HTTP port, the
+// video wall port and the last language and skin the web client set in the
+// common configuration, the WebSocket port in
 // "Setup.xml" of the component's user-data folder, and the control token in
 // a file of that folder that only its owner can read.
 
@@ -29,6 +30,13 @@ public:
     // failure.
     static bool writeHttpPort(const std::string& text);
     static bool writeWebSocketPort(const std::string& text);
+
+    // The language index and skin name the web client set last; -1 and empty
+    // when none was set. Stored only once the host has applied them.
+    static int storedLanguage();
+    static std::string storedSkin();
+    static void storeLanguage(int index);
+    static void storeSkin(const std::string& name);
 
     // The token file's path; empty when the user-data folder is unknown.
     static std::string tokenFilePath();

@@ -1,6 +1,7 @@
 #include "FrameworkRouter.h"
 
 #include "FrameworkCallbacks.h"
+#include "FrameworkConfig.h"
 #include "StatusPage.h"
 
 #include "Base/Log.h"
@@ -116,11 +117,15 @@ CHttpResponse CFrameworkRouter::control(const QByteArray& action, const QByteArr
         if (!ok || index < 0)
             return CHttpResponse::text(400, "the language is not a number of 0 or more");
         outcome = m_callbacks.language(index);
+        if (outcome == CFrameworkCallbacks::Outcome::Applied)
+            CFrameworkConfig::storeLanguage(index);
         refusal = "language " + QByteArray::number(index) + " is not one the host can apply";
     } else { // skin
         if (body.isEmpty() || body.size() > 256)
             return CHttpResponse::text(400, "the skin name is empty or too long");
         outcome = m_callbacks.registerRcc(body.toStdString());
+        if (outcome == CFrameworkCallbacks::Outcome::Applied)
+            CFrameworkConfig::storeSkin(body.toStdString());
         QByteArray name = body;
         for (char& c : name) {
             if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)

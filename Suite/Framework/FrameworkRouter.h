@@ -3,7 +3,8 @@
 // Answers the web client's requests. The control requests (POST /api/...)
 // reach the host's callbacks only from a loopback peer that presents the
 // control token ("Authorization: Bearer <token>"); anything else is refused
-// with 403 and calls nothing.
+// with 403 and calls nothing. A language or skin the host applied is kept
+// for the next start.
 
 #include "FrameworkStatus.h"
 #include "HttpRequest.h"

@@ -1,11 +1,19 @@
 #include "FrameworkRuntime.h"
 
 #include "FrameworkServer.h"
+#include "StatusPage.h"
 
 #include "Base/Log.h"
+#include "CommonMethod/ServedPorts.h"
 
+#include <QDateTime>
 #include <QMetaObject>
+#include <QNetworkInterface>
 #include <QThread>
+
+CFrameworkRuntime::CFrameworkRuntime(int pushIntervalMs) : m_pushIntervalMs(pushIntervalMs)
+{
+}
 
 bool CFrameworkRuntime::onServerThread() const
 {
@@ -20,17 +28,65 @@ void CFrameworkRuntime::runOnServerThread(const std::function<void()>& fn)
         QMetaObject::invokeMethod(m_server, fn, Qt::BlockingQueuedConnection);
 }
 
+void CFrameworkRuntime::handOver(const char* what, std::function<void()> fn)
+{
+    std::lock_guard<std::mutex> lock(m_lifecycle);
+    if (!m_server) {
+        TLOG_WARN("the web client's last %s is not handed to the host: the framework does not run", what);
+        return;
+    }
+    QMetaObject::invokeMethod(m_server, std::move(fn), Qt::QueuedConnection);
+}
+
+void CFrameworkRuntime::setRegisterRccCallback(FrameworkSkinCallback fn, void* user)
+{
+    m_callbacks.setRegisterRcc(fn, user);
+    handOver("skin", [this] {
+        const std::string skin = CFrameworkConfig::storedSkin();
+        if (!skin.empty() && m_callbacks.registerRcc(skin) == CFrameworkCallbacks::Outcome::Refused)
+            TLOG_WARN("the host did not apply the web client's last skin");
+    });
+}
+
+void CFrameworkRuntime::setLanguageCallback(FrameworkLanguageCallback fn)
+{
+    m_callbacks.setLanguage(std::move(fn));
+    handOver("language", [this] {
+        const int language = CFrameworkConfig::storedLanguage();
+        if (language >= 0 && m_callbacks.language(language) == CFrameworkCallbacks::Outcome::Refused)
+            TLOG_WARN("the host did not apply the web client's last language %d", language);
+    });
+}
+
+void CFrameworkRuntime::setHostServices(const std::string& product, const std::vector<FrameworkService>& services)
+{
+    std::lock_guard<std::mutex> lock(m_stateMutex);
+    m_product = product;
+    m_services = services;
+}
+
 FrameworkStatus CFrameworkRuntime::status() const
 {
     FrameworkStatus s;
+    std::vector<FrameworkService> services;
     {
         std::lock_guard<std::mutex> lock(m_stateMutex);
+        s.product = m_product.empty() ? std::string(CStatusPage::kProductName) : m_product;
         s.httpPort = m_ports.httpPort;
         s.webSocketPort = m_ports.webSocketPort;
         s.videoWallPort = m_ports.videoWallPort;
         s.upSeconds = m_upTime.isValid() ? m_upTime.elapsed() / 1000 : 0;
+        s.startedAtMs = m_upTime.isValid() ? m_startedAtMs : 0;
+        services = m_services;
+        if (services.empty())
+            services = {{"HTTP", m_ports.httpPort, 0, {}}, {"WebSocket", m_ports.webSocketPort, 0, {}}};
     }
     s.language = m_language;
+    const comm_method::CServedPorts served = comm_method::CServedPorts::now();
+    for (FrameworkService& service : services) {
+        const bool isServed = served.served(service.port);
+        s.services.push_back({std::move(service), isServed});
+    }
     return s;
 }
 
@@ -64,7 +120,8 @@ bool CFrameworkRuntime::initFirst()
     if (!m_thread) {
         m_thread = new QThread();
         m_thread->setObjectName("FrameworkServer");
-        m_server = new CFrameworkServer(m_callbacks, [this] { return status(); });
+        m_server = new CFrameworkServer(m_callbacks, [this] { return status(); }, &QNetworkInterface::allAddresses,
+                                        m_pushIntervalMs);
         m_server->moveToThread(m_thread);
         QObject::connect(m_thread, &QThread::finished, m_server, &QObject::deleteLater);
         m_thread->start();
@@ -107,8 +164,10 @@ bool CFrameworkRuntime::startServer(const char* caller,
     }
     const FrameworkPorts ports = [this] {
         std::lock_guard<std::mutex> state(m_stateMutex);
-        if (!m_upTime.isValid())
+        if (!m_upTime.isValid()) {
             m_upTime.start();
+            m_startedAtMs = QDateTime::currentMSecsSinceEpoch();
+        }
         return m_ports;
     }();
     bool ok = false;

@@ -7,6 +7,7 @@
 
 #include "FrameworkCallbacks.h"
 #include "FrameworkConfig.h"
+#include "FrameworkServer.h"
 #include "FrameworkStatus.h"
 
 #include <QByteArray>
@@ -14,14 +15,16 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <string>
+#include <vector>
 
-class CFrameworkServer;
 class QThread;
 
 class CFrameworkRuntime
 {
 public:
-    CFrameworkRuntime() = default;
+    // pushIntervalMs: how often the WebSocket clients are sent the status.
+    explicit CFrameworkRuntime(int pushIntervalMs = CFrameworkServer::kPushIntervalMs);
     CFrameworkRuntime(const CFrameworkRuntime&) = delete;
     CFrameworkRuntime& operator=(const CFrameworkRuntime&) = delete;
 
@@ -31,7 +34,13 @@ public:
     void uninit();
 
     CFrameworkCallbacks& callbacks() { return m_callbacks; }
+    // Set the host's skin and language callbacks and, while the library
+    // runs, hand the host the skin or language the web client set last,
+    // from the library's thread.
+    void setRegisterRccCallback(FrameworkSkinCallback fn, void* user);
+    void setLanguageCallback(FrameworkLanguageCallback fn);
     void setLanguage(int index) { m_language = index; }
+    void setHostServices(const std::string& product, const std::vector<FrameworkService>& services);
     int httpPort() const;
 
     FrameworkStatus status() const;
@@ -40,11 +49,14 @@ private:
     // Runs fn on the library's thread and waits for it.
     void runOnServerThread(const std::function<void()>& fn);
     bool onServerThread() const;
+    // Queues fn on the library's thread; nothing when it does not run.
+    void handOver(const char* what, std::function<void()> fn);
     // The common part of initSecond and initLast: refused before initFirst,
     // starts the up time, then runs start with the ports on the library's thread.
     bool startServer(const char* caller,
                      const std::function<bool(CFrameworkServer&, const FrameworkPorts&)>& start);
 
+    const int m_pushIntervalMs;
     std::mutex m_lifecycle; // one init or uninit at a time
     CFrameworkCallbacks m_callbacks;
     std::atomic<int> m_language{0};
@@ -52,6 +64,9 @@ private:
     mutable std::mutex m_stateMutex; // guards what the status reads
     FrameworkPorts m_ports;
     QElapsedTimer m_upTime;          // valid while the services are up
+    qint64 m_startedAtMs = 0;        // when m_upTime started, since 1970
+    std::string m_product;
+    std::vector<FrameworkService> m_services; // the host's; empty: the library's own servers
 
     QThread* m_thread = nullptr;
     CFrameworkServer* m_server = nullptr; // lives on m_thread

@@ -23,13 +23,13 @@
 #include <utility>
 
 CFrameworkServer::CFrameworkServer(const CFrameworkCallbacks& callbacks, std::function<FrameworkStatus()> status,
-                                   CHostCheck::Addresses machineAddresses)
+                                   CHostCheck::Addresses machineAddresses, int pushIntervalMs)
     : m_status(std::move(status)),
       m_router(callbacks, [this] { return this->status(); }),
       m_hostCheck(std::move(machineAddresses)),
       m_pushTimer(new QTimer(this))
 {
-    m_pushTimer->setInterval(kPushIntervalMs);
+    m_pushTimer->setInterval(pushIntervalMs);
     connect(m_pushTimer, &QTimer::timeout, this, &CFrameworkServer::onPushStatus);
 }
 

@@ -30,6 +30,7 @@ class CFrameworkServer : public QObject
     Q_OBJECT
 
 public:
+    // How often the open WebSocket clients are sent the status.
     static constexpr int kPushIntervalMs = 1000;
     // A client that takes longer for a request (the first one, or the next
     // one on a kept connection) is dropped.
@@ -47,9 +48,10 @@ public:
 
     // status: ports, language and up time; the listening flags are added here.
     // machineAddresses: the machine's own addresses, which a request's Host
-    // may name (see CHostCheck).
+    // may name (see CHostCheck). pushIntervalMs: the period of the status push.
     CFrameworkServer(const CFrameworkCallbacks& callbacks, std::function<FrameworkStatus()> status,
-                     CHostCheck::Addresses machineAddresses = &QNetworkInterface::allAddresses);
+                     CHostCheck::Addresses machineAddresses = &QNetworkInterface::allAddresses,
+                     int pushIntervalMs = kPushIntervalMs);
     ~CFrameworkServer() override;
 
     // To be called on the server's thread. A port that cannot be bound is

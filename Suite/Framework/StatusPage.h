@@ -10,12 +10,14 @@
 class CStatusPage
 {
 public:
-    static constexpr const char* kProductName = "Tavrin";
+    // The name the page shows until the host hands its own.
+    static constexpr const char* kProductName = "Palvex";
 
     // The status as JSON, with the page's texts for its language.
     static QJsonObject statusObject(const FrameworkStatus& status);
     static QByteArray statusJson(const FrameworkStatus& status);
-    // The page; it keeps itself up to date through the WebSocket.
+    // The page; it shows the status through its script and keeps it up to
+    // date through the WebSocket.
     static QByteArray html(const FrameworkStatus& status);
 
 private:

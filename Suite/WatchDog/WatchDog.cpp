@@ -5,6 +5,7 @@
 #include "Base/Log.h"
 #include "Platform/Platform.h"
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -52,6 +53,29 @@ int sendAlive()
     return notify("WATCHDOG=1");
 }
 
+// The process is to be started again once it has ended: by the service
+// manager that runs it, else by a waiter started here.
+int requestRestart()
+{
+    static std::atomic<bool> requested{false};
+    if (requested.exchange(true)) {
+        TLOG_INFO("watchdog: the restart was already requested");
+        return 0;
+    }
+    if (platform::serviceManagerListens()) {
+        TLOG_INFO("watchdog heartbeat %d: the service manager starts the process again once it has ended",
+                  WATCHDOG_HEARTBEAT_RESTART);
+        return notify("STOPPING=1\nSTATUS=Restarting");
+    }
+    if (!platform::startAgainAfterExit()) {
+        TLOG_ERROR("watchdog heartbeat %d: the process cannot be started again once it has ended; it stays down",
+                   WATCHDOG_HEARTBEAT_RESTART);
+        return -1;
+    }
+    TLOG_INFO("watchdog heartbeat %d: the process is started again once it has ended", WATCHDOG_HEARTBEAT_RESTART);
+    return 0;
+}
+
 } // namespace
 
 int OpenWatchDog(int intervalSeconds)
@@ -84,6 +108,8 @@ int SendHeartbeat(int code)
     switch (code) {
     case WATCHDOG_HEARTBEAT_ALIVE:
         return sendAlive();
+    case WATCHDOG_HEARTBEAT_RESTART:
+        return requestRestart();
     case WATCHDOG_HEARTBEAT_STOPPING:
         TLOG_INFO("watchdog heartbeat %d", code);
         return notify("STOPPING=1");

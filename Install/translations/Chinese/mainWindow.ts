@@ -92,7 +92,7 @@
     </message>
     <message>
         <source>Saved.PleaseRestartClient</source>
-        <translation>保存成功，请重启客户端。</translation>
+        <translation>保存成功。确认后服务将使用新端口重新启动，托盘图标会消失并在几秒内重新出现。</translation>
     </message>
     <message>
         <source>Caution</source>

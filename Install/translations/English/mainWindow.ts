@@ -92,7 +92,7 @@
     </message>
     <message>
         <source>Saved.PleaseRestartClient</source>
-        <translation>Saved. Please restart the client.</translation>
+        <translation>Saved. On confirming, the services restart on the new ports: the tray icon disappears and comes back within a few seconds.</translation>
     </message>
     <message>
         <source>Caution</source>

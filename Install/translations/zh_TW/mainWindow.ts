@@ -92,7 +92,7 @@
     </message>
     <message>
         <source>Saved.PleaseRestartClient</source>
-        <translation>儲存成功，請重新啟動用戶端。</translation>
+        <translation>儲存成功。確認後服務將使用新連接埠重新啟動，系統匣圖示會消失並在幾秒內重新出現。</translation>
     </message>
     <message>
         <source>Caution</source>

@@ -271,6 +271,22 @@ int takeTerminationRequest(int descriptor);
 // manager that started the process ($NOTIFY_SOCKET). True when it was sent or
 // when no service manager listens. Windows: none listens, so it does nothing and returns true.
 bool notifyServiceManager(const std::string& state);
+// Whether a service manager started the process and listens for its state
+// lines ($NOTIFY_SOCKET set). Windows: never.
+bool serviceManagerListens();
+
+// A write to a pipe or socket whose reader has gone fails (EPIPE) instead of
+// ending the process: a host whose output nobody reads any more runs on.
+void ignoreBrokenPipes();
+
+// Starts this program again once this process has ended: the executable by
+// its path (an upgrade in between is what starts), with the arguments and
+// the environment this process was started with, in a session of its own,
+// with this process's standard input, output and error and none of its other
+// descriptors. True when the start is arranged. Linux: a shell waits on a
+// pipe whose other end only this process holds, so that nothing but the end
+// of this process lets it go on. Windows: not available, always false.
+bool startAgainAfterExit();
 
 // ---------------------------------------------------------------------------
 // Files

@@ -1,6 +1,6 @@
 #pragma once
-// The framework's common configuration: the framework HTTP port and the video
-// wall port, kept in a small XML file ("CommonConfig.xml") in the component's
+// The framework's common configuration: the framework HTTP port, the video
+// wall port and the web client's last language and skin, kept in a small XML file ("CommonConfig.xml") in the component's
 // user-data folder. Process-wide instance:
 // Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance().
 
@@ -41,11 +41,19 @@ public:
     bool SetFrameworkHttpPort(int port);
     bool SetFrameworkVideoWallPort(int port);
 
+    // The language index and skin name last stored; -1 and empty when none is.
+    int GetFrameworkLanguage();
+    std::string GetFrameworkSkin();
+    // Store the language index (0 or more) or the skin name; true on success.
+    bool SetFrameworkLanguage(int language);
+    bool SetFrameworkSkin(const std::string& skin);
+
     std::string filePath() const;
 
 private:
     int readPort(const char* key);
     bool loadForChange(comm_method::CXmlConfigFile& file);
+    bool writeValue(const char* key, const std::string& value);
     bool writePort(const char* key, int port);
     bool checkPort(const char* key, int defaultPort, bool checkOnly);
 

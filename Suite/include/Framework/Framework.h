@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #if defined(_WIN32)
 #  if defined(FRAMEWORK_LIBRARY_BUILD)
@@ -44,8 +45,25 @@ FRAMEWORK_API void uninitFramework();
 FRAMEWORK_API void setRebootCallback(FrameworkHostCallback fn, void* user);
 FRAMEWORK_API void setCloseCallback(FrameworkHostCallback fn, void* user);
 FRAMEWORK_API void setDelayCloseCallback(FrameworkHostCallback fn, void* user);
+// The skin and language callbacks are handed, once set while the library
+// runs, the skin and language the web client set last (kept across starts).
 FRAMEWORK_API void setRegisterRccCallback(FrameworkSkinCallback fn, void* user);
 FRAMEWORK_API void setLanguageCallback(FrameworkLanguageCallback fn);
+
+// One service of the host as it was started: its name and port, and, when
+// the start moved it off a held port, that port and the program that held it
+// (empty when unknown).
+struct FrameworkService {
+    std::string name;
+    int port = 0;
+    int movedFrom = 0; // 0: not moved
+    std::string heldBy;
+};
+// The host's product name and services, which the web client's page lists,
+// each with whether its port is served at the moment the page asks.
+// Replaces what was handed before; until then the page lists the library's
+// own servers.
+FRAMEWORK_API void setHostServices(const std::string& productName, const std::vector<FrameworkService>& services);
 
 // Switches the web client's texts to the language of the given index.
 FRAMEWORK_API void reloadTranslations(int languageIndex);

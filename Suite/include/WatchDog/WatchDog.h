@@ -10,9 +10,15 @@
 // blocked call, a deadlock) thus misses its beats and is restarted by the
 // manager's watchdog.
 
-// Heartbeat codes. 1 is kept for a restart request.
+// Heartbeat codes.
 enum WatchDogHeartbeat {
     WATCHDOG_HEARTBEAT_ALIVE = 0,
+    // The process ends in order to be started again. A service manager that
+    // runs it starts it again by its own rules (the unit restarts on the exit
+    // status of a restart); without one the library starts the same program,
+    // with the arguments and environment it was started with, once the
+    // process has ended. The first such beat of a process counts.
+    WATCHDOG_HEARTBEAT_RESTART = 1,
     WATCHDOG_HEARTBEAT_STOPPING = 2
 };
 
@@ -24,8 +30,8 @@ int OpenWatchDog(int intervalSeconds);
 // Tells the service manager what the process serves: one line of text,
 // shown by `systemctl status`. Returns 0 on success.
 int SetWatchDogStatus(const char* status);
-// Sends one heartbeat (0: alive, 2: stopping in order), from any thread.
-// Returns 0 when it was sent, -1 when it was not (an alive beat while the
-// event loop has not turned since the last one, an unknown code, a send
-// failure).
+// Sends one heartbeat (0: alive, 1: restart, 2: stopping in order), from any
+// thread. Returns 0 when it was sent, -1 when it was not (an alive beat while
+// the event loop has not turned since the last one, an unknown code, a send
+// failure, a restart that cannot be arranged).
 int SendHeartbeat(int code);

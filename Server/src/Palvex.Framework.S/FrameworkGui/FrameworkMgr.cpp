@@ -1,6 +1,7 @@
 #include "FrameworkMgr.h"
 
 #include "logical/CheckPort.h"
+#include "logical/PortTable.h"
 #include "ui/MainWindow.h"
 #include "ui/StyleSheet.h"
 
@@ -172,12 +173,12 @@ void CFrameworkMgr::showPortMoves(const std::vector<PortMove>& moves)
 {
     QStringList lines;
     for (const PortMove& move : moves) {
-        const QString service = QString::fromStdString(move.service);
-        lines << (move.holder.empty() ? tr("%1Port%2WasTakenMovedTo%3").arg(service).arg(move.from).arg(move.to)
+        const QString service = QString(serviceName(move.port));
+        lines << (move.heldBy.empty() ? tr("%1Port%2WasTakenMovedTo%3").arg(service).arg(move.from).arg(move.to)
                                       : tr("%1Port%2WasTakenBy%3MovedTo%4")
                                             .arg(service)
                                             .arg(move.from)
-                                            .arg(QString::fromStdString(move.holder))
+                                            .arg(QString::fromStdString(move.heldBy))
                                             .arg(move.to));
     }
     if (!lines.isEmpty())

@@ -49,6 +49,11 @@ bool WatchDog::stop()
     return true;
 }
 
+bool WatchDog::requestRestart()
+{
+    return SendHeartbeat(WATCHDOG_HEARTBEAT_RESTART) == 0;
+}
+
 unsigned int WatchDog::heartbeatLoop(void* argument)
 {
     auto* self = static_cast<WatchDog*>(argument);

@@ -27,6 +27,10 @@ public:
     // Ends the heartbeat thread at once (if it runs) and sends the final
     // beat from the calling thread. Always true.
     bool stop();
+    // Asks the watchdog library to have the host started again once this
+    // process has ended; the heartbeat goes on until then. True when the
+    // library took the request.
+    bool requestRestart();
 
 private:
     // What the host serves, as the service manager shows it: the web

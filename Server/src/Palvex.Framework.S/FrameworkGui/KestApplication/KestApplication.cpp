@@ -5,6 +5,7 @@
 #include "controller/Languages.h"
 #include "controller/ServerConfigManager.h"
 #include "controller/XMLConfigManager.h"
+#include "lifecycle/HostServices.h"
 #include "logical/CheckPort.h"
 #include "ui/DialogPlacement.h"
 #include "ui/SkinLoader.h"
@@ -125,8 +126,10 @@ bool CKestApplication::init()
         frameworkMgr = new CFrameworkMgr();
         connect(frameworkMgr, &CFrameworkMgr::signalQuitApp, this, &CKestApplication::onQuitApp);
         connect(frameworkMgr, &CFrameworkMgr::signalReStartApp, this, &CKestApplication::onReStartServer);
-        frameworkMgr->showPortMoves(CCheckPort::instance().portMoves());
+        frameworkMgr->showPortMoves(CCheckPort::instance().moves());
     }
+    // The page names the product as the tray does.
+    publishHostServices(CFrameworkMgr::tr("Palvex").toStdString());
     return true;
 }
 

@@ -88,6 +88,9 @@ int main(int argc, char* argv[])
     // From here on a termination signal waits for the event loop, which runs
     // the orderly teardown, instead of ending the process on the spot.
     platform::terminationRequestDescriptor();
+    // Standard output may be a pipe whose reader goes away (the terminal or
+    // program that started a host that has since been started again).
+    platform::ignoreBrokenPipes();
 
     std::vector<std::string> args;
     if (!platform::commandLineArguments(argc, argv, args))

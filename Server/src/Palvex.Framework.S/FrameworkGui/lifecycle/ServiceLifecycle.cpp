@@ -21,6 +21,7 @@ namespace serverframework {
 namespace {
 
 std::atomic<bool> g_rebootRequested{false};
+std::atomic<bool> g_endingBegun{false};
 
 // The framework library calls these from a thread of its own; each only
 // sets a flag or hands the request to the main thread.
@@ -43,7 +44,7 @@ void delayCloseCallback(void*)
 const char* const kStepNames[] = {"identity library released", "watchdog stopped",
                                   "device manager released",    "video server released",
                                   "framework library released", "tray object deleted",
-                                  "end of the event loop queued"};
+                                  "start after the end requested", "end of the event loop queued"};
 
 const char* endingName(CServiceLifecycle::Ending ending)
 {
@@ -62,12 +63,11 @@ void moveUnlistenedPort(ServicePort port, int from)
 {
     CCheckPort& checkPort = CCheckPort::instance();
     const int moved = checkPort.claimServedPortFrom(from + 1);
-    const char* name = portInfo(port).name;
     if (moved < 0) {
-        TLOG_ERROR("%s port %d cannot be listened on and no other port is free.", name, from);
+        TLOG_ERROR("%s port %d cannot be listened on and no other port is free.", serviceName(port), from);
         return;
     }
-    checkPort.reportMove(name, from, moved);
+    checkPort.reportMove(port, from, moved);
     Base::CSingleton<XMLConfigManager>::Instance().setPort(port, std::to_string(moved));
 }
 
@@ -81,6 +81,11 @@ CServiceLifecycle::CServiceLifecycle(std::function<void(bool deferred)> releaseT
 bool CServiceLifecycle::rebootRequested()
 {
     return g_rebootRequested;
+}
+
+bool CServiceLifecycle::endingBegun()
+{
+    return g_endingBegun;
 }
 
 bool CServiceLifecycle::start(int productType, FrameworkSkinCallback registerRcc, void* user,
@@ -133,6 +138,7 @@ bool CServiceLifecycle::startServers()
 
 void CServiceLifecycle::end(Ending ending)
 {
+    g_endingBegun = true;
     const bool wasUp = std::exchange(m_servicesUp, false);
     std::bitset<StepCount> steps;
     steps.set(QuitLoop);
@@ -141,7 +147,7 @@ void CServiceLifecycle::end(Ending ending)
         steps.set(Identity).set(Watchdog).set(Framework, wasUp).set(Tray);
         break;
     case Ending::Restart:
-        steps.set(Identity).set(Framework, wasUp).set(Tray);
+        steps.set(Identity).set(Framework, wasUp).set(Tray).set(StartAgain);
         break;
     case Ending::FailedStart:
         if (wasUp)
@@ -151,6 +157,7 @@ void CServiceLifecycle::end(Ending ending)
         // The tray and the identity library only when the identity step ran.
         steps.set(Framework, steps[Framework] || wasUp);
         steps.set(Identity, wasUp && m_identityEnabled).set(Tray, wasUp && m_identityEnabled);
+        steps.set(StartAgain, ending == Ending::Reboot);
         break;
     }
     TLOG_INFO("%s: begin.", endingName(ending));
@@ -184,6 +191,9 @@ void CServiceLifecycle::release(Step step, Ending ending)
     case Tray:
         if (m_releaseTray)
             m_releaseTray(ending == Ending::Quit || ending == Ending::Restart);
+        return;
+    case StartAgain:
+        WatchDog::Instance().requestRestart();
         return;
     case QuitLoop:
         QMetaObject::invokeMethod(QCoreApplication::instance(), "quit", Qt::QueuedConnection);

@@ -17,9 +17,9 @@ class CServiceLifecycle
 public:
     enum class Ending {
         Quit,        // an orderly quit: the watchdog gets its final beat
-        Restart,     // the ports changed; the watchdog is left to the process's end
+        Restart,     // the ports changed; the watchdog has the host started again after its end
         FailedStart, // the start-up sequence refused to go on
-        Reboot,      // the framework library asked for it; the event loop has ended
+        Reboot,      // the framework library asked for it; the event loop has ended; as Restart
     };
 
     // The tray object is the interface's: its release is handed in. A quit
@@ -46,9 +46,13 @@ public:
 
     // Set by the framework library's reboot callback.
     static bool rebootRequested();
+    // An ending has begun in this process: nothing is to start the framework
+    // library again (a re-initialisation would serve on until the end, and
+    // leave its token behind).
+    static bool endingBegun();
 
 private:
-    enum Step { Identity, Watchdog, DeviceManager, VideoServer, Framework, Tray, QuitLoop, StepCount };
+    enum Step { Identity, Watchdog, DeviceManager, VideoServer, Framework, Tray, StartAgain, QuitLoop, StepCount };
 
     void release(Step step, Ending ending);
     // Starts the two servers, moving the port of one that cannot listen;

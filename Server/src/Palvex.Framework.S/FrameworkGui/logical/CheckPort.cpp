@@ -1,6 +1,7 @@
 #include "CheckPort.h"
 
 #include "controller/XMLConfigManager.h"
+#include "lifecycle/ServiceLifecycle.h"
 #include "logical/PortMgr.h"
 #include "logical/ProductType.h"
 #include "logical/SmsPlugin.h"
@@ -90,6 +91,10 @@ void CCheckPort::refreshSnapshot()
 
 void CCheckPort::reinitFramework()
 {
+    if (CServiceLifecycle::endingBegun()) {
+        TLOG_INFO("The host is ending: the framework library is not started again.");
+        return;
+    }
     uninitFramework();
     initFrameworkFirst();
     initFrameworkSecond();
@@ -136,15 +141,15 @@ void CCheckPort::accept(int httpPort, int cmsPort)
     acceptedCmsPort = cmsPort;
 }
 
-void CCheckPort::reportMove(const char* service, int from, int to)
+void CCheckPort::reportMove(ServicePort port, int from, int to)
 {
-    QString holder;
-    IsPortUsed(static_cast<unsigned int>(from), holder);
-    m_moves.push_back({service, from, to, holder.toStdString()});
-    const std::string by = holder.isEmpty() ? std::string() : " by " + m_moves.back().holder;
+    const char* service = serviceName(port);
+    const std::string heldBy = m_portMgr->holderOf(static_cast<unsigned int>(from));
+    const std::string by = heldBy.empty() ? std::string() : " by " + heldBy;
     TLOG_INFO("%s port %d was taken%s; moved to %d.", service, from, by.c_str(), to);
     std::printf("%s port %d was taken%s; moved to %d.\n", service, from, by.c_str(), to);
     std::fflush(stdout);
+    m_moves.push_back({port, from, to, heldBy});
 }
 
 bool CCheckPort::checkAllPortIsUsed()
@@ -243,7 +248,7 @@ bool CCheckPort::moveHttpPortWithoutPerson(const PortValues& values, bool claimT
         TLOG_ERROR("No free port for HTTP from %d up to %d.", from, kHighestPort);
         return false;
     }
-    reportMove("HTTP", from, http);
+    reportMove(ServicePort::Http, from, http);
     portConfig().setHttpPort(std::to_string(http));
     claim(http);
     accept(http, values[ServicePort::TamsaCMS]);
@@ -265,7 +270,7 @@ void CCheckPort::auditPort(const PortInfo& info, int port, const std::string& sm
         TLOG_ERROR("No free port for %s from %d up to %d; it stays at %d.", info.name, start, kHighestPort, port);
         return;
     }
-    reportMove(info.name, port, moved);
+    reportMove(info.port, port, moved);
     if (info.port == ServicePort::Rtsp)
         CSmsPlugin::storeRtspPort(moved, smsPropertiesPath);
     else

@@ -4,6 +4,7 @@
 // and the start-up audit that moves configured ports off held ones.
 
 #include "logical/IPortChooser.h"
+#include "logical/PortTable.h"
 
 #include <Base/Singleton.h>
 
@@ -18,15 +19,15 @@
 namespace serverframework {
 
 class CPortMgr;
-struct PortInfo;
 
-// A port the host moved at start because another process held it.
+// A port the start moved off a held one, and the program that held it (empty
+// when unknown).
 struct PortMove
 {
-    std::string service; // the port's name ("WebSocket", "HTTP")
+    ServicePort port;
     int from;
     int to;
-    std::string holder; // the holding program's name; empty when unknown
+    std::string heldBy;
 };
 
 class CCheckPort : public Base::CNoncopyable {
@@ -63,17 +64,17 @@ public:
     // the first free port above it that no other service is set to.
     void setPortChooser(IPortChooser* chooser) { m_chooser = chooser; }
 
-    // Re-initialises the framework library in its three stages.
+    // Re-initialises the framework library in its three stages; nothing once
+    // the host has begun to end.
     void reinitFramework();
 
     // The first port at or above start that the host's servers can listen
     // on, claimed; -1 when there is none.
     int claimServedPortFrom(int start);
-    // Records a move with the program that held the port, logs it and prints
-    // it for whoever started the host from a terminal.
-    void reportMove(const char* service, int from, int to);
-    // The moves made since start, in order.
-    const std::vector<PortMove>& portMoves() const { return m_moves; }
+    // Logs a move, prints it for whoever started the host from a terminal and
+    // keeps it with the holder of the old port.
+    void reportMove(ServicePort port, int from, int to);
+    const std::vector<PortMove>& moves() const { return m_moves; }
 
     // Ports handed out so far (the flag is always true; presence counts).
     QMap<int, bool> claimedPorts;

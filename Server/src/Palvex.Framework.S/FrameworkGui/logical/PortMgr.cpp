@@ -40,15 +40,6 @@ void CPortMgr::RefreshPortTable(const std::set<unsigned int>& ownPorts)
     m_ownersFound = ownersFound;
 }
 
-bool CPortMgr::isListening(unsigned int port)
-{
-    boost::mutex::scoped_lock lock(m_mutex);
-    return std::any_of(m_snapshot.entries.begin(), m_snapshot.entries.end(), [port](const platform::PortEntry& entry) {
-        return entry.protocol == platform::Protocol::Tcp && entry.state == platform::TcpListen
-               && entry.localPort == port;
-    });
-}
-
 bool CPortMgr::GetTcpPortTable(const platform::PortSnapshot& snapshot, std::vector<PortConnInfo>& list)
 {
     if (!snapshot.tcpRead) {
@@ -126,6 +117,25 @@ std::vector<PortConnInfo> CPortMgr::portTable()
     GetTcpPortTable(m_snapshot, table);
     GetUdpPortTable(m_snapshot, table);
     return table;
+}
+
+std::string CPortMgr::holderOf(unsigned int port)
+{
+    std::vector<std::uint32_t> owners;
+    {
+        boost::mutex::scoped_lock lock(m_mutex);
+        findOwners();
+        for (const platform::PortEntry& entry : m_snapshot.entries) {
+            if (entry.localPort == port && entry.processId != 0 && entry.processId != platform::kUnknownOwnerPid)
+                owners.push_back(entry.processId);
+        }
+    }
+    for (const std::uint32_t owner : owners) {
+        const std::string name = platform::processImageName(owner);
+        if (!name.empty())
+            return name;
+    }
+    return std::string();
 }
 
 bool CPortMgr::CheckPortConflict(unsigned int port)

@@ -40,8 +40,9 @@ public:
     // Warn line per such entry.
     bool CheckPortConflict(unsigned int port);
 
-    // True when a TCP socket listens on the local port: it is served.
-    bool isListening(unsigned int port);
+    // The program (image name) of the first known owner of the local port;
+    // empty when the snapshot names none.
+    std::string holderOf(unsigned int port);
 
     // A copy of the table, in snapshot order, every owner looked up.
     std::vector<PortConnInfo> portTable();

@@ -29,6 +29,11 @@ const PortInfo& portInfo(ServicePort port)
     return portTable()[static_cast<std::size_t>(port)];
 }
 
+const char* serviceName(ServicePort port)
+{
+    return port == ServicePort::Http ? "HTTP" : portInfo(port).name;
+}
+
 bool auditTests(const PortInfo& info, int productType, bool externEnabled)
 {
     const bool deviceAccess = !hasFixedDeviceAccess(productType) && !externEnabled;

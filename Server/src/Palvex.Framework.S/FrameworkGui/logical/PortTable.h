@@ -54,6 +54,9 @@ constexpr int kPortCount = 13;
 const std::array<PortInfo, kPortCount>& portTable();
 const PortInfo& portInfo(ServicePort port);
 
+// The name a person reads for the port ("HTTP" rather than the key "Http").
+const char* serviceName(ServicePort port);
+
 // Whether the start-up audit tests the port on its own for this product.
 bool auditTests(const PortInfo& info, int productType, bool externEnabled);
 

@@ -11,13 +11,13 @@
 #include "controller/XMLConfigManager.h"
 #include "logical/CheckPort.h"
 #include "logical/IdentifyAuth/AuthCfgManager.h"
-#include "logical/PortMgr.h"
 #include "logical/PortValues.h"
 #include "logical/RegModify.h"
 #include "logical/ProductType.h"
 #include "logical/SmsPlugin.h"
 #include "ui_MainWindow.h"
 
+#include "CommonMethod/ServedPorts.h"
 #include "CommonMethod/UserDataPath.h"
 
 #include <Base/DiskDriveUtil.h>
@@ -30,6 +30,8 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QHideEvent>
 #include <QIcon>
 #include <QMouseEvent>
@@ -47,6 +49,15 @@ namespace {
 const char kRunValueName[] = "TavrinServer";
 // Drawn from its vector source at the screen's scale.
 const char kLogo[] = ":/FrameworkGui/TrayIcon/Image/server24.svg";
+
+// What a session starts: the launcher beside the program where there is one
+// (it starts the host as the user's service where a service manager runs,
+// so that a restart brings it back), else the program itself.
+QString sessionStartProgram()
+{
+    const QString launcher = QCoreApplication::applicationDirPath() + QStringLiteral("/tavrin-server-start");
+    return QFileInfo(launcher).isExecutable() ? launcher : QCoreApplication::applicationFilePath();
+}
 
 QString twoDigits(int value)
 {
@@ -199,13 +210,13 @@ void CMainWindow::showPorts()
 
 void CMainWindow::showStates()
 {
-    CPortMgr machine; // the sockets of this moment
+    const comm_method::CServedPorts machine = comm_method::CServedPorts::now();
     const QIcon started(QStringLiteral(":/FrameworkGui/TrayIcon/Image/ic_start.svg"));
     const QIcon stopped(QStringLiteral(":/FrameworkGui/TrayIcon/Image/ic_stop.svg"));
     const std::pair<QPushButton*, QLabel*> rows[] = {
         {ui->m_state, ui->m_HTTPport}, {ui->m_state_2, ui->m_TamsaCMSPort}, {ui->m_state_3, ui->m_SMSPortLabel}};
     for (const auto& [state, port] : rows) {
-        const bool served = machine.isListening(port->text().toUInt());
+        const bool served = machine.served(port->text().toInt());
         state->setText(served ? tr("Started") : tr("Stopped"));
         state->setIcon(served ? started : stopped);
         setStyleProperty(state, "served", served);
@@ -447,8 +458,7 @@ void CMainWindow::onAutoRun(int iFlag)
     const bool enable = iFlag == Qt::Checked;
     {
         CRegModify run(platform::kMachineRunKey, 0);
-        const bool done = enable ? run.setString(kRunValueName,
-                                                 Base::UTF8ToLocal(QCoreApplication::applicationFilePath().toStdString()))
+        const bool done = enable ? run.setString(kRunValueName, Base::UTF8ToLocal(sessionStartProgram().toStdString()))
                                  : run.deleteValue(kRunValueName);
         if (!done)
             TLOG_ERROR("The auto-launch entry could not be %s.", enable ? "written" : "removed");
