@@ -258,10 +258,11 @@ private slots:
         QProcess trayer, windowManager;
         for (QProcess* desktop : {&trayer, &windowManager})
             desktop->setProcessEnvironment(environment);
+        // The window manager first: a panel mapped while it takes over can stay hidden.
         windowManager.start("openbox", QStringList());
+        QTRY_VERIFY_WITH_TIMEOUT(!window("Openbox").id.isEmpty(), 30000);
         trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "32",
                                 "--SetDockType", "true", "--transparent", "false"});
-        QVERIFY(trayer.waitForStarted() && windowManager.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(!window("panel").id.isEmpty(), 30000);
         // Free ports configured, the WebSocket port then held by this test.
         const int webSocket = tst::freePort(tst::Bind::AnyAddress), http = tst::freePort(tst::Bind::AnyAddress);
