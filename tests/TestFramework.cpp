@@ -1,6 +1,5 @@
 // The framework library against real HTTP and WebSocket clients on loopback;
 // parsing and routing also directly, for peers loopback cannot be.
-#include "TestScratch.h"
 #include "TestSupport.h"
 
 #include "Framework/FrameworkCallbacks.h"
@@ -23,9 +22,7 @@
 #include <algorithm>
 #include <atomic>
 #include <list>
-#include <memory>
 #include <mutex>
-#include <vector>
 
 namespace {
 

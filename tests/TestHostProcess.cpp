@@ -1,37 +1,21 @@
-// Runs the installed host as a real process with a private home and data
-// folders, drives it through the framework library's control endpoint, its
-// second start and signals, and listens to its service-manager datagrams
-// (its status line; exit statuses as the systemd unit reads them: 0 quit,
-// 75 restart me, 255 start refused). Its web client is loaded in headless Chromium, driven
-// over its debugging protocol; its icon sits in a real notification area
-// (Xvfb with Debian's trayer as the XEmbed tray host, driven with xdotool, a
-// stand-in "xdg-open" recording what the web client opener asked for).
-// Last, the Debian package is packed from this build and its host run.
+// The installed host as a real process in a private home: its control endpoint, second start, signals, service-manager
+// datagrams and exit statuses (0 quit, 75 restart me, 255 start refused); its web client in headless Chromium; its icon
+// in a real tray (Xvfb, trayer, xdotool, a stand-in "xdg-open"); the Debian package.
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QWebSocket>
 #include <QtTest>
 
-#include "TestScratch.h"
 #include "TestSupport.h"
 
 #include <csignal>
 #include <cstdio>
 
-#include <memory>
-
 const QString kHost = QStringLiteral(TAVRIN_STAGE_DIR "/Server/Palvex.Framework.S");
 
-struct XWindow {
-    QString id;
-    QString name;
-    QRect geometry;
-};
+struct XWindow { QString id, name; QRect geometry; };
 
 class TestHostProcess : public QObject
 {
@@ -265,12 +249,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!window("panel").id.isEmpty(), 30000);
         // Free ports configured, the WebSocket port then held by this test.
         const int webSocket = tst::freePort(tst::Bind::AnyAddress), http = tst::freePort(tst::Bind::AnyAddress);
-        const QString config = home->path() + "/data/Tavrin/UserData/Framework.S/";
-        QVERIFY(tst::writeBytes(config + "Setup.xml", tst::readText(TAVRIN_STAGE_DIR "/Server/maintain/Setup.xml.benchmark")
-                                                          .replace(QRegularExpression("<Http>\\d+"), QString("<Http>%1").arg(http))
-                                                          .replace(QRegularExpression("<WebSocket>\\d+"), QString("<WebSocket>%1").arg(webSocket)).toUtf8()));
-        QVERIFY(tst::writeBytes(config + "CommonConfig.xml", QString("<CommonConfig><Framework><HttpPort>%1</HttpPort>"
-                                                                     "</Framework></CommonConfig>").arg(http).toUtf8()));
+        QVERIFY(tst::writeHostPorts(home->path() + "/data/Tavrin/UserData/Framework.S/", http, webSocket));
         QTcpServer holder;
         QVERIFY(holder.listen(QHostAddress::Any, quint16(webSocket)));
         int httpPort = 0;
@@ -367,11 +346,11 @@ private slots:
         const QString output = work.filePath("package");
         const QString root = work.filePath("root");
         // The dependency scan of the package is the release's business.
-        QVERIFY(run("cpack", {"-G", "DEB", "--config", TAVRIN_BUILD_DIR "/CPackConfig.cmake", "-B", output, "-D",
-                              "CPACK_DEBIAN_PACKAGE_SHLIBDEPS=OFF"}));
+        QVERIFY(tst::run("cpack", {"-G", "DEB", "--config", TAVRIN_BUILD_DIR "/CPackConfig.cmake", "-B", output, "-D",
+                                   "CPACK_DEBIAN_PACKAGE_SHLIBDEPS=OFF"}, environment));
         const QStringList packages = QDir(output).entryList({"*.deb"}, QDir::Files);
         QCOMPARE(packages.size(), 1);
-        QVERIFY(run("dpkg-deb", {"-x", output + "/" + packages.first(), root}));
+        QVERIFY(tst::run("dpkg-deb", {"-x", output + "/" + packages.first(), root}, environment));
         const QString program = "/opt/tavrin/Server/Palvex.Framework.S";
         const QString unit = tst::readText(root + "/usr/lib/systemd/user/tavrin-server.service");
         QVERIFY2(unit.contains("\nExecStart=" + program + "\n") && !unit.contains(TAVRIN_BUILD_DIR), qPrintable(unit));
@@ -395,27 +374,12 @@ private slots:
         QCOMPARE(hostProcesses(), QStringList());
         int httpPort = 0;
         QVERIFY(startAndServe(httpPort, 1, root + launcher));
-        QVERIFY(run(root + program, {"--quit"}));
+        QVERIFY(tst::run(root + program, {"--quit"}, environment));
         QVERIFY(endsWith0());
     }
 
 private:
-    // Runs a program to its end; false (and its output logged) unless it ends with 0.
-    bool run(const QString& program, const QStringList& arguments) const
-    {
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(program, arguments);
-        const bool ok = process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit
-                        && process.exitCode() == 0;
-        if (!ok)
-            qWarning("%s %s: %s", qPrintable(program), qPrintable(arguments.join(' ')), process.readAll().constData());
-        return ok;
-    }
-
-    // Starts the host and waits until it logged its framework ports (the
-    // count-th time) and the web client answers.
+    // Starts the host and waits until it logged its framework ports (the count-th time) and the web client answers.
     bool startAndServe(int& httpPort, int count = 1, const QString& program = kHost)
     {
         host.reset(new QProcess);
@@ -467,11 +431,8 @@ private:
         req.setRawHeader("Authorization", "Bearer " + token.trimmed().toUtf8());
         req.setHeader(QNetworkRequest::ContentTypeHeader, "text/plain");
         QNetworkReply* reply = network.sendCustomRequest(req, verb, body);
-        QElapsedTimer clock;
-        clock.start();
-        while (!reply->isFinished() && clock.elapsed() < 5000)
-            QTest::qWait(20);
-        const int status = reply->isFinished() ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : -1;
+        const bool finished = QTest::qWaitFor([reply] { return reply->isFinished(); }, 5000);
+        const int status = finished ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : -1;
         if (answer)
             *answer = reply->readAll();
         reply->abort();

@@ -18,7 +18,6 @@
 #include "CommonMethod/FileOperation.h"
 #include "CommonMethod/Proto/XmlProto.h"
 #include "CommonMethod/UserDataPath.h"
-#include "TestScratch.h"
 #include "TestModal.h"
 #include "TestSupport.h"
 
@@ -28,22 +27,14 @@
 #include <QTimer>
 #include <QtTest>
 
-
 using namespace serverframework;
 
 namespace {
 
 const std::string kStageServer = TAVRIN_STAGE_DIR "/Server/";
 
-QString logText()
-{
-    return tst::findText(qEnvironmentVariable("XDG_DATA_HOME"), "Framework.S.txt");
-}
-
-QString identityStore()
-{
-    return qEnvironmentVariable("XDG_DATA_HOME") + "/Tavrin/Identify";
-}
+QString logText() { return tst::findText(qEnvironmentVariable("XDG_DATA_HOME"), "Framework.S.txt"); }
+QString identityStore() { return qEnvironmentVariable("XDG_DATA_HOME") + "/Tavrin/Identify"; }
 
 } // namespace
 

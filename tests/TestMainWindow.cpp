@@ -13,8 +13,6 @@
 #include "ui/TipWidget.h"
 #include "ui/WaringDlg.h"
 #include "TestModal.h"
-#include "TestScratch.h"
-#include "TestShippedContent.h"
 #include "TestSupport.h"
 #include "CommonMethod/UserDataPath.h"
 #include "controller/XMLConfigManager.h"
@@ -33,7 +31,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -49,10 +46,7 @@ namespace {
 
 const QString kRcc = QStringLiteral(TAVRIN_BUILD_DIR "/Server/rcc");
 
-QString text(QWidget* window, const char* name)
-{
-    return window->findChild<QLabel*>(QString::fromLatin1(name))->text();
-}
+QString text(QWidget* window, const char* name) { return window->findChild<QLabel*>(name)->text(); }
 
 // Every entry of the tray menu is shown whole: as wide as its text and padding.
 bool menuFits(QMenu* menu)
@@ -512,7 +506,7 @@ private:
     {
         for (const auto& translator : translators)
             QCoreApplication::removeTranslator(translator.get());
-        translators = content::loadLanguage(QStringLiteral(TAVRIN_BUILD_DIR "/Server/translations"), folder);
+        translators = tst::loadLanguage(QStringLiteral(TAVRIN_BUILD_DIR "/Server/translations"), folder);
         QVERIFY(!translators.empty());
         for (const auto& translator : translators)
             QCoreApplication::installTranslator(translator.get());

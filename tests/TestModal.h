@@ -27,8 +27,6 @@ public:
 
     // One entry a dialog: "<class>: <its non-empty label texts, sorted>".
     QStringList seen;
-    // The non-empty label texts of every dialog answered.
-    QStringList labels;
 
 private:
     void answer()
@@ -44,7 +42,6 @@ private:
                     texts << label->text();
             }
             texts.sort();
-            labels << texts;
             seen << QString("%1: %2").arg(dialog->metaObject()->className(), texts.join(", "));
         }
         QMetaObject::invokeMethod(dialog, m_accept ? "accept" : "reject", Qt::QueuedConnection);

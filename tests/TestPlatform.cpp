@@ -9,10 +9,8 @@
 #include <QtTest>
 
 #include <csignal>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -168,9 +166,7 @@ private slots:
     {
         QFETCH(QString, runtimeDir);
         QFETCH(QString, expected);
-        const QString xdg = m_dir->filePath("run");
-        const QString temp = m_dir->filePath("tmp");
-        const QString cache = m_dir->filePath("cache");
+        const QString xdg = m_dir->filePath("run"), temp = m_dir->filePath("tmp"), cache = m_dir->filePath("cache");
         const QString fallback = cache + "/tavrin-runtime";
         QVERIFY(QDir().mkpath(temp) && QDir().mkpath(m_dir->filePath("real")));
         qputenv("TMPDIR", temp.toUtf8());

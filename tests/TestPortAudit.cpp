@@ -12,7 +12,6 @@
 #include "CommonMethod/UserDataPath.h"
 #include "controller/XMLConfigManager.h"
 #include "TestModal.h"
-#include "TestScratch.h"
 #include "TestSupport.h"
 
 #include <Base/FileUtil.h>
@@ -28,10 +27,10 @@
 
 #include <functional>
 #include <iostream>
-#include <memory>
 #include <set>
 
 using namespace serverframework;
+using comm_methodlib::CCommonConfigFileMgr;
 
 namespace {
 
@@ -42,34 +41,25 @@ const QStringList kServerPorts = {"Http", "WebSocket", "Web", "TamsaCMS", "Tamsa
                                   "TamsaSS", "TamsaVideo", "TamsaVideoVIC", "TamsaAudio", "TamsaPlayback"};
 
 XMLConfigManager& config() { return Base::CSingleton<XMLConfigManager>::Instance(); }
-comm_methodlib::CCommonConfigFileMgr& commonConfig()
-{
-    return Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance();
-}
+CCommonConfigFileMgr& commonConfig() { return Base::CSingleton<CCommonConfigFileMgr>::Instance(); }
 
 // A loopback port, held by a socket kept in held: UDP, TCP listening, or TCP
 // bound without listening (in no socket table); 0 if none.
 enum class Hold { Udp, Listen, BindOnly };
 int holdLoopback(Hold how, std::vector<std::unique_ptr<QObject>>& held)
 {
-    if (how == Hold::BindOnly) {
-        auto* s = new QTcpSocket;
-        held.emplace_back(s);
-        return s->bind(QHostAddress(QHostAddress::LocalHost), 0) ? int(s->localPort()) : 0;
+    if (how == Hold::Listen) {
+        auto* server = new QTcpServer;
+        held.emplace_back(server);
+        return server->listen(QHostAddress::LocalHost, 0) ? int(server->serverPort()) : 0;
     }
-    if (how == Hold::Udp) {
-        auto* s = new QUdpSocket;
-        held.emplace_back(s);
-        return s->bind(QHostAddress(QHostAddress::LocalHost), 0) ? int(s->localPort()) : 0;
-    }
-    auto* s = new QTcpServer;
+    QAbstractSocket* s = how == Hold::Udp ? static_cast<QAbstractSocket*>(new QUdpSocket) : new QTcpSocket;
     held.emplace_back(s);
-    return s->listen(QHostAddress::LocalHost, 0) ? int(s->serverPort()) : 0;
+    return s->bind(QHostAddress(QHostAddress::LocalHost), 0) ? int(s->localPort()) : 0;
 }
 
-// Ports held by this test for the length of one case, and ports free now;
-// each different from every one handed out before in this process (the
-// dialog answers from a snapshot taken once per process).
+// Ports held by this test for the length of one case, and ports free now; each different from every one handed out
+// before in this process (the dialog answers from a snapshot taken once per process).
 class Holder {
 public:
     int freePort() { return fresh([] { return int(tst::freePort()); }); }
@@ -101,12 +91,12 @@ private:
 };
 std::set<int> Holder::s_given;
 
-// The first port from start that neither the machine nor claimed holds.
-int firstFree(int start, const std::set<int>& claimed)
+// The first port from start that neither the machine nor claimed holds, added to claimed.
+int firstFree(int start, std::set<int>& claimed)
 {
     CPortMgr machine;
     for (int port = start; port <= 65535; ++port) {
-        if (!machine.CheckPortConflict(port) && claimed.count(port) == 0)
+        if (!machine.CheckPortConflict(port) && claimed.insert(port).second)
             return port;
     }
     return -1;
@@ -219,13 +209,8 @@ private slots:
         p["Web"] = p["WebSocket"];
         writeConfiguration(1, p);
         std::set<int> taken = {p["Http"], p["TamsaCMS"], p["WebSocket"]};
-        const int ams = firstFree(7330, taken);
-        taken.insert(ams);
-        const int mqtt = firstFree(1833, taken);
-        taken.insert(mqtt);
-        const int ss = firstFree(p["TamsaSS"], taken);
-        taken.insert(ss);
-        const int web = firstFree(8090, taken);
+        const int ams = firstFree(7330, taken), mqtt = firstFree(1833, taken), ss = firstFree(p["TamsaSS"], taken),
+                  web = firstFree(8090, taken);
         CCheckPort checker;
         QVERIFY(audit(checker));
         config().reInitPort();
@@ -290,7 +275,8 @@ private slots:
         std::vector<int> externPorts;
         for (int i = 0; i < 7; ++i)
             externPorts.push_back(holder.freePort());
-        const int ams = firstFree(7330, {newHttp, p["TamsaCMS"], p["WebSocket"]});
+        std::set<int> taken = {newHttp, p["TamsaCMS"], p["WebSocket"]};
+        const int ams = firstFree(7330, taken);
         CCheckPort checker;
         CStartupPortChooser chooser;
         checker.setPortChooser(&chooser);
@@ -371,7 +357,6 @@ private slots:
         QFETCH(QByteArray, script);
         QFETCH(QString, protocol);
         QFETCH(QString, holder);
-        QFETCH(QString, expected);
         const QString path = m_home.filePath("checkport" + QString::fromStdString(platform::scriptExtension()));
         QFile::remove(path);
         if (script == "shipped")
@@ -387,7 +372,7 @@ private slots:
         CCheckPort checker;
         QString name = QStringLiteral("caller's value");
         QVERIFY(checker.IsPortUsed(port, name));
-        QCOMPARE(name, expected);
+        QTEST(name, "expected");
     }
 
 private:

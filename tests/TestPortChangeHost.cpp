@@ -18,14 +18,12 @@
 #include <Platform/Platform.h>
 
 #include "TestModal.h"
-#include "TestScratch.h"
 #include "TestSupport.h"
 #include "CommonMethod/UserDataPath.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -33,7 +31,6 @@
 
 #include <sched.h>
 #include <sys/mount.h>
-#include <unistd.h>
 
 #include <cstdio>
 
@@ -68,17 +65,10 @@ bool serving(int http, int webSocket)
                   == "HTTP/1.1 101 Switching Protocols";
 }
 
-bool released(int port)
-{
-    QTcpServer server;
-    return server.listen(QHostAddress::Any, quint16(port));
-}
+bool released(int port) { return QTcpServer().listen(QHostAddress::Any, quint16(port)); }
 
 // The lines of a file, without the line feeds writeFile pads it with.
-QStringList lines(QString text)
-{
-    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
+QStringList lines(const QString& text) { return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
 
 } // namespace
 
@@ -179,9 +169,7 @@ private slots:
     {
         const QString setupBefore = tst::readText(dataDir + "Setup.xml");
         const QString propertiesBefore = tst::readText(properties);
-        const int newWebSocket = tst::freePort();
-        const int firstHttp = tst::freePort();
-        const int newHttp = tst::freePort();
+        const int newWebSocket = tst::freePort(), firstHttp = tst::freePort(), newHttp = tst::freePort();
         QCOMPARE(change(true, firstHttp, newWebSocket, 0, false),
                  QStringList{"Restart the computer now to make the new settings take effect."});
         QVERIFY(serving(http, webSocket)); // nothing restarted yet
@@ -240,12 +228,9 @@ private:
 
     CKestApplication& app;
     CMainWindow* window = nullptr;
-    QString dataDir;
-    QString properties;
-    QString restartLog;
+    QString dataDir, properties, restartLog;
     QByteArray originalProperties;
-    int http = 0;
-    int webSocket = 0;
+    int http = 0, webSocket = 0;
 };
 
 int main(int argc, char** argv)

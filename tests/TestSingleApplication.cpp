@@ -1,9 +1,7 @@
-// The single-instance guard across real processes: the test runs copies of
-// itself with "--instance"; each constructs the guard as the host does and
-// prints what it became, and a primary stays up (printing every notice it
-// receives) until it reads "quit" or its input closes.
+// The single-instance guard across real processes: the test runs copies of itself with "--instance"; each constructs
+// the guard as the host does and prints what it became, and a primary stays up (printing every notice it receives)
+// until it reads "quit" or its input closes.
 #include "SingleApplication.h"
-#include "TestScratch.h"
 #include "SingleApplication_p.h"
 #include "TestSupport.h"
 
@@ -11,15 +9,12 @@
 
 #include <QDataStream>
 #include <QLocalSocket>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QtTest>
 
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <memory>
 
 static int runInstance(int argc, char** argv)
 {
@@ -52,12 +47,6 @@ QStringList runtimeFiles()
     return QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
 }
 
-void start(Instance& instance)
-{
-    instance.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    instance.process->start(QCoreApplication::applicationFilePath(), {"--instance"});
-}
-
 // Reads what a started instance became.
 void readVerdict(Instance& instance)
 {
@@ -69,11 +58,14 @@ void readVerdict(Instance& instance)
     instance.socket = QString::fromUtf8(line.mid(line.indexOf("socket=") + 7));
 }
 
-Instance started()
+// A new instance; what it became is read unless told not to.
+Instance started(bool verdict = true)
 {
     Instance instance;
-    start(instance);
-    readVerdict(instance);
+    instance.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    instance.process->start(QCoreApplication::applicationFilePath(), {"--instance"});
+    if (verdict)
+        readVerdict(instance);
     return instance;
 }
 
@@ -151,8 +143,7 @@ private slots:
         block->checksum = qChecksum(static_cast<const char*>(held.data), 16);
         QElapsedTimer clock;
         clock.start();
-        Instance next;
-        start(next);
+        Instance next = started(false);
         struct stat file {};
         QCOMPARE(::stat(qPrintable(blockPath), &file), 0);
         // The next start waits for the lock, then it is released.

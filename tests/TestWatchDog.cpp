@@ -7,7 +7,6 @@
 #include "TestSupport.h"
 
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
