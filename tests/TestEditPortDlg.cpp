@@ -245,10 +245,9 @@ private slots:
         hover(f, QEvent::Leave);
     }
 
-    // A duplicate marks both fields and clears on both; the device access
-    // ports are not compared with each other. Why a field is refused shows
-    // without the mouse: at once for refused typing, when the field loses
-    // the focus, and for every invalid field when confirm is pressed.
+    // A duplicate marks both fields and clears on both; the device access ports are not compared with each other. Why a
+    // field is refused shows without the mouse: at once for refused typing, when the field loses the focus, and for
+    // every invalid field when confirm is pressed.
     void duplicatesAndReasonsWithoutHover()
     {
         auto dlg = makeDialog();

@@ -241,8 +241,7 @@ private slots:
         QCOMPARE(webClient.state(), QAbstractSocket::ConnectedState);
     }
 
-    // One connection: how requests parse, which keep it open, answered in order
-    // however many arrive at once.
+    // One connection: how requests parse, which keep it open, answered in order however many arrive at once.
     void parseAndKeepAlive_data()
     {
         QTest::addColumn<QByteArray>("requests");

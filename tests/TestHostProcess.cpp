@@ -50,12 +50,10 @@ private slots:
         notify.reset();
     }
 
-    // Without a display nobody can answer the port dialog: a held HTTP port
-    // is moved to the first free one from itself, written to "Setup.xml"
-    // before the web client starts there. The host stands a kill -9 (the
-    // next start serves at once, in the language and skin the web client set
-    // last, which its own file does not keep); a quit request ends it with 0
-    // through its teardown in order.
+    // Without a display nobody can answer the port dialog: a held HTTP port is moved to the first free one from itself,
+    // written to "Setup.xml" before the web client starts there. The host stands a kill -9 (the next start serves at
+    // once, in the language and skin the web client set last, which its own file does not keep); a quit request ends it
+    // with 0 through its teardown in order.
     void movesHeldPortSurvivesKillQuitsInOrder()
     {
         const int held = configuredHttp;
@@ -124,11 +122,8 @@ private slots:
         QCOMPARE(runtimeFiles(), QStringList());
     }
 
-    // The web client's page, at a phone's width (390 px, nothing wider): the product named as in the tray,
-    // every service with its port and whether it is served, the HTTP port the start moved off a port this
-    // test held and who held it, the start time and an up time pushed over the WebSocket that advances, no
-    // uncaught exception, error message or failed load on the console; once the host is gone, every service
-    // stopped under a banner that says so.
+    // The web client's page at a phone's width: services, ports and states, the moved HTTP port and its holder,
+    // an up time that advances, a clean console; once the host is gone, every service stopped under a banner.
     void webClientPageInChromium()
     {
         const QString chromium = QStandardPaths::findExecutable("chromium");
@@ -215,19 +210,10 @@ private slots:
         QCOMPARE(texts(".state").count("Stopped"), 13);
     }
 
-    // The icon is embedded in the panel, where a port moved at start is told
-    // once; a click opens the web client, a double click once more, and
-    // without a browser its address is told there. Under a window manager
-    // (openbox) the menu's first entry brings the minimised window back,
-    // active; the port dialog is the window's transient dialog, centred on
-    // it, and stays above it when the window is clicked. As an ordinary user
-    // without a service manager, the HTTP port changed in the port dialog and
-    // the restart confirmed (from the keyboard), the host ends with 75 and a
-    // new one serves on the new port with its icon back in the panel, the old
-    // port free, one host running; the seconds from the confirmation to the
-    // first answer on the new port are printed. The new window's close button
-    // hides it; "Quit" goes through the window's own close handling and leaves
-    // no token behind.
+    // The icon in the panel under openbox: the port moved at start told once, clicks open the web client
+    // (its address told when no browser can), the menu brings the window back; the port dialog is its
+    // transient dialog. A port changed in the dialog (keyboard) restarts the host, without a service manager,
+    // on the new port (the seconds printed); "Quit" leaves no token behind.
     void trayIconClickMenuRestartAndQuit()
     {
         for (const char* tool : {"Xvfb", "trayer", "xdotool", "openbox", "xprop"})
@@ -335,11 +321,8 @@ private slots:
         }
     }
 
-    // The Debian package, packed from this build and unpacked into a
-    // temporary root: the unit names the installed program, the menu entry
-    // its launcher, which starts the unit where a user service manager runs
-    // it (a stand-in systemctl here) and otherwise the unpacked host
-    // directly; it serves and quits on --quit.
+    // The Debian package, unpacked: its launcher starts the user unit where a (stand-in) user manager runs it,
+    // and otherwise the host directly, which serves and quits on --quit.
     void packageInstallsAndServes()
     {
         QTemporaryDir work;

@@ -72,10 +72,9 @@ double contrast(QRgb a, QRgb b)
     return std::max(luminance(a), luminance(b)) / std::min(luminance(a), luminance(b));
 }
 
-// The rendered texts of top (its labels, buttons, fields, a menu's entries;
-// icons left out) whose contrast is below 4.5:1, "name ratio": in each text's
-// area the most common colour is the background, the pixel farthest from it
-// the text (its glyphs' cores).
+// The rendered texts of top (its labels, buttons, fields, a menu's entries; icons left out) whose contrast is below
+// 4.5:1, "name ratio": in each text's area the most common colour is the background, the pixel farthest from it the
+// text (its glyphs' cores).
 QStringList lowContrast(QWidget* top)
 {
     for (auto* button : top->findChildren<QAbstractButton*>())
@@ -365,8 +364,7 @@ private slots:
         }
     }
 
-    // "Started" only for a port some socket listens on, read again while
-    // the window is shown.
+    // "Started" only for a port some socket listens on, read again while the window is shown.
     void statesFollowTheSockets()
     {
         QTcpServer served;
@@ -382,9 +380,8 @@ private slots:
         QTRY_COMPARE(states(&window), QStringList({"Stopped", "Stopped", "Stopped"}));
     }
 
-    // Dialogs opened from the window are its transient dialogs, placed at
-    // their real size: centred on the window, kept inside the screen, or
-    // centred on the screen while the window is hidden.
+    // Dialogs opened from the window are its transient dialogs, placed at their real size: centred on the window, kept
+    // inside the screen, or centred on the screen while the window is hidden.
     void dialogsOverTheWindow()
     {
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -418,9 +415,8 @@ private slots:
         }
     }
 
-    // In every skin the text of the window, both dialogs, the bubble and the
-    // menu reaches 4.5:1 against its background, as rendered; the dialog's
-    // border 3:1 against the window below.
+    // In every skin the text of the window, both dialogs, the bubble and the menu reaches 4.5:1 against its background,
+    // as rendered; the dialog's border 3:1 against the window below.
     void readableInEverySkin_data()
     {
         QTest::addColumn<QString>("skin");

@@ -23,8 +23,7 @@ int hold(int argc, char** argv)
     const QByteArray mode = argv[2];
     for (int i = 3; i < argc; ++i) {
         const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        // A listener may share the port with past connections of earlier
-        // tests; a bare bind keeps everyone else off it.
+        // A listener may share the port with past connections of earlier tests; a bare bind keeps everyone else off it.
         const int reuse = mode == "listen";
         ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
         sockaddr_in address{};
@@ -114,8 +113,7 @@ private slots:
         QTest::newRow("listeners on its ports") << QStringList{"%self", "--hold", "listen", "%http", "%ws"} << true;
         QTest::newRow("its ports bound, not listened on") << QStringList{"%self", "--hold", "bind", "%http", "%ws"} << true;
     }
-    // Neither starting nor serving is kept from the host: it serves on a
-    // port of its own, moved away from a held one.
+    // Neither starting nor serving is kept from the host: it serves on a port of its own, moved away from a held one.
     void hostStartsAndServes()
     {
         QFETCH(QStringList, attack);

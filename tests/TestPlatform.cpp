@@ -1,6 +1,5 @@
-// The OS layer on Linux: crash-safe whole-file writes, the log-on Run values
-// as autostart entries, the runtime folder, display sizes, the port snapshot,
-// processes and the elevated script runner.
+// The OS layer on Linux: crash-safe whole-file writes, the log-on Run values as autostart entries, the runtime folder,
+// display sizes, the port snapshot, processes and the elevated script runner.
 #include "Platform/Platform.h"
 
 #include "PlatformCases.h"

@@ -1,7 +1,6 @@
-// The start-up port audit and the port snapshot against ports this test
-// really holds; the owner's name through the port-owner script beside the
-// executable, naming a process the test starts (this program doubles as that
-// process: "--hold-port tcp|udp" holds a port until its input closes).
+// The start-up port audit and the port snapshot against ports this test really holds; the owner's name through the
+// port-owner script beside the executable, naming a process the test starts (this program doubles as that process:
+// "--hold-port tcp|udp" holds a port until its input closes).
 #include "logical/CheckPort.h"
 #include "ui/EditPortDlg.h"
 #include "ui/StartupPortChooser.h"
@@ -63,8 +62,7 @@ int holdLoopback(Hold how, std::vector<std::unique_ptr<QObject>>& held)
 class Holder {
 public:
     int freePort() { return fresh([] { return int(tst::freePort()); }); }
-    // Every port free, but those named in held (UDP for "TamsaAMS" and "rtsp",
-    // bound without listening for "Http").
+    // Every port free, but those named in held (UDP for "TamsaAMS" and "rtsp", bound without listening for "Http").
     Ports ports(const QStringList& held = {})
     {
         Ports p;
@@ -150,10 +148,9 @@ private slots:
     }
     void init() { QFile::remove(m_propertiesPath); }
 
-    // With nobody to ask: ports of services the product does not run are
-    // neither audited nor claimed; an HTTP port equal to the TamsaCMS port,
-    // or bound by another socket that does not listen (in no socket table),
-    // moves off it, the TamsaCMS port stays.
+    // With nobody to ask: ports of services the product does not run are neither audited nor claimed; an HTTP port
+    // equal to the TamsaCMS port, or bound by another socket that does not listen (in no socket table), moves off it,
+    // the TamsaCMS port stays.
     void productTypeDecidesWhatIsAudited_data()
     {
         QTest::addColumn<int>("productType");
@@ -199,9 +196,8 @@ private slots:
         QCOMPARE(std::set<int>(checker.claimedPorts.keyBegin(), checker.claimedPorts.keyEnd()), expected);
     }
 
-    // Held ports move to the first port from their default that neither the
-    // machine nor an earlier move holds (a port bound without listening is
-    // held too); product type 1 keeps the video ports.
+    // Held ports move to the first port from their default that neither the machine nor an earlier move holds (a port
+    // bound without listening is held too); product type 1 keeps the video ports.
     void heldPortsMove()
     {
         Holder holder;
@@ -229,9 +225,8 @@ private slots:
                                       .arg(p["TamsaMQTT"]).arg(mqtt).arg(p["TamsaSS"]).arg(ss).arg(p["Web"]).arg(web));
     }
 
-    // A fresh table sees the ports taken and freed since the one before; the
-    // sockets of this very process on the ports named its own do not hold
-    // them, another process's do. A port is served while a TCP socket listens.
+    // A fresh table sees the ports taken and freed since the one before; the sockets of this very process on the ports
+    // named its own do not hold them, another process's do. A port is served while a TCP socket listens.
     void freshSnapshot()
     {
         CCheckPort checker;
@@ -256,9 +251,8 @@ private slots:
         QVERIFY(!machine.served(later.serverPort()) && !machine.served(udp.localPort()));
     }
 
-    // A held HTTP port asks for the ports: the chosen ports are claimed and
-    // the other ports audited, unless external access was turned on: then its
-    // seven ports are claimed as they are and the device ports left alone.
+    // A held HTTP port asks for the ports: the chosen ports are claimed and the other ports audited, unless external
+    // access was turned on: then its seven ports are claimed as they are and the device ports left alone.
     void heldHttpAsks_data()
     {
         QTest::addColumn<bool>("external");
@@ -311,8 +305,7 @@ private slots:
         QCOMPARE(int(config().amsPort), external ? externPorts[0] : ams); // the dialog's port, not moved
     }
 
-    // A UDP socket is listed once, as UDP; a port held only by a closed
-    // connection (time-wait, no owner) is free.
+    // A UDP socket is listed once, as UDP; a port held only by a closed connection (time-wait, no owner) is free.
     void heldAndClosedPorts()
     {
         QTcpServer server;

@@ -143,9 +143,8 @@ private slots:
         }
     }
 
-    // One name for one thing in each language: the window, the dialogs and
-    // their code name a port alike, and the window's port captions end in
-    // the word its HTTP caption uses for "port".
+    // One name for one thing in each language: the window, the dialogs and their code name a port alike, and the
+    // window's port captions end in the word its HTTP caption uses for "port".
     void namesAgree()
     {
         for (const char* folder : {"English", "Chinese", "zh_TW"}) {

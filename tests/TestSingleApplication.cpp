@@ -124,10 +124,9 @@ class TestSingleApplication : public QObject
 {
     Q_OBJECT
 private slots:
-    // After a kill -9 the next start is the primary at once, also when the
-    // killed one's block is locked while it starts (so that it is not removed
-    // as abandoned but found with its primary gone), and when its process id
-    // has since gone to another process (here: this test).
+    // After a kill -9 the next start is the primary at once, also when the killed one's block is locked while it starts
+    // (so that it is not removed as abandoned but found with its primary gone), and when its process id has since gone
+    // to another process (here: this test).
     void killedPrimaryIsReplacedAtOnce()
     {
         Instance killed = started();
@@ -156,9 +155,8 @@ private slots:
         QCOMPARE(runtimeFiles(), QStringList()); // nothing left behind
     }
 
-    // Only a whole, sound notice of this block raises the primary; whatever
-    // else a client sends, the primary drops it and serves on, and a second
-    // start is refused and announced.
+    // Only a whole, sound notice of this block raises the primary; whatever else a client sends, the primary drops it
+    // and serves on, and a second start is refused and announced.
     void onlySoundNoticesCount_data()
     {
         QTest::addColumn<QByteArray>("payload");

@@ -1,6 +1,6 @@
 #pragma once
-// Helpers shared by the tests: files, log lines in order, a free port, a
-// stand-in notify socket, a private X server.
+// Helpers shared by the tests: a scratch home, files, log lines in order, a
+// free port, a stand-in notify socket, a private X server.
 
 #include <QByteArray>
 #include <QDir>
@@ -95,8 +95,7 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
-// Writes the file with a modification time an hour ago (what a write killed
-// long ago left).
+// Writes the file with a modification time an hour ago (what a write killed long ago left).
 inline bool writeOldBytes(const QString& path, const QByteArray& bytes)
 {
     std::error_code error;
@@ -158,9 +157,8 @@ inline QString runningHost()
     return QString();
 }
 
-// Gives the host of a user-data folder ("<data>/Tavrin/UserData/Framework.S/")
-// these HTTP and WebSocket ports, the rest as shipped: a developer's own host
-// may serve on the shipped ones.
+// Gives the host of a user-data folder ("<data>/Tavrin/UserData/Framework.S/") these HTTP and WebSocket ports, the rest
+// as shipped: a developer's own host may serve on the shipped ones.
 inline bool writeHostPorts(const QString& dataDir, int http, int webSocket)
 {
     QString setup = readText(QStringLiteral(TAVRIN_STAGE_DIR "/Server/maintain/Setup.xml.benchmark"));

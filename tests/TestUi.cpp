@@ -120,10 +120,9 @@ private slots:
         tst::writeBytes(root + "Greek/readme.txt", "not a translation");
     }
 
-    // Ports only, typed: a leading zero, signs, spaces and values above 65535
-    // are not taken, each refusal saying what the text would have become,
-    // and a field can be emptied. An invalid field looks different; the
-    // address field takes any text.
+    // Ports only, typed: a leading zero, signs, spaces and values above 65535 are not taken, each refusal saying what
+    // the text would have become, and a field can be emptied. An invalid field looks different; the address field takes
+    // any text.
     void typing()
     {
         const std::tuple<const char*, const char*, const char*> cases[] = {
@@ -146,9 +145,8 @@ private slots:
         QCOMPARE(field.text(), QStringLiteral("192.168.1.7"));
     }
 
-    // The bubble has its own shape: without a compositing manager no corner
-    // shows black; its arrow points left, vertically centred; it grows with
-    // its text.
+    // The bubble has its own shape: without a compositing manager no corner shows black; its arrow points left,
+    // vertically centred; it grows with its text.
     void tipWidgetShape()
     {
         CTipWidget tip;
@@ -230,8 +228,7 @@ private slots:
             QVERIFY2(wantsHighDpiScaling(sizes) == scaling, std::to_string(sizes.back().height).c_str());
     }
 
-    // What the command line asks for; anything but the three options is an
-    // error naming what was not understood.
+    // What the command line asks for; anything but the three options is an error naming what was not understood.
     void commandLine()
     {
         using Action = CCommandLine::Action;
@@ -309,8 +306,7 @@ private slots:
         QVERIFY(!QFile::exists(kQss));
     }
 
-    // The suite's callback loads the skin of the program folder and tells
-    // every observer.
+    // The suite's callback loads the skin of the program folder and tells every observer.
     void suiteCallbackLoadsAndNotifies()
     {
         RecordingObserver observer;
@@ -322,9 +318,8 @@ private slots:
         QCOMPARE(UiDataController::CRCCLoadManager::Instance().getCurrentSkin(), std::string("Blue"));
     }
 
-    // Observers are called on the loop thread, once each; one removed before
-    // or during a pass (or with its manager gone) is not called, and removing
-    // from another thread waits for a call under way.
+    // Observers are called on the loop thread, once each; one removed before or during a pass (or with its manager
+    // gone) is not called, and removing from another thread waits for a call under way.
     void notifiesObserversOnTheLoopThread()
     {
         auto manager = std::make_unique<CQssReloadNotifyMgr>();
