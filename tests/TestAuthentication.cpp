@@ -2,12 +2,10 @@
 // in clear, imported back only with known names.
 #include "logical/IdentifyAuth/AuthCfgManager.h"
 
-#include "TestScratch.h"
 #include "TestSupport.h"
 
 #include <Base/IdentifyUtil.h>
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 using serverframework::CAuthenticationManager;

@@ -97,9 +97,8 @@ private slots:
         QCOMPARE(fresh == text, with.mode == AESParams::Mode::ECB); // CBC starts from a random IV
     }
 
-    // Only a secret's own key and mode decode it, even where the cipher's padding
-    // alone would let garbage through (about one text in 256: the counter in the
-    // first and the last block makes every text differ in both).
+    // Only a secret's own key and mode decode it, even where the cipher's padding alone would let garbage through
+    // (about one text in 256: the counter in the first and the last block makes every text differ in both).
     void onlyOwnParametersDecode()
     {
         const AESParams ecb = params("right key", "right salt", AESParams::Mode::ECB);
@@ -149,9 +148,8 @@ private slots:
             QCOMPARE(Base::StringUtil::Vlue2HexString(back.data(), back.size(), false), hex);
     }
 
-    // The identity record comes back as written, from an owner-only file in
-    // an owner-only folder (made so again when loosened); any damage to the
-    // file is an error that leaves the caller's record alone.
+    // The identity record comes back as written, from an owner-only file in an owner-only folder (made so again when
+    // loosened); any damage to the file is an error that leaves the caller's record alone.
     void identityStore()
     {
         QTemporaryDir dir;

@@ -1,36 +1,132 @@
-// The port settings dialog, driven like a user: its live checks, bubbles, IP
-// rules and rows (ports held on loopback before the port snapshot is taken),
-// and its confirm press: what it refuses, what it writes to "Setup.xml", the
-// common configuration and the SMS properties file, and the plug-in restart.
-
-#include "TestEditPortDlgLayout.h"
+// The port settings dialog, driven like a user: its live checks, bubbles, IP rules and rows (ports held on loopback
+// before the port snapshot is taken), and its confirm press: what it refuses, what it writes to "Setup.xml", the common
+// configuration and the SMS properties file, and the plug-in restart. The dialog finds the SMS plug-in and the
+// port-owner script relative to the program folder, so these tests run from a copy of the test executable in a
+// temporary program layout:
+//   <root>/Server/<test>                the copy (its build RPATH still finds the libraries)
+//   <root>/Server/checkport<ext>        stand-in that prints <root>/owners/<port> when present
+//   <root>/TavrinSMSPlugin/{conf,bin}   the plug-in's files from the source Install/ tree
+// The first run builds the layout, runs the copy with the same arguments and returns its exit code.
 
 #include "ui/CheckCorretLineEdit.h"
 #include "logical/CheckPort.h"
 #include "ui/EditPortDlg.h"
+#include "ui/RightTipButton.h"
+#include "ui/TipWidget.h"
 #include "CommonMethod/Proto/XmlProto.h"
 #include "logical/SimpleProperties.h"
 #include "logical/SmsPlugin.h"
 #include "CommonMethod/UserDataPath.h"
 #include "controller/XMLConfigManager.h"
+#include "TestSupport.h"
 
 #include <Base/FileUtil.h>
 #include <Base/Singleton.h>
 #include <CommonMethodLib/CommonConfigFileMgr.h>
+#include <Platform/Platform.h>
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QLoggingCategory>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QtTest>
 
+#include <cstdio>
 #include <cstdlib>
-#include <memory>
 
 using namespace serverframework;
-using namespace editport_test;
+using comm_methodlib::CCommonConfigFileMgr;
 using tst::freePort;
 
 namespace {
+
+constexpr const char* kMarker = "editport-layout";
+
+// Replaces the field's text by typing, as a user would.
+void typeInto(CCheckCorretLineEdit* field, const QString& text)
+{
+    field->lineEdit()->selectAll();
+    QTest::keyClick(field->lineEdit(), Qt::Key_Backspace);
+    QTest::keyClicks(field->lineEdit(), text);
+}
+
+// The dialog's port field of that object name; null (with a warning) when missing.
+CCheckCorretLineEdit* portField(QWidget& dialog, const char* name)
+{
+    auto* f = dialog.findChild<CCheckCorretLineEdit*>(name);
+    if (!f)
+        qWarning("no field %s", name);
+    return f;
+}
+
+// The layout root when running inside one, else empty.
+QString layoutRoot()
+{
+    const QString exe = QString::fromStdString(platform::executablePath());
+    const QString root = QDir::cleanPath(QFileInfo(exe).absolutePath() + "/..");
+    return QFile::exists(root + "/" + kMarker) ? root : QString();
+}
+
+int relaunchInLayout(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir root;
+    const QString r = root.path();
+    const QString exe = QString::fromStdString(platform::executablePath());
+    const QString copy = r + "/Server/" + QFileInfo(exe).fileName();
+    const QString plugin = QStringLiteral(TAVRIN_SOURCE_DIR) + "/Install/TavrinSMSPlugin";
+    for (const char* dir : {"/Server", "/owners", "/TavrinSMSPlugin/conf", "/TavrinSMSPlugin/bin"})
+        QDir().mkpath(r + dir);
+    const QString script = r + "/Server/checkport" + QString::fromStdString(platform::scriptExtension());
+    if (!root.isValid() || !QFile::copy(exe, copy) || !QFile::setPermissions(copy, QFile::permissions(exe))
+        || !QFile::copy(plugin + "/conf/config.properties", r + "/TavrinSMSPlugin/conf/config.properties")
+        || !QFile::copy(plugin + "/bin/restart.sh", r + "/TavrinSMSPlugin/bin/restart.sh")
+        || !tst::writeExecutable(script, "#!/bin/sh\ncat \"$(dirname \"$0\")/../owners/$1\" 2>/dev/null\nexit 0\n")
+        || !tst::writeBytes(r + "/" + kMarker, QByteArray())) {
+        std::fprintf(stderr, "test layout: cannot build it in %s\n", qPrintable(r));
+        return 1;
+    }
+
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(copy, QCoreApplication::arguments().mid(1));
+    child.waitForFinished(-1);
+    return child.exitStatus() == QProcess::NormalExit && child.error() != QProcess::FailedToStart ? child.exitCode() : 1;
+}
+
+// The texts of the bubbles on screen.
+QStringList shownBubbles()
+{
+    QStringList shown;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* tip = qobject_cast<CTipWidget*>(w); tip && tip->isVisible())
+            shown << tip->text();
+    }
+    return shown;
+}
+
+void hover(CCheckCorretLineEdit* field, QEvent::Type type)
+{
+    QEvent event(type);
+    QApplication::sendEvent(field->tipButton(), &event);
+}
+
+// The text of the bubble shown while the mouse is over the field's status
+// button; empty when no bubble appears. None stays once the mouse left.
+QString hoverBubble(CCheckCorretLineEdit* field)
+{
+    hover(field, QEvent::Enter);
+    const QString shown = shownBubbles().join(QLatin1Char('|'));
+    hover(field, QEvent::Leave);
+    return shownBubbles().isEmpty() ? shown : QStringLiteral("stayed: ") + shown;
+}
+
+// Records owner as the name the port-owner script prints for port.
+bool setOwnerName(quint16 port, const QByteArray& printed)
+{
+    return tst::writeBytes(layoutRoot() + "/owners/" + QString::number(port), printed);
+}
 
 const char* const kPortFields[] = {
     "m_HttpPortLineEdit", "m_TamsaLineEdit", "m_pLineEditAlarm40Port", "m_pLineEditAlarm50Port",
@@ -38,16 +134,8 @@ const char* const kPortFields[] = {
     "m_pLineEditTamsaAudioPort", "m_pLineEditTamsaPlaybackPort",
 };
 
-
-XMLConfigManager& config()
-{
-    return Base::CSingleton<XMLConfigManager>::Instance();
-}
-
-comm_methodlib::CCommonConfigFileMgr& common()
-{
-    return Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance();
-}
+XMLConfigManager& config() { return Base::CSingleton<XMLConfigManager>::Instance(); }
+CCommonConfigFileMgr& common() { return Base::CSingleton<CCommonConfigFileMgr>::Instance(); }
 
 // The working "Setup.xml" in the component's user-data folder.
 QString setupPath()
@@ -67,7 +155,7 @@ QMap<QString, QString> writtenValues()
                             "ServerPort/TamsaVideoVIC", "ServerPort/TamsaAudio", "ServerPort/TamsaPlayback",
                             "ExternParam/Enabled", "ExternParam/IPAddress"})
         values[QString(key).section('/', 1)] = QString::fromStdString(doc.get_str(std::string("/Configs/") + key, ""));
-    comm_methodlib::CCommonConfigFileMgr reread(common().filePath());
+    CCommonConfigFileMgr reread(common().filePath());
     values["CommonHttp"] = QString::number(reread.GetFrameworkHttpPort());
     values["CommonVideoWall"] = QString::number(reread.GetFrameworkVideoWallPort());
     return values;
@@ -87,7 +175,7 @@ private slots:
         m_claimed = freePort();
         QVERIFY(m_heldTcp.listen(QHostAddress::LocalHost, 0));
         QVERIFY(m_heldNamed.listen(QHostAddress::LocalHost, 0));
-        QVERIFY(editport_test::setOwnerName(m_heldNamed.serverPort(), "\"portholder\"\r\n"));
+        QVERIFY(setOwnerName(m_heldNamed.serverPort(), "\"portholder\"\r\n"));
         config().productType = 0;
         // The snapshot is taken now, with the ports held.
         QString name;
@@ -157,10 +245,9 @@ private slots:
         hover(f, QEvent::Leave);
     }
 
-    // A duplicate marks both fields and clears on both; the device access
-    // ports are not compared with each other. Why a field is refused shows
-    // without the mouse: at once for refused typing, when the field loses
-    // the focus, and for every invalid field when confirm is pressed.
+    // A duplicate marks both fields and clears on both; the device access ports are not compared with each other. Why a
+    // field is refused shows without the mouse: at once for refused typing, when the field loses the focus, and for
+    // every invalid field when confirm is pressed.
     void duplicatesAndReasonsWithoutHover()
     {
         auto dlg = makeDialog();
@@ -190,23 +277,14 @@ private slots:
         QCOMPARE(shown, (QStringList{"PortCantNotBeTheSame", "PortNumberMustBeFrom1To65535"}));
     }
 
-    void ipRules_data()
+    void ipRules()
     {
-        QTest::addColumn<QString>("ip");
-        QTest::addColumn<bool>("valid");
         for (const char* ip : {"1.2.3.4", "10.0.0.0", "192.168.1.255", "222.255.255.255"})
-            QTest::newRow(ip) << ip << true;
+            QVERIFY2(CEditPortDlg::isValidIPv4(ip), ip);
         // Multicast and reserved first parts, malformed texts.
         for (const char* ip : {"0.1.2.3", "223.1.1.1", "255.1.1.1", "1.2.3", "1.2.3.4.", "1..3.4", "1.2.3.256",
                                "1.2.x.4", "1.2.-3.4", ""})
-            QTest::newRow(ip) << ip << false;
-    }
-
-    void ipRules()
-    {
-        QFETCH(QString, ip);
-        QFETCH(bool, valid);
-        QCOMPARE(CEditPortDlg::isValidIPv4(ip), valid);
+            QVERIFY2(!CEditPortDlg::isValidIPv4(ip), ip);
     }
 
     void rows_data()
@@ -247,8 +325,7 @@ private:
         return dlg;
     }
 
-    QTcpServer m_heldTcp;
-    QTcpServer m_heldNamed;
+    QTcpServer m_heldTcp, m_heldNamed;
     quint16 m_free[4] = {};
     quint16 m_claimed = 0;
 };
@@ -260,7 +337,7 @@ class TestPortApply : public QObject
 private slots:
     void initTestCase()
     {
-        m_root = editport_test::layoutRoot();
+        m_root = layoutRoot();
         QVERIFY(Base::CSingleton<comm_method::CUserDataPath>::Instance().init(
             Base::FileUtil::GetCurExeDir(), "Framework.S", 0, 0));
         m_originalProperties = tst::readBytes(propertiesPath());
@@ -341,24 +418,19 @@ private slots:
         for (const QString& edit : edits) {
             if (edit == "external") {
                 dlg->setExternEnabled(true);
-                continue;
-            }
-            if (edit.startsWith("hold:")) {
+            } else if (edit.startsWith("hold:")) {
                 QVERIFY(holder.listen(QHostAddress::LocalHost, spare(edit.mid(5)).toUShort()));
-                continue;
+            } else if (edit == "release") {
+                holder.close();
+            } else if (edit == "refresh") { // as the window does when it opens the dialog
+                CCheckPort::instance().refreshSnapshot({});
+            } else {
+                CCheckCorretLineEdit* field = portField(*dlg, edit.section('=', 0, 0).toLatin1().constData());
+                const QString value = spare(edit.section('=', 1));
+                typeInto(field, value);
+                if (field->text() != value) // refused by the keyboard: the fillers still set it
+                    field->setText(value);
             }
-            if (edit == "release" || edit == "refresh") {
-                if (edit == "release")
-                    holder.close();
-                else // as the window does when it opens the dialog
-                    CCheckPort::instance().refreshSnapshot({});
-                continue;
-            }
-            CCheckCorretLineEdit* field = portField(*dlg, edit.section('=', 0, 0).toLatin1().constData());
-            const QString value = spare(edit.section('=', 1));
-            typeInto(field, value);
-            if (field->text() != value) // refused by the keyboard: the fillers still set it
-                field->setText(value);
         }
         QSignalSpy finished(dlg.get(), &QDialog::finished);
         QTest::mouseClick(dlg->findChild<QPushButton*>("m_ConfirmBtn"), Qt::LeftButton);
@@ -405,16 +477,14 @@ private:
         auto dlg = std::make_unique<CEditPortDlg>(nullptr);
         XMLConfigManager& c = config();
         dlg->setClaimedPorts(claimed);
-        dlg->setHttpPortText(QString::number(c.httpPort));
-        dlg->setVideoWallPortText(QString::number(c.videoWallPort));
-        dlg->setTamsaCMSPortText(QString::number(c.cmsPort));
-        dlg->setTamsaSSPortText(QString::number(c.ssPort));
-        dlg->setTamsaAMSPortText(QString::number(c.amsPort));
-        dlg->setTamsaMQTTPortText(QString::number(c.mqttPort));
-        dlg->setTamsaVideoPortText(QString::number(c.videoPort));
-        dlg->setTamsaVideoVICPortText(QString::number(c.videoVicPort));
-        dlg->setTamsaAudioPortText(QString::number(c.audioPort));
-        dlg->setTamsaPlaybackPortText(QString::number(c.playbackPort));
+        using D = CEditPortDlg;
+        for (const auto& [set, port] :
+             {std::pair{&D::setHttpPortText, c.httpPort}, {&D::setVideoWallPortText, c.videoWallPort},
+              {&D::setTamsaCMSPortText, c.cmsPort}, {&D::setTamsaSSPortText, c.ssPort},
+              {&D::setTamsaAMSPortText, c.amsPort}, {&D::setTamsaMQTTPortText, c.mqttPort},
+              {&D::setTamsaVideoPortText, c.videoPort}, {&D::setTamsaVideoVICPortText, c.videoVicPort},
+              {&D::setTamsaAudioPortText, c.audioPort}, {&D::setTamsaPlaybackPortText, c.playbackPort}})
+            (dlg.get()->*set)(QString::number(port));
         dlg->setExternIPAddress(QString::fromStdString(c.externIPAddress));
         dlg->setExternEnabled(c.externEnabled);
         dlg->setSmsPortValue(std::atoi(
@@ -440,6 +510,17 @@ private:
     quint16 m_spare[3] = {};
 };
 
-EDITPORT_TEST_MAIN(TestEditPortDlg, TestPortApply)
+// Relaunched inside the layout, then each class in turn in a scratch home.
+int main(int argc, char** argv)
+{
+    if (layoutRoot().isEmpty())
+        return relaunchInLayout(argc, argv);
+    ScratchHome home;
+    QApplication app(argc, argv);
+    QLoggingCategory::setFilterRules("qt.svg.warning=false"); // the skin's images are not linked into the tests
+    TestEditPortDlg dialog;
+    TestPortApply apply;
+    return QTest::qExec(&dialog, argc, argv) + QTest::qExec(&apply, argc, argv);
+}
 
 #include "TestEditPortDlg.moc"

@@ -1,6 +1,5 @@
 // The framework library against real HTTP and WebSocket clients on loopback;
 // parsing and routing also directly, for peers loopback cannot be.
-#include "TestScratch.h"
 #include "TestSupport.h"
 
 #include "Framework/FrameworkCallbacks.h"
@@ -23,9 +22,7 @@
 #include <algorithm>
 #include <atomic>
 #include <list>
-#include <memory>
 #include <mutex>
-#include <vector>
 
 namespace {
 
@@ -244,8 +241,7 @@ private slots:
         QCOMPARE(webClient.state(), QAbstractSocket::ConnectedState);
     }
 
-    // One connection: how requests parse, which keep it open, answered in order
-    // however many arrive at once.
+    // One connection: how requests parse, which keep it open, answered in order however many arrive at once.
     void parseAndKeepAlive_data()
     {
         QTest::addColumn<QByteArray>("requests");

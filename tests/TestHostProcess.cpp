@@ -1,37 +1,21 @@
-// Runs the installed host as a real process with a private home and data
-// folders, drives it through the framework library's control endpoint, its
-// second start and signals, and listens to its service-manager datagrams
-// (its status line; exit statuses as the systemd unit reads them: 0 quit,
-// 75 restart me, 255 start refused). Its web client is loaded in headless Chromium, driven
-// over its debugging protocol; its icon sits in a real notification area
-// (Xvfb with Debian's trayer as the XEmbed tray host, driven with xdotool, a
-// stand-in "xdg-open" recording what the web client opener asked for).
-// Last, the Debian package is packed from this build and its host run.
+// The installed host as a real process in a private home: its control endpoint, second start, signals, service-manager
+// datagrams and exit statuses (0 quit, 75 restart me, 255 start refused); its web client in headless Chromium; its icon
+// in a real tray (Xvfb, trayer, xdotool, a stand-in "xdg-open"); the Debian package.
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QWebSocket>
 #include <QtTest>
 
-#include "TestScratch.h"
 #include "TestSupport.h"
 
 #include <csignal>
 #include <cstdio>
 
-#include <memory>
-
 const QString kHost = QStringLiteral(TAVRIN_STAGE_DIR "/Server/Palvex.Framework.S");
 
-struct XWindow {
-    QString id;
-    QString name;
-    QRect geometry;
-};
+struct XWindow { QString id, name; QRect geometry; };
 
 class TestHostProcess : public QObject
 {
@@ -66,12 +50,10 @@ private slots:
         notify.reset();
     }
 
-    // Without a display nobody can answer the port dialog: a held HTTP port
-    // is moved to the first free one from itself, written to "Setup.xml"
-    // before the web client starts there. The host stands a kill -9 (the
-    // next start serves at once, in the language and skin the web client set
-    // last, which its own file does not keep); a quit request ends it with 0
-    // through its teardown in order.
+    // Without a display nobody can answer the port dialog: a held HTTP port is moved to the first free one from itself,
+    // written to "Setup.xml" before the web client starts there. The host stands a kill -9 (the next start serves at
+    // once, in the language and skin the web client set last, which its own file does not keep); a quit request ends it
+    // with 0 through its teardown in order.
     void movesHeldPortSurvivesKillQuitsInOrder()
     {
         const int held = configuredHttp;
@@ -140,11 +122,8 @@ private slots:
         QCOMPARE(runtimeFiles(), QStringList());
     }
 
-    // The web client's page, at a phone's width (390 px, nothing wider): the product named as in the tray,
-    // every service with its port and whether it is served, the HTTP port the start moved off a port this
-    // test held and who held it, the start time and an up time pushed over the WebSocket that advances, no
-    // uncaught exception, error message or failed load on the console; once the host is gone, every service
-    // stopped under a banner that says so.
+    // The web client's page at a phone's width: services, ports and states, the moved HTTP port and its holder,
+    // an up time that advances, a clean console; once the host is gone, every service stopped under a banner.
     void webClientPageInChromium()
     {
         const QString chromium = QStandardPaths::findExecutable("chromium");
@@ -231,19 +210,10 @@ private slots:
         QCOMPARE(texts(".state").count("Stopped"), 13);
     }
 
-    // The icon is embedded in the panel, where a port moved at start is told
-    // once; a click opens the web client, a double click once more, and
-    // without a browser its address is told there. Under a window manager
-    // (openbox) the menu's first entry brings the minimised window back,
-    // active; the port dialog is the window's transient dialog, centred on
-    // it, and stays above it when the window is clicked. As an ordinary user
-    // without a service manager, the HTTP port changed in that dialog and
-    // the restart confirmed (from the keyboard), the host ends with 75 and a
-    // new one serves on the new port with its icon back in the panel, the old
-    // port free, one host running; the seconds from the confirmation to the
-    // first answer on the new port are printed. The new window's close button
-    // hides it; "Quit" goes through the window's own close handling and leaves
-    // no token behind.
+    // The icon in the panel under openbox: the port moved at start told once, clicks open the web client
+    // (its address told when no browser can), the menu brings the window back; the port dialog is its
+    // transient dialog. A port changed in the dialog (keyboard) restarts the host, without a service manager,
+    // on the new port (the seconds printed); "Quit" leaves no token behind.
     void trayIconClickMenuRestartAndQuit()
     {
         for (const char* tool : {"Xvfb", "trayer", "xdotool", "openbox", "xprop"})
@@ -266,12 +236,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!window("panel").id.isEmpty(), 30000);
         // Free ports configured, the WebSocket port then held by this test.
         const int webSocket = tst::freePort(tst::Bind::AnyAddress), http = tst::freePort(tst::Bind::AnyAddress);
-        const QString config = home->path() + "/data/Tavrin/UserData/Framework.S/";
-        QVERIFY(tst::writeBytes(config + "Setup.xml", tst::readText(TAVRIN_STAGE_DIR "/Server/maintain/Setup.xml.benchmark")
-                                                          .replace(QRegularExpression("<Http>\\d+"), QString("<Http>%1").arg(http))
-                                                          .replace(QRegularExpression("<WebSocket>\\d+"), QString("<WebSocket>%1").arg(webSocket)).toUtf8()));
-        QVERIFY(tst::writeBytes(config + "CommonConfig.xml", QString("<CommonConfig><Framework><HttpPort>%1</HttpPort>"
-                                                                     "</Framework></CommonConfig>").arg(http).toUtf8()));
+        QVERIFY(tst::writeHostPorts(home->path() + "/data/Tavrin/UserData/Framework.S/", http, webSocket));
         QTcpServer holder;
         QVERIFY(holder.listen(QHostAddress::Any, quint16(webSocket)));
         int httpPort = 0;
@@ -353,22 +318,19 @@ private slots:
         }
     }
 
-    // The Debian package, packed from this build and unpacked into a
-    // temporary root: the unit names the installed program, the menu entry
-    // its launcher, which starts the unit where a user service manager runs
-    // it (a stand-in systemctl here) and otherwise the unpacked host
-    // directly; it serves and quits on --quit.
+    // The Debian package, unpacked: its launcher starts the user unit where a (stand-in) user manager runs it,
+    // and otherwise the host directly, which serves and quits on --quit.
     void packageInstallsAndServes()
     {
         QTemporaryDir work;
         const QString output = work.filePath("package");
         const QString root = work.filePath("root");
         // The dependency scan of the package is the release's business.
-        QVERIFY(run("cpack", {"-G", "DEB", "--config", TAVRIN_BUILD_DIR "/CPackConfig.cmake", "-B", output, "-D",
-                              "CPACK_DEBIAN_PACKAGE_SHLIBDEPS=OFF"}));
+        QVERIFY(tst::run("cpack", {"-G", "DEB", "--config", TAVRIN_BUILD_DIR "/CPackConfig.cmake", "-B", output, "-D",
+                                   "CPACK_DEBIAN_PACKAGE_SHLIBDEPS=OFF"}, environment));
         const QStringList packages = QDir(output).entryList({"*.deb"}, QDir::Files);
         QCOMPARE(packages.size(), 1);
-        QVERIFY(run("dpkg-deb", {"-x", output + "/" + packages.first(), root}));
+        QVERIFY(tst::run("dpkg-deb", {"-x", output + "/" + packages.first(), root}, environment));
         const QString program = "/opt/tavrin/Server/Palvex.Framework.S";
         const QString unit = tst::readText(root + "/usr/lib/systemd/user/tavrin-server.service");
         QVERIFY2(unit.contains("\nExecStart=" + program + "\n") && !unit.contains(TAVRIN_BUILD_DIR), qPrintable(unit));
@@ -392,27 +354,12 @@ private slots:
         QCOMPARE(hostProcesses(), QStringList());
         int httpPort = 0;
         QVERIFY(startAndServe(httpPort, 1, root + launcher));
-        QVERIFY(run(root + program, {"--quit"}));
+        QVERIFY(tst::run(root + program, {"--quit"}, environment));
         QVERIFY(endsWith0());
     }
 
 private:
-    // Runs a program to its end; false (and its output logged) unless it ends with 0.
-    bool run(const QString& program, const QStringList& arguments) const
-    {
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(program, arguments);
-        const bool ok = process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit
-                        && process.exitCode() == 0;
-        if (!ok)
-            qWarning("%s %s: %s", qPrintable(program), qPrintable(arguments.join(' ')), process.readAll().constData());
-        return ok;
-    }
-
-    // Starts the host and waits until it logged its framework ports (the
-    // count-th time) and the web client answers.
+    // Starts the host and waits until it logged its framework ports (the count-th time) and the web client answers.
     bool startAndServe(int& httpPort, int count = 1, const QString& program = kHost)
     {
         host.reset(new QProcess);
@@ -464,11 +411,8 @@ private:
         req.setRawHeader("Authorization", "Bearer " + token.trimmed().toUtf8());
         req.setHeader(QNetworkRequest::ContentTypeHeader, "text/plain");
         QNetworkReply* reply = network.sendCustomRequest(req, verb, body);
-        QElapsedTimer clock;
-        clock.start();
-        while (!reply->isFinished() && clock.elapsed() < 5000)
-            QTest::qWait(20);
-        const int status = reply->isFinished() ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : -1;
+        const bool finished = QTest::qWaitFor([reply] { return reply->isFinished(); }, 5000);
+        const int status = finished ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : -1;
         if (answer)
             *answer = reply->readAll();
         reply->abort();

@@ -1,6 +1,5 @@
-// The start-up sequence and its teardowns in-process, against the installed
-// program folder and a private home. One application object per process: the
-// build makes one executable of this file per case (KEST_CASE names the test
+// The start-up sequence and its teardowns in-process, against the installed program folder and a private home. One
+// application object per process: the build makes one executable of this file per case (KEST_CASE names the test
 // function, KEST_PRODUCT_TYPE the product type where the case takes one).
 #include "FrameworkMgr.h"
 #include "KestApplication/KestApplication.h"
@@ -18,7 +17,6 @@
 #include "CommonMethod/FileOperation.h"
 #include "CommonMethod/Proto/XmlProto.h"
 #include "CommonMethod/UserDataPath.h"
-#include "TestScratch.h"
 #include "TestModal.h"
 #include "TestSupport.h"
 
@@ -28,22 +26,14 @@
 #include <QTimer>
 #include <QtTest>
 
-
 using namespace serverframework;
 
 namespace {
 
 const std::string kStageServer = TAVRIN_STAGE_DIR "/Server/";
 
-QString logText()
-{
-    return tst::findText(qEnvironmentVariable("XDG_DATA_HOME"), "Framework.S.txt");
-}
-
-QString identityStore()
-{
-    return qEnvironmentVariable("XDG_DATA_HOME") + "/Tavrin/Identify";
-}
+QString logText() { return tst::findText(qEnvironmentVariable("XDG_DATA_HOME"), "Framework.S.txt"); }
+QString identityStore() { return qEnvironmentVariable("XDG_DATA_HOME") + "/Tavrin/Identify"; }
 
 } // namespace
 
@@ -57,8 +47,7 @@ private slots:
     void frameworkFirstFailsTearsDown()
     {
         prepare(KEST_PRODUCT_TYPE);
-        // A folder where the framework writes its control token: it cannot
-        // write one, so its first stage fails.
+        // A folder where the framework writes its control token: it cannot write one, so its first stage fails.
         QVERIFY(QDir().mkpath(QString::fromStdString(dataDir) + "FrameworkControl.token/kept"));
         tst::ModalAnswerer answerer(true);
         QVERIFY(!app.init());
@@ -90,10 +79,9 @@ private slots:
         app.abortStart();
     }
 
-    // The window's restart path: the tray's restart request, then the window's
-    // re-initialisation of the framework library, which an ending host skips:
-    // nothing serves and no token stays behind until the process ends, and
-    // the service manager (a stand-in here) is told that it restarts.
+    // The window's restart path: the tray's restart request, then the window's re-initialisation of the framework
+    // library, which an ending host skips: nothing serves and no token stays behind until the process ends, and the
+    // service manager (a stand-in here) is told that it restarts.
     void restartWithoutIdentity()
     {
         tst::NotifySocket manager(qEnvironmentVariable("XDG_RUNTIME_DIR") + "/notify.sock");
@@ -133,9 +121,8 @@ private slots:
         QVERIFY(!log.contains(record.saltKey) && !log.contains(record.secretKey));
     }
 
-    // A server that cannot listen although nothing lists its port (another
-    // socket bound it without listening, after the audit) is moved like a
-    // held port of the audit, written, and started on the new port.
+    // A server that cannot listen although nothing lists its port (another socket bound it without listening, after the
+    // audit) is moved like a held port of the audit, written, and started on the new port.
     void serverThatCannotListenMoves()
     {
         prepare(KEST_PRODUCT_TYPE);
@@ -183,8 +170,7 @@ private:
         QVERIFY(Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance().SetFrameworkHttpPort(httpPort));
     }
 
-    // Started without a dialog; the identity step and its store only for the
-    // product types that use it.
+    // Started without a dialog; the identity step and its store only for the product types that use it.
     void start(bool identity)
     {
         prepare(KEST_PRODUCT_TYPE);
@@ -195,8 +181,7 @@ private:
         QCOMPARE(QFileInfo::exists(identityStore()), identity);
     }
 
-    // The tray's request ends the event loop (after 30 s at the latest), the
-    // tray and the services.
+    // The tray's request ends the event loop (after 30 s at the latest), the tray and the services.
     void endThroughTray(void (*request)(CFrameworkMgr*))
     {
         QPointer<CFrameworkMgr> tray;

@@ -13,8 +13,6 @@
 #include "ui/TipWidget.h"
 #include "ui/WaringDlg.h"
 #include "TestModal.h"
-#include "TestScratch.h"
-#include "TestShippedContent.h"
 #include "TestSupport.h"
 #include "CommonMethod/UserDataPath.h"
 #include "controller/XMLConfigManager.h"
@@ -33,7 +31,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -49,10 +46,7 @@ namespace {
 
 const QString kRcc = QStringLiteral(TAVRIN_BUILD_DIR "/Server/rcc");
 
-QString text(QWidget* window, const char* name)
-{
-    return window->findChild<QLabel*>(QString::fromLatin1(name))->text();
-}
+QString text(QWidget* window, const char* name) { return window->findChild<QLabel*>(name)->text(); }
 
 // Every entry of the tray menu is shown whole: as wide as its text and padding.
 bool menuFits(QMenu* menu)
@@ -78,10 +72,9 @@ double contrast(QRgb a, QRgb b)
     return std::max(luminance(a), luminance(b)) / std::min(luminance(a), luminance(b));
 }
 
-// The rendered texts of top (its labels, buttons, fields, a menu's entries;
-// icons left out) whose contrast is below 4.5:1, "name ratio": in each text's
-// area the most common colour is the background, the pixel farthest from it
-// the text (its glyphs' cores).
+// The rendered texts of top (its labels, buttons, fields, a menu's entries; icons left out) whose contrast is below
+// 4.5:1, "name ratio": in each text's area the most common colour is the background, the pixel farthest from it the
+// text (its glyphs' cores).
 QStringList lowContrast(QWidget* top)
 {
     for (auto* button : top->findChildren<QAbstractButton*>())
@@ -371,8 +364,7 @@ private slots:
         }
     }
 
-    // "Started" only for a port some socket listens on, read again while
-    // the window is shown.
+    // "Started" only for a port some socket listens on, read again while the window is shown.
     void statesFollowTheSockets()
     {
         QTcpServer served;
@@ -388,9 +380,8 @@ private slots:
         QTRY_COMPARE(states(&window), QStringList({"Stopped", "Stopped", "Stopped"}));
     }
 
-    // Dialogs opened from the window are its transient dialogs, placed at
-    // their real size: centred on the window, kept inside the screen, or
-    // centred on the screen while the window is hidden.
+    // Dialogs opened from the window are its transient dialogs, placed at their real size: centred on the window, kept
+    // inside the screen, or centred on the screen while the window is hidden.
     void dialogsOverTheWindow()
     {
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -424,9 +415,8 @@ private slots:
         }
     }
 
-    // In every skin the text of the window, both dialogs, the bubble and the
-    // menu reaches 4.5:1 against its background, as rendered; the dialog's
-    // border 3:1 against the window below.
+    // In every skin the text of the window, both dialogs, the bubble and the menu reaches 4.5:1 against its background,
+    // as rendered; the dialog's border 3:1 against the window below.
     void readableInEverySkin_data()
     {
         QTest::addColumn<QString>("skin");
@@ -512,7 +502,7 @@ private:
     {
         for (const auto& translator : translators)
             QCoreApplication::removeTranslator(translator.get());
-        translators = content::loadLanguage(QStringLiteral(TAVRIN_BUILD_DIR "/Server/translations"), folder);
+        translators = tst::loadLanguage(QStringLiteral(TAVRIN_BUILD_DIR "/Server/translations"), folder);
         QVERIFY(!translators.empty());
         for (const auto& translator : translators)
             QCoreApplication::installTranslator(translator.get());

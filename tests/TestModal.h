@@ -14,8 +14,7 @@
 
 namespace tst {
 
-// While it lives, accepts (or rejects) the active modal dialog every 50 ms,
-// recording each dialog once.
+// While it lives, accepts (or rejects) the active modal dialog every 50 ms, recording each dialog once.
 class ModalAnswerer : public QObject
 {
 public:
@@ -27,8 +26,6 @@ public:
 
     // One entry a dialog: "<class>: <its non-empty label texts, sorted>".
     QStringList seen;
-    // The non-empty label texts of every dialog answered.
-    QStringList labels;
 
 private:
     void answer()
@@ -44,7 +41,6 @@ private:
                     texts << label->text();
             }
             texts.sort();
-            labels << texts;
             seen << QString("%1: %2").arg(dialog->metaObject()->className(), texts.join(", "));
         }
         QMetaObject::invokeMethod(dialog, m_accept ? "accept" : "reject", Qt::QueuedConnection);
@@ -55,9 +51,8 @@ private:
     QList<QPointer<QWidget>> m_answered;
 };
 
-// Runs run while a timer (every 20 ms) hands the active modal widget to
-// handle; one it does not take is a notice: its text is recorded and it is
-// accepted (or rejected). The notices' texts, in order.
+// Runs run while a timer (every 20 ms) hands the active modal widget to handle; one it does not take is a notice: its
+// text is recorded and it is accepted (or rejected). The notices' texts, in order.
 inline QStringList answerModals(const std::function<bool(QWidget*)>& handle, const std::function<void()>& run,
                                 bool accept = true)
 {

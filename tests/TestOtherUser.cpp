@@ -1,21 +1,13 @@
-// Another local user against the installed host: run as root, the test makes
-// two throw-away users, lets one attack (one row of the table each) and then
-// starts the host as the other, which must start and serve all the same.
-// Without root it is skipped. The attacker's long-lived processes are this
-// program again ("--hold"), holding ports as the row says.
-#include <QProcess>
-#include <QRegularExpression>
+// Another local user against the installed host: run as root, the test makes two throw-away users, lets one attack (one
+// row of the table each) and then starts the host as the other, which must start and serve all the same. Without root
+// it is skipped. The attacker's long-lived processes are this program again ("--hold"), holding ports as the row says.
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QDateTime>
 #include <QtTest>
 
 #include "TestSupport.h"
 
-#include <netinet/in.h>
 #include <pwd.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -31,8 +23,7 @@ int hold(int argc, char** argv)
     const QByteArray mode = argv[2];
     for (int i = 3; i < argc; ++i) {
         const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        // A listener may share the port with past connections of earlier
-        // tests; a bare bind keeps everyone else off it.
+        // A listener may share the port with past connections of earlier tests; a bare bind keeps everyone else off it.
         const int reuse = mode == "listen";
         ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
         sockaddr_in address{};
@@ -48,22 +39,11 @@ int hold(int argc, char** argv)
     return 0;
 }
 
-struct User {
-    QString name;
-    uid_t uid = 0;
-    gid_t gid = 0;
-};
-
-bool run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
+struct User { QString name; uid_t uid = 0; gid_t gid = 0; };
 
 bool makeUser(const QString& name, User& user)
 {
-    if (!run("useradd", {"--system", "--user-group", "--no-create-home", "--shell", "/usr/sbin/nologin", name}))
+    if (!tst::run("useradd", {"--system", "--user-group", "--no-create-home", "--shell", "/usr/sbin/nologin", name}))
         return false;
     const passwd* entry = ::getpwnam(name.toLocal8Bit().constData());
     user = entry ? User{name, entry->pw_uid, entry->pw_gid} : User{};
@@ -108,7 +88,7 @@ private slots:
     {
         for (const User* user : {&m_attacker, &m_hostUser}) {
             if (!user->name.isEmpty())
-                run("userdel", {user->name});
+                tst::run("userdel", {user->name});
         }
     }
 
@@ -133,12 +113,10 @@ private slots:
         QTest::newRow("listeners on its ports") << QStringList{"%self", "--hold", "listen", "%http", "%ws"} << true;
         QTest::newRow("its ports bound, not listened on") << QStringList{"%self", "--hold", "bind", "%http", "%ws"} << true;
     }
-    // Neither starting nor serving is kept from the host: it serves on a
-    // port of its own, moved away from a held one.
+    // Neither starting nor serving is kept from the host: it serves on a port of its own, moved away from a held one.
     void hostStartsAndServes()
     {
         QFETCH(QStringList, attack);
-        QFETCH(bool, portsHeld);
         const QString attackerDir = folderOf(m_scratch, "attacker", m_attacker);
         const QString hostHome = folderOf(m_scratch, "host", m_hostUser);
         // Ports free now, in the host user's configuration (no earlier row
@@ -148,7 +126,7 @@ private slots:
             m_webSocket = tst::freePort(tst::Bind::AnyAddress);
         while (m_webSocket == m_http);
         QVERIFY(tst::writeHostPorts(hostHome + "/.local/share/Tavrin/UserData/Framework.S/", m_http, m_webSocket));
-        QVERIFY(run("chown", {"-R", QString("%1:%2").arg(m_hostUser.uid).arg(m_hostUser.gid), hostHome}));
+        QVERIFY(tst::run("chown", {"-R", QString("%1:%2").arg(m_hostUser.uid).arg(m_hostUser.gid), hostHome}));
         const QString copy = attackerDir + "/Palvex.Framework.S";
         QVERIFY(!attackerDir.isEmpty() && !hostHome.isEmpty() && QFile::copy(QCoreApplication::applicationFilePath(), copy));
         QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
@@ -178,7 +156,7 @@ private slots:
                                   "no answer", 60000);
         QVERIFY2(match.hasMatch(), qPrintable(QString("host ended with %1: %2").arg(m_host.exitCode()).arg(output)));
         const int port = match.captured(1).toInt();
-        QCOMPARE(port != m_http, portsHeld);
+        QTEST(port != m_http, "portsHeld");
         QTcpSocket client;
         client.connectToHost(QHostAddress::LocalHost, quint16(port));
         QVERIFY(client.waitForConnected(5000));
@@ -191,12 +169,9 @@ private slots:
 
 private:
     QTemporaryDir m_scratch{"/tmp/tvXXXXXX"};
-    User m_attacker;
-    User m_hostUser;
-    int m_http = 0;
-    int m_webSocket = 0;
-    QProcess m_attack;
-    QProcess m_host;
+    User m_attacker, m_hostUser;
+    int m_http = 0, m_webSocket = 0;
+    QProcess m_attack, m_host;
 };
 
 int main(int argc, char** argv)

@@ -1,6 +1,5 @@
-// The OS layer on Linux: crash-safe whole-file writes, the log-on Run values
-// as autostart entries, the runtime folder, display sizes, the port snapshot,
-// processes and the elevated script runner.
+// The OS layer on Linux: crash-safe whole-file writes, the log-on Run values as autostart entries, the runtime folder,
+// display sizes, the port snapshot, processes and the elevated script runner.
 #include "Platform/Platform.h"
 
 #include "PlatformCases.h"
@@ -9,10 +8,8 @@
 #include <QtTest>
 
 #include <csignal>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -168,9 +165,7 @@ private slots:
     {
         QFETCH(QString, runtimeDir);
         QFETCH(QString, expected);
-        const QString xdg = m_dir->filePath("run");
-        const QString temp = m_dir->filePath("tmp");
-        const QString cache = m_dir->filePath("cache");
+        const QString xdg = m_dir->filePath("run"), temp = m_dir->filePath("tmp"), cache = m_dir->filePath("cache");
         const QString fallback = cache + "/tavrin-runtime";
         QVERIFY(QDir().mkpath(temp) && QDir().mkpath(m_dir->filePath("real")));
         qputenv("TMPDIR", temp.toUtf8());

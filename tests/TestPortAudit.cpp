@@ -1,7 +1,6 @@
-// The start-up port audit and the port snapshot against ports this test
-// really holds; the owner's name through the port-owner script beside the
-// executable, naming a process the test starts (this program doubles as that
-// process: "--hold-port tcp|udp" holds a port until its input closes).
+// The start-up port audit and the port snapshot against ports this test really holds; the owner's name through the
+// port-owner script beside the executable, naming a process the test starts (this program doubles as that process:
+// "--hold-port tcp|udp" holds a port until its input closes).
 #include "logical/CheckPort.h"
 #include "ui/EditPortDlg.h"
 #include "ui/StartupPortChooser.h"
@@ -12,7 +11,6 @@
 #include "CommonMethod/UserDataPath.h"
 #include "controller/XMLConfigManager.h"
 #include "TestModal.h"
-#include "TestScratch.h"
 #include "TestSupport.h"
 
 #include <Base/FileUtil.h>
@@ -28,10 +26,10 @@
 
 #include <functional>
 #include <iostream>
-#include <memory>
 #include <set>
 
 using namespace serverframework;
+using comm_methodlib::CCommonConfigFileMgr;
 
 namespace {
 
@@ -42,39 +40,29 @@ const QStringList kServerPorts = {"Http", "WebSocket", "Web", "TamsaCMS", "Tamsa
                                   "TamsaSS", "TamsaVideo", "TamsaVideoVIC", "TamsaAudio", "TamsaPlayback"};
 
 XMLConfigManager& config() { return Base::CSingleton<XMLConfigManager>::Instance(); }
-comm_methodlib::CCommonConfigFileMgr& commonConfig()
-{
-    return Base::CSingleton<comm_methodlib::CCommonConfigFileMgr>::Instance();
-}
+CCommonConfigFileMgr& commonConfig() { return Base::CSingleton<CCommonConfigFileMgr>::Instance(); }
 
 // A loopback port, held by a socket kept in held: UDP, TCP listening, or TCP
 // bound without listening (in no socket table); 0 if none.
 enum class Hold { Udp, Listen, BindOnly };
 int holdLoopback(Hold how, std::vector<std::unique_ptr<QObject>>& held)
 {
-    if (how == Hold::BindOnly) {
-        auto* s = new QTcpSocket;
-        held.emplace_back(s);
-        return s->bind(QHostAddress(QHostAddress::LocalHost), 0) ? int(s->localPort()) : 0;
+    if (how == Hold::Listen) {
+        auto* server = new QTcpServer;
+        held.emplace_back(server);
+        return server->listen(QHostAddress::LocalHost, 0) ? int(server->serverPort()) : 0;
     }
-    if (how == Hold::Udp) {
-        auto* s = new QUdpSocket;
-        held.emplace_back(s);
-        return s->bind(QHostAddress(QHostAddress::LocalHost), 0) ? int(s->localPort()) : 0;
-    }
-    auto* s = new QTcpServer;
+    QAbstractSocket* s = how == Hold::Udp ? static_cast<QAbstractSocket*>(new QUdpSocket) : new QTcpSocket;
     held.emplace_back(s);
-    return s->listen(QHostAddress::LocalHost, 0) ? int(s->serverPort()) : 0;
+    return s->bind(QHostAddress(QHostAddress::LocalHost), 0) ? int(s->localPort()) : 0;
 }
 
-// Ports held by this test for the length of one case, and ports free now;
-// each different from every one handed out before in this process (the
-// dialog answers from a snapshot taken once per process).
+// Ports held by this test for the length of one case, and ports free now; each different from every one handed out
+// before in this process (the dialog answers from a snapshot taken once per process).
 class Holder {
 public:
     int freePort() { return fresh([] { return int(tst::freePort()); }); }
-    // Every port free, but those named in held (UDP for "TamsaAMS" and "rtsp",
-    // bound without listening for "Http").
+    // Every port free, but those named in held (UDP for "TamsaAMS" and "rtsp", bound without listening for "Http").
     Ports ports(const QStringList& held = {})
     {
         Ports p;
@@ -101,12 +89,12 @@ private:
 };
 std::set<int> Holder::s_given;
 
-// The first port from start that neither the machine nor claimed holds.
-int firstFree(int start, const std::set<int>& claimed)
+// The first port from start that neither the machine nor claimed holds, added to claimed.
+int firstFree(int start, std::set<int>& claimed)
 {
     CPortMgr machine;
     for (int port = start; port <= 65535; ++port) {
-        if (!machine.CheckPortConflict(port) && claimed.count(port) == 0)
+        if (!machine.CheckPortConflict(port) && claimed.insert(port).second)
             return port;
     }
     return -1;
@@ -160,10 +148,9 @@ private slots:
     }
     void init() { QFile::remove(m_propertiesPath); }
 
-    // With nobody to ask: ports of services the product does not run are
-    // neither audited nor claimed; an HTTP port equal to the TamsaCMS port,
-    // or bound by another socket that does not listen (in no socket table),
-    // moves off it, the TamsaCMS port stays.
+    // With nobody to ask: ports of services the product does not run are neither audited nor claimed; an HTTP port
+    // equal to the TamsaCMS port, or bound by another socket that does not listen (in no socket table), moves off it,
+    // the TamsaCMS port stays.
     void productTypeDecidesWhatIsAudited_data()
     {
         QTest::addColumn<int>("productType");
@@ -209,9 +196,8 @@ private slots:
         QCOMPARE(std::set<int>(checker.claimedPorts.keyBegin(), checker.claimedPorts.keyEnd()), expected);
     }
 
-    // Held ports move to the first port from their default that neither the
-    // machine nor an earlier move holds (a port bound without listening is
-    // held too); product type 1 keeps the video ports.
+    // Held ports move to the first port from their default that neither the machine nor an earlier move holds (a port
+    // bound without listening is held too); product type 1 keeps the video ports.
     void heldPortsMove()
     {
         Holder holder;
@@ -219,13 +205,8 @@ private slots:
         p["Web"] = p["WebSocket"];
         writeConfiguration(1, p);
         std::set<int> taken = {p["Http"], p["TamsaCMS"], p["WebSocket"]};
-        const int ams = firstFree(7330, taken);
-        taken.insert(ams);
-        const int mqtt = firstFree(1833, taken);
-        taken.insert(mqtt);
-        const int ss = firstFree(p["TamsaSS"], taken);
-        taken.insert(ss);
-        const int web = firstFree(8090, taken);
+        const int ams = firstFree(7330, taken), mqtt = firstFree(1833, taken), ss = firstFree(p["TamsaSS"], taken),
+                  web = firstFree(8090, taken);
         CCheckPort checker;
         QVERIFY(audit(checker));
         config().reInitPort();
@@ -244,9 +225,8 @@ private slots:
                                       .arg(p["TamsaMQTT"]).arg(mqtt).arg(p["TamsaSS"]).arg(ss).arg(p["Web"]).arg(web));
     }
 
-    // A fresh table sees the ports taken and freed since the one before; the
-    // sockets of this very process on the ports named its own do not hold
-    // them, another process's do. A port is served while a TCP socket listens.
+    // A fresh table sees the ports taken and freed since the one before; the sockets of this very process on the ports
+    // named its own do not hold them, another process's do. A port is served while a TCP socket listens.
     void freshSnapshot()
     {
         CCheckPort checker;
@@ -271,9 +251,8 @@ private slots:
         QVERIFY(!machine.served(later.serverPort()) && !machine.served(udp.localPort()));
     }
 
-    // A held HTTP port asks for the ports: the chosen ports are claimed and
-    // the other ports audited, unless external access was turned on: then its
-    // seven ports are claimed as they are and the device ports left alone.
+    // A held HTTP port asks for the ports: the chosen ports are claimed and the other ports audited, unless external
+    // access was turned on: then its seven ports are claimed as they are and the device ports left alone.
     void heldHttpAsks_data()
     {
         QTest::addColumn<bool>("external");
@@ -290,7 +269,8 @@ private slots:
         std::vector<int> externPorts;
         for (int i = 0; i < 7; ++i)
             externPorts.push_back(holder.freePort());
-        const int ams = firstFree(7330, {newHttp, p["TamsaCMS"], p["WebSocket"]});
+        std::set<int> taken = {newHttp, p["TamsaCMS"], p["WebSocket"]};
+        const int ams = firstFree(7330, taken);
         CCheckPort checker;
         CStartupPortChooser chooser;
         checker.setPortChooser(&chooser);
@@ -325,8 +305,7 @@ private slots:
         QCOMPARE(int(config().amsPort), external ? externPorts[0] : ams); // the dialog's port, not moved
     }
 
-    // A UDP socket is listed once, as UDP; a port held only by a closed
-    // connection (time-wait, no owner) is free.
+    // A UDP socket is listed once, as UDP; a port held only by a closed connection (time-wait, no owner) is free.
     void heldAndClosedPorts()
     {
         QTcpServer server;
@@ -371,7 +350,6 @@ private slots:
         QFETCH(QByteArray, script);
         QFETCH(QString, protocol);
         QFETCH(QString, holder);
-        QFETCH(QString, expected);
         const QString path = m_home.filePath("checkport" + QString::fromStdString(platform::scriptExtension()));
         QFile::remove(path);
         if (script == "shipped")
@@ -387,7 +365,7 @@ private slots:
         CCheckPort checker;
         QString name = QStringLiteral("caller's value");
         QVERIFY(checker.IsPortUsed(port, name));
-        QCOMPARE(name, expected);
+        QTEST(name, "expected");
     }
 
 private:

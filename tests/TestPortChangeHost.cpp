@@ -1,7 +1,6 @@
-// A port change on the running host, in-process in the installed folder: the
-// window's dialogs answered from a timer, the web ports probed, the files
-// compared. An unsaveable configuration is a read-only bind mount in the
-// process's own mount namespace, which stops root too.
+// A port change on the running host, in-process in the installed folder: the window's dialogs answered from a timer,
+// the web ports probed, the files compared. An unsaveable configuration is a read-only bind mount in the process's own
+// mount namespace, which stops root too.
 #include "ui/CheckCorretLineEdit.h"
 #include "ui/EditPort.h"
 #include "ui/EditPortDlg.h"
@@ -18,14 +17,12 @@
 #include <Platform/Platform.h>
 
 #include "TestModal.h"
-#include "TestScratch.h"
 #include "TestSupport.h"
 #include "CommonMethod/UserDataPath.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -33,7 +30,6 @@
 
 #include <sched.h>
 #include <sys/mount.h>
-#include <unistd.h>
 
 #include <cstdio>
 
@@ -44,8 +40,7 @@ namespace {
 const QString kStage = QStringLiteral(TAVRIN_STAGE_DIR);
 bool privateMounts = false;
 
-// The status line of the answer to request on the loopback port; empty when
-// nothing answers.
+// The status line of the answer to request on the loopback port; empty when nothing answers.
 QByteArray answer(int port, const QByteArray& request)
 {
     QTcpSocket socket;
@@ -68,17 +63,10 @@ bool serving(int http, int webSocket)
                   == "HTTP/1.1 101 Switching Protocols";
 }
 
-bool released(int port)
-{
-    QTcpServer server;
-    return server.listen(QHostAddress::Any, quint16(port));
-}
+bool released(int port) { return QTcpServer().listen(QHostAddress::Any, quint16(port)); }
 
 // The lines of a file, without the line feeds writeFile pads it with.
-QStringList lines(QString text)
-{
-    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
+QStringList lines(const QString& text) { return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
 
 } // namespace
 
@@ -130,8 +118,7 @@ private slots:
         QTest::addColumn<bool>("twoPortDialog");
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("notice");
-        // "Setup.xml" and the properties are written before the common
-        // configuration fails: both are put back.
+        // "Setup.xml" and the properties are written before the common configuration fails: both are put back.
         QTest::newRow("settings, read-only common configuration")
             << false << "CommonConfig.xml"
             << "The port settings could not be saved, so nothing was changed. See the log for the reason.";
@@ -171,17 +158,14 @@ private slots:
         QVERIFY(serving(http, webSocket));
     }
 
-    // The two-port dialog stores the HTTP and WebSocket ports, which take
-    // effect with the restart that the port settings dialog offers next: the
-    // host ends for the next one to serve on them, and nothing of it serves on
-    // after its restart teardown.
+    // The two-port dialog stores the HTTP and WebSocket ports, which take effect with the restart that the port
+    // settings dialog offers next: the host ends for the next one to serve on them, and nothing of it serves on after
+    // its restart teardown.
     void confirmedChangeMovesTheServices()
     {
         const QString setupBefore = tst::readText(dataDir + "Setup.xml");
         const QString propertiesBefore = tst::readText(properties);
-        const int newWebSocket = tst::freePort();
-        const int firstHttp = tst::freePort();
-        const int newHttp = tst::freePort();
+        const int newWebSocket = tst::freePort(), firstHttp = tst::freePort(), newHttp = tst::freePort();
         QCOMPARE(change(true, firstHttp, newWebSocket, 0, false),
                  QStringList{"Restart the computer now to make the new settings take effect."});
         QVERIFY(serving(http, webSocket)); // nothing restarted yet
@@ -206,10 +190,9 @@ private slots:
     }
 
 private:
-    // Runs the window's port change (the two-port dialog's or the port
-    // settings dialog's) with new ports typed in (0: left as shown), pressing
-    // confirm once and cancel when the dialog is back; every notice is
-    // answered with restart, and its text returned.
+    // Runs the window's port change (the two-port dialog's or the port settings dialog's) with new ports typed in (0:
+    // left as shown), pressing confirm once and cancel when the dialog is back; every notice is answered with restart,
+    // and its text returned.
     QStringList change(bool twoPortDialog, int newHttp, int newWebSocket, int newRtsp, bool restart)
     {
         bool confirmed = false;
@@ -240,12 +223,9 @@ private:
 
     CKestApplication& app;
     CMainWindow* window = nullptr;
-    QString dataDir;
-    QString properties;
-    QString restartLog;
+    QString dataDir, properties, restartLog;
     QByteArray originalProperties;
-    int http = 0;
-    int webSocket = 0;
+    int http = 0, webSocket = 0;
 };
 
 int main(int argc, char** argv)
@@ -268,8 +248,7 @@ int main(int argc, char** argv)
         return 1;
     // A stand-in service manager: the restart is left to it.
     tst::NotifySocket manager(home.path() + "/notify.sock");
-    // Mounts made by the test stay in this process, and root meets a
-    // read-only mount like anyone else.
+    // Mounts made by the test stay in this process, and root meets a read-only mount like anyone else.
     privateMounts = ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
     if (!privateMounts)
         std::perror("no private mount namespace");

@@ -1,9 +1,7 @@
-// The single-instance guard across real processes: the test runs copies of
-// itself with "--instance"; each constructs the guard as the host does and
-// prints what it became, and a primary stays up (printing every notice it
-// receives) until it reads "quit" or its input closes.
+// The single-instance guard across real processes: the test runs copies of itself with "--instance"; each constructs
+// the guard as the host does and prints what it became, and a primary stays up (printing every notice it receives)
+// until it reads "quit" or its input closes.
 #include "SingleApplication.h"
-#include "TestScratch.h"
 #include "SingleApplication_p.h"
 #include "TestSupport.h"
 
@@ -11,15 +9,12 @@
 
 #include <QDataStream>
 #include <QLocalSocket>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QtTest>
 
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <memory>
 
 static int runInstance(int argc, char** argv)
 {
@@ -52,12 +47,6 @@ QStringList runtimeFiles()
     return QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
 }
 
-void start(Instance& instance)
-{
-    instance.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    instance.process->start(QCoreApplication::applicationFilePath(), {"--instance"});
-}
-
 // Reads what a started instance became.
 void readVerdict(Instance& instance)
 {
@@ -69,11 +58,14 @@ void readVerdict(Instance& instance)
     instance.socket = QString::fromUtf8(line.mid(line.indexOf("socket=") + 7));
 }
 
-Instance started()
+// A new instance; what it became is read unless told not to.
+Instance started(bool verdict = true)
 {
     Instance instance;
-    start(instance);
-    readVerdict(instance);
+    instance.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    instance.process->start(QCoreApplication::applicationFilePath(), {"--instance"});
+    if (verdict)
+        readVerdict(instance);
     return instance;
 }
 
@@ -132,10 +124,9 @@ class TestSingleApplication : public QObject
 {
     Q_OBJECT
 private slots:
-    // After a kill -9 the next start is the primary at once, also when the
-    // killed one's block is locked while it starts (so that it is not removed
-    // as abandoned but found with its primary gone), and when its process id
-    // has since gone to another process (here: this test).
+    // After a kill -9 the next start is the primary at once, also when the killed one's block is locked while it starts
+    // (so that it is not removed as abandoned but found with its primary gone), and when its process id has since gone
+    // to another process (here: this test).
     void killedPrimaryIsReplacedAtOnce()
     {
         Instance killed = started();
@@ -151,8 +142,7 @@ private slots:
         block->checksum = qChecksum(static_cast<const char*>(held.data), 16);
         QElapsedTimer clock;
         clock.start();
-        Instance next;
-        start(next);
+        Instance next = started(false);
         struct stat file {};
         QCOMPARE(::stat(qPrintable(blockPath), &file), 0);
         // The next start waits for the lock, then it is released.
@@ -165,9 +155,8 @@ private slots:
         QCOMPARE(runtimeFiles(), QStringList()); // nothing left behind
     }
 
-    // Only a whole, sound notice of this block raises the primary; whatever
-    // else a client sends, the primary drops it and serves on, and a second
-    // start is refused and announced.
+    // Only a whole, sound notice of this block raises the primary; whatever else a client sends, the primary drops it
+    // and serves on, and a second start is refused and announced.
     void onlySoundNoticesCount_data()
     {
         QTest::addColumn<QByteArray>("payload");

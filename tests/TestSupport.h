@@ -1,6 +1,6 @@
 #pragma once
-// Helpers shared by the tests: files, log lines in order, a free port, a
-// stand-in notify socket, a private X server.
+// Helpers shared by the tests: a scratch home, files, log lines in order, a
+// free port, a stand-in notify socket, a private X server.
 
 #include <QByteArray>
 #include <QDir>
@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 #include <arpa/inet.h>
@@ -22,6 +24,55 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <vector>
+
+// A private home for a test: HOME, the XDG folders and HOMEDRIVE point into a
+// scratch folder. Construct it before anything reads these variables.
+class ScratchHome
+{
+public:
+    // WithDrive: HOMEDRIVE is drive() (public profile <drive>/Users/Public).
+    enum Drive { WithoutDrive, WithDrive };
+
+    explicit ScratchHome(Drive drive = WithoutDrive)
+    {
+        static const struct { const char* name; const char* folder; } kVariables[] = {
+            {"HOME", "home"},           {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
+            {"XDG_CACHE_HOME", "cache"}, {"XDG_CONFIG_DIRS", "xdg"},   {"XDG_RUNTIME_DIR", "runtime"},
+        };
+        for (const auto& variable : kVariables) {
+            const QString folder = QDir(m_dir.path()).filePath(QLatin1String(variable.folder));
+            QDir().mkpath(folder);
+            qputenv(variable.name, folder.toUtf8());
+        }
+        QFile::setPermissions(QDir(m_dir.path()).filePath(QStringLiteral("runtime")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (drive == WithDrive) {
+            QDir().mkpath(this->drive());
+            qputenv("HOMEDRIVE", this->drive().toUtf8());
+        } else {
+            qunsetenv("HOMEDRIVE");
+        }
+    }
+
+    bool isValid() const { return m_dir.isValid(); }
+    QString path() const { return m_dir.path(); }
+    QString drive() const { return QDir(m_dir.path()).filePath(QStringLiteral("drive")); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// main() of a test that runs whole in a scratch home.
+#define SCRATCH_TEST_MAIN(Application, TestClass)                                                          \
+    int main(int argc, char** argv)                                                                        \
+    {                                                                                                      \
+        ScratchHome home;                                                                                  \
+        Application app(argc, argv);                                                                       \
+        TestClass test;                                                                                    \
+        return QTest::qExec(&test, argc, argv);                                                            \
+    }
 
 namespace tst {
 
@@ -44,8 +95,7 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
-// Writes the file with a modification time an hour ago (what a write killed
-// long ago left).
+// Writes the file with a modification time an hour ago (what a write killed long ago left).
 inline bool writeOldBytes(const QString& path, const QByteArray& bytes)
 {
     std::error_code error;
@@ -81,6 +131,19 @@ inline void verifyInOrder(const QString& text, const QStringList& lines)
     }
 }
 
+// Loads (without installing) every .qm of a built language folder.
+inline std::vector<std::unique_ptr<QTranslator>> loadLanguage(const QString& root, const QString& folder)
+{
+    std::vector<std::unique_ptr<QTranslator>> translators;
+    const QDir dir(root + QLatin1Char('/') + folder);
+    for (const QString& name : dir.entryList({"*.qm"}, QDir::Files, QDir::Name)) {
+        auto translator = std::make_unique<QTranslator>();
+        if (translator->load(name, dir.path()))
+            translators.push_back(std::move(translator));
+    }
+    return translators;
+}
+
 // Another host this user runs, by process id and program ("4711 /opt/...");
 // empty when there is none. A host the tests start would be refused by it.
 inline QString runningHost()
@@ -94,9 +157,8 @@ inline QString runningHost()
     return QString();
 }
 
-// Gives the host of a user-data folder ("<data>/Tavrin/UserData/Framework.S/")
-// these HTTP and WebSocket ports, the rest as shipped: a developer's own host
-// may serve on the shipped ones.
+// Gives the host of a user-data folder ("<data>/Tavrin/UserData/Framework.S/") these HTTP and WebSocket ports, the rest
+// as shipped: a developer's own host may serve on the shipped ones.
 inline bool writeHostPorts(const QString& dataDir, int http, int webSocket)
 {
     QString setup = readText(QStringLiteral(TAVRIN_STAGE_DIR "/Server/maintain/Setup.xml.benchmark"));
@@ -105,6 +167,21 @@ inline bool writeHostPorts(const QString& dataDir, int http, int webSocket)
     const QString common = QStringLiteral("<CommonConfig><Framework><HttpPort>%1</HttpPort></Framework></CommonConfig>");
     return setup.contains(QLatin1String("<WebSocket>")) && writeBytes(dataDir + "Setup.xml", setup.toUtf8())
            && writeBytes(dataDir + "CommonConfig.xml", common.arg(http).toUtf8());
+}
+
+// Runs a program to its end; false (and its output logged) unless it ends with 0.
+inline bool run(const QString& program, const QStringList& arguments,
+                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    const bool ok = process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit
+                    && process.exitCode() == 0;
+    if (!ok)
+        qWarning("%s %s: %s", qPrintable(program), qPrintable(arguments.join(' ')), process.readAll().constData());
+    return ok;
 }
 
 // The process has ended, or ends within ms (QProcess's own wait says false

@@ -2,14 +2,10 @@
 // and product names, high-DPI decision, languages, skins and their reloading.
 
 #include <QApplication>
-#include <QFile>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTimer>
-#include <QTranslator>
 #include <QtTest>
 
 #include <atomic>
@@ -28,8 +24,7 @@
 #include "ui/SkinLoader.h"
 #include "ui/TipWidget.h"
 #include "ui/WaringDlg.h"
-#include "TestScratch.h"
-#include "TestUiTools.h"
+#include "TestSupport.h"
 
 using namespace serverframework;
 using comm_method::CQssReloadNotifyMgr;
@@ -39,8 +34,41 @@ namespace {
 const char kQss[] = ":/Qss/Qss/ServerFramework.qss";
 const char kGreyOnly[] = ":/FrameworkGui/TrayIcon/Image/only_grey.svg";
 
-// Records the skins it is told of; read only after drainLoop(), which orders
-// the loop thread's writes before the read.
+// A .qm at qmPath translating, in context, each key of the pairs.
+bool makeQm(const QString& qmPath, const QString& context, const QList<QPair<QString, QString>>& messages)
+{
+    QByteArray ts = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!DOCTYPE TS>\n<TS version=\"2.1\">\n<context>\n<name>"
+                    + context.toUtf8() + "</name>\n";
+    for (const auto& message : messages)
+        ts += "<message><source>" + message.first.toUtf8() + "</source><translation>" + message.second.toUtf8()
+              + "</translation></message>\n";
+    ts += "</context>\n</TS>\n";
+    const QString tsPath = qmPath + ".ts";
+    const bool ok = tst::writeBytes(tsPath, ts) && tst::run(LRELEASE_EXECUTABLE, {"-silent", tsPath, "-qm", qmPath});
+    QFile::remove(tsPath);
+    return ok;
+}
+
+// A binary .rcc at rccPath holding each (resource path, content) pair; the resource paths start with ":/".
+bool makeRcc(const QString& rccPath, const QList<QPair<QString, QByteArray>>& files)
+{
+    const QString work = rccPath + ".src";
+    QByteArray qrc = "<RCC>\n<qresource prefix=\"/\">\n";
+    int index = 0;
+    for (const auto& file : files) {
+        const QString local = QStringLiteral("f%1").arg(index++);
+        if (!tst::writeBytes(work + '/' + local, file.second))
+            return false;
+        qrc += "<file alias=\"" + file.first.mid(2).toUtf8() + "\">" + local.toUtf8() + "</file>\n";
+    }
+    const QString qrcPath = work + "/skin.qrc";
+    const bool ok = tst::writeBytes(qrcPath, qrc + "</qresource>\n</RCC>\n")
+                    && tst::run(RCC_EXECUTABLE, {"-binary", qrcPath, "-o", rccPath});
+    QDir(work).removeRecursively();
+    return ok;
+}
+
+// Records the skins it is told of; read only after drainLoop(), which orders the loop thread's writes before the read.
 class RecordingObserver : public comm_method::IQssReloadNotifyMgrObserver
 {
 public:
@@ -54,10 +82,7 @@ public:
     std::function<void()> onCall;
 };
 
-Base::CMessageLoopForNotify& loop()
-{
-    return Base::CSingleton<Base::CMessageLoopForNotify>::Instance();
-}
+Base::CMessageLoopForNotify& loop() { return Base::CSingleton<Base::CMessageLoopForNotify>::Instance(); }
 
 // Waits until every task posted before has run.
 void drainLoop()
@@ -68,10 +93,7 @@ void drainLoop()
     QCOMPARE(future.wait_for(std::chrono::seconds(10)), std::future_status::ready);
 }
 
-QString translated(const char* key)
-{
-    return QCoreApplication::translate("serverframework::CKestApplication", key);
-}
+QString translated(const char* key) { return QCoreApplication::translate("serverframework::CKestApplication", key); }
 } // namespace
 
 class TestUi : public QObject
@@ -83,25 +105,24 @@ private slots:
     {
         rccDir = (dir.path() + "/rcc").toStdString();
         const QString base = dir.path() + "/rcc/";
-        QVERIFY(uitest::makeRcc(base + "GreyRed/ServerFramework.rcc", {{kQss, "grey"}, {kGreyOnly, "<svg/>"}}));
-        QVERIFY(uitest::makeRcc(base + "GreyRed/Images.rcc", {{":/FrameworkGui/TrayIcon/Image/a.svg", "a"}}));
-        QVERIFY(uitest::makeRcc(base + "Blue/ServerFramework.rcc", {{kQss, "blue"}}));
+        QVERIFY(makeRcc(base + "GreyRed/ServerFramework.rcc", {{kQss, "grey"}, {kGreyOnly, "<svg/>"}}));
+        QVERIFY(makeRcc(base + "GreyRed/Images.rcc", {{":/FrameworkGui/TrayIcon/Image/a.svg", "a"}}));
+        QVERIFY(makeRcc(base + "Blue/ServerFramework.rcc", {{kQss, "blue"}}));
         root = dir.path() + QStringLiteral("/translations/");
         const QString context = QStringLiteral("serverframework::CKestApplication");
-        QVERIFY(uitest::makeQm(root + "zh_TW/host.qm", context, {{"Information", "資訊"}}));
-        QVERIFY(uitest::makeQm(root + "English/host.qm", context,
+        QVERIFY(makeQm(root + "zh_TW/host.qm", context, {{"Information", "資訊"}}));
+        QVERIFY(makeQm(root + "English/host.qm", context,
                                {{"Information", "Information"}, {"OnlyEnglish", "English only"}}));
-        QVERIFY(uitest::makeQm(root + "English/more.qm", context, {{"Second", "Second file"}}));
-        QVERIFY(uitest::makeQm(root + "Chinese/host.qm", context, {{"Information", "信息"}}));
-        QVERIFY(uitest::makeQm(root + "top.qm", context, {{"Information", "top level"}}));
+        QVERIFY(makeQm(root + "English/more.qm", context, {{"Second", "Second file"}}));
+        QVERIFY(makeQm(root + "Chinese/host.qm", context, {{"Information", "信息"}}));
+        QVERIFY(makeQm(root + "top.qm", context, {{"Information", "top level"}}));
         QVERIFY(QDir().mkpath(root + "Greek"));
         tst::writeBytes(root + "Greek/readme.txt", "not a translation");
     }
 
-    // Ports only, typed: a leading zero, signs, spaces and values above 65535
-    // are not taken, each refusal saying what the text would have become,
-    // and a field can be emptied. An invalid field looks different; the
-    // address field takes any text.
+    // Ports only, typed: a leading zero, signs, spaces and values above 65535 are not taken, each refusal saying what
+    // the text would have become, and a field can be emptied. An invalid field looks different; the address field takes
+    // any text.
     void typing()
     {
         const std::tuple<const char*, const char*, const char*> cases[] = {
@@ -124,9 +145,8 @@ private slots:
         QCOMPARE(field.text(), QStringLiteral("192.168.1.7"));
     }
 
-    // The bubble has its own shape: without a compositing manager no corner
-    // shows black; its arrow points left, vertically centred; it grows with
-    // its text.
+    // The bubble has its own shape: without a compositing manager no corner shows black; its arrow points left,
+    // vertically centred; it grows with its text.
     void tipWidgetShape()
     {
         CTipWidget tip;
@@ -208,8 +228,7 @@ private slots:
             QVERIFY2(wantsHighDpiScaling(sizes) == scaling, std::to_string(sizes.back().height).c_str());
     }
 
-    // What the command line asks for; anything but the three options is an
-    // error naming what was not understood.
+    // What the command line asks for; anything but the three options is an error naming what was not understood.
     void commandLine()
     {
         using Action = CCommandLine::Action;
@@ -287,8 +306,7 @@ private slots:
         QVERIFY(!QFile::exists(kQss));
     }
 
-    // The suite's callback loads the skin of the program folder and tells
-    // every observer.
+    // The suite's callback loads the skin of the program folder and tells every observer.
     void suiteCallbackLoadsAndNotifies()
     {
         RecordingObserver observer;
@@ -300,9 +318,8 @@ private slots:
         QCOMPARE(UiDataController::CRCCLoadManager::Instance().getCurrentSkin(), std::string("Blue"));
     }
 
-    // Observers are called on the loop thread, once each; one removed before
-    // or during a pass (or with its manager gone) is not called, and removing
-    // from another thread waits for a call under way.
+    // Observers are called on the loop thread, once each; one removed before or during a pass (or with its manager
+    // gone) is not called, and removing from another thread waits for a call under way.
     void notifiesObserversOnTheLoopThread()
     {
         auto manager = std::make_unique<CQssReloadNotifyMgr>();

@@ -1,13 +1,11 @@
-// The host's heartbeat thread, through the watchdog library, against a
-// notify socket bound by the test and read by a thread of its own (the main
-// thread is blocked on purpose).
+// The host's heartbeat thread, through the watchdog library, against a notify socket bound by the test and read by a
+// thread of its own (the main thread is blocked on purpose).
 #include "WatchDog.h"
 #include "controller/XMLConfigManager.h"
 
 #include "TestSupport.h"
 
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
@@ -68,10 +66,9 @@ class TestWatchDog : public QObject
     Q_OBJECT
 
 private slots:
-    // Says what the host serves, then beats every period while the main
-    // event loop turns. Blocked for three beats, the loop gets no beat after
-    // the one it had earned before; turning again, it gets them back. Then
-    // it says it stops on purpose, and no beat follows.
+    // Says what the host serves, then beats every period while the main event loop turns. Blocked for three beats, the
+    // loop gets no beat after the one it had earned before; turning again, it gets them back. Then it says it stops on
+    // purpose, and no beat follows.
     void beatsWhileTheMainLoopTurns()
     {
         constexpr int period = 300;

@@ -5,6 +5,6 @@ set(TAVRIN_UI_TOOLS
     LRELEASE_EXECUTABLE="$<TARGET_FILE:Qt5::lrelease>"
     LUPDATE_EXECUTABLE="$<TARGET_FILE:Qt5::lupdate>")
 
-tavrin_add_test(NAME TestUi SOURCES TestUi.cpp TestUiTools.h LIBS FrameworkGui)
+tavrin_add_test(NAME TestUi SOURCES TestUi.cpp LIBS FrameworkGui)
 target_compile_definitions(TestUi PRIVATE ${TAVRIN_UI_TOOLS})
 add_dependencies(TestUi skins)
