@@ -564,8 +564,7 @@ std::vector<DisplaySize> displaySizes(const std::string& sysfsRoot)
         const std::string connector = drm + "/" + name;
         if (!readAll((connector + "/status").c_str(), content))
             continue; // a card, not a connector
-        if (content.compare(0, 9, "connected") != 0
-            || (content.size() > 9 && content[9] != '\n'))
+        if (content.compare(0, 9, "connected") != 0 || (content.size() > 9 && content[9] != '\n'))
             continue;
         DisplaySize size;
         if (readAll((connector + "/modes").c_str(), content)) {
@@ -707,8 +706,8 @@ std::string userName()
     std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
     passwd entry;
     passwd* found = nullptr;
-    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found
-        && found->pw_name && *found->pw_name)
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_name
+        && *found->pw_name)
         return found->pw_name;
     return env("USER");
 }
@@ -740,7 +739,8 @@ bool spawnDetached(const std::vector<const char*>& argv, pid_t& child)
     bool ok = ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) == 0
               && ::posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0
               && ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID) == 0;
-    ok = ok && ::posix_spawnp(&child, argv[0], &actions, &attributes, const_cast<char* const*>(argv.data()), environ) == 0;
+    ok = ok
+         && ::posix_spawnp(&child, argv[0], &actions, &attributes, const_cast<char* const*>(argv.data()), environ) == 0;
     ::posix_spawnattr_destroy(&attributes);
     ::posix_spawn_file_actions_destroy(&actions);
     return ok;
@@ -883,7 +883,9 @@ constexpr off_t kOwnerByte = 1;
 
 bool rangeLock(int fd, short type, off_t at, bool wait)
 {
-    struct flock lock {};
+    struct flock lock
+    {
+    };
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
     lock.l_start = at;
@@ -898,7 +900,9 @@ bool rangeLock(int fd, short type, off_t at, bool wait)
 
 bool rangeHeldElsewhere(int fd, off_t at)
 {
-    struct flock lock {};
+    struct flock lock
+    {
+    };
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
     lock.l_start = at;
@@ -1059,7 +1063,9 @@ int terminationRequestDescriptor()
     static const int descriptor = [] {
         if (::pipe2(g_terminationPipe, O_CLOEXEC | O_NONBLOCK) != 0)
             return -1;
-        struct sigaction action {};
+        struct sigaction action
+        {
+        };
         action.sa_handler = &onTerminationSignal;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
@@ -1081,7 +1087,7 @@ bool notifyServiceManager(const std::string& state)
     const std::string path = env("NOTIFY_SOCKET");
     if (path.empty())
         return true;
-    sockaddr_un address {};
+    sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (path.size() >= sizeof(address.sun_path) || (path[0] != '/' && path[0] != '@'))
         return false;
@@ -1094,8 +1100,9 @@ bool notifyServiceManager(const std::string& state)
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return false;
-    const bool sent = ::sendto(fd, state.data(), state.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&address),
-                               length) == static_cast<ssize_t>(state.size());
+    const bool sent =
+        ::sendto(fd, state.data(), state.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&address), length)
+        == static_cast<ssize_t>(state.size());
     ::close(fd);
     return sent;
 }
@@ -1134,7 +1141,8 @@ bool startAgainAfterExit()
     // An executable replaced while it ran (an upgrade) reads "<path> (deleted)".
     static const std::string kDeleted = " (deleted)";
     std::string program = executablePath();
-    if (program.size() > kDeleted.size() && program.compare(program.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0)
+    if (program.size() > kDeleted.size()
+        && program.compare(program.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0)
         program.resize(program.size() - kDeleted.size());
     // As the process was started: later changes to the environment are not in it.
     const std::vector<std::string> arguments = procFields("/proc/self/cmdline");
@@ -1178,12 +1186,15 @@ bool startAgainAfterExit()
     }
     ok = ::posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], 3) == 0
          && ::posix_spawn_file_actions_addclosefrom_np(&actions, 4) == 0
-         && ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0
+         && ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF)
+                == 0
          && ::posix_spawnattr_setsigmask(&attributes, &noSignals) == 0
          && ::posix_spawnattr_setsigdefault(&attributes, &defaults) == 0;
     pid_t waiter = -1;
-    ok = ok && ::posix_spawn(&waiter, argv[0], &actions, &attributes, const_cast<char* const*>(argv.data()),
-                             const_cast<char* const*>(envp.data())) == 0;
+    ok = ok
+         && ::posix_spawn(&waiter, argv[0], &actions, &attributes, const_cast<char* const*>(argv.data()),
+                          const_cast<char* const*>(envp.data()))
+                == 0;
     ::posix_spawnattr_destroy(&attributes);
     ::posix_spawn_file_actions_destroy(&actions);
     ::close(pipeEnds[0]);
@@ -1221,8 +1232,8 @@ bool replaceFile(const std::string& path, const std::string& bytes, unsigned how
 
     const size_t slash = target.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-    std::string temp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1))
-                       + "." + baseName(target) + ".XXXXXX";
+    std::string temp =
+        (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + "." + baseName(target) + ".XXXXXX";
     const int fd = ::mkostemp(&temp[0], O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -1455,17 +1466,20 @@ bool makeTreePrivate(const std::string& root)
 
 // --- registry values -----------------------------------------------------------
 
-bool setRegistryString(const std::string& keyPath, RegistryView, const std::string& valueName,
-                       const std::string& data)
+bool setRegistryString(const std::string& keyPath, RegistryView, const std::string& valueName, const std::string& data)
 {
     const std::string file = autostartFile(keyPath, valueName);
     if (file.empty() || !makeFolders(file.substr(0, file.find_last_of('/'))))
         return false;
     const std::string entry = "[Desktop Entry]\n"
                               "Type=Application\n"
-                              "Name=" + escapeDesktopString(valueName) + "\n"
-                              "Exec=" + escapeDesktopString(quoteExecArgument(data)) + "\n"
-                              "X-GNOME-Autostart-enabled=true\n";
+                              "Name="
+                              + escapeDesktopString(valueName)
+                              + "\n"
+                                "Exec="
+                              + escapeDesktopString(quoteExecArgument(data))
+                              + "\n"
+                                "X-GNOME-Autostart-enabled=true\n";
     return writeWholeFile(file, entry);
 }
 

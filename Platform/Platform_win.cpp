@@ -71,9 +71,13 @@ std::string narrow(const wchar_t* wide)
 }
 
 // Closes a kernel handle when it goes out of scope.
-struct Handle {
+struct Handle
+{
     HANDLE handle;
-    explicit Handle(HANDLE h) : handle(h) {}
+    explicit Handle(HANDLE h)
+        : handle(h)
+    {
+    }
     ~Handle()
     {
         if (valid())
@@ -142,7 +146,8 @@ void walkProcesses(Visit visit)
     PROCESSENTRY32W entry;
     std::memset(&entry, 0, sizeof entry);
     entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.handle, &entry); more; more = ::Process32NextW(snapshot.handle, &entry)) {
+    for (BOOL more = ::Process32FirstW(snapshot.handle, &entry); more;
+         more = ::Process32NextW(snapshot.handle, &entry)) {
         if (!visit(entry))
             break;
     }
@@ -259,7 +264,8 @@ bool splitKey(const std::string& keyPath, HKEY& hive, std::wstring& subKey)
     const size_t split = keyPath.find('\\');
     if (split == std::string::npos || split == 0 || split + 1 >= keyPath.size())
         return false;
-    static const struct {
+    static const struct
+    {
         const char* name;
         HKEY hive;
     } kHives[] = {{"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
@@ -335,8 +341,8 @@ void setProcessDpiUnaware()
     if (!shcore)
         return;
     using SetAwareness = HRESULT(WINAPI*)(int);
-    const auto set = reinterpret_cast<SetAwareness>(
-        reinterpret_cast<void*>(::GetProcAddress(shcore, "SetProcessDpiAwareness")));
+    const auto set =
+        reinterpret_cast<SetAwareness>(reinterpret_cast<void*>(::GetProcAddress(shcore, "SetProcessDpiAwareness")));
     if (set)
         set(0); // PROCESS_DPI_UNAWARE
     ::FreeLibrary(shcore);
@@ -538,8 +544,8 @@ bool isAdmin()
     // Without UAC the token is not marked, but its Administrators group is enabled.
     SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
     PSID administrators = nullptr;
-    if (!::AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
-                                    0, 0, &administrators))
+    if (!::AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
+                                    0, &administrators))
         return false;
     BOOL member = FALSE;
     const bool ok = ::CheckTokenMembership(nullptr, administrators, &member) && member;
@@ -575,8 +581,8 @@ bool runElevatedScript(const std::string& folder, const std::string& scriptBaseN
     // /s: cmd drops only the outer quotes; every name stays inside its own
     // quotes, where &, |, ^, ( and ) are plain characters. /d skips AutoRun
     // commands, /v:off keeps '!' plain.
-    const std::wstring parameters = L"/d /v:off /s /c \"cd /d \"" + wideFolder + L"\" && \"" + script + L"\" \""
-                                    + wideFolder + L"\"\"";
+    const std::wstring parameters =
+        L"/d /v:off /s /c \"cd /d \"" + wideFolder + L"\" && \"" + script + L"\" \"" + wideFolder + L"\"\"";
     SHELLEXECUTEINFOW info;
     std::memset(&info, 0, sizeof info);
     info.cbSize = sizeof info;
@@ -592,7 +598,8 @@ bool runElevatedScript(const std::string& folder, const std::string& scriptBaseN
 bool openWebAddress(const std::string& url, int /*waitMs*/)
 {
     const std::wstring address = widen(url);
-    return reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL))
+    return reinterpret_cast<INT_PTR>(
+               ::ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL))
            > 32;
 }
 
@@ -961,7 +968,8 @@ bool replaceFile(const std::string& path, const std::string& bytes, unsigned how
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     // A read-only file stays as it is, as an in-place write would fail.
     if (exists
-        && (keepExisting || (attributes & FILE_ATTRIBUTE_DIRECTORY) || (!ownerOnly && (attributes & FILE_ATTRIBUTE_READONLY))))
+        && (keepExisting || (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            || (!ownerOnly && (attributes & FILE_ATTRIBUTE_READONLY))))
         return false;
 
     // The new file gets the old one's access list (or the owner's alone) before
@@ -971,13 +979,15 @@ bool replaceFile(const std::string& path, const std::string& bytes, unsigned how
         descriptor = ownerOnlyDescriptor(false);
         if (!descriptor)
             return false;
-    } else if (exists && ::GetNamedSecurityInfoW(target.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                                 nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+    } else if (exists
+               && ::GetNamedSecurityInfoW(target.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                          nullptr, nullptr, &descriptor)
+                      != ERROR_SUCCESS) {
         return false;
     }
     SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
-    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE
-                       | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD kept =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     const DWORD newAttributes = exists && !ownerOnly && (attributes & kept) ? attributes & kept : FILE_ATTRIBUTE_NORMAL;
 
     // The new content goes to a fresh file beside the target first.
@@ -1025,7 +1035,7 @@ ReadResult readFileStart(const std::string& path, std::size_t maxBytes, std::str
     if (!file.valid()) {
         const DWORD error = ::GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ReadResult::Missing
-                                                                                : ReadResult::Failed;
+                                                                              : ReadResult::Failed;
     }
     bytes.resize(maxBytes);
     size_t total = 0;
@@ -1217,8 +1227,9 @@ bool setRegistryString(const std::string& keyPath, RegistryView view, const std:
         }
         value = L"\"" + value + L"\"";
     }
-    const LONG rc = ::RegSetValueExW(key, widen(valueName).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    const LONG rc =
+        ::RegSetValueExW(key, widen(valueName).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     ::RegCloseKey(key);
     return rc == ERROR_SUCCESS;
 }

@@ -80,7 +80,8 @@ int oneAfterAnother(quint16 port, int count)
             const int headEnd = received.indexOf("\r\n\r\n");
             const int lengthAt = received.indexOf("Content-Length: ");
             if (headEnd >= 0 && lengthAt >= 0 && lengthAt < headEnd) {
-                const int end = headEnd + 4 + received.mid(lengthAt + 16, headEnd - lengthAt - 16).split('\r').first().toInt();
+                const int end =
+                    headEnd + 4 + received.mid(lengthAt + 16, headEnd - lengthAt - 16).split('\r').first().toInt();
                 if (received.size() >= end) {
                     received.remove(0, end);
                     break;
@@ -98,7 +99,8 @@ int oneAfterAnother(quint16 port, int count)
     return answered;
 }
 
-struct Started {
+struct Started
+{
     QProcess* process = nullptr;
     double milliseconds = -1;
 };
@@ -176,7 +178,8 @@ long long privateKiB(qint64 pid)
     return procKiB(pid, "smaps_rollup", {"Private_Clean:", "Private_Dirty:"});
 }
 
-struct Flood {
+struct Flood
+{
     int dropped = 0;
     long long peakKiB = 0;
 };
@@ -252,7 +255,10 @@ int main(int argc, char* argv[])
     }
     const QString setup = QString::fromUtf8(benchmark.readAll());
     const auto port = [&setup](const char* key) {
-        return quint16(QRegularExpression(QStringLiteral("<%1>(\\d+)</%1>").arg(QLatin1String(key))).match(setup).captured(1).toUInt());
+        return quint16(QRegularExpression(QStringLiteral("<%1>(\\d+)</%1>").arg(QLatin1String(key)))
+                           .match(setup)
+                           .captured(1)
+                           .toUInt());
     };
     const quint16 hostPort = port("Http");
     const quint16 webSocketPort = port("WebSocket");
@@ -291,8 +297,9 @@ int main(int argc, char* argv[])
     }
     const double hostStart = bench::median(hostTimes);
     const double floorStart = bench::median(floorTimes);
-    std::printf("start-up to first HTTP answer (median of %d): host %.1f ms, floor %.1f ms, ratio %.2f (target <= 1.5)\n",
-                kStartRuns, hostStart, floorStart, hostStart / floorStart);
+    std::printf(
+        "start-up to first HTTP answer (median of %d): host %.1f ms, floor %.1f ms, ratio %.2f (target <= 1.5)\n",
+        kStartRuns, hostStart, floorStart, hostStart / floorStart);
 
     // Idle: both running side by side, after a settling pause.
     Started floor = start(floorProgram, {QString::number(floorPort)}, serverDir, env, floorPort);
@@ -310,8 +317,8 @@ int main(int argc, char* argv[])
     const long long floorRss = residentKiB(floorPid);
     const long long hostPrivate = privateKiB(hostPid);
     const long long floorPrivate = privateKiB(floorPid);
-    std::printf("idle CPU over %d s: host %.3f %% of a core (target <= 0.1 %%), floor %.3f %%\n", idleSeconds,
-                hostCpu, floorCpu);
+    std::printf("idle CPU over %d s: host %.3f %% of a core (target <= 0.1 %%), floor %.3f %%\n", idleSeconds, hostCpu,
+                floorCpu);
     std::printf("resident memory at rest: host %lld KiB, floor %lld KiB, ratio %.2f (target <= 1.3)\n", hostRss,
                 floorRss, double(hostRss) / double(floorRss));
     std::printf("private memory at rest: host %lld KiB, floor %lld KiB, ratio %.2f\n", hostPrivate, floorPrivate,
@@ -344,15 +351,17 @@ int main(int argc, char* argv[])
         QThread::sleep(1);
         rssAfter[round] = residentKiB(hostPid);
         fdsAfter[round] = openDescriptors(hostPid);
-        std::printf("round %d: %d requests on fresh connections: %d answered, %.0f requests/s\n", round + 1,
-                    kRequests, answered, fresh);
+        std::printf("round %d: %d requests on fresh connections: %d answered, %.0f requests/s\n", round + 1, kRequests,
+                    answered, fresh);
         std::printf("round %d: %d requests on one connection, each after the previous answer: %d answered, "
-                    "%.0f requests/s\n", round + 1, kRequests, keptAnswered, kept);
+                    "%.0f requests/s\n",
+                    round + 1, kRequests, keptAnswered, kept);
         std::printf("round %d: %d requests pipelined on one connection: %d answered, %.0f requests/s\n", round + 1,
                     kRequests, onOne, piped);
     }
     std::printf("host resident memory: %lld KiB at rest, %lld after round 1, %lld after round 2 (growth in round 2: "
-                "%lld KiB)\n", hostRss, rssAfter[0], rssAfter[1], rssAfter[1] - rssAfter[0]);
+                "%lld KiB)\n",
+                hostRss, rssAfter[0], rssAfter[1], rssAfter[1] - rssAfter[0]);
     std::printf("host open descriptors: %d at rest, %d after round 1, %d after round 2\n", fdsBefore, fdsAfter[0],
                 fdsAfter[1]);
 
@@ -361,7 +370,8 @@ int main(int argc, char* argv[])
         const Flood flood = pingFlood(hostPid, webSocketPort, clients, 3);
         QThread::sleep(2);
         std::printf("ping flood by %d clients for 3 s: %d dropped; host resident memory %lld KiB before, %lld at the "
-                    "peak, %lld 2 s after\n", clients, flood.dropped, before, flood.peakKiB, residentKiB(hostPid));
+                    "peak, %lld 2 s after\n",
+                    clients, flood.dropped, before, flood.peakKiB, residentKiB(hostPid));
     }
     stop(host);
     return 0;

@@ -34,8 +34,8 @@ inline int loopbackSocket(unsigned short port, bool listening)
     const sockaddr_in address = loopback(port);
     const sockaddr* at = reinterpret_cast<const sockaddr*>(&address);
     const bool ok = fd >= 0
-        && (listening ? ::bind(fd, at, sizeof address) == 0 && ::listen(fd, 128) == 0
-                      : ::connect(fd, at, sizeof address) == 0);
+                    && (listening ? ::bind(fd, at, sizeof address) == 0 && ::listen(fd, 128) == 0
+                                  : ::connect(fd, at, sizeof address) == 0);
     if (!ok && fd >= 0)
         ::close(fd);
     return ok ? fd : -1;

@@ -20,7 +20,8 @@
 namespace cases {
 
 // A whole-file write over what the file held before (empty: no file yet).
-struct WholeFileWrite {
+struct WholeFileWrite
+{
     const char* label;
     std::string old;
     std::string bytes;
@@ -34,7 +35,8 @@ inline const std::vector<WholeFileWrite> kWholeFileWrites = {
 };
 
 // The log-on Run keys; machineWide tells which of the two a key means.
-struct RunKey {
+struct RunKey
+{
     const char* label;
     std::string key;
     bool machineWide;
@@ -53,7 +55,8 @@ inline const std::vector<std::string> kRunPrograms = {
 };
 
 // Ids that name no process.
-struct NotAProcess {
+struct NotAProcess
+{
     const char* label;
     std::uint32_t pid;
 };
@@ -66,7 +69,8 @@ inline const std::vector<NotAProcess> kNotAProcess = {
 
 // Folder names that hide a command for sh or for cmd, valid on both systems.
 // Whatever such a name could run creates a folder named INJECTED.
-struct HostileFolder {
+struct HostileFolder
+{
     const char* label;
     const char* name;
 };
@@ -82,7 +86,8 @@ inline const std::vector<HostileFolder> kHostileFolders = {
 };
 
 // Numeric text of addresses (bytes in network order).
-struct AddressText {
+struct AddressText
+{
     const char* label;
     bool v6;
     std::string bytes;
@@ -94,8 +99,7 @@ inline const std::vector<AddressText> kAddressTexts = {
     {"v6 mapped v4", true, std::string(10, '\0') + std::string("\xFF\xFF\x7F\x00\x00\x01", 6), "::ffff:127.0.0.1"},
 };
 
-inline std::vector<platform::PortEntry> entriesOn(const platform::PortSnapshot& snapshot, platform::Protocol protocol,
-                                                  std::uint16_t port)
+inline std::vector<platform::PortEntry> entriesOn(const platform::PortSnapshot& snapshot, platform::Protocol protocol, std::uint16_t port)
 {
     std::vector<platform::PortEntry> found;
     std::copy_if(snapshot.entries.begin(), snapshot.entries.end(), std::back_inserter(found),
@@ -130,8 +134,7 @@ inline Socket openLoopback(int type, std::uint16_t& port, std::uint16_t connectT
     SocketLength length = sizeof address;
     sockaddr* raw = reinterpret_cast<sockaddr*>(&address);
     const bool ok = ::bind(s, raw, length) == 0 && (type != SOCK_STREAM || connectTo || ::listen(s, 4) == 0)
-                    && ((address.sin_port = htons(connectTo)), !connectTo || ::connect(s, raw, length) == 0)
-                    && ::getsockname(s, raw, &length) == 0;
+                    && ((address.sin_port = htons(connectTo)), !connectTo || ::connect(s, raw, length) == 0) && ::getsockname(s, raw, &length) == 0;
     port = ntohs(address.sin_port);
     return ok ? s : Socket(-1);
 }

@@ -48,16 +48,15 @@ private slots:
         if (fields.isEmpty()) {
             QVERIFY(manager.ExportIdentifyInfo(path));
             const QByteArray text = tst::readBytes(QString::fromStdString(path));
-            QVERIFY(text.contains("<digest value=\"sha256\"") && !text.contains(original.saltKey)
-                    && !text.contains(original.secretKey));
+            QVERIFY(text.contains("<digest value=\"sha256\"") && !text.contains(original.saltKey) && !text.contains(original.secretKey));
             manager.CreateIdentifyInfo(); // new keys each time
             QVERIFY(QByteArray(stored().saltKey) != original.saltKey);
         } else {
             const QStringList f = fields.split(' ');
-            QVERIFY(tst::writeBytes(QString::fromStdString(path),
-                                    QString("<Identify><version value=\"%1\"/><encryptName value=\"%2\"/>"
-                                            "<encryptMode value=\"%3\"/><digest value=\"%4\"/></Identify>")
-                                        .arg(f[0], f[1], f[2], f[3]).toUtf8()));
+            QVERIFY(tst::writeBytes(QString::fromStdString(path), QString("<Identify><version value=\"%1\"/><encryptName value=\"%2\"/>"
+                                                                          "<encryptMode value=\"%3\"/><digest value=\"%4\"/></Identify>")
+                                                                      .arg(f[0], f[1], f[2], f[3])
+                                                                      .toUtf8()));
         }
         const tagRegCfgInfo before = stored();
         QCOMPARE(manager.ImportIdentifyInfo(path), accepted);

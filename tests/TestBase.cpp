@@ -166,7 +166,9 @@ private slots:
         std::memset(static_cast<void*>(&back), 0, sizeof back);
         QCOMPARE(ReadIdentifyInfo(back), kOk);
         QCOMPARE(std::memcmp(&back, &record, sizeof record), 0);
-        struct stat st{};
+        struct stat st
+        {
+        };
         QCOMPARE(::stat(StoreFilePath().c_str(), &st), 0);
         QCOMPARE(int(st.st_mode & 07777), 0600);
         QCOMPARE(::stat(store.c_str(), &st), 0);
@@ -194,24 +196,40 @@ private slots:
         QTest::addColumn<QString>("toKey");
         QTest::addColumn<QString>("toValue");
         const QString pattern = "%d{yyyy-MM-dd HH:mm:ss.SSS} [%t] %-5p %F:%L %M - %m%n";
-        QTest::newRow("root") << "log4j.rootLogger" << "INFO, R, error" << "log4cplus.rootLogger" << "INFO, R, error";
-        QTest::newRow("appender") << "log4j.appender.R" << "org.apache.log4j.RollingFileAppender"
-                                  << "log4cplus.appender.R" << "log4cplus::RollingFileAppender";
-        QTest::newRow("layout") << "log4j.appender.R.layout" << "org.apache.log4j.PatternLayout"
-                                << "log4cplus.appender.R.layout" << "log4cplus::PatternLayout";
-        QTest::newRow("pattern") << "log4j.appender.R.layout.ConversionPattern" << pattern
-                                 << "log4cplus.appender.R.layout.ConversionPattern"
+        QTest::newRow("root") << "log4j.rootLogger"
+                              << "INFO, R, error"
+                              << "log4cplus.rootLogger"
+                              << "INFO, R, error";
+        QTest::newRow("appender") << "log4j.appender.R"
+                                  << "org.apache.log4j.RollingFileAppender"
+                                  << "log4cplus.appender.R"
+                                  << "log4cplus::RollingFileAppender";
+        QTest::newRow("layout") << "log4j.appender.R.layout"
+                                << "org.apache.log4j.PatternLayout"
+                                << "log4cplus.appender.R.layout"
+                                << "log4cplus::PatternLayout";
+        QTest::newRow("pattern") << "log4j.appender.R.layout.ConversionPattern" << pattern << "log4cplus.appender.R.layout.ConversionPattern"
                                  << "%D{%Y-%m-%d %H:%M:%S.%q} [%t] %-5p %F:%L %M - %m%n";
-        QTest::newRow("bare date, percent") << "log4j.appender.A.layout.ConversionPattern" << "%d 100%% %m%n"
+        QTest::newRow("bare date, percent") << "log4j.appender.A.layout.ConversionPattern"
+                                            << "%d 100%% %m%n"
                                             << "log4cplus.appender.A.layout.ConversionPattern"
                                             << "%D{%Y-%m-%d %H:%M:%S,%q} 100%% %m%n";
-        QTest::newRow("rolling size") << "log4j.appender.R.MaxFileSize" << "10MB" << "log4cplus.appender.R.MaxFileSize"
+        QTest::newRow("rolling size") << "log4j.appender.R.MaxFileSize"
+                                      << "10MB"
+                                      << "log4cplus.appender.R.MaxFileSize"
                                       << "10MB";
-        QTest::newRow("threshold") << "log4j.appender.error.Threshold" << "ERROR"
-                                   << "log4cplus.appender.error.Threshold" << "ERROR";
-        QTest::newRow("additivity") << "log4j.additivity.Net" << "false" << "log4cplus.additivity.Net" << "false";
-        QTest::newRow("file, not a class") << "log4j.appender.R.File" << "C:/Log/org.apache.log4j.txt"
-                                           << "log4cplus.appender.R.File" << "C:/Log/org.apache.log4j.txt";
+        QTest::newRow("threshold") << "log4j.appender.error.Threshold"
+                                   << "ERROR"
+                                   << "log4cplus.appender.error.Threshold"
+                                   << "ERROR";
+        QTest::newRow("additivity") << "log4j.additivity.Net"
+                                    << "false"
+                                    << "log4cplus.additivity.Net"
+                                    << "false";
+        QTest::newRow("file, not a class") << "log4j.appender.R.File"
+                                           << "C:/Log/org.apache.log4j.txt"
+                                           << "log4cplus.appender.R.File"
+                                           << "C:/Log/org.apache.log4j.txt";
         QTest::newRow("not log4j") << "other.R" << pattern << "other.R" << pattern;
     }
 

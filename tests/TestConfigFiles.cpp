@@ -39,9 +39,9 @@ const QString kShipped = QStringLiteral(TAVRIN_SOURCE_DIR "/Install/maintain/");
 // A user's port configuration of that version.
 QByteArray userFile(const QByteArray& version)
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Configs Version=\"" + version +
-           "\"><ServerPort><WebSocket>1111</WebSocket><TamsaCMS>12345</TamsaCMS><TamsaSS>2222</TamsaSS><Web></Web>"
-           "</ServerPort><ExternParam><Enabled></Enabled></ExternParam></Configs>\n";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Configs Version=\"" + version
+           + "\"><ServerPort><WebSocket>1111</WebSocket><TamsaCMS>12345</TamsaCMS><TamsaSS>2222</TamsaSS><Web></Web>"
+             "</ServerPort><ExternParam><Enabled></Enabled></ExternParam></Configs>\n";
 }
 
 // The text at /Configs/<path> in the file; "?" when it does not parse.
@@ -52,11 +52,12 @@ std::string valueIn(const QString& file, const std::string& path)
 }
 
 // Runs what with the file size limit at bytes, as a full disk would stop a write.
-template <typename What> void withFileSizeLimit(rlim_t bytes, What what)
+template <typename What>
+void withFileSizeLimit(rlim_t bytes, What what)
 {
-    rlimit saved {};
+    rlimit saved{};
     ::getrlimit(RLIMIT_FSIZE, &saved);
-    const rlimit limited {std::min(bytes, saved.rlim_cur), saved.rlim_max};
+    const rlimit limited{std::min(bytes, saved.rlim_cur), saved.rlim_max};
     ::signal(SIGXFSZ, SIG_IGN);
     ::setrlimit(RLIMIT_FSIZE, &limited);
     what();
@@ -189,15 +190,23 @@ private slots:
         QTest::addColumn<QByteArray>("after");
         QTest::newRow("comments, blanks and order")
             << QByteArray("# SMS x=1\nz=26\n\n  ums.1.rtspPort = 554  # RTSP\na=1\n") << "a=1;ums.1.rtspPort=554;z=26;"
-            << "ums.1.rtspPort" << "8554" << QByteArray("# SMS x=1\nz=26\n\n  ums.1.rtspPort = 8554  # RTSP\na=1\n");
-        QTest::newRow("malformed lines") << QByteArray("key=\nbroken\nb=2\n") << "b=2;" << "b" << "4"
-                                         << QByteArray("key=\nbroken\nb=4\n");
-        QTest::newRow("CR LF line ends") << QByteArray("a=1\r\nb=2\r\n") << "a=1;b=2;" << "a" << "5"
-                                         << QByteArray("a=5\r\nb=2\r\n");
-        QTest::newRow("first of two") << QByteArray("k=1\nk=2\n") << "k=1;" << "k" << "3" << QByteArray("k=3\nk=2\n");
-        QTest::newRow("new key appended") << QByteArray("# c\na#b=c#d=e") << "a#b=c;" << "n" << "7"
-                                          << QByteArray("# c\na#b=c#d=e\nn=7\n");
-        QTest::newRow("value emptied") << QByteArray("a = 1 # c\n") << "a=1;" << "a" << "" << QByteArray("a = = # c\n");
+            << "ums.1.rtspPort"
+            << "8554" << QByteArray("# SMS x=1\nz=26\n\n  ums.1.rtspPort = 8554  # RTSP\na=1\n");
+        QTest::newRow("malformed lines") << QByteArray("key=\nbroken\nb=2\n") << "b=2;"
+                                         << "b"
+                                         << "4" << QByteArray("key=\nbroken\nb=4\n");
+        QTest::newRow("CR LF line ends") << QByteArray("a=1\r\nb=2\r\n") << "a=1;b=2;"
+                                         << "a"
+                                         << "5" << QByteArray("a=5\r\nb=2\r\n");
+        QTest::newRow("first of two") << QByteArray("k=1\nk=2\n") << "k=1;"
+                                      << "k"
+                                      << "3" << QByteArray("k=3\nk=2\n");
+        QTest::newRow("new key appended") << QByteArray("# c\na#b=c#d=e") << "a#b=c;"
+                                          << "n"
+                                          << "7" << QByteArray("# c\na#b=c#d=e\nn=7\n");
+        QTest::newRow("value emptied") << QByteArray("a = 1 # c\n") << "a=1;"
+                                       << "a"
+                                       << "" << QByteArray("a = = # c\n");
     }
     void propertiesStoreLogged()
     {
@@ -221,10 +230,9 @@ private slots:
     // Beside the program on another drive, else under the public profile.
     void userDataRoot()
     {
-        const std::tuple<std::string, int, QString> rows[] = {
-            {"D:\\Apps\\Suite\\Server\\", 0, "D:/Apps/UserData/"},
-            {"C:\\Suite\\Server\\", 0, "C:/Users/Public/Tavrin/UserData/"},
-            {"C:/Suite/Server/", 1, "C:/Users/Public/Orbelle UserData/"}};
+        const std::tuple<std::string, int, QString> rows[] = {{"D:\\Apps\\Suite\\Server\\", 0, "D:/Apps/UserData/"},
+                                                              {"C:\\Suite\\Server\\", 0, "C:/Users/Public/Tavrin/UserData/"},
+                                                              {"C:/Suite/Server/", 1, "C:/Users/Public/Orbelle UserData/"}};
         for (const auto& [exeDir, versionType, expected] : rows) {
             const std::string root = CUserDataPath::rootFor(exeDir, "C:/Users/Public", CUserDataPath::brandFolder(versionType));
             QCOMPARE(QString::fromStdString(CUserDataPath::normalise(root)), expected);
@@ -264,7 +272,9 @@ private slots:
         ::umask(previousMask);
         QDirIterator it(brand, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
         while (it.hasNext()) {
-            struct stat info {};
+            struct stat info
+            {
+            };
             QVERIFY(::lstat(QFile::encodeName(it.next()).constData(), &info) == 0);
             QVERIFY2((info.st_mode & 07777) == (S_ISDIR(info.st_mode) ? 0700u : 0600u), qPrintable(it.filePath()));
         }
@@ -312,8 +322,8 @@ private slots:
         QTest::newRow("missing") << QByteArray() << "replaced";
         QTest::newRow("empty") << QByteArray("") << "replaced";
         QTest::newRow("not XML") << QByteArray("<Configs><ServerPort><Http>1</Http>") << "replaced";
-        QTest::newRow("just over the bound")
-            << QByteArray(int(comm_method::CXmlConfigFile::kMaxBytes) + 1 - 10, ' ').prepend("<Configs/>") << "replaced";
+        QTest::newRow("just over the bound") << QByteArray(int(comm_method::CXmlConfigFile::kMaxBytes) + 1 - 10, ' ').prepend("<Configs/>")
+                                             << "replaced";
     }
     // An older file takes the benchmark's version and the values it lacks; an equal or newer one is left as it is. A
     // bad port takes the benchmark's value, a damaged file the benchmark's place; either is kept beside it under a name
@@ -325,8 +335,7 @@ private slots:
         QFETCH(QString, outcome);
         QList<QByteArray> copies = {"earlier", "earlier", "earlier"};
         for (int s = 0; s < 3; ++s)
-            QVERIFY(tst::writeBytes(
-                working() + ".damaged-" + QDateTime::currentDateTime().addSecs(s).toString("yyyyMMdd-HHmmss"), "earlier"));
+            QVERIFY(tst::writeBytes(working() + ".damaged-" + QDateTime::currentDateTime().addSecs(s).toString("yyyyMMdd-HHmmss"), "earlier"));
         QVERIFY(before.isNull() || tst::writeBytes(working(), before));
         const bool damaged = outcome != "kept" && outcome != "upgraded"; // replaced or repaired
         if (damaged && !before.isNull())
@@ -339,7 +348,7 @@ private slots:
         } else {
             QCOMPARE(tst::readBytes(working()) == before, outcome == "kept");
             QCOMPARE(int(m_config->webSocketPort), outcome == "WebSocket" ? 16101 : 1111);
-            QCOMPARE(valueIn(working(), "ServerPort/TamsaSS"), std::string("2222")); // the user's
+            QCOMPARE(valueIn(working(), "ServerPort/TamsaSS"), std::string("2222"));      // the user's
             QCOMPARE(int(m_config->playbackPort), outcome == "upgraded" ? 17013 : 65535); // added, or missing
             const std::string port = "ServerPort/" + outcome.toStdString();
             QVERIFY(!damaged || valueIn(working(), port) == valueIn(benchmark(), port));
@@ -359,7 +368,11 @@ private slots:
     void setters()
     {
         m_config->InitManager(true);
-        struct Setter { bool (XMLConfigManager::*set)(const std::string&); quint16 XMLConfigManager::*field; };
+        struct Setter
+        {
+            bool (XMLConfigManager::*set)(const std::string&);
+            quint16 XMLConfigManager::*field;
+        };
         const Setter setters[] = {
             {&XMLConfigManager::setWebSocketPort, &XMLConfigManager::webSocketPort},
             {&XMLConfigManager::setWebPort, &XMLConfigManager::webPort},
@@ -454,15 +467,14 @@ private slots:
         QTest::addColumn<int>("copies"); // damaged copies kept beside it, the first one as it was
         const QByteArray framework = "<CommonConfig><Framework>%1</Framework></CommonConfig>";
         QTest::newRow("no file") << QByteArray("-") << 16100 << 18018 << 0;
-        QTest::newRow("valid values kept")
-            << QByteArray(framework).replace("%1", "<HttpPort>8080</HttpPort><VideoWallPort>9090</VideoWallPort>") << 8080 << 9090 << 0;
-        QTest::newRow("out of range")
-            << QByteArray(framework).replace("%1", "<HttpPort>0</HttpPort><VideoWallPort>70000</VideoWallPort>") << 16100 << 18018 << 2;
+        QTest::newRow("valid values kept") << QByteArray(framework).replace("%1", "<HttpPort>8080</HttpPort><VideoWallPort>9090</VideoWallPort>")
+                                           << 8080 << 9090 << 0;
+        QTest::newRow("out of range") << QByteArray(framework).replace("%1", "<HttpPort>0</HttpPort><VideoWallPort>70000</VideoWallPort>") << 16100
+                                      << 18018 << 2;
         QTest::newRow("one missing") << QByteArray(framework).replace("%1", "<HttpPort>8080</HttpPort>") << 8080 << 18018 << 0;
         QTest::newRow("not XML") << QByteArray("<CommonConfig><Framework><HttpPort>8080") << 16100 << 18018 << 1;
         QTest::newRow("over the bound")
-            << QByteArray(framework).replace("%1", "<HttpPort>8080</HttpPort>")
-                   .append(QByteArray(int(comm_method::CXmlConfigFile::kMaxBytes), '\n'))
+            << QByteArray(framework).replace("%1", "<HttpPort>8080</HttpPort>").append(QByteArray(int(comm_method::CXmlConfigFile::kMaxBytes), '\n'))
             << 16100 << 18018 << 1;
     }
     void checkRepairs()
@@ -527,8 +539,7 @@ private slots:
     void versionOrder()
     {
         // 1: left > right, 0: equal, -1: left < right; a missing component is 0, empty is below every version
-        const std::tuple<const char*, const char*, int> rows[] = {
-            {"1.10", "1.9", 1}, {"1.0", "1", 0}, {"1.2", "1.2.1", -1}, {"0", "", 1}};
+        const std::tuple<const char*, const char*, int> rows[] = {{"1.10", "1.9", 1}, {"1.0", "1", 0}, {"1.2", "1.2.1", -1}, {"0", "", 1}};
         for (const auto& [left, right, order] : rows) {
             const DatabaseUpdate::CDBVersion a(left), b(right);
             QVERIFY2((a > b) == (order > 0) && (a < b) == (order < 0) && (a == b) == (order == 0), left);

@@ -129,19 +129,24 @@ bool setOwnerName(quint16 port, const QByteArray& printed)
 }
 
 const char* const kPortFields[] = {
-    "m_HttpPortLineEdit", "m_TamsaLineEdit", "m_pLineEditAlarm40Port", "m_pLineEditAlarm50Port",
-    "m_pLineEditImageServerPort", "m_pLineEditTamsaVideoPort", "m_pLineEditTamsaVideoPortVIC",
-    "m_pLineEditTamsaAudioPort", "m_pLineEditTamsaPlaybackPort",
+    "m_HttpPortLineEdit",           "m_TamsaLineEdit",           "m_pLineEditAlarm40Port",       "m_pLineEditAlarm50Port",
+    "m_pLineEditImageServerPort",   "m_pLineEditTamsaVideoPort", "m_pLineEditTamsaVideoPortVIC", "m_pLineEditTamsaAudioPort",
+    "m_pLineEditTamsaPlaybackPort",
 };
 
-XMLConfigManager& config() { return Base::CSingleton<XMLConfigManager>::Instance(); }
-CCommonConfigFileMgr& common() { return Base::CSingleton<CCommonConfigFileMgr>::Instance(); }
+XMLConfigManager& config()
+{
+    return Base::CSingleton<XMLConfigManager>::Instance();
+}
+CCommonConfigFileMgr& common()
+{
+    return Base::CSingleton<CCommonConfigFileMgr>::Instance();
+}
 
 // The working "Setup.xml" in the component's user-data folder.
 QString setupPath()
 {
-    return QString::fromStdString(
-        Base::CSingleton<comm_method::CUserDataPath>::Instance().getUserDataDir() + "Setup.xml");
+    return QString::fromStdString(Base::CSingleton<comm_method::CUserDataPath>::Instance().getUserDataDir() + "Setup.xml");
 }
 
 // Every value the dialog may write: "Setup.xml" and the common configuration.
@@ -150,10 +155,9 @@ QMap<QString, QString> writtenValues()
     proto::CXmlProto doc;
     doc.set_str(tst::readBytes(setupPath()).toStdString());
     QMap<QString, QString> values;
-    for (const char* key : {"ServerPort/Http", "ServerPort/WebSocket", "ServerPort/Web", "ServerPort/TamsaCMS",
-                            "ServerPort/TamsaAMS", "ServerPort/TamsaMQTT", "ServerPort/TamsaSS", "ServerPort/TamsaVideo",
-                            "ServerPort/TamsaVideoVIC", "ServerPort/TamsaAudio", "ServerPort/TamsaPlayback",
-                            "ExternParam/Enabled", "ExternParam/IPAddress"})
+    for (const char* key : {"ServerPort/Http", "ServerPort/WebSocket", "ServerPort/Web", "ServerPort/TamsaCMS", "ServerPort/TamsaAMS",
+                            "ServerPort/TamsaMQTT", "ServerPort/TamsaSS", "ServerPort/TamsaVideo", "ServerPort/TamsaVideoVIC",
+                            "ServerPort/TamsaAudio", "ServerPort/TamsaPlayback", "ExternParam/Enabled", "ExternParam/IPAddress"})
         values[QString(key).section('/', 1)] = QString::fromStdString(doc.get_str(std::string("/Configs/") + key, ""));
     CCommonConfigFileMgr reread(common().filePath());
     values["CommonHttp"] = QString::number(reread.GetFrameworkHttpPort());
@@ -203,8 +207,7 @@ private slots:
         QTest::newRow("held by a named program")
             << "m_TamsaLineEdit" << QString::number(m_heldNamed.serverPort()) << false
             << QString("TheWebServersPort%1IsOccupiedByportholderChangeItToOtherValue").arg(m_heldNamed.serverPort());
-        QTest::newRow("equals video wall") << "m_TamsaLineEdit" << QString::number(m_free[1]) << false
-                                           << "PortCantNotBeTheSame";
+        QTest::newRow("equals video wall") << "m_TamsaLineEdit" << QString::number(m_free[1]) << false << "PortCantNotBeTheSame";
         // The video wall field's messages go to its own bubble.
         QTest::newRow("video wall claimed") << "m_VideoWallPortLineEdit" << claimed << false << "PortCantNotBeTheSame";
         QTest::newRow("video wall equals sms") << "m_VideoWallPortLineEdit" << sms << false << "PortCantNotBeTheSame";
@@ -282,8 +285,7 @@ private slots:
         for (const char* ip : {"1.2.3.4", "10.0.0.0", "192.168.1.255", "222.255.255.255"})
             QVERIFY2(CEditPortDlg::isValidIPv4(ip), ip);
         // Multicast and reserved first parts, malformed texts.
-        for (const char* ip : {"0.1.2.3", "223.1.1.1", "255.1.1.1", "1.2.3", "1.2.3.4.", "1..3.4", "1.2.3.256",
-                               "1.2.x.4", "1.2.-3.4", ""})
+        for (const char* ip : {"0.1.2.3", "223.1.1.1", "255.1.1.1", "1.2.3", "1.2.3.4.", "1..3.4", "1.2.3.256", "1.2.x.4", "1.2.-3.4", ""})
             QVERIFY2(!CEditPortDlg::isValidIPv4(ip), ip);
     }
 
@@ -311,8 +313,7 @@ private slots:
         const auto shown = [&](const char* name) { return dlg->findChild<QWidget*>(name)->isVisible(); };
         QVERIFY(shown("m_HttpPortLineEdit") && shown("m_VideoWallPortLineEdit") && shown("m_pSMSPortLineEdit"));
         QVERIFY(!shown("m_TamsaLineEdit") && !shown("m_pChkEnabled"));
-        QTEST(shown("m_pLineEditTamsaIP") && shown("m_pLineEditAlarm40Port") && shown("m_pLineEditTamsaAudioPort"),
-              "commonRows");
+        QTEST(shown("m_pLineEditTamsaIP") && shown("m_pLineEditAlarm40Port") && shown("m_pLineEditTamsaAudioPort"), "commonRows");
         QTEST(shown("m_pLineEditTamsaVideoPort") && shown("m_pLineEditTamsaPlaybackPort"), "videoRows");
         config().productType = 0;
     }
@@ -338,12 +339,11 @@ private slots:
     void initTestCase()
     {
         m_root = layoutRoot();
-        QVERIFY(Base::CSingleton<comm_method::CUserDataPath>::Instance().init(
-            Base::FileUtil::GetCurExeDir(), "Framework.S", 0, 0));
+        QVERIFY(Base::CSingleton<comm_method::CUserDataPath>::Instance().init(Base::FileUtil::GetCurExeDir(), "Framework.S", 0, 0));
         m_originalProperties = tst::readBytes(propertiesPath());
         QVERIFY(Base::CSingleton<SimpleProperties>::Instance().loadLogged(CSmsPlugin::configPath()));
-        for (const char* key : {"WebSocket", "Http", "TamsaCMS", "TamsaAMS", "TamsaMQTT", "TamsaSS", "Web",
-                                "TamsaVideo", "TamsaVideoVIC", "TamsaAudio", "TamsaPlayback", "VideoWall"})
+        for (const char* key : {"WebSocket", "Http", "TamsaCMS", "TamsaAMS", "TamsaMQTT", "TamsaSS", "Web", "TamsaVideo", "TamsaVideoVIC",
+                                "TamsaAudio", "TamsaPlayback", "VideoWall"})
             m_ports[key] = freePort();
         for (quint16& port : m_spare)
             port = freePort();
@@ -361,38 +361,35 @@ private slots:
     {
         QTest::addColumn<int>("productType");
         QTest::addColumn<bool>("external");
-        QTest::addColumn<QString>("claimed"); // the port of this key was given away by the audit
-        QTest::addColumn<QStringList>("edits"); // "<field>=<text>"; "external": turned on
-        QTest::addColumn<int>("result");        // the dialog's result; -1: the press is refused
+        QTest::addColumn<QString>("claimed");     // the port of this key was given away by the audit
+        QTest::addColumn<QStringList>("edits");   // "<field>=<text>"; "external": turned on
+        QTest::addColumn<int>("result");          // the dialog's result; -1: the press is refused
         QTest::addColumn<QStringList>("written"); // "<key>=<value>" changed in writtenValues()
         QTest::addColumn<QString>("rtsp");        // the RTSP port saved; empty: properties untouched
 
         const QStringList none;
         QTest::newRow("nothing changed") << 0 << false << "" << none << 0 << none << "";
-        QTest::newRow("HTTP") << 0 << false << "" << QStringList{"m_HttpPortLineEdit=spare0"} << 1
-                              << QStringList{"Http=spare0", "CommonHttp=spare0"} << "";
+        QTest::newRow("HTTP") << 0 << false << "" << QStringList{"m_HttpPortLineEdit=spare0"} << 1 << QStringList{"Http=spare0", "CommonHttp=spare0"}
+                              << "";
         QTest::newRow("RTSP") << 0 << false << "" << QStringList{"m_pSMSPortLineEdit=spare1"} << 1 << none << "spare1";
         QTest::newRow("HTTP-only product ignores the RTSP port")
-            << 4 << false << "" << QStringList{"m_pSMSPortLineEdit=", "m_VideoWallPortLineEdit=spare2"} << 1
-            << QStringList{"CommonVideoWall=spare2"} << "";
-        QTest::newRow("external values")
-            << 0 << true << ""
-            << QStringList{"m_pLineEditTamsaIP=192.168.7.9", "m_pLineEditAlarm40Port=spare0",
-                           "m_pLineEditTamsaPlaybackPort=spare1"}
-            << 1 << QStringList{"IPAddress=192.168.7.9", "TamsaAMS=spare0", "TamsaPlayback=spare1"} << "";
-        QTest::newRow("invalid external field") << 0 << true << "TamsaMQTT"
-                                                << QStringList{"m_HttpPortLineEdit=spare0", "m_pSMSPortLineEdit=spare1"}
+            << 4 << false << "" << QStringList{"m_pSMSPortLineEdit=", "m_VideoWallPortLineEdit=spare2"} << 1 << QStringList{"CommonVideoWall=spare2"}
+            << "";
+        QTest::newRow("external values") << 0 << true << ""
+                                         << QStringList{"m_pLineEditTamsaIP=192.168.7.9", "m_pLineEditAlarm40Port=spare0",
+                                                        "m_pLineEditTamsaPlaybackPort=spare1"}
+                                         << 1 << QStringList{"IPAddress=192.168.7.9", "TamsaAMS=spare0", "TamsaPlayback=spare1"} << "";
+        QTest::newRow("invalid external field") << 0 << true << "TamsaMQTT" << QStringList{"m_HttpPortLineEdit=spare0", "m_pSMSPortLineEdit=spare1"}
                                                 << -1 << none << "";
-        QTest::newRow("hidden video rows are not required") << 1 << false << "TamsaVideo" << QStringList{"external"} << 1
-                                                            << QStringList{"Enabled=true"} << "";
+        QTest::newRow("hidden video rows are not required")
+            << 1 << false << "TamsaVideo" << QStringList{"external"} << 1 << QStringList{"Enabled=true"} << "";
         const QStringList http{"m_HttpPortLineEdit=spare0"};
-        QTest::newRow("video wall empty") << 0 << false << "" << http + QStringList{"m_VideoWallPortLineEdit="} << -1
-                                          << none << "";
+        QTest::newRow("video wall empty") << 0 << false << "" << http + QStringList{"m_VideoWallPortLineEdit="} << -1 << none << "";
         QTest::newRow("RTSP zero") << 0 << false << "" << http + QStringList{"m_pSMSPortLineEdit=0"} << -1 << none << "";
         // Confirm checks the ports against the sockets held at that moment.
         QTest::newRow("taken after opening") << 0 << false << "" << http + QStringList{"hold:spare0"} << -1 << none << "";
-        QTest::newRow("freed after opening") << 0 << false << "" << QStringList{"hold:spare0", "refresh"} + http + QStringList{"release"}
-                                             << 1 << QStringList{"Http=spare0", "CommonHttp=spare0"} << "";
+        QTest::newRow("freed after opening") << 0 << false << "" << QStringList{"hold:spare0", "refresh"} + http + QStringList{"release"} << 1
+                                             << QStringList{"Http=spare0", "CommonHttp=spare0"} << "";
     }
 
     void confirm()
@@ -442,15 +439,14 @@ private slots:
         QCOMPARE(writtenValues(), expected);
         // Only the value changes: the plug-in's comments and layout stay.
         QCOMPARE(tst::readBytes(propertiesPath()),
-                 rtsp.isEmpty() ? m_originalProperties
-                                : QByteArray(m_originalProperties)
-                                      .replace("ums.1.rtspPort = 554 ", "ums.1.rtspPort = " + spare(rtsp).toUtf8() + " "));
+                 rtsp.isEmpty()
+                     ? m_originalProperties
+                     : QByteArray(m_originalProperties).replace("ums.1.rtspPort = 554 ", "ums.1.rtspPort = " + spare(rtsp).toUtf8() + " "));
         if (rtsp.isEmpty()) {
             QTest::qWait(300);
             QVERIFY(!QFile::exists(restartLog()));
         } else if (platform::isAdmin()) { // elsewhere the elevated restart asks for a password
-            QTRY_VERIFY_WITH_TIMEOUT(tst::readBytes(restartLog()).contains("rtspPort=" + spare(rtsp).toUtf8() + "\n"),
-                                     10000);
+            QTRY_VERIFY_WITH_TIMEOUT(tst::readBytes(restartLog()).contains("rtspPort=" + spare(rtsp).toUtf8() + "\n"), 10000);
         }
     }
 
@@ -461,7 +457,8 @@ private:
                               "<VersionType><Value>0</Value></VersionType><Skin><Value>Default</Value></Skin>"
                               "<Translator><Value>0</Value></Translator><ExternParam><Enabled>%2</Enabled>"
                               "<IPAddress>10.1.2.3</IPAddress></ExternParam><ServerPort>")
-                          .arg(productType).arg(enabled ? "true" : "false");
+                          .arg(productType)
+                          .arg(enabled ? "true" : "false");
         for (auto it = m_ports.cbegin(); it != m_ports.cend(); ++it)
             xml += it.key() == "VideoWall" ? QString() : QString("<%1>%2</%1>").arg(it.key()).arg(it.value());
         QVERIFY(tst::writeBytes(setupPath(), (xml + "</ServerPort></Configs>\n").toUtf8()));
@@ -478,17 +475,20 @@ private:
         XMLConfigManager& c = config();
         dlg->setClaimedPorts(claimed);
         using D = CEditPortDlg;
-        for (const auto& [set, port] :
-             {std::pair{&D::setHttpPortText, c.httpPort}, {&D::setVideoWallPortText, c.videoWallPort},
-              {&D::setTamsaCMSPortText, c.cmsPort}, {&D::setTamsaSSPortText, c.ssPort},
-              {&D::setTamsaAMSPortText, c.amsPort}, {&D::setTamsaMQTTPortText, c.mqttPort},
-              {&D::setTamsaVideoPortText, c.videoPort}, {&D::setTamsaVideoVICPortText, c.videoVicPort},
-              {&D::setTamsaAudioPortText, c.audioPort}, {&D::setTamsaPlaybackPortText, c.playbackPort}})
+        for (const auto& [set, port] : {std::pair{&D::setHttpPortText, c.httpPort},
+                                        {&D::setVideoWallPortText, c.videoWallPort},
+                                        {&D::setTamsaCMSPortText, c.cmsPort},
+                                        {&D::setTamsaSSPortText, c.ssPort},
+                                        {&D::setTamsaAMSPortText, c.amsPort},
+                                        {&D::setTamsaMQTTPortText, c.mqttPort},
+                                        {&D::setTamsaVideoPortText, c.videoPort},
+                                        {&D::setTamsaVideoVICPortText, c.videoVicPort},
+                                        {&D::setTamsaAudioPortText, c.audioPort},
+                                        {&D::setTamsaPlaybackPortText, c.playbackPort}})
             (dlg.get()->*set)(QString::number(port));
         dlg->setExternIPAddress(QString::fromStdString(c.externIPAddress));
         dlg->setExternEnabled(c.externEnabled);
-        dlg->setSmsPortValue(std::atoi(
-            Base::CSingleton<SimpleProperties>::Instance().getProperty(serverframework::kRtspPortKey).c_str()));
+        dlg->setSmsPortValue(std::atoi(Base::CSingleton<SimpleProperties>::Instance().getProperty(serverframework::kRtspPortKey).c_str()));
         dlg->setVideoWallPortValue(c.videoWallPort);
         dlg->show();
         return dlg;

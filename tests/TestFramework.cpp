@@ -36,8 +36,8 @@ std::pair<int, QByteArray> request(const QByteArray& method, int port, const QBy
 {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, quint16(port));
-    socket.write(method + " " + path + " HTTP/1.0\r\nAuthorization: " + authorization + "\r\nContent-Length: "
-                 + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    socket.write(method + " " + path + " HTTP/1.0\r\nAuthorization: " + authorization + "\r\nContent-Length: " + QByteArray::number(body.size())
+                 + "\r\n\r\n" + body);
     QByteArray reply;
     while (socket.waitForReadyRead(5000))
         reply += socket.readAll();
@@ -125,17 +125,23 @@ private slots:
                 g_choices << QString::number(index) + (QThread::currentThread() == qApp->thread() ? " main" : "");
                 return index != 99;
             });
-            setRegisterRccCallback([](const char* name, void*) {
-                const std::lock_guard<std::mutex> lock(g_choicesMutex);
-                g_choices << QString::fromLatin1(name);
-                return QByteArray(name) != "NoSuch";
-            }, nullptr);
+            setRegisterRccCallback(
+                [](const char* name, void*) {
+                    const std::lock_guard<std::mutex> lock(g_choicesMutex);
+                    g_choices << QString::fromLatin1(name);
+                    return QByteArray(name) != "NoSuch";
+                },
+                nullptr);
         };
-        const auto choices = [] { const std::lock_guard<std::mutex> lock(g_choicesMutex); return g_choices; };
+        const auto choices = [] {
+            const std::lock_guard<std::mutex> lock(g_choicesMutex);
+            return g_choices;
+        };
         QVERIFY(initAll());
         setCallbacks();
         const QByteArray token = "Bearer " + tst::readBytes(m_dataDir + CFrameworkConfig::kTokenFileName);
-        for (const auto& [path, body] : {std::pair{"/api/language", "11"}, {"/api/language", "99"}, {"/api/skin", "BlueSkin"}, {"/api/skin", "NoSuch"}})
+        for (const auto& [path, body] :
+             {std::pair{"/api/language", "11"}, {"/api/language", "99"}, {"/api/skin", "BlueSkin"}, {"/api/skin", "NoSuch"}})
             request("POST", m_httpPort, path, token, body);
         QCOMPARE(choices(), QStringList({"11", "99", "BlueSkin", "NoSuch"}));
         uninitFramework();
@@ -172,18 +178,21 @@ private slots:
         QTest::addColumn<QByteArray>("origin");   // of the opening; HTTPPORT stands for the web client's port
         QTest::addColumn<QByteArray>("header");   // written first
         QTest::addColumn<QByteArray>("repeated"); // then again and again
-        QTest::addColumn<int>("close"); // the code of the host's close frame; 0: cut off without one; 403: refused opening
+        QTest::addColumn<int>("close");           // the code of the host's close frame; 0: cut off without one; 403: refused opening
         // Frames: final bit and opcode, mask bit and length (126, 127: 2 or 8 bytes follow), a zero mask key.
         const QByteArray mask(4, '\0'), part = QByteArray("\xFE\x40\0", 3) + mask + QByteArray(16 * 1024, 'x');
-        const auto frame = [&mask](char first, const QByteArray& payload) { return first + QByteArray(1, char(0x80 | payload.size())) + mask + payload; };
+        const auto frame = [&mask](char first, const QByteArray& payload) {
+            return first + QByteArray(1, char(0x80 | payload.size())) + mask + payload;
+        };
         QTest::newRow("1 GB frame") << QByteArray() << QByteArray("\x82\xFF\0\0\0\0\x40\0\0\0\0\0\0\0", 14) << QByteArray() << 1009;
-        QTest::newRow("message over 64 KB") << QByteArray() << '\x02' + part + ('\x00' + part).repeated(3) + frame('\x80', "x") << QByteArray() << 1009;
+        QTest::newRow("message over 64 KB") << QByteArray() << '\x02' + part + ('\x00' + part).repeated(3) + frame('\x80', "x") << QByteArray()
+                                            << 1009;
         QTest::newRow("pings, never reading") << QByteArray() << QByteArray() << frame('\x89', QByteArray(125, 'p')) << 0;
         QTest::newRow("invalid UTF-8") << QByteArray() << frame('\x81', "ab\xFF\xFE") << QByteArray() << 1007;
         QTest::newRow("1-byte close") << QByteArray() << frame('\x88', "\x03") << QByteArray() << 1002;
         for (const int code : {0, 999, 1004, 1005, 1006, 1015, 1016, 2999, 5000, 65535, 1000, 1001, 3000, 4999})
-            QTest::addRow("close %d", code) << QByteArray() << frame('\x88', QByteArray(1, char(code >> 8)) + char(code))
-                                            << QByteArray() << (code == 1000 || code == 1001 || (code >= 3000 && code < 5000) ? code : 1002);
+            QTest::addRow("close %d", code) << QByteArray() << frame('\x88', QByteArray(1, char(code >> 8)) + char(code)) << QByteArray()
+                                            << (code == 1000 || code == 1001 || (code >= 3000 && code < 5000) ? code : 1002);
         QTest::newRow("page of another site") << QByteArray("http://evil.example:HTTPPORT") << QByteArray() << QByteArray() << 403;
         QTest::newRow("the web client's page") << QByteArray("http://localhost:HTTPPORT") << frame('\x88', "\x03\xE8") << QByteArray() << 1000;
     }
@@ -205,10 +214,12 @@ private slots:
                      + "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
         QByteArray received;
         QTRY_VERIFY_WITH_TIMEOUT((received += socket.readAll()).contains("\r\n\r\n"), 5000);
-        QVERIFY(close == 403 ? received.startsWith("HTTP/1.1 403") : received.startsWith("HTTP/1.1 101") && received.contains("s3pPLMBiTxaQ9kYGzzhZRbK+xOo="));
+        QVERIFY(close == 403 ? received.startsWith("HTTP/1.1 403")
+                             : received.startsWith("HTTP/1.1 101") && received.contains("s3pPLMBiTxaQ9kYGzzhZRbK+xOo="));
 
-        for (qint64 pushed = socket.write(header); !repeated.isEmpty() && pushed < (32 << 20)
-             && socket.state() == QAbstractSocket::ConnectedState && socket.write(repeated) > 0; pushed += repeated.size())
+        for (qint64 pushed = socket.write(header);
+             !repeated.isEmpty() && pushed < (32 << 20) && socket.state() == QAbstractSocket::ConnectedState && socket.write(repeated) > 0;
+             pushed += repeated.size())
             socket.waitForBytesWritten(1000);
         QTRY_VERIFY_WITH_TIMEOUT((received += socket.readAll(), socket.state() == QAbstractSocket::UnconnectedState), 5000);
         QCOMPARE(close == 403 ? 403 : closeCode(received.mid(received.indexOf("\r\n\r\n") + 4)), close);
@@ -226,7 +237,8 @@ private slots:
         std::list<QWebSocket> page; // of another name of this machine
         for (int i = 0; i < 80; ++i)
             page.emplace_back(QStringLiteral("http://localhost:%1").arg(m_httpPort)).open(url);
-        QTRY_VERIFY_WITH_TIMEOUT(std::none_of(page.begin(), page.end(), [](const QWebSocket& s) { return s.state() == QAbstractSocket::ConnectingState; }), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::none_of(page.begin(), page.end(), [](const QWebSocket& s) { return s.state() == QAbstractSocket::ConnectingState; }), 10000);
         const auto descriptors = [] { return QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(); };
         const int before = descriptors();
         std::vector<QTcpSocket> clients(1100);
@@ -237,7 +249,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(clients.front().state(), QAbstractSocket::UnconnectedState, 5000);
         QTest::qWait(500);
         QVERIFY(descriptors() - before <= 2 * CFrameworkServer::kMaxConnections + 8); // both ends of each held connection
-        QCOMPARE(clients.back().state(), QAbstractSocket::ConnectedState); // the newest held, not refused
+        QCOMPARE(clients.back().state(), QAbstractSocket::ConnectedState);            // the newest held, not refused
         QCOMPARE(webClient.state(), QAbstractSocket::ConnectedState);
     }
 
@@ -261,16 +273,20 @@ private slots:
                 hosts << address.toString().toLatin1() + ":PORT";
         }
         for (int i = 0; i < hosts.size(); ++i)
-            QTest::addRow("Host %s", hosts[i].constData()) << "GET /api/status HTTP/1.1\r\nHost: " + hosts[i] + "\r\n\r\n" << QByteArray(i < 4 ? "421/keep-alive" : "200/keep-alive");
-        QTest::newRow("two lengths") << QByteArray("POST /a HTTP/1.1\r\nHost: localhost\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab") << QByteArray("400/close");
+            QTest::addRow("Host %s", hosts[i].constData()) << "GET /api/status HTTP/1.1\r\nHost: " + hosts[i] + "\r\n\r\n"
+                                                           << QByteArray(i < 4 ? "421/keep-alive" : "200/keep-alive");
+        QTest::newRow("two lengths") << QByteArray("POST /a HTTP/1.1\r\nHost: localhost\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab")
+                                     << QByteArray("400/close");
         QTest::newRow("signed length") << QByteArray("POST /a HTTP/1.1\r\nHost: localhost\r\nContent-Length: +37\r\n\r\n") << QByteArray("400/close");
         QTest::newRow("1.1 without Host") << QByteArray("GET / HTTP/1.1\r\n\r\n") << QByteArray("400/close");
         QTest::newRow("two Hosts") << QByteArray("GET / HTTP/1.1\r\nHost: localhost\r\nHost: localhost\r\n\r\n") << QByteArray("400/close");
         QTest::newRow("HTTP/1.9") << QByteArray("GET / HTTP/1.9\r\nHost: localhost\r\n\r\n") << QByteArray("505/close");
-        QTest::newRow("blank before colon") << QByteArray("GET / HTTP/1.1\r\nHost: localhost\r\nHost : evil.example\r\n\r\n") << QByteArray("400/close");
+        QTest::newRow("blank before colon") << QByteArray("GET / HTTP/1.1\r\nHost: localhost\r\nHost : evil.example\r\n\r\n")
+                                            << QByteArray("400/close");
         QTest::newRow("bare LF") << QByteArray("GET / HTTP/1.1\nHost: localhost\n\n") << QByteArray("400/close");
         QTest::newRow("body incomplete") << QByteArray("POST /a HTTP/1.1\r\nContent-Length: 5\r\n\r\nab") << QByteArray();
-        QTest::newRow("chunked") << QByteArray("POST /a HTTP/1.1\r\nHost: localhost\r\nTransfer-Encoding: chunked\r\n\r\n") << QByteArray("400/close");
+        QTest::newRow("chunked") << QByteArray("POST /a HTTP/1.1\r\nHost: localhost\r\nTransfer-Encoding: chunked\r\n\r\n")
+                                 << QByteArray("400/close");
         QTest::newRow("huge body") << QByteArray("POST /a HTTP/1.1\r\nHost: localhost\r\nContent-Length: 999999\r\n\r\n") << QByteArray("413/close");
         QTest::newRow("endless head") << "GET /" + QByteArray(CHttpRequest::kMaxHeaderBytes + 10, 'a') << QByteArray("413/close");
     }
@@ -288,11 +304,12 @@ private slots:
         const QList<QByteArray> expected = answers.isEmpty() ? QList<QByteArray>() : answers.split(' ');
         const bool closes = !expected.isEmpty() && expected.last().endsWith("close");
         QByteArray received;
-        QVERIFY(QTest::qWaitFor([&] {
-            received += client.readAll();
-            return received.count("HTTP/1.1 ") >= expected.size()
-                && (!closes || client.state() == QAbstractSocket::UnconnectedState);
-        }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                received += client.readAll();
+                return received.count("HTTP/1.1 ") >= expected.size() && (!closes || client.state() == QAbstractSocket::UnconnectedState);
+            },
+            10000));
         QTest::qWait(100); // a kept connection stays open, with nothing more said
         received += client.readAll();
         QCOMPARE(client.state() == QAbstractSocket::ConnectedState, !closes);
@@ -332,8 +349,8 @@ private slots:
         const QList<QByteArray> parts = request.split(' ');
         const QByteArray body = request.mid(parts[0].size() + parts.value(1).size() + 2);
         CHttpRequest post;
-        post.parse("POST " + parts[0] + " HTTP/1.0\r\nAuthorization: Bearer " + parts.value(1) + "\r\nContent-Length: "
-                   + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        post.parse("POST " + parts[0] + " HTTP/1.0\r\nAuthorization: Bearer " + parts.value(1)
+                   + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
         // A host with the languages 0 to 36 and one skin it can load.
         CFrameworkCallbacks callbacks;
         static QStringList routed;
@@ -355,8 +372,8 @@ private slots:
 private:
     void writeSetup(const QByteArray& wsPort, const QByteArray& extra = {})
     {
-        QVERIFY(tst::writeBytes(m_dataDir + "Setup.xml", "<Configs><ServerPort><WebSocket>" + wsPort
-                                                             + "</WebSocket></ServerPort>" + extra + "</Configs>"));
+        QVERIFY(tst::writeBytes(m_dataDir + "Setup.xml",
+                                "<Configs><ServerPort><WebSocket>" + wsPort + "</WebSocket></ServerPort>" + extra + "</Configs>"));
     }
     bool initAll() { return initFrameworkFirst() && initFrameworkSecond() && initFrameworkLast(); }
 

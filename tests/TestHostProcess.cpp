@@ -15,7 +15,11 @@
 
 const QString kHost = QStringLiteral(TAVRIN_STAGE_DIR "/Server/Palvex.Framework.S");
 
-struct XWindow { QString id, name; QRect geometry; };
+struct XWindow
+{
+    QString id, name;
+    QRect geometry;
+};
 
 class TestHostProcess : public QObject
 {
@@ -66,7 +70,8 @@ private slots:
         QVERIFY(httpPort > held);
         QCOMPARE(httpIn(tst::findText(home->path() + "/data", "Setup.xml")), httpPort);
         QStringList said; // the service manager shows where the moved web client is
-        QTRY_VERIFY_WITH_TIMEOUT(!(said += notify->drain()).filter(QString("STATUS=Web client http://127.0.0.1:%1/, WebSocket port ").arg(httpPort)).isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !(said += notify->drain()).filter(QString("STATUS=Web client http://127.0.0.1:%1/, WebSocket port ").arg(httpPort)).isEmpty(), 10000);
         const QByteArray greyRed = get(httpPort, "/favicon.png"); // the skin's tray icon
         QVERIFY(request(httpPort, "/api/language", "POST", "1") == 200 && request(httpPort, "/api/skin", "POST", "BlueSkin") == 200);
         const QByteArray blue = get(httpPort, "/favicon.png");
@@ -84,8 +89,8 @@ private slots:
         QCOMPARE(request(httpPort, "/api/close"), 200);
         QVERIFY(endsWith0());
         QVERIFY(notify->drain().endsWith("STOPPING=1"));
-        tst::verifyInOrder(logText(), {"Quit: begin.", "Quit: identity library released.",
-                                       "the framework's servers are stopped", "Quit: end of the event loop queued."});
+        tst::verifyInOrder(logText(), {"Quit: begin.", "Quit: identity library released.", "the framework's servers are stopped",
+                                       "Quit: end of the event loop queued."});
         QCOMPARE(runtimeFiles(), QStringList());
     }
 
@@ -136,12 +141,13 @@ private slots:
         browser.setStandardOutputFile(QProcess::nullDevice()); // its chatter is not this test's business
         browser.setStandardErrorFile(QProcess::nullDevice());
         browser.start(chromium, {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
-                                 "--user-data-dir=" + browserProfile.path(), "--remote-debugging-address=127.0.0.1",
-                                 "--remote-debugging-port=0", "about:blank"});
+                                 "--user-data-dir=" + browserProfile.path(), "--remote-debugging-address=127.0.0.1", "--remote-debugging-port=0",
+                                 "about:blank"});
         QVERIFY(browser.waitForStarted(10000));
         // The browser names its debugging port in its profile folder.
         QStringList active;
-        QTRY_VERIFY_WITH_TIMEOUT((active = tst::readText(browserProfile.filePath("DevToolsActivePort")).split('\n', Qt::SkipEmptyParts)).size() >= 2, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT((active = tst::readText(browserProfile.filePath("DevToolsActivePort")).split('\n', Qt::SkipEmptyParts)).size() >= 2,
+                                 30000);
         QNetworkReply* list = network.get(QNetworkRequest(QUrl(QString("http://127.0.0.1:%1/json/list").arg(active[0]))));
         QTRY_VERIFY_WITH_TIMEOUT(list->isFinished(), 10000);
         QString pageSocket;
@@ -172,7 +178,13 @@ private slots:
         };
         const auto evaluate = [&](const QString& expression) { // a script expression's value in the page, as text
             return call("Runtime.evaluate", {{"expression", expression}, {"awaitPromise", true}, {"returnByValue", true}})
-                .value("result").toObject().value("result").toObject().value("value").toVariant().toString();
+                .value("result")
+                .toObject()
+                .value("result")
+                .toObject()
+                .value("value")
+                .toVariant()
+                .toString();
         };
         const auto texts = [&](const QString& selector) { // the texts of the elements, joined by '|'
             return evaluate("Array.from(document.querySelectorAll('" + selector + "')).map(e => e.textContent).join('|')");
@@ -188,8 +200,10 @@ private slots:
         QCOMPARE(evaluate("window.innerWidth + ' ' + document.documentElement.scrollWidth"), QString("390 390"));
         QCOMPARE(evaluate("document.title"), QString("Palvex - Service status"));
         const QString services = texts("#services li");
-        QVERIFY2(services.contains(QString("HTTP%1Started").arg(httpPort)) && QRegularExpression("\\|WebSocket\\d+Started\\|").match(services).hasMatch()
-                 && QRegularExpression("\\|TamsaAMS\\d+Stopped\\|").match(services).hasMatch() && services.count('|') == 12, qPrintable(services));
+        QVERIFY2(services.contains(QString("HTTP%1Started").arg(httpPort))
+                     && QRegularExpression("\\|WebSocket\\d+Started\\|").match(services).hasMatch()
+                     && QRegularExpression("\\|TamsaAMS\\d+Stopped\\|").match(services).hasMatch() && services.count('|') == 12,
+                 qPrintable(services));
         QCOMPARE(texts("#moves li"), QString("HTTP%1 \u2192 %2was held by TestHostProcess").arg(configuredHttp).arg(httpPort));
         QVERIFY(evaluate("document.getElementById('banner').textContent").startsWith("Started at "));
         const QTime first = upTime();
@@ -231,8 +245,8 @@ private slots:
         // The window manager first: a panel mapped while it takes over can stay hidden.
         windowManager.start("openbox", QStringList());
         QTRY_VERIFY_WITH_TIMEOUT(!window("Openbox").id.isEmpty(), 30000);
-        trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "32",
-                                "--SetDockType", "true", "--transparent", "false"});
+        trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "32", "--SetDockType", "true",
+                                "--transparent", "false"});
         QTRY_VERIFY_WITH_TIMEOUT(!window("panel").id.isEmpty(), 30000);
         // Free ports configured, the WebSocket port then held by this test.
         const int webSocket = tst::freePort(tst::Bind::AnyAddress), http = tst::freePort(tst::Bind::AnyAddress);
@@ -242,7 +256,8 @@ private slots:
         int httpPort = 0;
         QVERIFY(startAndServe(httpPort));
         QTRY_VERIFY2_WITH_TIMEOUT(logText().contains(QRegularExpression(QString("Tray message: Ports changed at start: WebSocket port "
-                                                                                "%1 was taken by TestHostProcess; moved to \\d+").arg(webSocket))),
+                                                                                "%1 was taken by TestHostProcess; moved to \\d+")
+                                                                            .arg(webSocket))),
                                   qPrintable(logText().right(3000)), 10000);
 
         XWindow icon; // in the panel, where the message beside it is not
@@ -262,7 +277,9 @@ private slots:
         QVERIFY(tst::writeExecutable(opener, "#!/bin/sh\nexit 3\n")); // no browser
         QVERIFY(xdotool({"mousemove", "--window", icon.id, "8", "8", "click", "1"}));
         QTRY_VERIFY_WITH_TIMEOUT(logText().contains("Tray message: The web client could not be opened: No browser could "
-                                                    "open it. Open " + clientUrl + " in a browser."), 10000);
+                                                    "open it. Open "
+                                                    + clientUrl + " in a browser."),
+                                 10000);
 
         QVERIFY(window("Tavrin.Framework.S").id.isEmpty());
         clickMenuEntry(icon, 0);
@@ -272,8 +289,8 @@ private slots:
         QVERIFY(xdotool({"windowminimize", "--sync", managed.id}));
         clickMenuEntry(icon, 0);
         QString active;
-        QTRY_VERIFY_WITH_TIMEOUT(!window("Tavrin.Framework.S").id.isEmpty() && xdotool({"getactivewindow"}, &active)
-                                     && active.trimmed() == managed.id, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !window("Tavrin.Framework.S").id.isEmpty() && xdotool({"getactivewindow"}, &active) && active.trimmed() == managed.id, 10000);
 
         QVERIFY(xdotool({"mousemove", "--window", managed.id, "115", "285", "click", "1"})); // "Change Ports"
         XWindow dialog;
@@ -309,8 +326,7 @@ private slots:
         clickMenuEntry(icon, 2);
         QTRY_VERIFY_WITH_TIMEOUT(hostProcesses().isEmpty(), 30000);
         tst::verifyInOrder(logText(), {"Restart: start after the end requested.", "initFrameworkFirst: http " + QString::number(newHttp),
-                                       "Closing was requested from the service management window.", "Quit: begin.",
-                                       "Quit: tray object deleted."});
+                                       "Closing was requested from the service management window.", "Quit: begin.", "Quit: tray object deleted."});
         QCOMPARE(tst::findText(home->path() + "/data", "FrameworkControl.token"), QString());
         for (QProcess* desktop : {&trayer, &windowManager}) {
             desktop->kill();
@@ -326,8 +342,9 @@ private slots:
         const QString output = work.filePath("package");
         const QString root = work.filePath("root");
         // The dependency scan of the package is the release's business.
-        QVERIFY(tst::run("cpack", {"-G", "DEB", "--config", TAVRIN_BUILD_DIR "/CPackConfig.cmake", "-B", output, "-D",
-                                   "CPACK_DEBIAN_PACKAGE_SHLIBDEPS=OFF"}, environment));
+        QVERIFY(tst::run("cpack",
+                         {"-G", "DEB", "--config", TAVRIN_BUILD_DIR "/CPackConfig.cmake", "-B", output, "-D", "CPACK_DEBIAN_PACKAGE_SHLIBDEPS=OFF"},
+                         environment));
         const QStringList packages = QDir(output).entryList({"*.deb"}, QDir::Files);
         QCOMPARE(packages.size(), 1);
         QVERIFY(tst::run("dpkg-deb", {"-x", output + "/" + packages.first(), root}, environment));
@@ -338,9 +355,10 @@ private slots:
         QVERIFY(tst::readText(root + "/usr/share/applications/tavrin-server.desktop").contains("\nExec=\"" + launcher + "\"\n"));
         environment.remove("NOTIFY_SOCKET");
         const QString asked = home->path() + "/systemctl.txt";
-        QVERIFY(tst::writeExecutable(home->path() + "/manager/systemctl", "#!/bin/sh\necho \"$*\" >> '" + asked.toUtf8()
-                                     + "'\ncase \"$*\" in *LoadState*) echo loaded;; *ExecStart*) echo '{ path=" + root.toUtf8() + program.toUtf8()
-                                     + " ; argv[]=x }';; esac\n"));
+        QVERIFY(tst::writeExecutable(home->path() + "/manager/systemctl",
+                                     "#!/bin/sh\necho \"$*\" >> '" + asked.toUtf8()
+                                         + "'\ncase \"$*\" in *LoadState*) echo loaded;; *ExecStart*) echo '{ path=" + root.toUtf8()
+                                         + program.toUtf8() + " ; argv[]=x }';; esac\n"));
         QProcessEnvironment session = environment;
         session.insert("PATH", home->path() + "/manager:" + environment.value("PATH"));
         session.insert("DISPLAY", ":7");
@@ -350,7 +368,8 @@ private slots:
         viaManager.setProcessEnvironment(session);
         viaManager.start(root + launcher, QStringList());
         QVERIFY(viaManager.waitForFinished(30000) && viaManager.exitCode() == 0);
-        QVERIFY2(tst::readText(asked).endsWith("--user import-environment DISPLAY\n--user start --no-block tavrin-server.service\n"), qPrintable(tst::readText(asked)));
+        QVERIFY2(tst::readText(asked).endsWith("--user import-environment DISPLAY\n--user start --no-block tavrin-server.service\n"),
+                 qPrintable(tst::readText(asked)));
         QCOMPARE(hostProcesses(), QStringList());
         int httpPort = 0;
         QVERIFY(startAndServe(httpPort, 1, root + launcher));
@@ -381,15 +400,9 @@ private:
         return false;
     }
 
-    bool endsWith0() const
-    {
-        return tst::ended(*host, 30000) && host->exitStatus() == QProcess::NormalExit && host->exitCode() == 0;
-    }
+    bool endsWith0() const { return tst::ended(*host, 30000) && host->exitStatus() == QProcess::NormalExit && host->exitCode() == 0; }
     static int httpIn(const QString& xml) { return QRegularExpression("<Http>(\\d+)</Http>").match(xml).captured(1).toInt(); }
-    QStringList runtimeFiles() const
-    {
-        return QDir(home->path() + "/runtime").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
-    }
+    QStringList runtimeFiles() const { return QDir(home->path() + "/runtime").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System); }
     QString logText() const { return tst::findText(home->path() + "/data", "Framework.S.txt"); }
     // The process ids of the hosts running in this test's process-id namespace (not those that ended).
     static QStringList hostProcesses()
@@ -403,8 +416,7 @@ private:
     }
 
     // The status of a control request (POSTs carry the token), -1 without an answer.
-    int request(int port, const QString& path, const QByteArray& verb = "POST", const QByteArray& body = {},
-                QByteArray* answer = nullptr)
+    int request(int port, const QString& path, const QByteArray& verb = "POST", const QByteArray& body = {}, QByteArray* answer = nullptr)
     {
         QNetworkRequest req(QUrl(QString("http://127.0.0.1:%1%2").arg(port).arg(path)));
         const QString token = tst::findText(home->path() + "/data", "FrameworkControl.token");
@@ -444,8 +456,7 @@ private:
         QProcess process;
         process.setProcessEnvironment(environment);
         process.start("xprop", arguments);
-        return process.waitForFinished(10000) && process.exitCode() == 0
-                   ? QString::fromUtf8(process.readAllStandardOutput()).trimmed() : QString();
+        return process.waitForFinished(10000) && process.exitCode() == 0 ? QString::fromUtf8(process.readAllStandardOutput()).trimmed() : QString();
     }
 
     bool xdotool(const QStringList& arguments, QString* output = nullptr)

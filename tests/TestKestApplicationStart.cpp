@@ -32,8 +32,14 @@ namespace {
 
 const std::string kStageServer = TAVRIN_STAGE_DIR "/Server/";
 
-QString logText() { return tst::findText(qEnvironmentVariable("XDG_DATA_HOME"), "Framework.S.txt"); }
-QString identityStore() { return qEnvironmentVariable("XDG_DATA_HOME") + "/Tavrin/Identify"; }
+QString logText()
+{
+    return tst::findText(qEnvironmentVariable("XDG_DATA_HOME"), "Framework.S.txt");
+}
+QString identityStore()
+{
+    return qEnvironmentVariable("XDG_DATA_HOME") + "/Tavrin/Identify";
+}
 
 } // namespace
 
@@ -41,7 +47,10 @@ class TestKestApplicationStart : public QObject
 {
     Q_OBJECT
 public:
-    explicit TestKestApplicationStart(CKestApplication& app) : app(app) {}
+    explicit TestKestApplicationStart(CKestApplication& app)
+        : app(app)
+    {
+    }
 
 private slots:
     void frameworkFirstFailsTearsDown()
@@ -58,8 +67,8 @@ private slots:
         QVERIFY(!app.isServicesUp());
         const QString log = logText();
         tst::verifyInOrder(log, {"initFrameworkFirst: the control token cannot be written", "Failed start: watchdog stopped.",
-                          "device-manager server stopped", "video server stopped",
-                          "Failed start: framework library released.", "Failed start: end of the event loop queued."});
+                                 "device-manager server stopped", "video server stopped", "Failed start: framework library released.",
+                                 "Failed start: end of the event loop queued."});
         QVERIFY(!log.contains("server started"));
     }
 
@@ -74,7 +83,8 @@ private slots:
         QVERIFY(!app.init());
         QCOMPARE(answerer.seen.size(), 2);
         QVERIFY2(answerer.seen[0].startsWith("serverframework::CEditPortDlg: ")
-                     && answerer.seen[0].contains(QString("HttpPort%1IsHeldBy").arg(httpPort)), qPrintable(answerer.seen[0]));
+                     && answerer.seen[0].contains(QString("HttpPort%1IsHeldBy").arg(httpPort)),
+                 qPrintable(answerer.seen[0]));
         QCOMPARE(answerer.seen[1], QString("serverframework::CWaringDlg: Information, PortsCancelledServicesStayDown"));
         app.abortStart();
     }
@@ -91,10 +101,9 @@ private slots:
             serverframework::CCheckPort::instance().reinitFramework();
         });
         const QString log = logText();
-        tst::verifyInOrder(log, {"Restart: begin.", "Restart: identity library released.",
-                          "the framework's servers are stopped", "Restart: framework library released.",
-                          "Restart: tray object deleted.", "Restart: start after the end requested.",
-                          "Restart: end of the event loop queued.", "The host is ending: the framework library is not started again."});
+        tst::verifyInOrder(log, {"Restart: begin.", "Restart: identity library released.", "the framework's servers are stopped",
+                                 "Restart: framework library released.", "Restart: tray object deleted.", "Restart: start after the end requested.",
+                                 "Restart: end of the event loop queued.", "The host is ending: the framework library is not started again."});
         QVERIFY(!log.contains("watchdog heartbeat 2") && !QFileInfo::exists(identityStore()));
         QVERIFY(manager.drain().contains("STOPPING=1\nSTATUS=Restarting"));
         QVERIFY(!QFileInfo::exists(QString::fromStdString(dataDir) + "FrameworkControl.token"));
@@ -112,10 +121,9 @@ private slots:
         QVERIFY(!CAuthenticationManager::Instance().isLibInitialised());
         QVERIFY(QMetaObject::invokeMethod(&app, "onQuitApp")); // a second quit (a signal after the tray's) releases nothing again
         const QString log = logText();
-        tst::verifyInOrder(log, {"Quit: begin.", "Quit: identity library released.", "watchdog heartbeat 2",
-                          "Quit: watchdog stopped.", "the framework's servers are stopped",
-                          "Quit: framework library released.", "Quit: tray object deleted.",
-                          "Quit: end of the event loop queued."});
+        tst::verifyInOrder(log, {"Quit: begin.", "Quit: identity library released.", "watchdog heartbeat 2", "Quit: watchdog stopped.",
+                                 "the framework's servers are stopped", "Quit: framework library released.", "Quit: tray object deleted.",
+                                 "Quit: end of the event loop queued."});
         QCOMPARE(log.count("the framework's servers are stopped"), 1);
         QCOMPARE(log.count("watchdog heartbeat 2"), 1);
         QVERIFY(!log.contains(record.saltKey) && !log.contains(record.secretKey));

@@ -46,7 +46,10 @@ namespace {
 
 const QString kRcc = QStringLiteral(TAVRIN_BUILD_DIR "/Server/rcc");
 
-QString text(QWidget* window, const char* name) { return window->findChild<QLabel*>(name)->text(); }
+QString text(QWidget* window, const char* name)
+{
+    return window->findChild<QLabel*>(name)->text();
+}
 
 // Every entry of the tray menu is shown whole: as wide as its text and padding.
 bool menuFits(QMenu* menu)
@@ -91,8 +94,8 @@ QStringList lowContrast(QWidget* top)
     QStringList low;
     for (const auto& [name, area] : texts) {
         QHash<QRgb, int> counts;
-        const QRect inside = QRect(area.topLeft() * shot.devicePixelRatio(), area.size() * shot.devicePixelRatio())
-                                 .adjusted(2, 2, -2, -2); // off the borders
+        const QRect inside =
+            QRect(area.topLeft() * shot.devicePixelRatio(), area.size() * shot.devicePixelRatio()).adjusted(2, 2, -2, -2); // off the borders
         for (int y = inside.top(); y <= inside.bottom(); ++y)
             for (int x = inside.left(); x <= inside.right(); ++x)
                 ++counts[shot.pixel(x, y) | 0xFF000000];
@@ -111,8 +114,7 @@ QString storedRows(const QString& database)
 {
     CSQLite3Conn connection;
     CSQLite3Recordset rows;
-    if (!connection.Open(database.toStdString(), false, std::string())
-        || !connection.Execute("SELECT EnableAutoRun FROM AutoRunConfig", rows))
+    if (!connection.Open(database.toStdString(), false, std::string()) || !connection.Execute("SELECT EnableAutoRun FROM AutoRunConfig", rows))
         return QStringLiteral("none");
     QStringList values;
     for (; rows.HasRow() && values.size() < rows.RowCount(); rows.MoveNext())
@@ -131,8 +133,7 @@ private slots:
     {
         QVERIFY(held.listen(QHostAddress::LocalHost)); // before the first port check snapshots the ports
         QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-        QVERIFY(Base::CSingleton<comm_method::CUserDataPath>::Instance().init(
-            scratch.path().toStdString() + "/", "Framework.S", 0, 0));
+        QVERIFY(Base::CSingleton<comm_method::CUserDataPath>::Instance().init(scratch.path().toStdString() + "/", "Framework.S", 0, 0));
         QVERIFY(loadSkin("GreyRedSkin", kRcc.toStdString()));
         switchLanguage(QStringLiteral("English"));
         SimpleProperties::Instance().addProperty(kRtspPortKey, "554");
@@ -183,11 +184,17 @@ private slots:
     // then the row after ("none": unreadable) and the autostart entry ("": none, "app": this program).
     void autoLaunch()
     {
-        struct Row { const char* what; bool admin; QString stored; int flag; QString row, entry; };
+        struct Row
+        {
+            const char* what;
+            bool admin;
+            QString stored;
+            int flag;
+            QString row, entry;
+        };
         const int on = Qt::Checked, off = Qt::Unchecked;
         for (const Row& c : {Row{"admin on: a moved installation is registered again", true, "1", -1, "1", "app"},
-                             Row{"admin turns it on", true, "0", on, "1", "app"},
-                             Row{"admin turns it off", true, "1", off, "0", ""},
+                             Row{"admin turns it on", true, "0", on, "1", "app"}, Row{"admin turns it off", true, "1", off, "0", ""},
                              Row{"admin stored off leaves the entry", true, "0", -1, "0", "/old/x"},
                              Row{"admin empty table heals to off", true, "empty", -1, "0", ""},
                              Row{"admin unreadable database keeps the entry", true, "garbage", -1, "none", "/old/x"},
@@ -204,8 +211,7 @@ private slots:
                 QVERIFY(c.stored == QLatin1String("empty")
                         || connection.Execute("INSERT INTO AutoRunConfig VALUES (" + c.stored.toStdString() + ")"));
             }
-            QVERIFY(platform::setRegistryString(platform::kMachineRunKey, platform::RegistryView::Bits32,
-                                                "TavrinServer", "/old/x"));
+            QVERIFY(platform::setRegistryString(platform::kMachineRunKey, platform::RegistryView::Bits32, "TavrinServer", "/old/x"));
 
             CMainWindow window(nullptr, options(c.admin, database));
             if (c.flag >= 0)
@@ -288,9 +294,7 @@ private slots:
         QCOMPARE(text(window, "m_HttpLabel"), QStringLiteral("HTTP port"));
 
         // A pixel of the tray image, which each skin colours its own way.
-        auto accent = [window] {
-            return window->findChild<QLabel*>("m_serverLogo")->pixmap(Qt::ReturnByValue).toImage().pixel(12, 2);
-        };
+        auto accent = [window] { return window->findChild<QLabel*>("m_serverLogo")->pixmap(Qt::ReturnByValue).toImage().pixel(12, 2); };
         const QRgb greyRed = accent();
         const QRgb trayGreyRed = icon->icon().pixmap(24).toImage().pixel(12, 2);
         const QString menuLook = menu->styleSheet();
@@ -321,8 +325,7 @@ private slots:
     // and cancelling; a changed free pair is written and shown.
     void editPortChecksAndWrites()
     {
-        const QString dataDir =
-            QString::fromStdString(Base::CSingleton<comm_method::CUserDataPath>::Instance().getUserDataDir());
+        const QString dataDir = QString::fromStdString(Base::CSingleton<comm_method::CUserDataPath>::Instance().getUserDataDir());
         const QString setup = dataDir + QStringLiteral("Setup.xml"), common = dataDir + QStringLiteral("CommonConfig.xml");
         QFile::remove(common);
         QFile::remove(setup);
@@ -333,10 +336,14 @@ private slots:
         QString http = QString::number(tst::freePort()), webSocket = http;
         while (webSocket == http)
             webSocket = QString::number(tst::freePort());
-        struct Row { QString http, webSocket; bool confirm; QString notice; };
-        for (const Row& row : {Row{http, webSocket, false, ""}, Row{"16100", "18018", true, ""},
-                               Row{taken, webSocket, true, inUse.arg("HTTP")}, Row{"16100", taken, true, inUse.arg("WebSocket")},
-                               Row{http, webSocket, true, reboot}}) {
+        struct Row
+        {
+            QString http, webSocket;
+            bool confirm;
+            QString notice;
+        };
+        for (const Row& row : {Row{http, webSocket, false, ""}, Row{"16100", "18018", true, ""}, Row{taken, webSocket, true, inUse.arg("HTTP")},
+                               Row{"16100", taken, true, inUse.arg("WebSocket")}, Row{http, webSocket, true, reboot}}) {
             CMainWindow window(nullptr, options());
             bool pressed = false;
             const QStringList notices = tst::answerModals(
@@ -359,8 +366,7 @@ private slots:
             QCOMPARE(text(&window, "m_HTTPport"), stored ? row.http : QStringLiteral("16100"));
             QCOMPARE(text(&window, "m_TamsaCMSPort"), stored ? row.webSocket : QStringLiteral("18018"));
             QCOMPARE(tst::readText(common).contains(QStringLiteral(">%1<").arg(row.http)), stored);
-            QVERIFY(stored ? tst::readText(setup).contains("<WebSocket>" + row.webSocket + "</WebSocket>")
-                           : tst::readBytes(setup) == setupBefore);
+            QVERIFY(stored ? tst::readText(setup).contains("<WebSocket>" + row.webSocket + "</WebSocket>") : tst::readBytes(setup) == setupBefore);
         }
     }
 
@@ -475,8 +481,7 @@ private slots:
     }
 
 private:
-    CMainWindowOptions options(bool admin = false, const QString& database = QString(), int clockMs = 1000,
-                               int stateMs = 3000)
+    CMainWindowOptions options(bool admin = false, const QString& database = QString(), int clockMs = 1000, int stateMs = 3000)
     {
         return {admin, database.isEmpty() ? scratch.filePath(QStringLiteral("System")) : database, clockMs, stateMs};
     }

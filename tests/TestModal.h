@@ -18,7 +18,8 @@ namespace tst {
 class ModalAnswerer : public QObject
 {
 public:
-    explicit ModalAnswerer(bool accept) : m_accept(accept)
+    explicit ModalAnswerer(bool accept)
+        : m_accept(accept)
     {
         connect(&m_timer, &QTimer::timeout, this, [this] { answer(); });
         m_timer.start(50);
@@ -53,8 +54,7 @@ private:
 
 // Runs run while a timer (every 20 ms) hands the active modal widget to handle; one it does not take is a notice: its
 // text is recorded and it is accepted (or rejected). The notices' texts, in order.
-inline QStringList answerModals(const std::function<bool(QWidget*)>& handle, const std::function<void()>& run,
-                                bool accept = true)
+inline QStringList answerModals(const std::function<bool(QWidget*)>& handle, const std::function<void()>& run, bool accept = true)
 {
     QStringList notices;
     QTimer user;

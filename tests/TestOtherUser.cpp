@@ -29,8 +29,7 @@ int hold(int argc, char** argv)
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(static_cast<uint16_t>(std::atoi(argv[i])));
-        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-            || (mode == "listen" && ::listen(fd, 8) != 0))
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || (mode == "listen" && ::listen(fd, 8) != 0))
             return 2;
     }
     std::puts("ready");
@@ -39,7 +38,12 @@ int hold(int argc, char** argv)
     return 0;
 }
 
-struct User { QString name; uid_t uid = 0; gid_t gid = 0; };
+struct User
+{
+    QString name;
+    uid_t uid = 0;
+    gid_t gid = 0;
+};
 
 bool makeUser(const QString& name, User& user)
 {
@@ -60,8 +64,8 @@ QString folderOf(const QTemporaryDir& scratch, const QString& name, const User& 
 
 void startAs(QProcess& process, const User& user, const QString& program, const QStringList& arguments)
 {
-    process.start("setpriv", QStringList{"--reuid", QString::number(user.uid), "--regid", QString::number(user.gid),
-                                         "--clear-groups", "--", program} + arguments);
+    process.start("setpriv", QStringList{"--reuid", QString::number(user.uid), "--regid", QString::number(user.gid), "--clear-groups", "--", program}
+                                 + arguments);
 }
 
 } // namespace
@@ -80,8 +84,7 @@ private slots:
         // Unique also where this runs as process 1 of a namespace of its own.
         const QString suffix = QString::number(QDateTime::currentMSecsSinceEpoch() % 100000000);
         QVERIFY(makeUser("tavrin-a-" + suffix, m_attacker) && makeUser("tavrin-h-" + suffix, m_hostUser));
-        QVERIFY(QFile::setPermissions(m_scratch.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                                            | QFile::ExeGroup | QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(m_scratch.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther));
     }
 
     void cleanupTestCase()
@@ -131,8 +134,10 @@ private slots:
         QVERIFY(!attackerDir.isEmpty() && !hostHome.isEmpty() && QFile::copy(QCoreApplication::applicationFilePath(), copy));
         QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
         for (QString& argument : attack) {
-            argument.replace("%self", QCoreApplication::applicationFilePath()).replace("%dir", attackerDir)
-                .replace("%user", m_hostUser.name).replace("%http", QString::number(m_http))
+            argument.replace("%self", QCoreApplication::applicationFilePath())
+                .replace("%dir", attackerDir)
+                .replace("%user", m_hostUser.name)
+                .replace("%http", QString::number(m_http))
                 .replace("%ws", QString::number(m_webSocket));
         }
         startAs(m_attack, m_attacker, attack.takeFirst(), attack);

@@ -33,7 +33,8 @@ using cases::openLoopback;
 
 } // namespace
 
-class TestPlatform : public QObject {
+class TestPlatform : public QObject
+{
     Q_OBJECT
 private slots:
     void init()
@@ -69,7 +70,9 @@ private slots:
     {
         const QString path = m_dir->filePath("config.properties");
         const QByteArray name = QFile::encodeName(path);
-        struct stat info {};
+        struct stat info
+        {
+        };
         QVERIFY(writeWhole(path, "a=1") && ::chmod(name, 0604) == 0 && writeWhole(path, "a=2"));
         QVERIFY(::stat(name, &info) == 0 && (info.st_mode & 07777) == 0604);
         const QString link = m_dir->filePath("link.xml");
@@ -116,8 +119,9 @@ private slots:
         programs.push_back("/opt/My \"Suite\" $HOME/Palvex.Framework.S");
         for (const cases::RunKey& key : cases::kRunKeys) {
             for (const std::string& program : programs) {
-                QTest::addRow("%s: %s", key.label, program.c_str()) << QString::fromStdString(key.key)
-                    << (key.machineWide ? "xdg1/autostart" : "config/autostart") << QString::fromStdString(program);
+                QTest::addRow("%s: %s", key.label, program.c_str())
+                    << QString::fromStdString(key.key) << (key.machineWide ? "xdg1/autostart" : "config/autostart")
+                    << QString::fromStdString(program);
             }
         }
         for (const char* key : {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Tavrin", "HKEY_CURRENT_USER", ""})
@@ -151,12 +155,17 @@ private slots:
     {
         QTest::addColumn<QString>("runtimeDir"); // how $XDG_RUNTIME_DIR is set up
         QTest::addColumn<QString>("expected");   // "xdg", "fallback" or "" (none)
-        QTest::newRow("open to others, tightened") << "0755" << "xdg";
-        QTest::newRow("a link") << "link" << "fallback";
-        QTest::newRow("unset") << "unset" << "fallback";
+        QTest::newRow("open to others, tightened") << "0755"
+                                                   << "xdg";
+        QTest::newRow("a link") << "link"
+                                << "fallback";
+        QTest::newRow("unset") << "unset"
+                               << "fallback";
         // What another user can make: the name in the shared temporary folder.
-        QTest::newRow("unset, temporary name taken") << "unset, squat in temp" << "fallback";
-        QTest::newRow("unset, fallback taken by a link") << "unset, link in the way" << "";
+        QTest::newRow("unset, temporary name taken") << "unset, squat in temp"
+                                                     << "fallback";
+        QTest::newRow("unset, fallback taken by a link") << "unset, link in the way"
+                                                         << "";
     }
 
     // The single-instance guard's folder is the user's alone, or there is none;
@@ -183,20 +192,26 @@ private slots:
         qunsetenv("TMPDIR");
         qunsetenv("XDG_RUNTIME_DIR");
         QCOMPARE(folder, expected == "xdg" ? xdg : expected == "fallback" ? fallback : QString());
-        struct stat info {};
-        QVERIFY(folder.isEmpty() || (::lstat(QFile::encodeName(folder), &info) == 0 && S_ISDIR(info.st_mode)
-                                     && (info.st_mode & 07777) == 0700 && info.st_uid == ::geteuid()));
+        struct stat info
+        {
+        };
+        QVERIFY(folder.isEmpty()
+                || (::lstat(QFile::encodeName(folder), &info) == 0 && S_ISDIR(info.st_mode) && (info.st_mode & 07777) == 0700
+                    && info.st_uid == ::geteuid()));
     }
 
     void displaySizes_data()
     {
-        QTest::addColumn<QString>("root"); // a fake sysfs tree
+        QTest::addColumn<QString>("root");     // a fake sysfs tree
         QTest::addColumn<QString>("expected"); // "WxH" per display, in order
         // A laptop panel plus a disconnected HDMI port; the card node is no display.
-        QTest::newRow("one small panel") << "sysfs-small" << "1366x768";
+        QTest::newRow("one small panel") << "sysfs-small"
+                                         << "1366x768";
         // Two monitors across two cards, one connector without modes, a plain file beside them.
-        QTest::newRow("two large and one without modes") << "sysfs-large" << "1920x1080 2560x1440 0x0";
-        QTest::newRow("nothing connected") << "sysfs-none" << "";
+        QTest::newRow("two large and one without modes") << "sysfs-large"
+                                                         << "1920x1080 2560x1440 0x0";
+        QTest::newRow("nothing connected") << "sysfs-none"
+                                           << "";
     }
 
     void displaySizes()
@@ -264,8 +279,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "/ran"), 10000);
         // The folder name may itself hold a line break: compare the whole text.
         QCOMPARE(tst::readText(folder + "/ran"), QFileInfo(folder).canonicalFilePath() + "\n" + folder);
-        QVERIFY(!QFile::exists(m_dir->filePath("INJECTED")) && !QFile::exists(folder + "/INJECTED")
-                && !QFile::exists(previous + "/INJECTED"));
+        QVERIFY(!QFile::exists(m_dir->filePath("INJECTED")) && !QFile::exists(folder + "/INJECTED") && !QFile::exists(previous + "/INJECTED"));
     }
 
     // The desktop's opener answers whether it opened the address; one still
@@ -276,8 +290,8 @@ private slots:
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", m_dir->path().toUtf8());
         for (const auto& [opener, opened] : {std::pair{"", false}, {"exit 0", true}, {"exit 3", false}, {"exec /bin/sleep 5", true}}) {
-            QVERIFY(!*opener || tst::writeExecutable(m_dir->filePath("xdg-open"),
-                                                     "#!/bin/sh\n[ \"$1\" = " + url.toUtf8() + " ] || exit 9\n" + opener));
+            QVERIFY(!*opener
+                    || tst::writeExecutable(m_dir->filePath("xdg-open"), "#!/bin/sh\n[ \"$1\" = " + url.toUtf8() + " ] || exit 9\n" + opener));
             QVERIFY2(platform::openWebAddress(url.toStdString(), 1000) == opened, opener);
         }
         qputenv("PATH", path);
@@ -307,13 +321,15 @@ void TestPlatform::ownSocketsInSnapshot()
     QVERIFY(cases::entriesOn(platform::takePortSnapshot(), platform::Protocol::Udp, udpPort).empty());
     QVERIFY(cases::entriesOn(snapshot, platform::Protocol::Tcp, udpPort).empty());
     QStringList rows;
-    for (const auto& [protocol, port] : {std::pair{platform::Protocol::Tcp, serverPort},
-                                         std::pair{platform::Protocol::Tcp, clientPort},
+    for (const auto& [protocol, port] : {std::pair{platform::Protocol::Tcp, serverPort}, std::pair{platform::Protocol::Tcp, clientPort},
                                          std::pair{platform::Protocol::Udp, udpPort}}) {
         for (const platform::PortEntry& entry : cases::entriesOn(snapshot, protocol, port)) {
             QCOMPARE(entry.processId, platform::currentProcessId());
-            rows << QStringLiteral("%1 %2 %3:%4").arg(port).arg(entry.state)
-                        .arg(QString::fromStdString(platform::addressToString(entry.remoteAddress))).arg(entry.remotePort);
+            rows << QStringLiteral("%1 %2 %3:%4")
+                        .arg(port)
+                        .arg(entry.state)
+                        .arg(QString::fromStdString(platform::addressToString(entry.remoteAddress)))
+                        .arg(entry.remotePort);
         }
     }
     for (const int fd : {listener, client, accepted})

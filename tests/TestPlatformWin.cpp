@@ -23,10 +23,16 @@ namespace {
 int g_passed = 0;
 int g_failed = 0;
 
-void check(bool ok, const std::string& what) { ok ? ++g_passed : (++g_failed, std::printf("FAIL %s\n", what.c_str())); }
+void check(bool ok, const std::string& what)
+{
+    ok ? ++g_passed : (++g_failed, std::printf("FAIL %s\n", what.c_str()));
+}
 #define CHECK(condition, row) check((condition), std::string(row) + ": " #condition)
 
-bool underWine() { return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+bool underWine()
+{
+    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
 
 std::string readBytes(const std::string& path)
 {
@@ -34,7 +40,10 @@ std::string readBytes(const std::string& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-bool writeBytes(const std::string& path, const std::string& bytes) { return bool(std::ofstream(path, std::ios::binary) << bytes); }
+bool writeBytes(const std::string& path, const std::string& bytes)
+{
+    return bool(std::ofstream(path, std::ios::binary) << bytes);
+}
 
 // Starts this program (or a copy) with a literal command line behind its quoted name.
 HANDLE run(const std::string& exe, const std::string& args)
@@ -56,12 +65,10 @@ bool ownerOnly(const std::string& path)
     HANDLE token = nullptr;
     char user[256], *text = nullptr, *sid = nullptr;
     DWORD length = sizeof user;
-    bool ok = ::GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
-                                      nullptr, &descriptor) == ERROR_SUCCESS
-              && ::ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1,
-                                                                       DACL_SECURITY_INFORMATION, &text, nullptr)
-              && ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)
-              && ::GetTokenInformation(token, TokenUser, user, length, &length)
+    bool ok = ::GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr, &descriptor)
+                  == ERROR_SUCCESS
+              && ::ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)
+              && ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token) && ::GetTokenInformation(token, TokenUser, user, length, &length)
               && ::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid);
     // Entries read "(type;flags;rights;;;trustee)": only allowing ones, for the user or the system.
     bool userSeen = false;
@@ -90,21 +97,23 @@ void processes(const std::string& root)
     ::SetEnvironmentVariableA("HOMEDRIVE", nullptr);
     const DWORD length = ::GetEnvironmentVariableA("USERNAME", name, sizeof name);
     CHECK(!userDataHome().empty() && publicProfileFolder() == userDataHome() && isAdmin() == (::IsUserAnAdmin() != FALSE)
-              && (length == 0 || length >= sizeof name || userName() == name), "without HOMEDRIVE, user");
+              && (length == 0 || length >= sizeof name || userName() == name),
+          "without HOMEDRIVE, user");
 
     const HANDLE child = ::CopyFileA(self.c_str(), client.c_str(), FALSE) ? run(client, "--sleep") : nullptr;
     const std::uint32_t pid = ::GetProcessId(child), me = currentProcessId();
     const auto all = listProcesses();
     const auto found = findProcessesByImageName("TAVRINclient.EXE");
     CHECK(pid && std::any_of(all.begin(), all.end(), [&](auto& p) { return p.pid == pid && p.imageName == "TavrinClient.exe"; })
-              && processImageName(pid) == "TavrinClient.exe" && std::count(found.begin(), found.end(), pid)
-              && terminateProcess(pid) && ::WaitForSingleObject(child, 10000) == WAIT_OBJECT_0
-              && processImageName(pid).empty(), "client found, case aside, terminated");
+              && processImageName(pid) == "TavrinClient.exe" && std::count(found.begin(), found.end(), pid) && terminateProcess(pid)
+              && ::WaitForSingleObject(child, 10000) == WAIT_OBJECT_0 && processImageName(pid).empty(),
+          "client found, case aside, terminated");
     ::CloseHandle(child);
     for (const cases::NotAProcess& row : cases::kNotAProcess)
         CHECK(!terminateProcess(row.pid), row.label);
-    CHECK(::_stricmp(processExecutablePath(me).c_str(), self.c_str()) == 0 && processOfCurrentUser(me)
-              && !processOfCurrentUser(0) && processExecutablePath(0).empty(), "own process");
+    CHECK(::_stricmp(processExecutablePath(me).c_str(), self.c_str()) == 0 && processOfCurrentUser(me) && !processOfCurrentUser(0)
+              && processExecutablePath(0).empty(),
+          "own process");
 }
 
 using cases::openLoopback;
@@ -120,14 +129,13 @@ void ports()
     int listening = 0, established = 0;
     for (const PortEntry& entry : cases::entriesOn(snapshot, Protocol::Tcp, serverPort)) {
         listening += entry.state == TcpListen;
-        established += entry.state == TcpEstablished && entry.remotePort == clientPort
-                       && addressToString(entry.remoteAddress) == "127.0.0.1";
+        established += entry.state == TcpEstablished && entry.remotePort == clientPort && addressToString(entry.remoteAddress) == "127.0.0.1";
     }
     const auto udpEntries = cases::entriesOn(snapshot, Protocol::Udp, udpPort);
     // Under Wine the wineserver holds the sockets and the tables report owner 0.
     CHECK(snapshot.tcpRead && snapshot.udpRead && listening == 1 && established == 1 && udpEntries.size() == 1
-              && cases::entriesOn(snapshot, Protocol::Tcp, udpPort).empty()
-              && (underWine() || udpEntries[0].processId == currentProcessId()), "own sockets");
+              && cases::entriesOn(snapshot, Protocol::Tcp, udpPort).empty() && (underWine() || udpEntries[0].processId == currentProcessId()),
+          "own sockets");
     for (const SOCKET s : {listener, client, accepted, udp})
         ::closesocket(s);
     for (const cases::AddressText& row : cases::kAddressTexts)
@@ -139,58 +147,61 @@ void files(const std::string& root)
     for (const cases::WholeFileWrite& row : cases::kWholeFileWrites) {
         const std::string folder = root + "\\" + row.label, path = folder + "\\Setup.xml";
         fs::create_directory(folder);
-        CHECK((row.old.empty() || writeWholeFile(path, row.old)) && writeWholeFile(path, row.bytes)
-                  && readBytes(path) == row.bytes
-                  && std::distance(fs::directory_iterator(folder), fs::directory_iterator()) == 1, row.label);
+        CHECK((row.old.empty() || writeWholeFile(path, row.old)) && writeWholeFile(path, row.bytes) && readBytes(path) == row.bytes
+                  && std::distance(fs::directory_iterator(folder), fs::directory_iterator()) == 1,
+              row.label);
     }
     // The private variant replaces even a read-only file, and only its owner may open the result.
     const std::string locked = root + "\\locked.xml", tree = root + "\\tree", leaf = tree + "\\sub\\file.txt";
     std::string bytes;
-    CHECK(writeWholeFile(locked, "old") && ::SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY)
-              && !writeWholeFile(locked, "new") && readBytes(locked) == "old"
-              && !writeWholeFile(root + "\\missing\\Setup.xml", "x") && !writeWholeFile(root, "x")
+    CHECK(writeWholeFile(locked, "old") && ::SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY) && !writeWholeFile(locked, "new")
+              && readBytes(locked) == "old" && !writeWholeFile(root + "\\missing\\Setup.xml", "x") && !writeWholeFile(root, "x")
               && writePrivateFile(locked, "secret") && ownerOnly(locked) && !ownerOnly(root + "\\new file\\Setup.xml")
               && readFileStart(locked, 3, bytes) == ReadResult::Ok && bytes == "sec"
-              && readFileStart(root + "\\none\\none.dat", 3, bytes) == ReadResult::Missing, "read-only, private");
+              && readFileStart(root + "\\none\\none.dat", 3, bytes) == ReadResult::Missing,
+          "read-only, private");
     fs::create_directories(tree + "\\sub");
     CHECK(makePrivateFolders(root + "\\store\\Tavrin\\Identify") && ownerOnly(root + "\\store\\Tavrin\\Identify")
-              && !makePrivateFolders(locked + "\\below") && writeBytes(leaf, "x") && !ownerOnly(leaf)
-              && makeTreePrivate(tree) && ownerOnly(tree) && ownerOnly(leaf), "private folders and tree");
+              && !makePrivateFolders(locked + "\\below") && writeBytes(leaf, "x") && !ownerOnly(leaf) && makeTreePrivate(tree) && ownerOnly(tree)
+              && ownerOnly(leaf),
+          "private folders and tree");
 
     std::string text, back;
     std::wstring wide;
     std::uint64_t total = 0, available = 0;
-    CHECK(localToWide("Setup.xml", wide) && wide == L"Setup.xml" && utf8ToLocal("Setup.xml", text)
-              && localToUtf8(text, back) && back == "Setup.xml" && !utf8ToLocal("bad \xC3", text)
-              && driveSpace(root, total, available) == 0 && total > 0 && available <= total
-              && driveSpace("", total, available) != 0, "conversions, drive space");
+    CHECK(localToWide("Setup.xml", wide) && wide == L"Setup.xml" && utf8ToLocal("Setup.xml", text) && localToUtf8(text, back) && back == "Setup.xml"
+              && !utf8ToLocal("bad \xC3", text) && driveSpace(root, total, available) == 0 && total > 0 && available <= total
+              && driveSpace("", total, available) != 0,
+          "conversions, drive space");
 
     // Interrupted writes' leftovers: only the old ones of this file's pattern go.
     for (const std::string name : {".Setup.xml.12.3.tmp", ".Setup.xml.12.4.tmp", ".Other.xml.1.2.tmp"})
         if (writeBytes(root + "\\" + name, "x") && name != ".Setup.xml.12.4.tmp")
             fs::last_write_time(root + "\\" + name, fs::file_time_type::clock::now() - std::chrono::hours(2));
     CHECK(removeStaleTemporaries(root + "\\Setup.xml", 3600) == 1 && fs::exists(root + "\\.Setup.xml.12.4.tmp")
-              && fs::exists(root + "\\.Other.xml.1.2.tmp"), "stale temporaries");
+              && fs::exists(root + "\\.Other.xml.1.2.tmp"),
+          "stale temporaries");
 
     // The single-instance pieces: runtime folder, shared block, owner checks, leftovers.
     const std::string runtime = userRuntimeFolder(), path = root + "\\inst.blk";
     SharedBlock first, second;
     bool created = false, again = true;
-    CHECK(fs::is_directory(runtime) && ownerOnly(runtime) && openSharedBlockLocked(path, 64, first, created) && created
-              && ownerOnly(path) && claimSharedBlockOwner(first) && !sharedBlockOwnedElsewhere(first), "new block");
+    CHECK(fs::is_directory(runtime) && ownerOnly(runtime) && openSharedBlockLocked(path, 64, first, created) && created && ownerOnly(path)
+              && claimSharedBlockOwner(first) && !sharedBlockOwnedElsewhere(first),
+          "new block");
     static_cast<char*>(first.data)[0] = 7;
     unlockSharedBlock(first);
-    CHECK(openSharedBlockLocked(path, 64, second, again) && !again && static_cast<char*>(second.data)[0] == 7
-              && sharedBlockOwnedElsewhere(second) && !claimSharedBlockOwner(second)
-              && removeAbandonedSharedBlocks(root, "in", ".blk", {}) == 0 && fs::exists(path), "second open");
+    CHECK(openSharedBlockLocked(path, 64, second, again) && !again && static_cast<char*>(second.data)[0] == 7 && sharedBlockOwnedElsewhere(second)
+              && !claimSharedBlockOwner(second) && removeAbandonedSharedBlocks(root, "in", ".blk", {}) == 0 && fs::exists(path),
+          "second open");
     unlockSharedBlock(second);
     releaseSharedBlockOwner(first);
     CHECK(!sharedBlockOwnedElsewhere(second), "claim released");
     closeSharedBlock(first, false);
     closeSharedBlock(second, false);
-    CHECK(writeBytes(root + "\\inst.cmp", "x") && removeAbandonedSharedBlocks(root, "in", ".blk", {".cmp"}) == 1
-              && !fs::exists(path) && !fs::exists(root + "\\inst.cmp")
-              && openSharedBlockLocked(path, 64, first, created) && created, "abandoned removed");
+    CHECK(writeBytes(root + "\\inst.cmp", "x") && removeAbandonedSharedBlocks(root, "in", ".blk", {".cmp"}) == 1 && !fs::exists(path)
+              && !fs::exists(root + "\\inst.cmp") && openSharedBlockLocked(path, 64, first, created) && created,
+          "abandoned removed");
     closeSharedBlock(first, true);
     CHECK(!fs::exists(path), "closed with its file");
 }
@@ -213,17 +224,16 @@ void registry()
         for (const std::string& program : cases::kRunPrograms) {
             // Stored as a quoted command line, in the 32-bit view only.
             const HKEY hive = key.machineWide ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-            CHECK(setRegistryString(key.key, view, "TavrinServer", program)
-                      && registryString(key.key, view, "TavrinServer") == program
+            CHECK(setRegistryString(key.key, view, "TavrinServer", program) && registryString(key.key, view, "TavrinServer") == program
                       && storedValue(hive, KEY_WOW64_32KEY) == "\"" + program + "\""
-                      && (!key.machineWide || storedValue(hive, KEY_WOW64_64KEY).empty())
-                      && deleteRegistryValue(key.key, view, "TavrinServer")
-                      && registryString(key.key, view, "TavrinServer").empty()
-                      && deleteRegistryValue(key.key, view, "TavrinServer"), key.label + (" " + program));
+                      && (!key.machineWide || storedValue(hive, KEY_WOW64_64KEY).empty()) && deleteRegistryValue(key.key, view, "TavrinServer")
+                      && registryString(key.key, view, "TavrinServer").empty() && deleteRegistryValue(key.key, view, "TavrinServer"),
+                  key.label + (" " + program));
         }
     CHECK(!setRegistryString(kUserRunKey, view, "TavrinServer", "C:\\a\" b")
               && !setRegistryString("HKEY_CURRENT_USER", view, "TavrinServer", "C:\\a.exe")
-              && !deleteRegistryValue("HKEY_CURRENT_USER", view, "TavrinServer"), "unquotable, no sub-key");
+              && !deleteRegistryValue("HKEY_CURRENT_USER", view, "TavrinServer"),
+          "unquotable, no sub-key");
 }
 
 void elevated(const std::string& root)
@@ -242,9 +252,9 @@ void elevated(const std::string& root)
         for (int wait = 0; launched && wait < 600 && !fs::exists(folder + "\\ran"); ++wait)
             ::Sleep(100);
         const std::string ran = readBytes(folder + "\\ran");
-        CHECK(launched && ::_stricmp(ran.c_str(), (folder + "\r\n\"" + folder + "\"\r\n").c_str()) == 0
-                  && !fs::exists(base + "\\INJECTED") && !fs::exists(folder + "\\INJECTED")
-                  && !fs::exists(previous + "\\INJECTED"), row.label + (": " + ran));
+        CHECK(launched && ::_stricmp(ran.c_str(), (folder + "\r\n\"" + folder + "\"\r\n").c_str()) == 0 && !fs::exists(base + "\\INJECTED")
+                  && !fs::exists(folder + "\\INJECTED") && !fs::exists(previous + "\\INJECTED"),
+              row.label + (": " + ran));
     }
     CHECK(!runElevatedScript(root, "restart"), "missing script");
 }

@@ -36,11 +36,17 @@ namespace {
 // The configured ports of one case, by the names of the working file's
 // elements, and "rtsp" and "wall" (the SMS plug-in's and the video wall's).
 using Ports = QMap<QString, int>;
-const QStringList kServerPorts = {"Http", "WebSocket", "Web", "TamsaCMS", "TamsaAMS", "TamsaMQTT",
+const QStringList kServerPorts = {"Http",    "WebSocket",  "Web",           "TamsaCMS",   "TamsaAMS",     "TamsaMQTT",
                                   "TamsaSS", "TamsaVideo", "TamsaVideoVIC", "TamsaAudio", "TamsaPlayback"};
 
-XMLConfigManager& config() { return Base::CSingleton<XMLConfigManager>::Instance(); }
-CCommonConfigFileMgr& commonConfig() { return Base::CSingleton<CCommonConfigFileMgr>::Instance(); }
+XMLConfigManager& config()
+{
+    return Base::CSingleton<XMLConfigManager>::Instance();
+}
+CCommonConfigFileMgr& commonConfig()
+{
+    return Base::CSingleton<CCommonConfigFileMgr>::Instance();
+}
 
 // A loopback port, held by a socket kept in held: UDP, TCP listening, or TCP
 // bound without listening (in no socket table); 0 if none.
@@ -59,17 +65,19 @@ int holdLoopback(Hold how, std::vector<std::unique_ptr<QObject>>& held)
 
 // Ports held by this test for the length of one case, and ports free now; each different from every one handed out
 // before in this process (the dialog answers from a snapshot taken once per process).
-class Holder {
+class Holder
+{
 public:
-    int freePort() { return fresh([] { return int(tst::freePort()); }); }
+    int freePort()
+    {
+        return fresh([] { return int(tst::freePort()); });
+    }
     // Every port free, but those named in held (UDP for "TamsaAMS" and "rtsp", bound without listening for "Http").
     Ports ports(const QStringList& held = {})
     {
         Ports p;
         for (const QString& name : kServerPorts + QStringList{"rtsp", "wall"}) {
-            const Hold how = name == "TamsaAMS" || name == "rtsp" ? Hold::Udp
-                             : name == "Http"                     ? Hold::BindOnly
-                                                                  : Hold::Listen;
+            const Hold how = name == "TamsaAMS" || name == "rtsp" ? Hold::Udp : name == "Http" ? Hold::BindOnly : Hold::Listen;
             p[name] = !held.contains(name) ? freePort() : fresh([&] { return holdLoopback(how, m_held); });
         }
         return p;
@@ -100,7 +108,10 @@ int firstFree(int start, std::set<int>& claimed)
     return -1;
 }
 
-QByteArray workingFile() { return tst::readBytes(QString::fromStdString(config().workingPath())); }
+QByteArray workingFile()
+{
+    return tst::readBytes(QString::fromStdString(config().workingPath()));
+}
 
 QPair<int, int> accepted(const CCheckPort& checker)
 {
@@ -159,11 +170,9 @@ private slots:
         QTest::addColumn<QStringList>("claimed"); // names, or "1" for the replaced TamsaCMS port
         const QStringList common = {"Http", "WebSocket", "Web", "TamsaAMS", "TamsaMQTT", "TamsaSS", "TamsaVideoVIC", "TamsaAudio"};
         QTest::newRow("type 0") << 0 << QStringList() << false << common + QStringList{"TamsaCMS", "TamsaVideo", "TamsaPlayback"};
-        QTest::newRow("type 1, SMS and video wall ports held")
-            << 1 << QStringList{"rtsp", "wall"} << false << common + QStringList{"TamsaCMS"};
+        QTest::newRow("type 1, SMS and video wall ports held") << 1 << QStringList{"rtsp", "wall"} << false << common + QStringList{"TamsaCMS"};
         QTest::newRow("type 1, HTTP on the TamsaCMS port") << 1 << QStringList() << true << common + QStringList{"TamsaCMS"};
-        QTest::newRow("type 1, HTTP bound, not listened on") << 1 << QStringList{"Http"} << false
-                                                             << common + QStringList{"TamsaCMS"};
+        QTest::newRow("type 1, HTTP bound, not listened on") << 1 << QStringList{"Http"} << false << common + QStringList{"TamsaCMS"};
         QTest::newRow("type 3, device ports held") << 3 << QStringList{"TamsaAMS", "TamsaMQTT"} << false
                                                    << QStringList{"Http", "1", "WebSocket", "Web"};
         QTest::newRow("type 4") << 4 << QStringList() << false << common;
@@ -205,8 +214,7 @@ private slots:
         p["Web"] = p["WebSocket"];
         writeConfiguration(1, p);
         std::set<int> taken = {p["Http"], p["TamsaCMS"], p["WebSocket"]};
-        const int ams = firstFree(7330, taken), mqtt = firstFree(1833, taken), ss = firstFree(p["TamsaSS"], taken),
-                  web = firstFree(8090, taken);
+        const int ams = firstFree(7330, taken), mqtt = firstFree(1833, taken), ss = firstFree(p["TamsaSS"], taken), web = firstFree(8090, taken);
         CCheckPort checker;
         QVERIFY(audit(checker));
         config().reInitPort();
@@ -221,8 +229,15 @@ private slots:
         QStringList moves; // what the tray tells once the host runs
         for (const PortMove& move : checker.moves())
             moves << QString("%1 %2>%3").arg(serviceName(move.port)).arg(move.from).arg(move.to);
-        QCOMPARE(moves.join(' '), QString("TamsaAMS %1>%2 TamsaMQTT %3>%4 TamsaSS %5>%6 Web %7>%8").arg(p["TamsaAMS"]).arg(ams)
-                                      .arg(p["TamsaMQTT"]).arg(mqtt).arg(p["TamsaSS"]).arg(ss).arg(p["Web"]).arg(web));
+        QCOMPARE(moves.join(' '), QString("TamsaAMS %1>%2 TamsaMQTT %3>%4 TamsaSS %5>%6 Web %7>%8")
+                                      .arg(p["TamsaAMS"])
+                                      .arg(ams)
+                                      .arg(p["TamsaMQTT"])
+                                      .arg(mqtt)
+                                      .arg(p["TamsaSS"])
+                                      .arg(ss)
+                                      .arg(p["Web"])
+                                      .arg(web));
     }
 
     // A fresh table sees the ports taken and freed since the one before; the sockets of this very process on the ports
@@ -232,8 +247,7 @@ private slots:
         CCheckPort checker;
         QTcpServer later, own;
         QUdpSocket udp;
-        QVERIFY(later.listen(QHostAddress::LocalHost) && own.listen(QHostAddress::LocalHost)
-                && udp.bind(QHostAddress(QHostAddress::LocalHost), 0));
+        QVERIFY(later.listen(QHostAddress::LocalHost) && own.listen(QHostAddress::LocalHost) && udp.bind(QHostAddress(QHostAddress::LocalHost), 0));
         QProcess other;
         other.start(QCoreApplication::applicationFilePath(), {"--hold-port", "tcp"});
         QVERIFY(other.waitForReadyRead(10000));
@@ -284,10 +298,9 @@ private slots:
                 dialog->setExternEnabled(true);
                 dialog->setExternIPAddress(QStringLiteral("10.1.2.3"));
                 int i = 0;
-                for (const auto set : {&CEditPortDlg::setTamsaAMSPortText, &CEditPortDlg::setTamsaMQTTPortText,
-                                       &CEditPortDlg::setTamsaSSPortText, &CEditPortDlg::setTamsaVideoPortText,
-                                       &CEditPortDlg::setTamsaVideoVICPortText, &CEditPortDlg::setTamsaAudioPortText,
-                                       &CEditPortDlg::setTamsaPlaybackPortText})
+                for (const auto set : {&CEditPortDlg::setTamsaAMSPortText, &CEditPortDlg::setTamsaMQTTPortText, &CEditPortDlg::setTamsaSSPortText,
+                                       &CEditPortDlg::setTamsaVideoPortText, &CEditPortDlg::setTamsaVideoVICPortText,
+                                       &CEditPortDlg::setTamsaAudioPortText, &CEditPortDlg::setTamsaPlaybackPortText})
                     (dialog->*set)(QString::number(externPorts[i++]));
             }
             dialog->findChild<QPushButton*>("m_ConfirmBtn")->click();
@@ -336,14 +349,20 @@ private slots:
     {
         QTest::addColumn<QByteArray>("script"); // "shipped", a script's body, or empty: no script at all
         QTest::addColumn<QString>("protocol");
-        QTest::addColumn<QString>("holder");    // the holding program's name
+        QTest::addColumn<QString>("holder"); // the holding program's name
         QTest::addColumn<QString>("expected");
-        QTest::newRow("udp") << QByteArray("shipped") << "udp" << "portholder" << "portholder";
-        QTest::newRow("longer than the kernel's 15 characters")
-            << QByteArray("shipped") << "tcp" << "Palvex.Framework.S.holder" << "Palvex.Framework.S.holder";
+        QTest::newRow("udp") << QByteArray("shipped") << "udp"
+                             << "portholder"
+                             << "portholder";
+        QTest::newRow("longer than the kernel's 15 characters") << QByteArray("shipped") << "tcp"
+                                                                << "Palvex.Framework.S.holder"
+                                                                << "Palvex.Framework.S.holder";
         QTest::newRow("blanks, quotes inside, line ends") << QByteArray("printf '  \\t a\"b\"c d \\r\\n\\n'\n") << "tcp"
-                                                         << "portholder" << "abc d";
-        QTest::newRow("no script: still taken") << QByteArray() << "tcp" << "portholder" << "";
+                                                          << "portholder"
+                                                          << "abc d";
+        QTest::newRow("no script: still taken") << QByteArray() << "tcp"
+                                                << "portholder"
+                                                << "";
     }
     void ownerName()
     {
@@ -378,7 +397,8 @@ private:
         QString xml = QString("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Configs Version=\"1.0\">\n"
                               "<ProductType><Value>%1</Value></ProductType><VersionType><Value>0</Value></VersionType>\n"
                               "<ExternParam><Enabled>false</Enabled><IPAddress>192.168.1.10</IPAddress></ExternParam>\n"
-                              "<ServerPort>").arg(productType);
+                              "<ServerPort>")
+                          .arg(productType);
         for (const QString& name : kServerPorts)
             xml += QString("<%1>%2</%1>").arg(name).arg(p[name]);
         QVERIFY(tst::writeBytes(QString::fromStdString(config().workingPath()), (xml + "</ServerPort>\n</Configs>\n").toUtf8()));

@@ -63,10 +63,16 @@ bool serving(int http, int webSocket)
                   == "HTTP/1.1 101 Switching Protocols";
 }
 
-bool released(int port) { return QTcpServer().listen(QHostAddress::Any, quint16(port)); }
+bool released(int port)
+{
+    return QTcpServer().listen(QHostAddress::Any, quint16(port));
+}
 
 // The lines of a file, without the line feeds writeFile pads it with.
-QStringList lines(const QString& text) { return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+QStringList lines(const QString& text)
+{
+    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
 
 } // namespace
 
@@ -74,7 +80,10 @@ class TestPortChangeHost : public QObject
 {
     Q_OBJECT
 public:
-    explicit TestPortChangeHost(CKestApplication& app) : app(app) {}
+    explicit TestPortChangeHost(CKestApplication& app)
+        : app(app)
+    {
+    }
 
 private slots:
     void initTestCase()
@@ -122,8 +131,8 @@ private slots:
         QTest::newRow("settings, read-only common configuration")
             << false << "CommonConfig.xml"
             << "The port settings could not be saved, so nothing was changed. See the log for the reason.";
-        QTest::newRow("two ports, read-only user data")
-            << true << "" << "The new ports could not be saved. See the log for the reason.";
+        QTest::newRow("two ports, read-only user data") << true << ""
+                                                        << "The new ports could not be saved. See the log for the reason.";
     }
 
     void unsavableChangeKeepsEverything()
@@ -166,8 +175,7 @@ private slots:
         const QString setupBefore = tst::readText(dataDir + "Setup.xml");
         const QString propertiesBefore = tst::readText(properties);
         const int newWebSocket = tst::freePort(), firstHttp = tst::freePort(), newHttp = tst::freePort();
-        QCOMPARE(change(true, firstHttp, newWebSocket, 0, false),
-                 QStringList{"Restart the computer now to make the new settings take effect."});
+        QCOMPARE(change(true, firstHttp, newWebSocket, 0, false), QStringList{"Restart the computer now to make the new settings take effect."});
         QVERIFY(serving(http, webSocket)); // nothing restarted yet
         QSignalSpy restart(window, &CMainWindow::signalRestarServer);
         QCOMPARE(change(false, newHttp, 0, 4554, true),
@@ -181,11 +189,9 @@ private slots:
             QVERIFY(released(port));
         QString setupExpected = setupBefore;
         setupExpected.replace(QRegularExpression("<Http>\\d*</Http>"), QString("<Http>%1</Http>").arg(newHttp));
-        setupExpected.replace(QRegularExpression("<WebSocket>\\d+</WebSocket>"),
-                              QString("<WebSocket>%1</WebSocket>").arg(newWebSocket));
+        setupExpected.replace(QRegularExpression("<WebSocket>\\d+</WebSocket>"), QString("<WebSocket>%1</WebSocket>").arg(newWebSocket));
         QCOMPARE(lines(tst::readText(dataDir + "Setup.xml")), lines(setupExpected));
-        QCOMPARE(lines(tst::readText(properties)),
-                 lines(QString(propertiesBefore).replace("rtspPort = 554 ", "rtspPort = 4554 ")));
+        QCOMPARE(lines(tst::readText(properties)), lines(QString(propertiesBefore).replace("rtspPort = 554 ", "rtspPort = 4554 ")));
         QTRY_VERIFY(tst::readText(restartLog).endsWith("rtspPort=4554\n"));
     }
 
@@ -199,19 +205,19 @@ private:
         const auto fill = [&](QWidget* modal) {
             if (!qobject_cast<CEditPort*>(modal) && !qobject_cast<CEditPortDlg*>(modal))
                 return false;
-            for (const auto& [name, port] : {std::pair{"m_HttpPortLineEdit", newHttp}, {"m_WebSocketPortLineEdit", newWebSocket},
-                                             {"m_pSMSPortLineEdit", newRtsp}}) {
+            for (const auto& [name, port] :
+                 {std::pair{"m_HttpPortLineEdit", newHttp}, {"m_WebSocketPortLineEdit", newWebSocket}, {"m_pSMSPortLineEdit", newRtsp}}) {
                 if (auto* field = modal->findChild<CCheckCorretLineEdit*>(name); field && port)
                     field->setText(QString::number(port));
                 else if (auto* line = modal->findChild<QLineEdit*>(name); line && port)
                     line->setText(QString::number(port));
             }
             // Queued: a notice the press opens is answered by the same timer.
-            QMetaObject::invokeMethod(modal->findChild<QPushButton*>(confirmed ? "m_CloseBtn" : "m_ConfirmBtn"), "click",
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(modal->findChild<QPushButton*>(confirmed ? "m_CloseBtn" : "m_ConfirmBtn"), "click", Qt::QueuedConnection);
             return confirmed = true;
         };
-        return tst::answerModals(fill, [&] { twoPortDialog ? window->onEditPort() : window->onModifyPort(); }, restart);
+        return tst::answerModals(
+            fill, [&] { twoPortDialog ? window->onEditPort() : window->onModifyPort(); }, restart);
     }
 
     // The event loop, ended after 30 s at the latest.
@@ -236,8 +242,7 @@ int main(int argc, char** argv)
     const std::string installed = QFileInfo(kStage + "/Server").canonicalFilePath().toStdString() + "/TestPortChangeHost";
     if (exe != installed) {
         ::unlink(installed.c_str());
-        if (::link(exe.c_str(), installed.c_str()) != 0 && !QFile::copy(QString::fromStdString(exe),
-                                                                         QString::fromStdString(installed)))
+        if (::link(exe.c_str(), installed.c_str()) != 0 && !QFile::copy(QString::fromStdString(exe), QString::fromStdString(installed)))
             return 1;
         ::execv(installed.c_str(), argv);
         std::perror(installed.c_str());

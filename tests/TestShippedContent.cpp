@@ -14,12 +14,11 @@ using tst::loadLanguage;
 namespace {
 
 const QStringList kSkinFolders{"BlackRed", "GreyRed", "Blue", "Neutral"};
-const QStringList kLanguageFolders{
-    "English", "Chinese", "Greek", "Dutch", "Czech", "Slovak", "French", "Italian", "Russian",
-    "Korean", "Thai", "zh_TW", "Malaysia", "Hebrew", "Bulgarian", "Portuguese", "Spainish",
-    "Polish", "Hungarian", "Deutsch", "Croatian", "Finnish", "Vietnamese", "Japanese", "Turkish",
-    "Danish", "Norwegian", "Romanian", "Slovenian", "Serbian", "Estonian", "Swedish",
-    "Lithuanian", "PortugueseBrazil", "Arabic", "Ukrainian", "Indonesia"};
+const QStringList kLanguageFolders{"English",    "Chinese",          "Greek",     "Dutch",     "Czech",     "Slovak",  "French",     "Italian",
+                                   "Russian",    "Korean",           "Thai",      "zh_TW",     "Malaysia",  "Hebrew",  "Bulgarian",  "Portuguese",
+                                   "Spainish",   "Polish",           "Hungarian", "Deutsch",   "Croatian",  "Finnish", "Vietnamese", "Japanese",
+                                   "Turkish",    "Danish",           "Norwegian", "Romanian",  "Slovenian", "Serbian", "Estonian",   "Swedish",
+                                   "Lithuanian", "PortugueseBrazil", "Arabic",    "Ukrainian", "Indonesia"};
 const QString kQss = QStringLiteral(":/Qss/Qss/ServerFramework.qss");
 
 // Every ":/" path the program's sources name, plus the tray icon.
@@ -27,8 +26,7 @@ QStringList requiredResourcePaths()
 {
     QSet<QString> paths{":/FrameworkGui/TrayIcon/Image/server 24.png", kQss};
     const QRegularExpression pattern(QStringLiteral(":/(?:FrameworkGui|Qss)/[^\"<)\\n]*[^\"<)\\n/]"));
-    QDirIterator it(QStringLiteral(TAVRIN_SOURCE_DIR "/Server/src"), {"*.cpp", "*.h", "*.ui", "*.qss"}, QDir::Files,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(QStringLiteral(TAVRIN_SOURCE_DIR "/Server/src"), {"*.cpp", "*.h", "*.ui", "*.qss"}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         auto matches = pattern.globalMatch(tst::readText(it.next()));
         while (matches.hasNext()) {
@@ -61,8 +59,7 @@ QList<QPair<QString, QString>> englishMessages()
 }
 
 // The first translation of the key among the translators; null when none has it.
-QString translateWith(const std::vector<std::unique_ptr<QTranslator>>& translators, const QString& context,
-                      const QString& source)
+QString translateWith(const std::vector<std::unique_ptr<QTranslator>>& translators, const QString& context, const QString& source)
 {
     for (const auto& translator : translators) {
         const QString text = translator->translate(context.toUtf8().constData(), source.toUtf8().constData());
@@ -113,10 +110,7 @@ private slots:
             QResource::unregisterResource(file);
         QVERIFY2(!QFile::exists(kQss), "the skin's resources stay registered after unregistering");
     }
-    void skinsLookDifferent()
-    {
-        QCOMPARE(m_trayColours.size(), kSkinFolders.size());
-    }
+    void skinsLookDifferent() { QCOMPARE(m_trayColours.size(), kSkinFolders.size()); }
 
     void everyLanguageTranslatesEveryKey_data()
     {

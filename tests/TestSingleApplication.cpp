@@ -35,7 +35,8 @@ static int runInstance(int argc, char** argv)
 
 namespace {
 
-struct Instance {
+struct Instance
+{
     std::unique_ptr<QProcess> process{new QProcess};
     int primary = -1; // 1: primary, 0: not, -1: no answer
     QString socket;
@@ -143,7 +144,9 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         Instance next = started(false);
-        struct stat file {};
+        struct stat file
+        {
+        };
         QCOMPARE(::stat(qPrintable(blockPath), &file), 0);
         // The next start waits for the lock, then it is released.
         QTRY_VERIFY(tst::readText("/proc/locks").contains(QRegularExpression(QString("-> .*:%1 0 0\n").arg(file.st_ino))));

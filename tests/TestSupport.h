@@ -37,17 +37,20 @@ public:
 
     explicit ScratchHome(Drive drive = WithoutDrive)
     {
-        static const struct { const char* name; const char* folder; } kVariables[] = {
-            {"HOME", "home"},           {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
-            {"XDG_CACHE_HOME", "cache"}, {"XDG_CONFIG_DIRS", "xdg"},   {"XDG_RUNTIME_DIR", "runtime"},
+        static const struct
+        {
+            const char* name;
+            const char* folder;
+        } kVariables[] = {
+            {"HOME", "home"},           {"XDG_CONFIG_HOME", "config"},  {"XDG_DATA_HOME", "data"}, {"XDG_CACHE_HOME", "cache"},
+            {"XDG_CONFIG_DIRS", "xdg"}, {"XDG_RUNTIME_DIR", "runtime"},
         };
         for (const auto& variable : kVariables) {
             const QString folder = QDir(m_dir.path()).filePath(QLatin1String(variable.folder));
             QDir().mkpath(folder);
             qputenv(variable.name, folder.toUtf8());
         }
-        QFile::setPermissions(QDir(m_dir.path()).filePath(QStringLiteral("runtime")),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(QDir(m_dir.path()).filePath(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         if (drive == WithDrive) {
             QDir().mkpath(this->drive());
             qputenv("HOMEDRIVE", this->drive().toUtf8());
@@ -65,13 +68,13 @@ private:
 };
 
 // main() of a test that runs whole in a scratch home.
-#define SCRATCH_TEST_MAIN(Application, TestClass)                                                          \
-    int main(int argc, char** argv)                                                                        \
-    {                                                                                                      \
-        ScratchHome home;                                                                                  \
-        Application app(argc, argv);                                                                       \
-        TestClass test;                                                                                    \
-        return QTest::qExec(&test, argc, argv);                                                            \
+#define SCRATCH_TEST_MAIN(Application, TestClass)                                                                                                    \
+    int main(int argc, char** argv)                                                                                                                  \
+    {                                                                                                                                                \
+        ScratchHome home;                                                                                                                            \
+        Application app(argc, argv);                                                                                                                 \
+        TestClass test;                                                                                                                              \
+        return QTest::qExec(&test, argc, argv);                                                                                                      \
     }
 
 namespace tst {
@@ -101,16 +104,14 @@ inline bool writeOldBytes(const QString& path, const QByteArray& bytes)
     std::error_code error;
     return writeBytes(path, bytes)
            && (std::filesystem::last_write_time(QFile::encodeName(path).constData(),
-                                                std::filesystem::file_time_type::clock::now() - std::chrono::hours(1),
-                                                error),
+                                                std::filesystem::file_time_type::clock::now() - std::chrono::hours(1), error),
                !error);
 }
 
 inline bool writeExecutable(const QString& path, const QByteArray& bytes)
 {
-    return writeBytes(path, bytes) &&
-           QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                           QFile::ExeGroup);
+    return writeBytes(path, bytes)
+           && QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
 }
 
 // The text of the first file of that name below root; empty when there is none.
@@ -150,8 +151,7 @@ inline QString runningHost()
 {
     for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         const QString program = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
-        if (program.endsWith(QLatin1String("/Palvex.Framework.S"))
-            && QFileInfo(QStringLiteral("/proc/") + pid).ownerId() == ::getuid())
+        if (program.endsWith(QLatin1String("/Palvex.Framework.S")) && QFileInfo(QStringLiteral("/proc/") + pid).ownerId() == ::getuid())
             return pid + QLatin1Char(' ') + program;
     }
     return QString();
@@ -162,8 +162,7 @@ inline QString runningHost()
 inline bool writeHostPorts(const QString& dataDir, int http, int webSocket)
 {
     QString setup = readText(QStringLiteral(TAVRIN_STAGE_DIR "/Server/maintain/Setup.xml.benchmark"));
-    setup.replace(QRegularExpression(QStringLiteral("<WebSocket>\\d+</WebSocket>")),
-                  QStringLiteral("<WebSocket>%1</WebSocket>").arg(webSocket));
+    setup.replace(QRegularExpression(QStringLiteral("<WebSocket>\\d+</WebSocket>")), QStringLiteral("<WebSocket>%1</WebSocket>").arg(webSocket));
     const QString common = QStringLiteral("<CommonConfig><Framework><HttpPort>%1</HttpPort></Framework></CommonConfig>");
     return setup.contains(QLatin1String("<WebSocket>")) && writeBytes(dataDir + "Setup.xml", setup.toUtf8())
            && writeBytes(dataDir + "CommonConfig.xml", common.arg(http).toUtf8());
@@ -177,8 +176,7 @@ inline bool run(const QString& program, const QStringList& arguments,
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
-    const bool ok = process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit
-                    && process.exitCode() == 0;
+    const bool ok = process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     if (!ok)
         qWarning("%s %s: %s", qPrintable(program), qPrintable(arguments.join(' ')), process.readAll().constData());
     return ok;
@@ -200,8 +198,8 @@ inline quint16 freePort(Bind on = Bind::Loopback)
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(on == Bind::Loopback ? INADDR_LOOPBACK : INADDR_ANY);
     socklen_t length = sizeof(address);
-    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
-                       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0
+                       && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
     if (fd >= 0)
         ::close(fd);
     return bound ? ntohs(address.sin_port) : 0;

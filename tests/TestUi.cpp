@@ -37,11 +37,10 @@ const char kGreyOnly[] = ":/FrameworkGui/TrayIcon/Image/only_grey.svg";
 // A .qm at qmPath translating, in context, each key of the pairs.
 bool makeQm(const QString& qmPath, const QString& context, const QList<QPair<QString, QString>>& messages)
 {
-    QByteArray ts = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!DOCTYPE TS>\n<TS version=\"2.1\">\n<context>\n<name>"
-                    + context.toUtf8() + "</name>\n";
+    QByteArray ts =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!DOCTYPE TS>\n<TS version=\"2.1\">\n<context>\n<name>" + context.toUtf8() + "</name>\n";
     for (const auto& message : messages)
-        ts += "<message><source>" + message.first.toUtf8() + "</source><translation>" + message.second.toUtf8()
-              + "</translation></message>\n";
+        ts += "<message><source>" + message.first.toUtf8() + "</source><translation>" + message.second.toUtf8() + "</translation></message>\n";
     ts += "</context>\n</TS>\n";
     const QString tsPath = qmPath + ".ts";
     const bool ok = tst::writeBytes(tsPath, ts) && tst::run(LRELEASE_EXECUTABLE, {"-silent", tsPath, "-qm", qmPath});
@@ -62,8 +61,7 @@ bool makeRcc(const QString& rccPath, const QList<QPair<QString, QByteArray>>& fi
         qrc += "<file alias=\"" + file.first.mid(2).toUtf8() + "\">" + local.toUtf8() + "</file>\n";
     }
     const QString qrcPath = work + "/skin.qrc";
-    const bool ok = tst::writeBytes(qrcPath, qrc + "</qresource>\n</RCC>\n")
-                    && tst::run(RCC_EXECUTABLE, {"-binary", qrcPath, "-o", rccPath});
+    const bool ok = tst::writeBytes(qrcPath, qrc + "</qresource>\n</RCC>\n") && tst::run(RCC_EXECUTABLE, {"-binary", qrcPath, "-o", rccPath});
     QDir(work).removeRecursively();
     return ok;
 }
@@ -82,7 +80,10 @@ public:
     std::function<void()> onCall;
 };
 
-Base::CMessageLoopForNotify& loop() { return Base::CSingleton<Base::CMessageLoopForNotify>::Instance(); }
+Base::CMessageLoopForNotify& loop()
+{
+    return Base::CSingleton<Base::CMessageLoopForNotify>::Instance();
+}
 
 // Waits until every task posted before has run.
 void drainLoop()
@@ -93,7 +94,10 @@ void drainLoop()
     QCOMPARE(future.wait_for(std::chrono::seconds(10)), std::future_status::ready);
 }
 
-QString translated(const char* key) { return QCoreApplication::translate("serverframework::CKestApplication", key); }
+QString translated(const char* key)
+{
+    return QCoreApplication::translate("serverframework::CKestApplication", key);
+}
 } // namespace
 
 class TestUi : public QObject
@@ -111,8 +115,7 @@ private slots:
         root = dir.path() + QStringLiteral("/translations/");
         const QString context = QStringLiteral("serverframework::CKestApplication");
         QVERIFY(makeQm(root + "zh_TW/host.qm", context, {{"Information", "資訊"}}));
-        QVERIFY(makeQm(root + "English/host.qm", context,
-                               {{"Information", "Information"}, {"OnlyEnglish", "English only"}}));
+        QVERIFY(makeQm(root + "English/host.qm", context, {{"Information", "Information"}, {"OnlyEnglish", "English only"}}));
         QVERIFY(makeQm(root + "English/more.qm", context, {{"Second", "Second file"}}));
         QVERIFY(makeQm(root + "Chinese/host.qm", context, {{"Information", "信息"}}));
         QVERIFY(makeQm(root + "top.qm", context, {{"Information", "top level"}}));
@@ -161,15 +164,13 @@ private slots:
     // Confirm answers 1, cancel 0; a confirm-only dialog hides both ways to cancel.
     void execResult()
     {
-        const std::tuple<bool, const char*, int> cases[] = {
-            {false, "m_ConfirmBtn", 1}, {false, "m_CloseBtn", 0}, {true, "m_ConfirmBtn", 1}};
+        const std::tuple<bool, const char*, int> cases[] = {{false, "m_ConfirmBtn", 1}, {false, "m_CloseBtn", 0}, {true, "m_ConfirmBtn", 1}};
         for (const auto& answer : cases) {
             CWaringDlg dialog;
             dialog.setConfirmOnly(std::get<0>(answer));
             int cancels = -1;
             QTimer::singleShot(0, [&] {
-                cancels = dialog.findChild<QPushButton*>("m_CloseBtn")->isVisible()
-                          + dialog.findChild<QPushButton*>("m_TitleCloseBtn")->isVisible();
+                cancels = dialog.findChild<QPushButton*>("m_CloseBtn")->isVisible() + dialog.findChild<QPushButton*>("m_TitleCloseBtn")->isVisible();
                 QTest::mouseClick(dialog.findChild<QPushButton*>(std::get<1>(answer)), Qt::LeftButton);
             });
             QTimer::singleShot(5000, &dialog, &QDialog::reject);
@@ -206,8 +207,10 @@ private slots:
         QTest::newRow("Brevant 10, second brand") << setup(0, 1, "x", 10) << "0 1 x 10: Orbelle Brevant";
         QTest::newRow("product 7: bare brand") << setup(0, 0, "x", 7) << "0 0 x 7: Palvex";
         QTest::newRow("version 2: first brand") << setup(0, 2, "x", 0) << "0 2 x 0: Palvex";
-        QTest::newRow("everything absent") << "<Configs/>" << "65535 65535  -1: Palvex";
-        QTest::newRow("no file") << "" << "0 0 GreyRedSkin 0: Palvex";
+        QTest::newRow("everything absent") << "<Configs/>"
+                                           << "65535 65535  -1: Palvex";
+        QTest::newRow("no file") << ""
+                                 << "0 0 GreyRedSkin 0: Palvex";
     }
     void settings()
     {
@@ -215,8 +218,13 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(body.isEmpty() || tst::writeBytes(dir.path() + "/Setup.xml", "<?xml version=\"1.0\"?>\n" + body.toUtf8()));
         CServerConfigManager s(dir.path().toStdString() + "/");
-        QTEST(QString("%1 %2 %3 %4: %5").arg(int(s.translator)).arg(int(s.versionType)).arg(s.skin.c_str())
-                  .arg(s.productType).arg(s.productName().c_str()), "read");
+        QTEST(QString("%1 %2 %3 %4: %5")
+                  .arg(int(s.translator))
+                  .arg(int(s.versionType))
+                  .arg(s.skin.c_str())
+                  .arg(s.productType)
+                  .arg(s.productName().c_str()),
+              "read");
     }
 
     // Scaling only when every display is at least 1440 x 900.
@@ -249,9 +257,9 @@ private slots:
     void table()
     {
         // index, folder, language, country
-        const QList<std::tuple<int, QString, int, int>> rows = {
-            {0, "English", QLocale::English, QLocale::UnitedStates}, {11, "zh_TW", QLocale::Chinese, QLocale::Taiwan},
-            {36, "Indonesia", QLocale::Indonesian, QLocale::Indonesia}};
+        const QList<std::tuple<int, QString, int, int>> rows = {{0, "English", QLocale::English, QLocale::UnitedStates},
+                                                                {11, "zh_TW", QLocale::Chinese, QLocale::Taiwan},
+                                                                {36, "Indonesia", QLocale::Indonesian, QLocale::Indonesia}};
         for (const auto& [index, name, language, country] : rows) {
             QCOMPARE(languageName(index), name);
             QCOMPARE(int(languageLocale(index).language()), language);
@@ -276,8 +284,7 @@ private slots:
         QCOMPARE(translated("Information"), QStringLiteral("信息"));
         QCOMPARE(translated("OnlyEnglish"), QStringLiteral("OnlyEnglish"));
         QCOMPARE(translated("Second"), QStringLiteral("Second"));
-        QCOMPARE(old.at(0)->translate("serverframework::CKestApplication", "OnlyEnglish"),
-                 QStringLiteral("English only"));
+        QCOMPARE(old.at(0)->translate("serverframework::CKestApplication", "OnlyEnglish"), QStringLiteral("English only"));
 
         current = switchTranslators(11, root, current);
         QCOMPARE(translated("Information"), QStringLiteral("資訊"));
@@ -372,7 +379,10 @@ private:
     {
         return QStringLiteral("<Configs><Translator><Value>%1</Value></Translator><VersionType><Value>%2</Value></VersionType>"
                               "<Skin><Value>%3</Value></Skin><ProductType><Value>%4</Value></ProductType></Configs>")
-            .arg(translator).arg(versionType).arg(skin).arg(productType);
+            .arg(translator)
+            .arg(versionType)
+            .arg(skin)
+            .arg(productType);
     }
 
     ScratchHome home;

@@ -22,14 +22,14 @@ class Recorder
 public:
     explicit Recorder(tst::NotifySocket& socket)
         : m_thread([this, &socket] {
-              while (!m_done) {
-                  const QStringList said = socket.drain();
-                  std::lock_guard<std::mutex> lock(m_mutex);
-                  for (const QString& state : said)
-                      m_said.append({m_clock.elapsed(), state});
-                  QThread::msleep(5);
-              }
-          })
+            while (!m_done) {
+                const QStringList said = socket.drain();
+                std::lock_guard<std::mutex> lock(m_mutex);
+                for (const QString& state : said)
+                    m_said.append({m_clock.elapsed(), state});
+                QThread::msleep(5);
+            }
+        })
     {
         m_clock.start();
     }

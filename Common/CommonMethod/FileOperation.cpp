@@ -124,7 +124,7 @@ std::string keepDamagedFile(const std::string& path, bool move, std::string& err
     namespace fs = std::filesystem;
     char stamp[32] = "";
     const std::time_t now = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     if (localtime_r(&now, &local))
         std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     const std::string stem = path + ".damaged-" + stamp;

@@ -31,4 +31,4 @@ namespace comm_method {
 // The padded bytes writeFile puts on disk for a file of currentSize bytes;
 // empty when there is nothing to write.
 std::string paddedFileContent(const std::string& content, unsigned long long currentSize);
-}
+} // namespace comm_method

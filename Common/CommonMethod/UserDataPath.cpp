@@ -80,12 +80,9 @@ bool makeDir(const std::string& path)
 std::string CUserDataPath::brandFolder(int versionType)
 {
     switch (versionType) {
-    case 0:
-        return "Tavrin/";
-    case 1:
-        return "Orbelle "; // "UserData/" follows inside the same folder name
-    default:
-        return std::string();
+    case 0: return "Tavrin/";
+    case 1: return "Orbelle "; // "UserData/" follows inside the same folder name
+    default: return std::string();
     }
 }
 
@@ -220,8 +217,8 @@ bool CUserDataPath::init(const std::string& exeDir, const std::string& name, int
             ownTrees.push_back(base);
     }
     if (!exists(root)) {
-        static const char* const kFolders[] = {"Dump", "Log", "Capture", "Video", "ABREM", "Backup",
-                                               "Backup/AutoBackup/", "Backup/Import/"};
+        static const char* const kFolders[] = {
+            "Dump", "Log", "Capture", "Video", "ABREM", "Backup", "Backup/AutoBackup/", "Backup/Import/"};
         if (!makeDir(root)) {
             TLOG_ERROR("Failed to create the folder [%s].", root.c_str());
             return false;
@@ -287,13 +284,25 @@ std::string CUserDataPath::getDumpDir()
     return ensureDir(m_root + "Dump/" + m_name + "/");
 }
 
-std::string CUserDataPath::getCaptureDir() { return ensureDir(m_root + "Capture/"); }
+std::string CUserDataPath::getCaptureDir()
+{
+    return ensureDir(m_root + "Capture/");
+}
 
-std::string CUserDataPath::getVideoDir() { return ensureDir(m_root + "Video/"); }
+std::string CUserDataPath::getVideoDir()
+{
+    return ensureDir(m_root + "Video/");
+}
 
-std::string CUserDataPath::getCertDir() { return ensureDir(m_root + "Cert"); }
+std::string CUserDataPath::getCertDir()
+{
+    return ensureDir(m_root + "Cert");
+}
 
-std::string CUserDataPath::getABREMDir() { return m_root.empty() ? std::string() : m_root + "ABREM/"; }
+std::string CUserDataPath::getABREMDir()
+{
+    return m_root.empty() ? std::string() : m_root + "ABREM/";
+}
 
 std::string CUserDataPath::getImportDir()
 {

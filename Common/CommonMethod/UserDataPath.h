@@ -24,12 +24,11 @@ public:
     // exeDir ends with a separator; a version or product type of -1 is read
     // from exeDir + "maintain/Setup.xml.benchmark". False for an empty name,
     // a version type other than 0 or 1, or a folder that cannot be made.
-    bool init(const std::string& exeDir, const std::string& name,
-              int versionType = -1, int productType = -1);
+    bool init(const std::string& exeDir, const std::string& name, int versionType = -1, int productType = -1);
 
-    std::string getUserDataDir();   // root + name + "/" (cached)
-    std::string getLogDir();        // root + "Log/" + name + "/"
-    std::string getDumpDir();       // root + "Dump/" + name + "/"
+    std::string getUserDataDir(); // root + name + "/" (cached)
+    std::string getLogDir();      // root + "Log/" + name + "/"
+    std::string getDumpDir();     // root + "Dump/" + name + "/"
     std::string getPropertiesPath();
     bool createProperties(const std::string& exeDir);
 
@@ -59,8 +58,7 @@ public:
     static std::string brandBase(const std::string& publicProfile, const std::string& brand);
     // The (not yet normalised) root: brandBase + "UserData/" on the system
     // drive, exeDir + "../../UserData/" elsewhere.
-    static std::string rootFor(const std::string& exeDir, const std::string& publicProfile,
-                               const std::string& brand);
+    static std::string rootFor(const std::string& exeDir, const std::string& publicProfile, const std::string& brand);
     // Every "\" becomes "/", then every "/x/../" collapses to "/".
     static std::string normalise(const std::string& path);
     // True when the text holds a character in U+4E00..U+9FFF.
@@ -68,11 +66,10 @@ public:
     // The properties template rewritten for a component: the R, error and
     // per-logger file appenders point into logDir (which ends with "/").
     static std::vector<std::string> rewriteProperties(const std::vector<std::string>& templateLines,
-                                                      const std::string& logDir,
-                                                      const std::string& name);
+                                                      const std::string& logDir, const std::string& name);
 
 private:
-    std::string ensureDir(const std::string& dir);   // dir, or empty on failure
+    std::string ensureDir(const std::string& dir); // dir, or empty on failure
     bool cjkCase() const;
 
     std::string m_root;

@@ -40,11 +40,8 @@ CXmlConfigFile::State CXmlConfigFile::load()
 void CXmlConfigFile::logLoadFailure(State state) const
 {
     switch (state) {
-    case State::Loaded:
-        return;
-    case State::Missing:
-        TLOG_ERROR("[file-%s] is missing.", m_path.c_str());
-        return;
+    case State::Loaded: return;
+    case State::Missing: TLOG_ERROR("[file-%s] is missing.", m_path.c_str()); return;
     case State::TooLarge:
         TLOG_ERROR("[file-%s] holds more than a configuration file may (%llu bytes).", m_path.c_str(),
                    static_cast<unsigned long long>(m_maxBytes));
@@ -53,9 +50,7 @@ void CXmlConfigFile::logLoadFailure(State state) const
         TLOG_ERROR("Failed to read [file-%s]. [error-%d-%d]", m_path.c_str(), ZRT_GetLastError(),
                    ZRT_GetSystemLastError());
         return;
-    case State::NotXml:
-        TLOG_ERROR("Failed to parse [file-%s].", m_path.c_str());
-        return;
+    case State::NotXml: TLOG_ERROR("Failed to parse [file-%s].", m_path.c_str()); return;
     }
 }
 

@@ -21,9 +21,9 @@ thread_local AESParams t_current;
 
 using Bytes = std::vector<unsigned char>;
 
-constexpr std::size_t kKeySize = 32;    // AES-256
+constexpr std::size_t kKeySize = 32; // AES-256
 constexpr std::size_t kBlockSize = 16;
-constexpr std::size_t kMacSize = 32;    // HMAC-SHA-256
+constexpr std::size_t kMacSize = 32; // HMAC-SHA-256
 constexpr unsigned char kFormatVersion = 1;
 
 QByteArray bytesOf(const void* data, std::size_t length)
@@ -35,7 +35,10 @@ QByteArray bytesOf(const void* data, std::size_t length)
 class SecretBytes
 {
 public:
-    explicit SecretBytes(const LibCryptoApi& crypto) : m_crypto(crypto) {}
+    explicit SecretBytes(const LibCryptoApi& crypto)
+        : m_crypto(crypto)
+    {
+    }
     ~SecretBytes() { clear(); }
     SecretBytes(const SecretBytes&) = delete;
     SecretBytes& operator=(const SecretBytes&) = delete;
@@ -89,11 +92,11 @@ bool runCipher(const LibCryptoApi& c, bool encrypt, bool padding, const SecretBy
     out.bytes.resize(length + kBlockSize);
     int written = 0;
     int last = 0;
-    const bool ok = c.cipherInit(context, iv ? c.aes256Cbc() : c.aes256Ecb(), nullptr, key.bytes.data(), iv,
-                                 encrypt ? 1 : 0) == 1
-                    && c.setPadding(context, padding ? 1 : 0) == 1
-                    && c.cipherUpdate(context, out.bytes.data(), &written, data, static_cast<int>(length)) == 1
-                    && c.cipherFinal(context, out.bytes.data() + written, &last) == 1;
+    const bool ok =
+        c.cipherInit(context, iv ? c.aes256Cbc() : c.aes256Ecb(), nullptr, key.bytes.data(), iv, encrypt ? 1 : 0) == 1
+        && c.setPadding(context, padding ? 1 : 0) == 1
+        && c.cipherUpdate(context, out.bytes.data(), &written, data, static_cast<int>(length)) == 1
+        && c.cipherFinal(context, out.bytes.data() + written, &last) == 1;
     c.cipherContextFree(context); // cleanses the key schedule
     if (!ok) {
         out.clear();
@@ -105,9 +108,8 @@ bool runCipher(const LibCryptoApi& c, bool encrypt, bool padding, const SecretBy
 
 void hmac(const SecretBytes& key, const unsigned char* data, std::size_t length, unsigned char* mac)
 {
-    const QByteArray code = QMessageAuthenticationCode::hash(bytesOf(data, length),
-                                                             bytesOf(key.bytes.data(), key.bytes.size()),
-                                                             QCryptographicHash::Sha256);
+    const QByteArray code = QMessageAuthenticationCode::hash(
+        bytesOf(data, length), bytesOf(key.bytes.data(), key.bytes.size()), QCryptographicHash::Sha256);
     std::memcpy(mac, code.constData(), kMacSize);
 }
 
@@ -237,7 +239,7 @@ bool AESBase64Decode(std::string& out, const std::string& in)
     unsigned char mac[kMacSize];
     hmac(key, data, signedLength, mac);
     if (!sameBytes(mac, data + signedLength, kMacSize))
-        return false;  // wrong key or damaged text
+        return false; // wrong key or damaged text
 
     deriveKey(*c, "Tavrin.AES.enc", params, key);
     SecretBytes plain(*c);

@@ -23,7 +23,7 @@ constexpr std::size_t kFileSize = sizeof kMagic + 1 + sizeof(tagRegCfgInfo) + kD
 const char* const kFileName = "IdentifyInfo.dat";
 
 std::mutex g_mutex;
-std::string g_storeDir;  // empty: not initialised, the default folder applies
+std::string g_storeDir; // empty: not initialised, the default folder applies
 
 std::string defaultStoreDir()
 {

@@ -29,8 +29,7 @@ const LibCryptoApi* load()
     std::string error;
     const std::string fileName = platform::sharedLibraryFileName("crypto", kLibCryptoVersion);
     void* library = platform::loadSharedLibrary(fileName, error);
-    if (library
-        && resolve(library, api.cipherContextNew, "EVP_CIPHER_CTX_new", error)
+    if (library && resolve(library, api.cipherContextNew, "EVP_CIPHER_CTX_new", error)
         && resolve(library, api.cipherContextFree, "EVP_CIPHER_CTX_free", error)
         && resolve(library, api.aes256Cbc, "EVP_aes_256_cbc", error)
         && resolve(library, api.aes256Ecb, "EVP_aes_256_ecb", error)

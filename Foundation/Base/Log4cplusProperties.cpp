@@ -31,11 +31,12 @@ std::string toStrftime(const std::string& javaFormat)
         return "%H:%M:%S,%q";
     if (javaFormat == "DATE")
         return "%d %b %Y %H:%M:%S,%q";
-    static const struct {
+    static const struct
+    {
         const char* java;
         const char* strftime;
-    } kFields[] = {{"yyyy", "%Y"}, {"yy", "%y"}, {"MMM", "%b"}, {"MM", "%m"}, {"dd", "%d"}, {"HH", "%H"},
-                   {"mm", "%M"}, {"ss", "%S"}, {"SSS", "%q"}, {"EEE", "%a"}, {"a", "%p"}};
+    } kFields[] = {{"yyyy", "%Y"}, {"yy", "%y"}, {"MMM", "%b"}, {"MM", "%m"},  {"dd", "%d"}, {"HH", "%H"},
+                   {"mm", "%M"},   {"ss", "%S"}, {"SSS", "%q"}, {"EEE", "%a"}, {"a", "%p"}};
     std::string out;
     for (std::size_t i = 0; i < javaFormat.size();) {
         bool matched = false;
@@ -99,7 +100,8 @@ LogProperty toLog4cplusProperty(const LogProperty& property)
     const std::string rest = property.key.substr(std::strlen(kLog4jPrefix));
     LogProperty out{"log4cplus." + rest, property.value};
     // An appender's class is "log4j.appender.NAME", its layout's "...NAME.layout".
-    const bool appenderClass = startsWith(rest, "appender.") && rest.find('.', std::strlen("appender.")) == std::string::npos;
+    const bool appenderClass =
+        startsWith(rest, "appender.") && rest.find('.', std::strlen("appender.")) == std::string::npos;
     const bool layoutClass = startsWith(rest, "appender.") && endsWith(rest, ".layout");
     if ((appenderClass || layoutClass) && startsWith(property.value, kLog4jClassPrefix))
         out.value = "log4cplus::" + property.value.substr(property.value.rfind('.') + 1);

@@ -9,7 +9,8 @@
 namespace Base {
 namespace details {
 
-struct LogProperty {
+struct LogProperty
+{
     std::string key;
     std::string value;
 };

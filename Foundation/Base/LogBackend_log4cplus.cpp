@@ -21,16 +21,11 @@ namespace {
 log4cplus::LogLevel toLog4cplus(Level level)
 {
     switch (level) {
-    case Level::Debug:
-        return log4cplus::DEBUG_LOG_LEVEL;
-    case Level::Info:
-        return log4cplus::INFO_LOG_LEVEL;
-    case Level::Warn:
-        return log4cplus::WARN_LOG_LEVEL;
-    case Level::Error:
-        return log4cplus::ERROR_LOG_LEVEL;
-    case Level::Fatal:
-        break;
+    case Level::Debug: return log4cplus::DEBUG_LOG_LEVEL;
+    case Level::Info: return log4cplus::INFO_LOG_LEVEL;
+    case Level::Warn: return log4cplus::WARN_LOG_LEVEL;
+    case Level::Error: return log4cplus::ERROR_LOG_LEVEL;
+    case Level::Fatal: break;
     }
     return log4cplus::FATAL_LOG_LEVEL;
 }

@@ -18,16 +18,11 @@ namespace {
 log4cxx::LevelPtr toLog4cxx(Level level)
 {
     switch (level) {
-    case Level::Debug:
-        return log4cxx::Level::getDebug();
-    case Level::Info:
-        return log4cxx::Level::getInfo();
-    case Level::Warn:
-        return log4cxx::Level::getWarn();
-    case Level::Error:
-        return log4cxx::Level::getError();
-    case Level::Fatal:
-        break;
+    case Level::Debug: return log4cxx::Level::getDebug();
+    case Level::Info: return log4cxx::Level::getInfo();
+    case Level::Warn: return log4cxx::Level::getWarn();
+    case Level::Error: return log4cxx::Level::getError();
+    case Level::Fatal: break;
     }
     return log4cxx::Level::getFatal();
 }

@@ -160,7 +160,7 @@ void CMessageLoopForNotify::Shutdown()
     if (!thread.joinable())
         return;
     if (thread.get_id() == std::this_thread::get_id())
-        thread.detach();  // a task ended the process; the loop stops after it
+        thread.detach(); // a task ended the process; the loop stops after it
     else
         thread.join();
 }

@@ -82,7 +82,9 @@ int ZRT_CopyFile(const char* source, const char* target, int failIfExists)
     if (!source || !target || !*source || !*target)
         return fail(-1, ZRT_ERROR_INVALID_ARGUMENT);
 
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(source, &st) != 0)
         return failSystem(-1);
     if (!S_ISREG(st.st_mode))
@@ -99,7 +101,7 @@ int ZRT_CopyFile(const char* source, const char* target, int failIfExists)
     const bool copied = failIfExists ? platform::writeNewFile(target, bytes) : platform::writeWholeFile(target, bytes);
     if (!copied)
         return ::access(target, F_OK) == 0 && failIfExists ? fail(-1, ZRT_ERROR_ALREADY_EXISTS, EEXIST)
-                                                            : failSystem(-1);
+                                                           : failSystem(-1);
     return 0;
 }
 
@@ -172,8 +174,7 @@ int ZRT_CloseEvent(ZRT_HANDLE handle)
     return 0;
 }
 
-ZRT_HANDLE ZRT_Thread_Create(ZRT_THREAD_FUNC function, void* argument,
-                             unsigned int stackSize, const char* name,
+ZRT_HANDLE ZRT_Thread_Create(ZRT_THREAD_FUNC function, void* argument, unsigned int stackSize, const char* name,
                              unsigned long* threadId, unsigned int flags)
 {
     if (!function || flags != 0)

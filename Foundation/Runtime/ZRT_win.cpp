@@ -133,12 +133,9 @@ int ZRT_WaitForSingleObject(ZRT_HANDLE handle, unsigned int milliseconds)
     if (!handle)
         return fail(ZRT_WAIT_FAILED, ZRT_ERROR_INVALID_ARGUMENT);
     switch (::WaitForSingleObject(handle, milliseconds == ZRT_INFINITE ? INFINITE : milliseconds)) {
-    case WAIT_OBJECT_0:
-        return ZRT_WAIT_OBJECT_0;
-    case WAIT_TIMEOUT:
-        return ZRT_WAIT_TIMEOUT;
-    default:
-        return failSystem(ZRT_WAIT_FAILED);
+    case WAIT_OBJECT_0: return ZRT_WAIT_OBJECT_0;
+    case WAIT_TIMEOUT: return ZRT_WAIT_TIMEOUT;
+    default: return failSystem(ZRT_WAIT_FAILED);
     }
 }
 
@@ -149,8 +146,7 @@ int ZRT_CloseEvent(ZRT_HANDLE handle)
     return ::CloseHandle(handle) ? 0 : failSystem(-1);
 }
 
-ZRT_HANDLE ZRT_Thread_Create(ZRT_THREAD_FUNC function, void* argument,
-                             unsigned int stackSize, const char* name,
+ZRT_HANDLE ZRT_Thread_Create(ZRT_THREAD_FUNC function, void* argument, unsigned int stackSize, const char* name,
                              unsigned long* threadId, unsigned int flags)
 {
     if (!function || flags != 0)

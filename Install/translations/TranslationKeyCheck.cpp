@@ -16,7 +16,8 @@
 
 namespace {
 
-struct Message {
+struct Message
+{
     QString context;
     QString source;
     bool translated = false;

@@ -31,7 +31,8 @@ CDBVersion::CDBVersion(const std::string& text)
     std::string::size_type start = 0;
     for (;;) {
         const std::string::size_type dot = text.find('.', start);
-        m_parts.push_back(componentValue(text.substr(start, dot == std::string::npos ? std::string::npos : dot - start)));
+        m_parts.push_back(
+            componentValue(text.substr(start, dot == std::string::npos ? std::string::npos : dot - start)));
         if (dot == std::string::npos)
             break;
         start = dot + 1;

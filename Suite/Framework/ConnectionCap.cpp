@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
-CConnectionCap::CConnectionCap(int limit, int groupLimit) : m_limit(limit), m_groupLimit(groupLimit)
+CConnectionCap::CConnectionCap(int limit, int groupLimit)
+    : m_limit(limit)
+    , m_groupLimit(groupLimit)
 {
     m_clock.start();
 }
@@ -26,9 +28,9 @@ void CConnectionCap::remove(QObject* connection)
 
 QObject* CConnectionCap::toDropFor(const QByteArray& group) const
 {
-    if (m_groupLimit > 0
-        && std::count_if(m_connections.cbegin(), m_connections.cend(),
-                         [&group](const Entry& entry) { return entry.group == group; }) >= m_groupLimit)
+    if (m_groupLimit > 0 && std::count_if(m_connections.cbegin(), m_connections.cend(), [&group](const Entry& entry) {
+                                return entry.group == group;
+                            }) >= m_groupLimit)
         return oldestIdle(group, false);
     return m_connections.size() >= m_limit ? oldestIdle(group, true) : nullptr;
 }

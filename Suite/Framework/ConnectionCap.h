@@ -28,7 +28,8 @@ public:
     QObject* toDropFor(const QByteArray& group = QByteArray()) const;
 
 private:
-    struct Entry {
+    struct Entry
+    {
         QByteArray group;
         qint64 lastInput; // m_clock time
     };

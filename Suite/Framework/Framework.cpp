@@ -9,7 +9,6 @@
 #include "Base/Singleton.h"
 #include "Platform/Platform.h"
 
-
 namespace {
 
 CFrameworkRuntime& runtime()

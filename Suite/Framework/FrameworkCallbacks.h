@@ -31,7 +31,8 @@ public:
     Outcome language(int index) const;
 
 private:
-    struct HostCallback {
+    struct HostCallback
+    {
         FrameworkHostCallback fn = nullptr;
         void* user = nullptr;
     };

@@ -57,8 +57,8 @@ bool CFrameworkConfig::readPorts(FrameworkPorts& ports)
     const int httpPort = commonConfig().GetFrameworkHttpPort();
     const int videoWallPort = commonConfig().GetFrameworkVideoWallPort();
     if (!validPort(webSocketPort) || !validPort(httpPort) || !validPort(videoWallPort)) {
-        TLOG_ERROR("invalid framework ports: http %d, websocket %d, video wall %d", httpPort,
-                   webSocketPort, videoWallPort);
+        TLOG_ERROR("invalid framework ports: http %d, websocket %d, video wall %d", httpPort, webSocketPort,
+                   videoWallPort);
         return false;
     }
     ports.httpPort = httpPort;

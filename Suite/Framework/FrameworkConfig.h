@@ -9,7 +9,8 @@
 #include <QByteArray>
 #include <string>
 
-struct FrameworkPorts {
+struct FrameworkPorts
+{
     int httpPort = 0;
     int webSocketPort = 0;
     int videoWallPort = 0;

@@ -29,7 +29,8 @@ bool sameToken(const QByteArray& a, const QByteArray& b)
 } // namespace
 
 CFrameworkRouter::CFrameworkRouter(const CFrameworkCallbacks& callbacks, std::function<FrameworkStatus()> status)
-    : m_callbacks(callbacks), m_status(std::move(status))
+    : m_callbacks(callbacks)
+    , m_status(std::move(status))
 {
 }
 
@@ -83,8 +84,7 @@ CHttpResponse CFrameworkRouter::handle(const CHttpRequest& request, const QHostA
     if (request.method() != "POST")
         return CHttpResponse::text(405);
     if (!authorised(request, peer)) {
-        TLOG_WARN("refused control request %s from %s", path.constData(),
-                  peer.toString().toUtf8().constData());
+        TLOG_WARN("refused control request %s from %s", path.constData(), peer.toString().toUtf8().constData());
         return CHttpResponse::text(403);
     }
     return control(action, request.body().trimmed());
@@ -134,13 +134,11 @@ CHttpResponse CFrameworkRouter::control(const QByteArray& action, const QByteArr
         refusal = "skin " + name + " cannot be loaded";
     }
     switch (outcome) {
-    case CFrameworkCallbacks::Outcome::Applied:
-        return CHttpResponse::text(200);
+    case CFrameworkCallbacks::Outcome::Applied: return CHttpResponse::text(200);
     case CFrameworkCallbacks::Outcome::Refused:
         TLOG_WARN("control request %s refused: %s", action.constData(), refusal.constData());
         return CHttpResponse::text(400, refusal);
-    case CFrameworkCallbacks::Outcome::Unset:
-        break;
+    case CFrameworkCallbacks::Outcome::Unset: break;
     }
     return CHttpResponse::text(503);
 }

@@ -11,7 +11,8 @@
 #include <QNetworkInterface>
 #include <QThread>
 
-CFrameworkRuntime::CFrameworkRuntime(int pushIntervalMs) : m_pushIntervalMs(pushIntervalMs)
+CFrameworkRuntime::CFrameworkRuntime(int pushIntervalMs)
+    : m_pushIntervalMs(pushIntervalMs)
 {
 }
 
@@ -120,8 +121,8 @@ bool CFrameworkRuntime::initFirst()
     if (!m_thread) {
         m_thread = new QThread();
         m_thread->setObjectName("FrameworkServer");
-        m_server = new CFrameworkServer(m_callbacks, [this] { return status(); }, &QNetworkInterface::allAddresses,
-                                        m_pushIntervalMs);
+        m_server = new CFrameworkServer(
+            m_callbacks, [this] { return status(); }, &QNetworkInterface::allAddresses, m_pushIntervalMs);
         m_server->moveToThread(m_thread);
         QObject::connect(m_thread, &QThread::finished, m_server, &QObject::deleteLater);
         m_thread->start();
@@ -131,25 +132,23 @@ bool CFrameworkRuntime::initFirst()
         m_server->setExternalAccess(ports.externEnabled);
     });
     m_configured = true;
-    TLOG_INFO("initFrameworkFirst: http %d, websocket %d, video wall %d", ports.httpPort,
-              ports.webSocketPort, ports.videoWallPort);
+    TLOG_INFO("initFrameworkFirst: http %d, websocket %d, video wall %d", ports.httpPort, ports.webSocketPort,
+              ports.videoWallPort);
     return true;
 }
 
 bool CFrameworkRuntime::initSecond()
 {
-    return startServer("initFrameworkSecond",
-                       [](CFrameworkServer& server, const FrameworkPorts& ports) {
-                           return server.startHttp(ports.httpPort);
-                       });
+    return startServer("initFrameworkSecond", [](CFrameworkServer& server, const FrameworkPorts& ports) {
+        return server.startHttp(ports.httpPort);
+    });
 }
 
 bool CFrameworkRuntime::initLast()
 {
-    return startServer("initFrameworkLast",
-                       [](CFrameworkServer& server, const FrameworkPorts& ports) {
-                           return server.startWebSocket(ports.webSocketPort);
-                       });
+    return startServer("initFrameworkLast", [](CFrameworkServer& server, const FrameworkPorts& ports) {
+        return server.startWebSocket(ports.webSocketPort);
+    });
 }
 
 bool CFrameworkRuntime::startServer(const char* caller,

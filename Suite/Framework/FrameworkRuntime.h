@@ -53,8 +53,7 @@ private:
     void handOver(const char* what, std::function<void()> fn);
     // The common part of initSecond and initLast: refused before initFirst,
     // starts the up time, then runs start with the ports on the library's thread.
-    bool startServer(const char* caller,
-                     const std::function<bool(CFrameworkServer&, const FrameworkPorts&)>& start);
+    bool startServer(const char* caller, const std::function<bool(CFrameworkServer&, const FrameworkPorts&)>& start);
 
     const int m_pushIntervalMs;
     std::mutex m_lifecycle; // one init or uninit at a time
@@ -63,8 +62,8 @@ private:
 
     mutable std::mutex m_stateMutex; // guards what the status reads
     FrameworkPorts m_ports;
-    QElapsedTimer m_upTime;          // valid while the services are up
-    qint64 m_startedAtMs = 0;        // when m_upTime started, since 1970
+    QElapsedTimer m_upTime;   // valid while the services are up
+    qint64 m_startedAtMs = 0; // when m_upTime started, since 1970
     std::string m_product;
     std::vector<FrameworkService> m_services; // the host's; empty: the library's own servers
 

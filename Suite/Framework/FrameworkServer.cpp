@@ -24,10 +24,10 @@
 
 CFrameworkServer::CFrameworkServer(const CFrameworkCallbacks& callbacks, std::function<FrameworkStatus()> status,
                                    CHostCheck::Addresses machineAddresses, int pushIntervalMs)
-    : m_status(std::move(status)),
-      m_router(callbacks, [this] { return this->status(); }),
-      m_hostCheck(std::move(machineAddresses)),
-      m_pushTimer(new QTimer(this))
+    : m_status(std::move(status))
+    , m_router(callbacks, [this] { return this->status(); })
+    , m_hostCheck(std::move(machineAddresses))
+    , m_pushTimer(new QTimer(this))
 {
     m_pushTimer->setInterval(pushIntervalMs);
     connect(m_pushTimer, &QTimer::timeout, this, &CFrameworkServer::onPushStatus);
@@ -107,8 +107,8 @@ bool CFrameworkServer::startWebSocket(int port)
         return false;
     }
     connect(m_webSocket, &QTcpServer::newConnection, this, &CFrameworkServer::onWebSocketConnection);
-    m_webSocketProtocol = new QWebSocketServer(QString::fromLatin1(CStatusPage::kProductName),
-                                               QWebSocketServer::NonSecureMode, this);
+    m_webSocketProtocol =
+        new QWebSocketServer(QString::fromLatin1(CStatusPage::kProductName), QWebSocketServer::NonSecureMode, this);
     m_webSocketProtocol->setHandshakeTimeout(kIdleTimeoutMs);
     connect(m_webSocketProtocol, &QWebSocketServer::originAuthenticationRequired, this,
             &CFrameworkServer::onWebSocketOrigin);

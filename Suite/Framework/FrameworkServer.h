@@ -89,13 +89,14 @@ private:
     QTcpServer* m_webSocket = nullptr;
     QWebSocketServer* m_webSocketProtocol = nullptr; // opens and speaks what m_webSocket accepts
     QTimer* m_pushTimer = nullptr;
-    struct HttpConnection {
+    struct HttpConnection
+    {
         QByteArray received; // not yet answered
         QTimer* idle;        // child of the socket
     };
     QHash<QTcpSocket*, HttpConnection> m_pending;
     CConnectionCap m_httpCap{kMaxConnections};
-    QList<CWebSocketConnection*> m_clients;   // handshaking or open
+    QList<CWebSocketConnection*> m_clients; // handshaking or open
     CConnectionCap m_handshakeCap{kMaxConnections};
     CConnectionCap m_webSocketCap{kMaxConnections, kMaxConnectionsPerClient};
     bool m_external = false;

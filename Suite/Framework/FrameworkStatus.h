@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
-struct FrameworkStatus {
+struct FrameworkStatus
+{
     // A service and whether its port is served now.
-    struct Service {
+    struct Service
+    {
         FrameworkService service;
         bool served = false;
     };

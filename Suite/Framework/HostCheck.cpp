@@ -8,7 +8,8 @@
 #include <algorithm>
 #include <utility>
 
-CHostCheck::CHostCheck(Addresses machineAddresses) : m_machineAddresses(std::move(machineAddresses))
+CHostCheck::CHostCheck(Addresses machineAddresses)
+    : m_machineAddresses(std::move(machineAddresses))
 {
 }
 

@@ -5,8 +5,12 @@
 #include <climits>
 
 // The parser's callbacks gather one request here.
-struct HttpParsing {
-    explicit HttpParsing(CHttpRequest& request) : request(request) {}
+struct HttpParsing
+{
+    explicit HttpParsing(CHttpRequest& request)
+        : request(request)
+    {
+    }
 
     // Files the header whose name and value were gathered so far.
     void endHeader()

@@ -3,7 +3,9 @@
 #include <utility>
 
 CHttpResponse::CHttpResponse(int status, QByteArray contentType, QByteArray body)
-    : m_status(status), m_contentType(std::move(contentType)), m_body(std::move(body))
+    : m_status(status)
+    , m_contentType(std::move(contentType))
+    , m_body(std::move(body))
 {
 }
 

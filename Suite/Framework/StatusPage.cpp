@@ -88,17 +88,39 @@ connect();
 
 QJsonObject CStatusPage::texts(int language)
 {
-    static const char* const kKeys[] = {"title",   "services", "started", "stopped",       "since", "uptime",
-                                        "moved",   "heldBy",   "holderUnknown", "gone"};
-    static const char* const kChineseTexts[] = {"服务状态", "服务", "已启动", "已停止", "启动于", "已运行",
-                                                "上次启动时移动的端口", "原占用者", "占用者未知",
+    static const char* const kKeys[] = {"title",  "services", "started", "stopped",       "since",
+                                        "uptime", "moved",    "heldBy",  "holderUnknown", "gone"};
+    static const char* const kChineseTexts[] = {"服务状态",
+                                                "服务",
+                                                "已启动",
+                                                "已停止",
+                                                "启动于",
+                                                "已运行",
+                                                "上次启动时移动的端口",
+                                                "原占用者",
+                                                "占用者未知",
                                                 "连接已断开：主机已停止。主机重新启动后本页自动恢复。"};
-    static const char* const kChineseTaiwanTexts[] = {"服務狀態", "服務", "已啟動", "已停止", "啟動於", "已執行",
-                                                      "上次啟動時移動的連接埠", "原占用者", "占用者不明",
+    static const char* const kChineseTaiwanTexts[] = {"服務狀態",
+                                                      "服務",
+                                                      "已啟動",
+                                                      "已停止",
+                                                      "啟動於",
+                                                      "已執行",
+                                                      "上次啟動時移動的連接埠",
+                                                      "原占用者",
+                                                      "占用者不明",
                                                       "連線已中斷：主機已停止。主機重新啟動後本頁自動恢復。"};
-    static const char* const kEnglishTexts[] = {"Service status", "Services", "Started", "Stopped", "Started at", "up for",
-                                                "Ports moved at the last start", "was held by", "holder unknown",
-                                                "Connection lost: the host has stopped. This page follows it when it comes back."};
+    static const char* const kEnglishTexts[] = {
+        "Service status",
+        "Services",
+        "Started",
+        "Stopped",
+        "Started at",
+        "up for",
+        "Ports moved at the last start",
+        "was held by",
+        "holder unknown",
+        "Connection lost: the host has stopped. This page follows it when it comes back."};
     static_assert(std::size(kKeys) == std::size(kChineseTexts) && std::size(kKeys) == std::size(kChineseTaiwanTexts)
                       && std::size(kKeys) == std::size(kEnglishTexts),
                   "every language has a text for every key");

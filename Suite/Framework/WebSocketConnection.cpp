@@ -6,7 +6,9 @@
 #include <QWebSocket>
 #include <QWebSocketServer>
 
-CWebSocketConnection::CWebSocketConnection(QTcpSocket* socket, QObject* parent) : QObject(parent), m_socket(socket)
+CWebSocketConnection::CWebSocketConnection(QTcpSocket* socket, QObject* parent)
+    : QObject(parent)
+    , m_socket(socket)
 {
     socket->setParent(this);
     socket->setReadBufferSize(kReadBufferBytes);

@@ -49,7 +49,7 @@ void SQLite3Library::release()
     std::lock_guard<std::mutex> lock(g_mutex);
     if (g_users == 0 || --g_users != 0)
         return;
-    g_api.shutdown();  // frees what the library set up for itself
+    g_api.shutdown(); // frees what the library set up for itself
     platform::unloadSharedLibrary(g_library);
     g_library = nullptr;
 }

@@ -43,8 +43,8 @@ int sendAlive()
         return -1;
     }
     if (g_missedBeats > 0) {
-        TLOG_WARN("watchdog: the main event loop turns again after %d withheld heartbeat(s) of %d s",
-                  g_missedBeats, g_intervalSeconds);
+        TLOG_WARN("watchdog: the main event loop turns again after %d withheld heartbeat(s) of %d s", g_missedBeats,
+                  g_intervalSeconds);
         g_missedBeats = 0;
     }
     // Every few seconds for as long as the host runs: kept out of the log at
@@ -106,15 +106,9 @@ int SetWatchDogStatus(const char* status)
 int SendHeartbeat(int code)
 {
     switch (code) {
-    case WATCHDOG_HEARTBEAT_ALIVE:
-        return sendAlive();
-    case WATCHDOG_HEARTBEAT_RESTART:
-        return requestRestart();
-    case WATCHDOG_HEARTBEAT_STOPPING:
-        TLOG_INFO("watchdog heartbeat %d", code);
-        return notify("STOPPING=1");
-    default:
-        TLOG_WARN("watchdog: unknown heartbeat code %d", code);
-        return -1;
+    case WATCHDOG_HEARTBEAT_ALIVE: return sendAlive();
+    case WATCHDOG_HEARTBEAT_RESTART: return requestRestart();
+    case WATCHDOG_HEARTBEAT_STOPPING: TLOG_INFO("watchdog heartbeat %d", code); return notify("STOPPING=1");
+    default: TLOG_WARN("watchdog: unknown heartbeat code %d", code); return -1;
     }
 }

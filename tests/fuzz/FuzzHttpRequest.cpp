@@ -12,8 +12,14 @@
 namespace {
 
 int g_calls = 0;
-void countCall(void*) { ++g_calls; }
-bool countSkin(const char*, void*) { return ++g_calls, true; }
+void countCall(void*)
+{
+    ++g_calls;
+}
+bool countSkin(const char*, void*)
+{
+    return ++g_calls, true;
+}
 
 } // namespace
 
@@ -37,14 +43,12 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
 
     const QHostAddress peer = (data[0] & 1) ? QHostAddress::LocalHost : QHostAddress("192.0.2.7");
     CHttpRequest request;
-    const CHttpRequest::Parse result =
-        request.parse(QByteArray(reinterpret_cast<const char*>(data + 1), static_cast<int>(size - 1)));
+    const CHttpRequest::Parse result = request.parse(QByteArray(reinterpret_cast<const char*>(data + 1), static_cast<int>(size - 1)));
     if (result != CHttpRequest::Parse::Complete)
         return 0;
     const QByteArray path = request.path();
-    if (!path.startsWith('/') || path.contains('?') || path.contains(' ')
-        || request.body().size() > CHttpRequest::kMaxBodyBytes || request.size() > static_cast<int>(size - 1)
-        || request.size() > CHttpRequest::kMaxRequestBytes)
+    if (!path.startsWith('/') || path.contains('?') || path.contains(' ') || request.body().size() > CHttpRequest::kMaxBodyBytes
+        || request.size() > static_cast<int>(size - 1) || request.size() > CHttpRequest::kMaxRequestBytes)
         std::abort();
 
     g_calls = 0;
@@ -52,9 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     const bool fixedRoute = path == "/" || path == "/index.html" || path == "/api/status" || path.startsWith("/api/");
     if (response.status() == 200 && !fixedRoute)
         std::abort();
-    const bool mayControl = peer.isLoopback() && request.method() == "POST"
-        && request.header("authorization").startsWith("Bearer ")
-        && request.header("authorization").mid(7).trimmed() == token;
+    const bool mayControl = peer.isLoopback() && request.method() == "POST" && request.header("authorization").startsWith("Bearer ")
+                            && request.header("authorization").mid(7).trimmed() == token;
     if (g_calls > 0 && !mayControl)
         std::abort();
     if (!response.toBytes().startsWith("HTTP/1.1 "))

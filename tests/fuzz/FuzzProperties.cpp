@@ -13,8 +13,7 @@
 namespace {
 
 // The entries read from path, or false when it does not load.
-bool readPairs(const std::string& path, bool logged, std::map<std::string, std::string>& pairs,
-               serverframework::SimpleProperties& properties)
+bool readPairs(const std::string& path, bool logged, std::map<std::string, std::string>& pairs, serverframework::SimpleProperties& properties)
 {
     if (logged)
         return properties.loadLogged(path) && (pairs = properties.entries(), true);
@@ -29,8 +28,7 @@ bool readPairs(const std::string& path, bool logged, std::map<std::string, std::
 
 void write(const std::string& path, const unsigned char* data, size_t size)
 {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
-                                                                  static_cast<std::streamsize>(size));
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 
 } // namespace

@@ -10,7 +10,8 @@
 
 inline const std::string& fuzzScratch()
 {
-    struct Scratch {
+    struct Scratch
+    {
         std::string path;
         Scratch()
         {

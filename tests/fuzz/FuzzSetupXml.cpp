@@ -43,21 +43,18 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     }();
     fs::remove_all(root + "config");
     fs::create_directories(root + "config");
-    std::ofstream(root + "config/Setup.xml", std::ios::binary)
-        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    std::ofstream(root + "config/Setup.xml", std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     comm_methodlib::CCommonConfigFileMgr common(root + "config/CommonConfig.xml");
 
     const std::string first = checkedAtStart(root, common);
     proto::CXmlProto doc;
     if (!doc.set_str(first))
         std::abort();
-    for (const char* key : {"Http", "WebSocket", "Web", "TamsaCMS", "TamsaAMS", "TamsaMQTT", "TamsaSS",
-                            "TamsaVideo", "TamsaVideoVIC", "TamsaAudio", "TamsaPlayback"}) {
+    for (const char* key :
+         {"Http", "WebSocket", "Web", "TamsaCMS", "TamsaAMS", "TamsaMQTT", "TamsaSS", "TamsaVideo", "TamsaVideoVIC", "TamsaAudio", "TamsaPlayback"}) {
         const std::string text = doc.get_str(std::string("/Configs/ServerPort/") + key, std::string());
         const std::string::size_type first = text.find_first_not_of(" \t\r\n");
-        const std::string port = first == std::string::npos
-            ? std::string()
-            : text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+        const std::string port = first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
         if (!text.empty() && Base::StringUtil::ParsePort(port) < 0)
             std::abort();
     }

@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     written.name = bytes.mid(6).left(NoticeFrame::MaxBodyLength - NoticeFrame::MinBodyLength);
     QByteArray frame = written.toBytes();
     const QByteArray body = frame.mid(NoticeFrame::HeaderLength);
-    if (NoticeFrame::bodyLength(frame) != body.size() || !read.parseBody(body) || read.name != written.name
-        || read.type != written.type || read.id != written.id)
+    if (NoticeFrame::bodyLength(frame) != body.size() || !read.parseBody(body) || read.name != written.name || read.type != written.type
+        || read.id != written.id)
         std::abort();
     frame[data[5] % frame.size()] = static_cast<char>(frame[data[5] % frame.size()] ^ (data[0] | 1));
     const qint64 damagedLength = NoticeFrame::bodyLength(frame);

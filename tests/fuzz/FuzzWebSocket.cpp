@@ -52,8 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     bool finished = false;
     auto* connection = new CWebSocketConnection(socket);
     QObject::connect(connection, &CWebSocketConnection::finished, [&finished] { finished = true; });
-    QObject::connect(&server, &QWebSocketServer::newConnection, connection,
-                     [connection] { connection->adopt(server.nextPendingConnection()); });
+    QObject::connect(&server, &QWebSocketServer::newConnection, connection, [connection] { connection->adopt(server.nextPendingConnection()); });
     connection->handOver(server);
 
     QByteArray out;

@@ -42,8 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     if (!doc.add_child(path, "fuzzChild", "7") || doc.get_int(path + "/fuzzChild", -1) != 7)
         std::abort();
     proto::CXmlProto reread;
-    if (!reread.set_str(doc.to_str(0)) || reread.get_attr(path, "fuzz", "-") != value
-        || reread.get_int(path + "/fuzzChild", -1) != 7)
+    if (!reread.set_str(doc.to_str(0)) || reread.get_attr(path, "fuzz", "-") != value || reread.get_int(path + "/fuzzChild", -1) != 7)
         std::abort();
     return 0;
 }

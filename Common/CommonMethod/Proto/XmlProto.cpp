@@ -18,7 +18,10 @@ namespace {
 
 const char* const kEncoding = "UTF-8";
 
-const xmlChar* X(const std::string& text) { return reinterpret_cast<const xmlChar*>(text.c_str()); }
+const xmlChar* X(const std::string& text)
+{
+    return reinterpret_cast<const xmlChar*>(text.c_str());
+}
 
 void initLibrary()
 {
@@ -26,7 +29,10 @@ void initLibrary()
     (void)initialised;
 }
 
-xmlDocPtr newEmptyDocument() { return xmlNewDoc(BAD_CAST "1.0"); }
+xmlDocPtr newEmptyDocument()
+{
+    return xmlNewDoc(BAD_CAST "1.0");
+}
 
 // Configuration documents carry no document type declaration. Refusing one
 // as soon as it starts keeps every entity declaration (and so any expansion)
@@ -44,7 +50,9 @@ void refuseDoctype(void* context, const xmlChar*, const xmlChar*, const xmlChar*
     xmlStopParser(parser);
 }
 
-void ignoreXPathError(void*, xmlErrorPtr) {}
+void ignoreXPathError(void*, xmlErrorPtr)
+{
+}
 
 // The node set of an XPath expression over a document; empty when the
 // expression does not compile or selects no nodes.
@@ -77,7 +85,10 @@ public:
             return 0;
         return m_result->nodesetval->nodeNr;
     }
-    xmlNodePtr at(int index) const { return index >= 0 && index < size() ? m_result->nodesetval->nodeTab[index] : nullptr; }
+    xmlNodePtr at(int index) const
+    {
+        return index >= 0 && index < size() ? m_result->nodesetval->nodeTab[index] : nullptr;
+    }
     xmlNodePtr first() const { return at(0); }
 
 private:
@@ -101,8 +112,8 @@ std::string serialise(xmlDocPtr doc, int stripDeclaration, bool formatted = fals
 {
     std::string text;
     xmlBufferPtr buffer = xmlBufferCreate();
-    xmlSaveCtxtPtr save = buffer ? xmlSaveToBuffer(buffer, kEncoding, formatted ? XML_SAVE_FORMAT | XML_SAVE_NO_EMPTY : 0)
-                                 : nullptr;
+    xmlSaveCtxtPtr save =
+        buffer ? xmlSaveToBuffer(buffer, kEncoding, formatted ? XML_SAVE_FORMAT | XML_SAVE_NO_EMPTY : 0) : nullptr;
     if (save) {
         xmlSaveDoc(save, doc);
         xmlSaveClose(save);
@@ -185,7 +196,8 @@ bool splitPath(const std::string& path, std::vector<PathStep>& steps)
         step.name = token.substr(0, bracket);
         if (bracket != std::string::npos) {
             const std::string::size_type close = token.find(']', bracket);
-            step.position = CXmlProto::toInt(token.substr(bracket + 1, close == std::string::npos ? std::string::npos : close - bracket - 1));
+            step.position = CXmlProto::toInt(
+                token.substr(bracket + 1, close == std::string::npos ? std::string::npos : close - bracket - 1));
         }
         if (!validElementName(step.name) || step.position <= 0)
             return false;
@@ -219,8 +231,9 @@ CXmlProto::~CXmlProto()
 int CXmlProto::toInt(const std::string& text)
 {
     std::string::size_type i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r'
-                               || text[i] == '\v' || text[i] == '\f'))
+    while (i < text.size()
+           && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r' || text[i] == '\v'
+               || text[i] == '\f'))
         ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
@@ -255,7 +268,8 @@ bool CXmlProto::set_str(const std::string& text)
         parser->_private = &state;
         parser->sax->internalSubset = refuseDoctype;
         const int options = XML_PARSE_NOBLANKS | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-        xmlDocPtr doc = xmlCtxtReadMemory(parser, text.data(), static_cast<int>(text.size()), nullptr, kEncoding, options);
+        xmlDocPtr doc =
+            xmlCtxtReadMemory(parser, text.data(), static_cast<int>(text.size()), nullptr, kEncoding, options);
         if (state.doctypeRefused) {
             xmlFreeDoc(doc);
             doc = nullptr;

@@ -23,8 +23,8 @@ struct AESParams
 
     ~AESParams();
 
-    std::string key;   // first text of key material
-    std::string salt;  // second text of key material
+    std::string key;  // first text of key material
+    std::string salt; // second text of key material
     Mode mode = Mode::CBC;
 };
 

@@ -11,8 +11,8 @@ struct tagRegCfgInfo
     char encryptName[20] = {};
     char encryptMode[20] = {};
     char digest[20] = {};
-    char saltKey[17] = {};    // 16 characters and NUL
-    char secretKey[17] = {};  // 16 characters and NUL
+    char saltKey[17] = {};   // 16 characters and NUL
+    char secretKey[17] = {}; // 16 characters and NUL
     char alignment[2] = {};
     std::int32_t keyLength = 128;
     std::int32_t authenType = 0;
@@ -34,9 +34,9 @@ namespace IdentifyUtil {
 
 // Result codes.
 constexpr std::uint32_t kOk = 0;
-constexpr std::uint32_t kNoRecord = 0x8000000E;       // no record stored yet
+constexpr std::uint32_t kNoRecord = 0x8000000E; // no record stored yet
 constexpr std::uint32_t kInvalidArgument = 0x80070057;
-constexpr std::uint32_t kStoreError = 0x80004005;     // store unreadable/unwritable
+constexpr std::uint32_t kStoreError = 0x80004005; // store unreadable/unwritable
 
 // Opens the store in `storeDir` (created when missing); an empty `storeDir`
 // means the user's data folder ($XDG_DATA_HOME, else ~/.local/share) +

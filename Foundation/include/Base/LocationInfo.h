@@ -9,7 +9,10 @@ class LocationInfo
 {
 public:
     LocationInfo(const char* fileName, const char* shortFileName, const char* methodName, int lineNumber)
-        : m_fileName(fileName), m_shortFileName(shortFileName), m_methodName(methodName), m_lineNumber(lineNumber)
+        : m_fileName(fileName)
+        , m_shortFileName(shortFileName)
+        , m_methodName(methodName)
+        , m_lineNumber(lineNumber)
     {
     }
 

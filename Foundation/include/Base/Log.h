@@ -46,22 +46,21 @@ TAVRIN_SINGLETON_SHARED(Base::details::CLog)
 
 // Location record of the calling line: source file name (without the build
 // machine's folders), full function signature, line number.
-#define TLOG_LOCATION \
-    ::log4cxx::spi::LocationInfo(__FILE_NAME__, __FILE_NAME__, __PRETTY_FUNCTION__, __LINE__)
+#define TLOG_LOCATION ::log4cxx::spi::LocationInfo(__FILE_NAME__, __FILE_NAME__, __PRETTY_FUNCTION__, __LINE__)
 
 // printf-style logging to the root logger at the call site's location.
-#define TLOG_DEBUG(...)                                                                 \
-    ::Base::CSingleton< ::Base::details::CLog>::Instance().Debug(                       \
-        "", ::Base::StringUtil::FormatString(__VA_ARGS__), TLOG_LOCATION)
-#define TLOG_INFO(...)                                                                  \
-    ::Base::CSingleton< ::Base::details::CLog>::Instance().Info(                        \
-        "", ::Base::StringUtil::FormatString(__VA_ARGS__), TLOG_LOCATION)
-#define TLOG_WARN(...)                                                                  \
-    ::Base::CSingleton< ::Base::details::CLog>::Instance().Warn(                        \
-        "", ::Base::StringUtil::FormatString(__VA_ARGS__), TLOG_LOCATION)
-#define TLOG_ERROR(...)                                                                 \
-    ::Base::CSingleton< ::Base::details::CLog>::Instance().Error(                       \
-        "", ::Base::StringUtil::FormatString(__VA_ARGS__), TLOG_LOCATION)
-#define TLOG_FATAL(...)                                                                 \
-    ::Base::CSingleton< ::Base::details::CLog>::Instance().Fatal(                       \
-        "", ::Base::StringUtil::FormatString(__VA_ARGS__), TLOG_LOCATION)
+#define TLOG_DEBUG(...)                                                                                                \
+    ::Base::CSingleton<::Base::details::CLog>::Instance().Debug("", ::Base::StringUtil::FormatString(__VA_ARGS__),     \
+                                                                TLOG_LOCATION)
+#define TLOG_INFO(...)                                                                                                 \
+    ::Base::CSingleton<::Base::details::CLog>::Instance().Info("", ::Base::StringUtil::FormatString(__VA_ARGS__),      \
+                                                               TLOG_LOCATION)
+#define TLOG_WARN(...)                                                                                                 \
+    ::Base::CSingleton<::Base::details::CLog>::Instance().Warn("", ::Base::StringUtil::FormatString(__VA_ARGS__),      \
+                                                               TLOG_LOCATION)
+#define TLOG_ERROR(...)                                                                                                \
+    ::Base::CSingleton<::Base::details::CLog>::Instance().Error("", ::Base::StringUtil::FormatString(__VA_ARGS__),     \
+                                                                TLOG_LOCATION)
+#define TLOG_FATAL(...)                                                                                                \
+    ::Base::CSingleton<::Base::details::CLog>::Instance().Fatal("", ::Base::StringUtil::FormatString(__VA_ARGS__),     \
+                                                                TLOG_LOCATION)

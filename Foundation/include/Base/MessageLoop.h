@@ -22,7 +22,7 @@ struct WeakReferenceFlag;
 class CWeakReference
 {
 public:
-    CWeakReference();  // refers to nothing: never valid
+    CWeakReference(); // refers to nothing: never valid
     bool IsValid() const;
 
 private:
@@ -62,7 +62,7 @@ private:
 class CCancelableTask
 {
 public:
-    CCancelableTask();  // empty: does nothing
+    CCancelableTask(); // empty: does nothing
     explicit CCancelableTask(std::function<void()> work);
     CCancelableTask(const details::CWeakReference& target, std::function<void()> work);
 

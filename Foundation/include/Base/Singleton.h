@@ -59,9 +59,12 @@ protected:
 } // namespace Base
 
 // Both at global scope, with the class's qualified name.
-#define TAVRIN_SINGLETON_SHARED(T) template <> T& ::Base::CSingleton<T>::Instance();
-#define TAVRIN_SINGLETON_DEFINE(T)                     \
-    template <> T& ::Base::CSingleton<T>::Instance()   \
-    {                                                  \
-        return createInstance();                       \
+#define TAVRIN_SINGLETON_SHARED(T)                                                                                     \
+    template <>                                                                                                        \
+    T& ::Base::CSingleton<T>::Instance();
+#define TAVRIN_SINGLETON_DEFINE(T)                                                                                     \
+    template <>                                                                                                        \
+    T& ::Base::CSingleton<T>::Instance()                                                                               \
+    {                                                                                                                  \
+        return createInstance();                                                                                       \
     }

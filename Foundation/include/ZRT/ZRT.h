@@ -17,7 +17,7 @@ typedef void* ZRT_HANDLE;
 enum {
     ZRT_ERROR_NONE = 0,
     ZRT_ERROR_INVALID_ARGUMENT = 1,
-    ZRT_ERROR_SYSTEM = 2,           /* see ZRT_GetSystemLastError */
+    ZRT_ERROR_SYSTEM = 2, /* see ZRT_GetSystemLastError */
     ZRT_ERROR_ALREADY_EXISTS = 3,
     ZRT_ERROR_NOT_FOUND = 4,
     ZRT_ERROR_OUT_OF_MEMORY = 5
@@ -55,13 +55,13 @@ int ZRT_GetSystemLastError(void);
  * it (one waiter is released per set); non-zero: it stays set until
  * ZRT_ResetEvent. NULL on failure. */
 ZRT_HANDLE ZRT_CreateEvent(int manualReset);
-int ZRT_SetEvent(ZRT_HANDLE event);    /* 0 on success */
-int ZRT_ResetEvent(ZRT_HANDLE event);  /* 0 on success */
+int ZRT_SetEvent(ZRT_HANDLE event);   /* 0 on success */
+int ZRT_ResetEvent(ZRT_HANDLE event); /* 0 on success */
 /* ZRT_WAIT_OBJECT_0 (0) when the event is set within `milliseconds`
  * (ZRT_INFINITE: no limit), ZRT_WAIT_TIMEOUT on time-out, ZRT_WAIT_FAILED
  * for a bad handle. */
 int ZRT_WaitForSingleObject(ZRT_HANDLE event, unsigned int milliseconds);
-int ZRT_CloseEvent(ZRT_HANDLE event);  /* 0 on success; nobody may wait on it */
+int ZRT_CloseEvent(ZRT_HANDLE event); /* 0 on success; nobody may wait on it */
 
 /* ---- threads ---- */
 
@@ -72,8 +72,7 @@ typedef unsigned int (*ZRT_THREAD_FUNC)(void* argument);
  * `name` shown by the system's tools (at most 15 characters are kept);
  * `threadId` receives the system's id of the thread; `flags` is reserved
  * and must be 0. Returns the thread's handle, or NULL on failure. */
-ZRT_HANDLE ZRT_Thread_Create(ZRT_THREAD_FUNC function, void* argument,
-                             unsigned int stackSize, const char* name,
+ZRT_HANDLE ZRT_Thread_Create(ZRT_THREAD_FUNC function, void* argument, unsigned int stackSize, const char* name,
                              unsigned long* threadId, unsigned int flags);
 
 /* Waits until the thread has ended and releases its handle; 0 on success.

@@ -47,7 +47,8 @@ void unloadSharedLibrary(void* library);
 // Displays
 // ---------------------------------------------------------------------------
 
-struct DisplaySize {
+struct DisplaySize
+{
     int width = 0;
     int height = 0;
 };
@@ -89,7 +90,8 @@ enum TcpState : int {
 constexpr std::uint32_t kUnknownOwnerPid = 0xFFFFFFFFu;
 
 // An IPv4 or IPv6 address in network byte order (IPv4 in the first 4 bytes).
-struct IpAddress {
+struct IpAddress
+{
     bool v6 = false;
     std::array<std::uint8_t, 16> bytes{};
 };
@@ -97,18 +99,20 @@ struct IpAddress {
 // Numeric text of an address: "127.0.0.1", "::", "fe80::1".
 std::string addressToString(const IpAddress& address);
 
-struct PortEntry {
+struct PortEntry
+{
     Protocol protocol = Protocol::Tcp;
     IpAddress localAddress;
-    std::uint16_t localPort = 0;   // host byte order
-    IpAddress remoteAddress;       // UDP: unspecified
-    std::uint16_t remotePort = 0;  // host byte order; UDP: 0
-    int state = TcpStateNone;      // TcpState; UDP: 0
-    std::uint32_t processId = 0;   // 0: none (time-wait and the like)
-    std::uint64_t socketId = 0;    // Linux: the socket's inode, for findPortOwners
+    std::uint16_t localPort = 0;  // host byte order
+    IpAddress remoteAddress;      // UDP: unspecified
+    std::uint16_t remotePort = 0; // host byte order; UDP: 0
+    int state = TcpStateNone;     // TcpState; UDP: 0
+    std::uint32_t processId = 0;  // 0: none (time-wait and the like)
+    std::uint64_t socketId = 0;   // Linux: the socket's inode, for findPortOwners
 };
 
-struct PortSnapshot {
+struct PortSnapshot
+{
     bool tcpRead = false;           // false: the TCP tables could not be read
     bool udpRead = false;           // false: the UDP tables could not be read
     std::vector<PortEntry> entries; // TCP (IPv4, IPv6) first, then UDP (IPv4, IPv6)
@@ -129,7 +133,8 @@ void findPortOwners(std::vector<PortEntry>& entries);
 // Processes
 // ---------------------------------------------------------------------------
 
-struct ProcessInfo {
+struct ProcessInfo
+{
     std::uint32_t pid = 0;
     std::string imageName; // base name of the executable, "Palvex.Framework.S" (".exe" on Windows)
 };
@@ -224,7 +229,8 @@ std::string userRuntimeFolder();
 // claim that ends with its holder, however the holder ends.
 // ---------------------------------------------------------------------------
 
-struct SharedBlock {
+struct SharedBlock
+{
     std::intptr_t handle = -1;
     void* data = nullptr;
     std::size_t size = 0;
@@ -398,12 +404,10 @@ constexpr const char* kUserRunKey = "HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Win
 // program path; every other key opens nothing (false / empty). Windows opens
 // any key in the view asked for; a Run key's value is stored as a quoted
 // command line (a path holding '"' is refused) and read back as its program.
-bool setRegistryString(const std::string& keyPath, RegistryView view,
-                       const std::string& valueName, const std::string& data);
-std::string registryString(const std::string& keyPath, RegistryView view,
-                           const std::string& valueName);
+bool setRegistryString(const std::string& keyPath, RegistryView view, const std::string& valueName,
+                       const std::string& data);
+std::string registryString(const std::string& keyPath, RegistryView view, const std::string& valueName);
 // True when the value is gone afterwards.
-bool deleteRegistryValue(const std::string& keyPath, RegistryView view,
-                         const std::string& valueName);
+bool deleteRegistryValue(const std::string& keyPath, RegistryView view, const std::string& valueName);
 
 } // namespace platform

@@ -9,7 +9,9 @@
 #include <mutex>
 #include <string>
 
-namespace comm_method { class CXmlConfigFile; }
+namespace comm_method {
+class CXmlConfigFile;
+}
 
 namespace comm_methodlib {
 

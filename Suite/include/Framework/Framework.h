@@ -13,13 +13,13 @@
 #include <vector>
 
 #if defined(_WIN32)
-#  if defined(FRAMEWORK_LIBRARY_BUILD)
-#    define FRAMEWORK_API __declspec(dllexport)
-#  else
-#    define FRAMEWORK_API __declspec(dllimport)
-#  endif
+#if defined(FRAMEWORK_LIBRARY_BUILD)
+#define FRAMEWORK_API __declspec(dllexport)
 #else
-#  define FRAMEWORK_API __attribute__((visibility("default")))
+#define FRAMEWORK_API __declspec(dllimport)
+#endif
+#else
+#define FRAMEWORK_API __attribute__((visibility("default")))
 #endif
 
 // A host function called with the user pointer it was registered with.
@@ -53,7 +53,8 @@ FRAMEWORK_API void setLanguageCallback(FrameworkLanguageCallback fn);
 // One service of the host as it was started: its name and port, and, when
 // the start moved it off a held port, that port and the program that held it
 // (empty when unknown).
-struct FrameworkService {
+struct FrameworkService
+{
     std::string name;
     int port = 0;
     int movedFrom = 0; // 0: not moved

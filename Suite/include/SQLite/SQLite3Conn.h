@@ -54,7 +54,7 @@ public:
     std::string GetLastError() const;
 
 private:
-    const SQLite3Api* m_api;  // the loaded library's functions while open
+    const SQLite3Api* m_api; // the loaded library's functions while open
     sqlite3* m_db;
     std::string m_lastError;
 };

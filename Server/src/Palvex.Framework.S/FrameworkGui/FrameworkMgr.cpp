@@ -125,8 +125,7 @@ void CFrameworkMgr::onActivated(QSystemTrayIcon::ActivationReason reason)
         TLOG_INFO("Tray icon clicked: opening the web client.");
         openClient();
         break;
-    case QSystemTrayIcon::DoubleClick:
-        break;
+    case QSystemTrayIcon::DoubleClick: break;
     default:
         if (menu)
             menu->popup(QCursor::pos());
@@ -139,24 +138,15 @@ void CFrameworkMgr::menu_clicked(QAction* pAction)
     if (!pAction)
         return;
     switch (pAction->data().toInt()) {
-    case ServiceManager:
-        onMenuShow();
-        break;
+    case ServiceManager: onMenuShow(); break;
     case ShowClient:
         TLOG_INFO("Menu: opening the web client.");
         openClient();
         break;
-    case Quit:
-        onMenuQuit();
-        break;
-    case ModifyPort:
-        onModifyPort();
-        break;
-    case ExportSecurity:
-        onExportSecurity();
-        break;
-    default:
-        break;
+    case Quit: onMenuQuit(); break;
+    case ModifyPort: onModifyPort(); break;
+    case ExportSecurity: onExportSecurity(); break;
+    default: break;
     }
 }
 

@@ -42,5 +42,5 @@ bool NoticeFrame::parseBody(const QByteArray& body)
     quint16 checksum = 0;
     in >> name >> type >> id >> checksum;
     return in.status() == QDataStream::Ok && in.atEnd()
-        && checksum == qChecksum(body.constData(), static_cast<uint>(body.size() - 2));
+           && checksum == qChecksum(body.constData(), static_cast<uint>(body.size() - 2));
 }

@@ -112,8 +112,7 @@ InstanceBlock* SingleApplicationPrivate::block() const
 
 quint16 SingleApplicationPrivate::blockChecksum() const
 {
-    return qChecksum(static_cast<const char*>(memory.data),
-                     offsetof(InstanceBlock, checksum));
+    return qChecksum(static_cast<const char*>(memory.data), offsetof(InstanceBlock, checksum));
 }
 
 void SingleApplicationPrivate::stampChecksum()
@@ -147,9 +146,8 @@ void SingleApplicationPrivate::startPrimary()
     }
     QLocalServer::removeServer(socketPath);
     server = new QLocalServer();
-    server->setSocketOptions(options.testFlag(SingleApplication::PerUser)
-                                 ? QLocalServer::UserAccessOption
-                                 : QLocalServer::WorldAccessOption);
+    server->setSocketOptions(options.testFlag(SingleApplication::PerUser) ? QLocalServer::UserAccessOption
+                                                                          : QLocalServer::WorldAccessOption);
     if (!server->listen(socketPath)) {
         // Deaf to later starts, it must not stay the primary.
         qCritical("SingleApplication: cannot listen on the instance socket %s: %s", qPrintable(socketPath),
@@ -160,8 +158,7 @@ void SingleApplicationPrivate::startPrimary()
         platform::releaseSharedBlockOwner(memory);
         return;
     }
-    connect(server, &QLocalServer::newConnection,
-            this, &SingleApplicationPrivate::slotConnectionEstablished);
+    connect(server, &QLocalServer::newConnection, this, &SingleApplicationPrivate::slotConnectionEstablished);
 
     InstanceBlock* b = block();
     b->primary = 1;
@@ -186,8 +183,7 @@ bool SingleApplicationPrivate::connectToPrimary(int timeout, NoticeType type)
         socket = new QLocalSocket();
     if (socket->state() == QLocalSocket::ConnectedState)
         return false;
-    if (socket->state() == QLocalSocket::UnconnectedState
-        || socket->state() == QLocalSocket::ClosingState)
+    if (socket->state() == QLocalSocket::UnconnectedState || socket->state() == QLocalSocket::ClosingState)
         socket->connectToServer(socketPath, QIODevice::ReadWrite);
     if (socket->state() == QLocalSocket::ConnectingState)
         socket->waitForConnected(timeout);
@@ -266,8 +262,8 @@ void SingleApplicationPrivate::slotDataAvailable(QLocalSocket* s, quint32 id)
 void SingleApplicationPrivate::readBody(QLocalSocket* s, ConnectionState& state)
 {
     NoticeFrame notice;
-    const bool valid = notice.parseBody(s->read(state.messageLength))
-        && QString::fromLatin1(notice.name.constData()) == blockName;
+    const bool valid =
+        notice.parseBody(s->read(state.messageLength)) && QString::fromLatin1(notice.name.constData()) == blockName;
     if (!valid) {
         connections.remove(s);
         s->abort();
@@ -293,8 +289,7 @@ void SingleApplicationPrivate::slotClientConnectionClosed(QLocalSocket* s, quint
         emit q_ptr->receivedMessage(id, s->readAll());
 }
 
-SingleApplication::SingleApplication(int& argc, char* argv[], bool allowSecondary,
-                                     Options options, int timeout)
+SingleApplication::SingleApplication(int& argc, char* argv[], bool allowSecondary, Options options, int timeout)
     : QApplication(argc, argv)
     , d_ptr(new SingleApplicationPrivate(this))
 {

@@ -14,19 +14,13 @@ class SingleApplication : public QApplication
 {
     Q_OBJECT
 public:
-    enum Mode {
-        User = 0,
-        PerUser = 1,
-        NotifySecondary = 4,
-        IgnoreVersion = 8,
-        IgnorePath = 16
-    };
+    enum Mode { User = 0, PerUser = 1, NotifySecondary = 4, IgnoreVersion = 8, IgnorePath = 16 };
     Q_DECLARE_FLAGS(Options, Mode)
 
     // Ends the process with code 1 when the shared block can be neither
     // created nor attached (also when the user has no private runtime folder).
-    SingleApplication(int& argc, char* argv[], bool allowSecondary = false,
-                      Options options = PerUser, int timeout = 1000);
+    SingleApplication(int& argc, char* argv[], bool allowSecondary = false, Options options = PerUser,
+                      int timeout = 1000);
     ~SingleApplication() override;
 
     bool isPrimary() const;

@@ -16,7 +16,8 @@ class QLocalServer;
 class QLocalSocket;
 
 // Layout of the shared block (152 bytes requested, little-endian).
-struct InstanceBlock {
+struct InstanceBlock
+{
     std::uint8_t primary;
     std::uint8_t reserved[3];
     std::uint32_t secondaryCount;
@@ -27,7 +28,8 @@ struct InstanceBlock {
 };
 static_assert(sizeof(InstanceBlock) == 152, "shared block layout");
 
-struct ConnectionState {
+struct ConnectionState
+{
     qint64 messageLength = 0;
     quint32 instanceId = 0;
     quint8 stage = 0; // 0: header, 1: body, 2: connected

@@ -73,10 +73,8 @@ CKestApplication::CKestApplication(int& argc, char* argv[])
     }
     QApplication::setEffectEnabled(Qt::UI_AnimateMenu, false);
     QGuiApplication::setQuitOnLastWindowClosed(false);
-    connect(&CSignalSet::Instance(), &CSignalSet::signalCloseFrame,
-            this, &CKestApplication::onQuitAppDelay);
-    connect(this, &CKestApplication::singnalLanguageChange,
-            this, &CKestApplication::onLanguageChange);
+    connect(&CSignalSet::Instance(), &CSignalSet::signalCloseFrame, this, &CKestApplication::onQuitAppDelay);
+    connect(this, &CKestApplication::singnalLanguageChange, this, &CKestApplication::onLanguageChange);
     // "--quit" of a later start, over the single-instance channel.
     connect(this, &SingleApplication::quitRequested, this, &CKestApplication::onQuitApp);
 }
@@ -176,7 +174,8 @@ bool CKestApplication::auditPorts()
         TLOG_INFO("The port check was not completed; the services stay down.");
         if (displayless)
             std::fputs("The port settings were cancelled, so the configured ports stay in conflict: "
-                       "the services stay down.\n", stderr);
+                       "the services stay down.\n",
+                       stderr);
         else
             showNotice(tr("Information"), tr("PortsCancelledServicesStayDown"));
         return false;
@@ -192,8 +191,7 @@ bool CKestApplication::auditPorts()
 bool CKestApplication::otherHostProcessRuns() const
 {
     const QString filePath = QCoreApplication::applicationFilePath();
-    const std::string imageName =
-        filePath.mid(filePath.lastIndexOf(QLatin1Char('/')) + 1).toLocal8Bit().toStdString();
+    const std::string imageName = filePath.mid(filePath.lastIndexOf(QLatin1Char('/')) + 1).toLocal8Bit().toStdString();
     const std::uint32_t self = platform::currentProcessId();
     const std::string ownExecutable = platform::processExecutablePath(self);
     for (std::uint32_t pid : platform::findProcessesByImageName(imageName)) {
@@ -269,8 +267,7 @@ bool CKestApplication::notify(QObject* receiver, QEvent* event)
             }
             break;
         case QEvent::ApplicationFontChange:
-        case QEvent::ApplicationPaletteChange:
-            return true;
+        case QEvent::ApplicationPaletteChange: return true;
         case QEvent::ToolTip:
             if (receiver->property("toolTip").isNull() && !receiver->inherits("QLineEdit")) {
                 const QPoint pos = static_cast<QHelpEvent*>(event)->globalPos();
@@ -286,8 +283,7 @@ bool CKestApplication::notify(QObject* receiver, QEvent* event)
                 }
             }
             break;
-        default:
-            break;
+        default: break;
         }
         return SingleApplication::notify(receiver, event);
     } catch (const std::exception& e) {

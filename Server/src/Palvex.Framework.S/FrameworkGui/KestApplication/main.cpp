@@ -33,8 +33,7 @@ int answerCommandLine(int argc, char* argv[])
     QCoreApplication probe(argc, argv);
     const serverframework::CCommandLine commandLine(QCoreApplication::arguments());
     switch (commandLine.action()) {
-    case serverframework::CCommandLine::Action::Run:
-        return -1;
+    case serverframework::CCommandLine::Action::Run: return -1;
     case serverframework::CCommandLine::Action::Help:
     case serverframework::CCommandLine::Action::Version:
         std::printf("%s\n", commandLine.text().toLocal8Bit().constData());
@@ -42,8 +41,7 @@ int answerCommandLine(int argc, char* argv[])
     case serverframework::CCommandLine::Action::Error:
         std::fprintf(stderr, "%s\n", commandLine.text().toLocal8Bit().constData());
         return 2;
-    case serverframework::CCommandLine::Action::Quit:
-        break;
+    case serverframework::CCommandLine::Action::Quit: break;
     }
     if (!SingleApplication::requestPrimaryQuit()) {
         std::fputs("No running host of this user answered.\n", stderr);
@@ -118,7 +116,8 @@ int main(int argc, char* argv[])
         userData.init(exeDir, "Framework.S", -1, -1);
         const std::string logConfiguration = userData.getPropertiesPath();
         if (!Base::details::CLog::Configure(logConfiguration)) {
-            std::fprintf(stderr, "Framework.S: the logging configuration %s cannot be loaded; logging to the console.\n",
+            std::fprintf(stderr,
+                         "Framework.S: the logging configuration %s cannot be loaded; logging to the console.\n",
                          logConfiguration.c_str());
             TLOG_ERROR("The logging configuration %s cannot be loaded; logging to the console.",
                        logConfiguration.c_str());

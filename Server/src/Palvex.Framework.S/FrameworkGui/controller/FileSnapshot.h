@@ -20,7 +20,8 @@ public:
 
 private:
     enum class State { Missing, Read, Unreadable };
-    struct Entry {
+    struct Entry
+    {
         std::string path;
         State state;
         std::string bytes;

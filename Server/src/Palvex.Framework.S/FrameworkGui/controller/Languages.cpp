@@ -101,8 +101,8 @@ QVector<QTranslator*> loadTranslators(int language, const QString& translationsD
         QCoreApplication::installTranslator(translator);
         result.append(translator);
     }
-    TLOG_INFO("Language %d (%s): %d of %d translation files loaded from %s", language,
-              name.toUtf8().constData(), loaded, int(files.size()), folder.toUtf8().constData());
+    TLOG_INFO("Language %d (%s): %d of %d translation files loaded from %s", language, name.toUtf8().constData(),
+              loaded, int(files.size()), folder.toUtf8().constData());
     return result;
 }
 
@@ -116,8 +116,7 @@ QVector<QTranslator*> switchTranslators(int language, const QString& translation
 
 QString translationsDir()
 {
-    return QString::fromStdString(Base::LocalToUTF8(Base::FileUtil::GetCurExeDir()))
-        + QStringLiteral("translations/");
+    return QString::fromStdString(Base::LocalToUTF8(Base::FileUtil::GetCurExeDir())) + QStringLiteral("translations/");
 }
 
 } // namespace serverframework

@@ -35,8 +35,7 @@ std::uint16_t XMLConfigManager::*fieldOf(ServicePort port)
     case ServicePort::TamsaVideoVIC: return &XMLConfigManager::videoVicPort;
     case ServicePort::TamsaAudio: return &XMLConfigManager::audioPort;
     case ServicePort::Rtsp:
-    case ServicePort::VideoWall:
-        break;
+    case ServicePort::VideoWall: break;
     }
     return nullptr;
 }
@@ -125,26 +124,19 @@ void XMLConfigManager::readValues(comm_method::CSetupDocument& doc, bool fullLoa
 int XMLConfigManager::port(ServicePort port) const
 {
     switch (port) {
-    case ServicePort::VideoWall:
-        return videoWallPort;
-    case ServicePort::Rtsp:
-        return -1;
-    default:
-        return this->*fieldOf(port);
+    case ServicePort::VideoWall: return videoWallPort;
+    case ServicePort::Rtsp: return -1;
+    default: return this->*fieldOf(port);
     }
 }
 
 bool XMLConfigManager::setPort(ServicePort port, const std::string& value)
 {
     switch (port) {
-    case ServicePort::Http:
-        return setHttpPort(value);
-    case ServicePort::VideoWall:
-        return setVideoWallPort(value);
-    case ServicePort::Rtsp:
-        return false;
-    default:
-        return setPort2xml(portInfo(port).name, value);
+    case ServicePort::Http: return setHttpPort(value);
+    case ServicePort::VideoWall: return setVideoWallPort(value);
+    case ServicePort::Rtsp: return false;
+    default: return setPort2xml(portInfo(port).name, value);
     }
 }
 
@@ -195,12 +187,12 @@ void XMLConfigManager::repairPorts(comm_method::CSetupDocument& doc, comm_method
             continue;
         const std::string shipped = benchmarkDoc.text(Section::ServerPort, info.name);
         if (Base::StringUtil::ParsePort(shipped) < 0) {
-            TLOG_ERROR("Port %s in [file-%s] is [%s], not a port, and the benchmark has none to replace it.",
-                       info.name, doc.path().c_str(), text.c_str());
+            TLOG_ERROR("Port %s in [file-%s] is [%s], not a port, and the benchmark has none to replace it.", info.name,
+                       doc.path().c_str(), text.c_str());
             continue;
         }
-        TLOG_ERROR("Port %s in [file-%s] is [%s], not a port (1 to 65535); the benchmark's %s replaces it.",
-                   info.name, doc.path().c_str(), text.c_str(), shipped.c_str());
+        TLOG_ERROR("Port %s in [file-%s] is [%s], not a port (1 to 65535); the benchmark's %s replaces it.", info.name,
+                   doc.path().c_str(), text.c_str(), shipped.c_str());
         doc.setText(Section::ServerPort, info.name, Base::StringUtil::Trim(shipped));
         repaired = true;
     }
@@ -280,16 +272,46 @@ bool XMLConfigManager::writeWorkingValue(Section section, const std::string& key
     return true;
 }
 
-bool XMLConfigManager::setWebSocketPort(const std::string& port) { return setPort2xml("WebSocket", port); }
-bool XMLConfigManager::setWebPort(const std::string& port) { return setPort2xml("Web", port); }
-bool XMLConfigManager::setTamsaCMSPort(const std::string& port) { return setPort2xml("TamsaCMS", port); }
-bool XMLConfigManager::setTamsaAMSPort(const std::string& port) { return setPort2xml("TamsaAMS", port); }
-bool XMLConfigManager::setTamsaMQTTPort(const std::string& port) { return setPort2xml("TamsaMQTT", port); }
-bool XMLConfigManager::setTamsaSSPort(const std::string& port) { return setPort2xml("TamsaSS", port); }
-bool XMLConfigManager::setTamsaVideoPort(const std::string& port) { return setPort2xml("TamsaVideo", port); }
-bool XMLConfigManager::setTamsaVideoVICPort(const std::string& port) { return setPort2xml("TamsaVideoVIC", port); }
-bool XMLConfigManager::setTamsaAudioPort(const std::string& port) { return setPort2xml("TamsaAudio", port); }
-bool XMLConfigManager::setTamsaPlaybackPort(const std::string& port) { return setPort2xml("TamsaPlayback", port); }
+bool XMLConfigManager::setWebSocketPort(const std::string& port)
+{
+    return setPort2xml("WebSocket", port);
+}
+bool XMLConfigManager::setWebPort(const std::string& port)
+{
+    return setPort2xml("Web", port);
+}
+bool XMLConfigManager::setTamsaCMSPort(const std::string& port)
+{
+    return setPort2xml("TamsaCMS", port);
+}
+bool XMLConfigManager::setTamsaAMSPort(const std::string& port)
+{
+    return setPort2xml("TamsaAMS", port);
+}
+bool XMLConfigManager::setTamsaMQTTPort(const std::string& port)
+{
+    return setPort2xml("TamsaMQTT", port);
+}
+bool XMLConfigManager::setTamsaSSPort(const std::string& port)
+{
+    return setPort2xml("TamsaSS", port);
+}
+bool XMLConfigManager::setTamsaVideoPort(const std::string& port)
+{
+    return setPort2xml("TamsaVideo", port);
+}
+bool XMLConfigManager::setTamsaVideoVICPort(const std::string& port)
+{
+    return setPort2xml("TamsaVideoVIC", port);
+}
+bool XMLConfigManager::setTamsaAudioPort(const std::string& port)
+{
+    return setPort2xml("TamsaAudio", port);
+}
+bool XMLConfigManager::setTamsaPlaybackPort(const std::string& port)
+{
+    return setPort2xml("TamsaPlayback", port);
+}
 
 // The framework's own port is stored only once "Setup.xml" took the value.
 bool XMLConfigManager::setHttpPort(const std::string& port)
@@ -308,7 +330,10 @@ bool XMLConfigManager::setVideoWallPort(const std::string& port)
     return commonConfig().SetFrameworkVideoWallPort(value);
 }
 
-bool XMLConfigManager::setIPAddress(const std::string& address) { return setExternParam2xml("IPAddress", address); }
+bool XMLConfigManager::setIPAddress(const std::string& address)
+{
+    return setExternParam2xml("IPAddress", address);
+}
 
 bool XMLConfigManager::setEnabled(bool enabled)
 {

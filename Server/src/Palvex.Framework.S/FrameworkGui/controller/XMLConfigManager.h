@@ -15,8 +15,12 @@
 #include <memory>
 #include <string>
 
-namespace comm_method { class CDataEncryptionConfig; }
-namespace comm_methodlib { class CCommonConfigFileMgr; }
+namespace comm_method {
+class CDataEncryptionConfig;
+}
+namespace comm_methodlib {
+class CCommonConfigFileMgr;
+}
 
 namespace serverframework {
 
@@ -98,7 +102,8 @@ private:
     void readValues(comm_method::CSetupDocument& doc, bool fullLoad, bool checkFramework);
     // Sets section + key to value in the working file and writes it back;
     // what names the kind of value in the log.
-    bool writeWorkingValue(comm_method::CSetupDocument::Section section, const std::string& key, const std::string& value, const char* what);
+    bool writeWorkingValue(comm_method::CSetupDocument::Section section, const std::string& key,
+                           const std::string& value, const char* what);
 
     bool m_fixedDirectories = false;
     comm_methodlib::CCommonConfigFileMgr* m_commonConfig = nullptr;

@@ -41,9 +41,9 @@ void delayCloseCallback(void*)
     CSignalSet::Instance().stopCloseTimer();
 }
 
-const char* const kStepNames[] = {"identity library released", "watchdog stopped",
-                                  "device manager released",    "video server released",
-                                  "framework library released", "tray object deleted",
+const char* const kStepNames[] = {"identity library released",     "watchdog stopped",
+                                  "device manager released",       "video server released",
+                                  "framework library released",    "tray object deleted",
                                   "start after the end requested", "end of the event loop queued"};
 
 const char* endingName(CServiceLifecycle::Ending ending)
@@ -143,12 +143,8 @@ void CServiceLifecycle::end(Ending ending)
     std::bitset<StepCount> steps;
     steps.set(QuitLoop);
     switch (ending) {
-    case Ending::Quit:
-        steps.set(Identity).set(Watchdog).set(Framework, wasUp).set(Tray);
-        break;
-    case Ending::Restart:
-        steps.set(Identity).set(Framework, wasUp).set(Tray).set(StartAgain);
-        break;
+    case Ending::Quit: steps.set(Identity).set(Watchdog).set(Framework, wasUp).set(Tray); break;
+    case Ending::Restart: steps.set(Identity).set(Framework, wasUp).set(Tray).set(StartAgain); break;
     case Ending::FailedStart:
         if (wasUp)
             steps.set(Watchdog).set(DeviceManager).set(VideoServer).set(Framework);
@@ -173,33 +169,18 @@ void CServiceLifecycle::end(Ending ending)
 void CServiceLifecycle::release(Step step, Ending ending)
 {
     switch (step) {
-    case Identity:
-        CAuthenticationManager::Instance().ReleaseIdentifyLib();
-        return;
-    case Watchdog:
-        WatchDog::Instance().stop();
-        return;
-    case DeviceManager:
-        devmgr::UnInitDeviceManagerServer();
-        return;
-    case VideoServer:
-        video::UnInitVideoServer();
-        return;
-    case Framework:
-        uninitFramework();
-        return;
+    case Identity: CAuthenticationManager::Instance().ReleaseIdentifyLib(); return;
+    case Watchdog: WatchDog::Instance().stop(); return;
+    case DeviceManager: devmgr::UnInitDeviceManagerServer(); return;
+    case VideoServer: video::UnInitVideoServer(); return;
+    case Framework: uninitFramework(); return;
     case Tray:
         if (m_releaseTray)
             m_releaseTray(ending == Ending::Quit || ending == Ending::Restart);
         return;
-    case StartAgain:
-        WatchDog::Instance().requestRestart();
-        return;
-    case QuitLoop:
-        QMetaObject::invokeMethod(QCoreApplication::instance(), "quit", Qt::QueuedConnection);
-        return;
-    case StepCount:
-        return;
+    case StartAgain: WatchDog::Instance().requestRestart(); return;
+    case QuitLoop: QMetaObject::invokeMethod(QCoreApplication::instance(), "quit", Qt::QueuedConnection); return;
+    case StepCount: return;
     }
 }
 

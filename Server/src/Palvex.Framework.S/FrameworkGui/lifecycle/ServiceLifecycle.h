@@ -32,8 +32,7 @@ public:
     // False when the framework library cannot read its configuration: the
     // rest is not started. A server that cannot listen on its port is moved
     // like a held port of the audit and started again.
-    bool start(int productType, FrameworkSkinCallback registerRcc, void* user,
-               FrameworkLanguageCallback language);
+    bool start(int productType, FrameworkSkinCallback registerRcc, void* user, FrameworkLanguageCallback language);
 
     // Releases what the ending releases, in list order.
     void end(Ending ending);

@@ -53,8 +53,8 @@ bool CCheckPort::IsPortUsed(unsigned int port, QString& processName)
         return false;
     }
 
-    const QString script = QString::fromUtf8(
-        (Base::FileUtil::GetCurExeDirUtf8() + "checkport" + platform::scriptExtension()).c_str());
+    const QString script =
+        QString::fromUtf8((Base::FileUtil::GetCurExeDirUtf8() + "checkport" + platform::scriptExtension()).c_str());
     TLOG_INFO("port owner script: %s", script.toUtf8().constData());
 
     QProcess process;

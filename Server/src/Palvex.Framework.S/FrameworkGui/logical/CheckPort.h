@@ -30,7 +30,8 @@ struct PortMove
     std::string heldBy;
 };
 
-class CCheckPort : public Base::CNoncopyable {
+class CCheckPort : public Base::CNoncopyable
+{
 public:
     // Takes the machine's port snapshot.
     CCheckPort();

@@ -97,7 +97,7 @@ std::string CPortMgr::IpToString(std::uint32_t address)
     unsigned char bytes[4];
     std::memcpy(bytes, &address, sizeof(bytes));
     return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." + std::to_string(bytes[2]) + "."
-        + std::to_string(bytes[3]);
+           + std::to_string(bytes[3]);
 }
 
 void CPortMgr::findOwners()
@@ -144,7 +144,7 @@ bool CPortMgr::CheckPortConflict(unsigned int port)
     {
         boost::mutex::scoped_lock lock(m_mutex);
         const auto first = std::lower_bound(m_ownedPorts.begin(), m_ownedPorts.end(),
-            std::make_pair(static_cast<std::uint32_t>(port), std::size_t(0)));
+                                            std::make_pair(static_cast<std::uint32_t>(port), std::size_t(0)));
         for (auto it = first; it != m_ownedPorts.end() && it->first == port; ++it) {
             if (owners.empty()) {
                 findOwners(); // only the log needs them

@@ -16,17 +16,19 @@
 namespace serverframework {
 
 // One endpoint of the snapshot.
-struct PortConnInfo {
-    std::uint32_t protocol = 0;     // 0 TCP, 1 UDP
-    std::string localAddress;       // dotted decimal (IPv6: numeric text)
-    std::uint32_t localPort = 0;    // host byte order
-    std::string remoteAddress;      // TCP only; empty for UDP
-    std::uint32_t remotePort = 0;   // TCP only, 0 while listening; 0 for UDP
-    std::uint32_t state = 0;        // TCP state, Windows numbering (2 = listening); 0 for UDP
-    std::int32_t processId = -1;    // owner; 0 for sockets without one (time-wait)
+struct PortConnInfo
+{
+    std::uint32_t protocol = 0;   // 0 TCP, 1 UDP
+    std::string localAddress;     // dotted decimal (IPv6: numeric text)
+    std::uint32_t localPort = 0;  // host byte order
+    std::string remoteAddress;    // TCP only; empty for UDP
+    std::uint32_t remotePort = 0; // TCP only, 0 while listening; 0 for UDP
+    std::uint32_t state = 0;      // TCP state, Windows numbering (2 = listening); 0 for UDP
+    std::int32_t processId = -1;  // owner; 0 for sockets without one (time-wait)
 };
 
-class CPortMgr {
+class CPortMgr
+{
 public:
     // Takes the snapshot once.
     CPortMgr();

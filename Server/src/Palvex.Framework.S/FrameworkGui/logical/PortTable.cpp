@@ -38,16 +38,11 @@ bool auditTests(const PortInfo& info, int productType, bool externEnabled)
 {
     const bool deviceAccess = !hasFixedDeviceAccess(productType) && !externEnabled;
     switch (info.audit) {
-    case AuditRule::Chosen:
-        return false;
-    case AuditRule::Always:
-        return true;
-    case AuditRule::DeviceAccess:
-        return deviceAccess;
-    case AuditRule::DeviceVideo:
-        return deviceAccess && servesVideo(productType);
-    case AuditRule::Video:
-        return servesVideo(productType);
+    case AuditRule::Chosen: return false;
+    case AuditRule::Always: return true;
+    case AuditRule::DeviceAccess: return deviceAccess;
+    case AuditRule::DeviceVideo: return deviceAccess && servesVideo(productType);
+    case AuditRule::Video: return servesVideo(productType);
     }
     return false;
 }

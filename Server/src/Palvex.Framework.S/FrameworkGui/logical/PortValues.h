@@ -29,7 +29,7 @@ struct PortValues
 // The external-access ports of the port dialog, in the order it offers and
 // writes them (the video ones only for products that serve video).
 constexpr std::array<ServicePort, 7> kExternPorts = {
-    ServicePort::TamsaAMS,   ServicePort::TamsaMQTT,     ServicePort::TamsaSS,    ServicePort::TamsaVideo,
+    ServicePort::TamsaAMS,      ServicePort::TamsaMQTT,     ServicePort::TamsaSS,    ServicePort::TamsaVideo,
     ServicePort::TamsaPlayback, ServicePort::TamsaVideoVIC, ServicePort::TamsaAudio,
 };
 

@@ -13,16 +13,21 @@
 namespace serverframework {
 
 // A failure of the properties file that is not a runtime_error.
-class PropertiesError : public std::exception {
+class PropertiesError : public std::exception
+{
 public:
-    explicit PropertiesError(std::string message) : m_message(std::move(message)) {}
+    explicit PropertiesError(std::string message)
+        : m_message(std::move(message))
+    {
+    }
     const char* what() const noexcept override { return m_message.c_str(); }
 
 private:
     std::string m_message;
 };
 
-class Properties {
+class Properties
+{
 public:
     virtual bool load(const std::string& path) = 0;
     // The value; for an absent key a note on stderr and the empty string.

@@ -44,7 +44,8 @@ std::string trimBlanks(const std::string& text)
 }
 
 // One line of a properties file (without its line end), as the reader sees it.
-struct ParsedLine {
+struct ParsedLine
+{
     enum Kind { Skipped, Entry, Malformed } kind = Skipped;
     std::string key;
     std::string value;

@@ -10,7 +10,8 @@
 
 namespace serverframework {
 
-class SimpleProperties : public Properties, public Base::CSingleton<SimpleProperties> {
+class SimpleProperties : public Properties, public Base::CSingleton<SimpleProperties>
+{
 public:
     SimpleProperties() = default;
 

@@ -103,7 +103,8 @@ CEditPortDlg::CEditPortDlg(QWidget* parent)
         {ui->m_VideoWallPortLineEdit, kVideoWallFieldId, TipVideoWall, true, true},
         {ui->m_pSMSPortLineEdit, kSmsFieldId, TipSms, true, false},
     };
-    const struct {
+    const struct
+    {
         CCheckCorretLineEdit* field;
         void (CEditPortDlg::*check)(QString);
         void (CEditPortDlg::*tip)(bool);
@@ -115,10 +116,14 @@ CEditPortDlg::CEditPortDlg(QWidget* parent)
         {ui->m_pLineEditAlarm50Port, &CEditPortDlg::onUpdateTamsa50Line, &CEditPortDlg::onShowAMS50TipWidget},
         {ui->m_pLineEditImageServerPort, &CEditPortDlg::onUpdateTamsaSSLine, &CEditPortDlg::onShowTamsaSSTipWidget},
         {ui->m_pLineEditTamsaIP, &CEditPortDlg::onUpdateTamsaIPLine, &CEditPortDlg::onShowTamsaIPTipWidget},
-        {ui->m_pLineEditTamsaVideoPort, &CEditPortDlg::onUpdateTamsaVideoPort, &CEditPortDlg::onShowTamsaVideoTipWidget},
-        {ui->m_pLineEditTamsaVideoPortVIC, &CEditPortDlg::onUpdateTamsaVideoPortVIC, &CEditPortDlg::onShowTamsaVideoTipWidgetVIC},
-        {ui->m_pLineEditTamsaAudioPort, &CEditPortDlg::onUpdateTamsaAudioPort, &CEditPortDlg::onShowTamsaAudioTipWidget},
-        {ui->m_pLineEditTamsaPlaybackPort, &CEditPortDlg::onUpdateTamsaPlaybackPort, &CEditPortDlg::onShowTamsaPlaybackTipWidget},
+        {ui->m_pLineEditTamsaVideoPort, &CEditPortDlg::onUpdateTamsaVideoPort,
+         &CEditPortDlg::onShowTamsaVideoTipWidget},
+        {ui->m_pLineEditTamsaVideoPortVIC, &CEditPortDlg::onUpdateTamsaVideoPortVIC,
+         &CEditPortDlg::onShowTamsaVideoTipWidgetVIC},
+        {ui->m_pLineEditTamsaAudioPort, &CEditPortDlg::onUpdateTamsaAudioPort,
+         &CEditPortDlg::onShowTamsaAudioTipWidget},
+        {ui->m_pLineEditTamsaPlaybackPort, &CEditPortDlg::onUpdateTamsaPlaybackPort,
+         &CEditPortDlg::onShowTamsaPlaybackTipWidget},
     };
     for (const auto& w : wiring) {
         connect(w.field, &CCheckCorretLineEdit::signalText, this, w.check);
@@ -176,10 +181,11 @@ void CEditPortDlg::setCodeTexts()
 void CEditPortDlg::fitCaptions()
 {
     const QList<QLabel*> captions{
-        ui->m_HttpPortLabel, ui->m_VideoWallPortLabel, ui->m_pLabalSMSPort, ui->m_WebServerLabel,
-        ui->m_pLabelEnabled, ui->m_pLabelTamsaIP, ui->m_pLabelAlarm40Port, ui->m_pLabelAlarm50Port,
-        ui->m_pLabelImageServerPort, ui->m_pLabelTamsaVideoPort, ui->m_pLabelTamsaVideoPortVIC,
-        ui->m_pLabelTamsaAudioPort, ui->m_pLabelTamsaPlaybackPort};
+        ui->m_HttpPortLabel,          ui->m_VideoWallPortLabel,      ui->m_pLabalSMSPort,
+        ui->m_WebServerLabel,         ui->m_pLabelEnabled,           ui->m_pLabelTamsaIP,
+        ui->m_pLabelAlarm40Port,      ui->m_pLabelAlarm50Port,       ui->m_pLabelImageServerPort,
+        ui->m_pLabelTamsaVideoPort,   ui->m_pLabelTamsaVideoPortVIC, ui->m_pLabelTamsaAudioPort,
+        ui->m_pLabelTamsaPlaybackPort};
     int width = 120;
     for (QLabel* caption : captions) {
         caption->ensurePolished();
@@ -289,14 +295,14 @@ bool CEditPortDlg::isExternEnabled() const
 void CEditPortDlg::setExternRowsVisible(bool visible)
 {
     QWidget* const block[] = {
-        ui->m_pLabelEnabled, ui->m_pChkEnabled,
-        ui->m_pLabelTamsaIP, ui->m_pLineEditTamsaIP,
-        ui->m_pLabelAlarm40Port, ui->m_pLineEditAlarm40Port,
-        ui->m_pLabelAlarm50Port, ui->m_pLineEditAlarm50Port,
-        ui->m_pLabelImageServerPort, ui->m_pLineEditImageServerPort,
-        ui->m_pLabelTamsaVideoPort, ui->m_pLineEditTamsaVideoPort,
+        ui->m_pLabelEnabled,           ui->m_pChkEnabled,
+        ui->m_pLabelTamsaIP,           ui->m_pLineEditTamsaIP,
+        ui->m_pLabelAlarm40Port,       ui->m_pLineEditAlarm40Port,
+        ui->m_pLabelAlarm50Port,       ui->m_pLineEditAlarm50Port,
+        ui->m_pLabelImageServerPort,   ui->m_pLineEditImageServerPort,
+        ui->m_pLabelTamsaVideoPort,    ui->m_pLineEditTamsaVideoPort,
         ui->m_pLabelTamsaVideoPortVIC, ui->m_pLineEditTamsaVideoPortVIC,
-        ui->m_pLabelTamsaAudioPort, ui->m_pLineEditTamsaAudioPort,
+        ui->m_pLabelTamsaAudioPort,    ui->m_pLineEditTamsaAudioPort,
         ui->m_pLabelTamsaPlaybackPort, ui->m_pLineEditTamsaPlaybackPort,
     };
     for (QWidget* w : block) {
@@ -321,8 +327,7 @@ void CEditPortDlg::getHttpAndCmsPorts(int& http, int& cms) const
     cms = portValue(ui->m_TamsaLineEdit);
 }
 
-void CEditPortDlg::getExternPorts(int& ams, int& mqtt, int& ss, int& video, int& vic,
-                                  int& audio, int& playback) const
+void CEditPortDlg::getExternPorts(int& ams, int& mqtt, int& ss, int& video, int& vic, int& audio, int& playback) const
 {
     ams = portValue(ui->m_pLineEditAlarm40Port);
     mqtt = portValue(ui->m_pLineEditAlarm50Port);
@@ -355,8 +360,8 @@ PortValues CEditPortDlg::shownValues() const
     values.productType = portConfig().productType;
     getHttpAndCmsPorts(values[ServicePort::Http], values[ServicePort::TamsaCMS]);
     getExternPorts(values[ServicePort::TamsaAMS], values[ServicePort::TamsaMQTT], values[ServicePort::TamsaSS],
-                   values[ServicePort::TamsaVideo], values[ServicePort::TamsaVideoVIC],
-                   values[ServicePort::TamsaAudio], values[ServicePort::TamsaPlayback]);
+                   values[ServicePort::TamsaVideo], values[ServicePort::TamsaVideoVIC], values[ServicePort::TamsaAudio],
+                   values[ServicePort::TamsaPlayback]);
     values[ServicePort::VideoWall] = portValue(ui->m_VideoWallPortLineEdit);
     values[ServicePort::Rtsp] = portValue(ui->m_pSMSPortLineEdit);
     values.externEnabled = isExternEnabled();
@@ -372,16 +377,46 @@ void CEditPortDlg::setTipText(int tip, const QString& text)
     }
 }
 
-void CEditPortDlg::setHttpTipText(const QString& text) { setTipText(TipHttp, text); }
-void CEditPortDlg::setTamsaTipText(const QString& text) { setTipText(TipTamsa, text); }
-void CEditPortDlg::setAMSTipText(const QString& text) { setTipText(TipAms, text); }
-void CEditPortDlg::setAMS50TipText(const QString& text) { setTipText(TipAms50, text); }
-void CEditPortDlg::setTamsaSSTipText(const QString& text) { setTipText(TipSs, text); }
-void CEditPortDlg::setTamsaIPTipText(const QString& text) { setTipText(TipIp, text); }
-void CEditPortDlg::setTamsaVideoTipText(const QString& text) { setTipText(TipVideo, text); }
-void CEditPortDlg::setTamsaVideoVICTipText(const QString& text) { setTipText(TipVideoVic, text); }
-void CEditPortDlg::setTamsaAudioTipText(const QString& text) { setTipText(TipAudio, text); }
-void CEditPortDlg::setTamsaPlaybackTipText(const QString& text) { setTipText(TipPlayback, text); }
+void CEditPortDlg::setHttpTipText(const QString& text)
+{
+    setTipText(TipHttp, text);
+}
+void CEditPortDlg::setTamsaTipText(const QString& text)
+{
+    setTipText(TipTamsa, text);
+}
+void CEditPortDlg::setAMSTipText(const QString& text)
+{
+    setTipText(TipAms, text);
+}
+void CEditPortDlg::setAMS50TipText(const QString& text)
+{
+    setTipText(TipAms50, text);
+}
+void CEditPortDlg::setTamsaSSTipText(const QString& text)
+{
+    setTipText(TipSs, text);
+}
+void CEditPortDlg::setTamsaIPTipText(const QString& text)
+{
+    setTipText(TipIp, text);
+}
+void CEditPortDlg::setTamsaVideoTipText(const QString& text)
+{
+    setTipText(TipVideo, text);
+}
+void CEditPortDlg::setTamsaVideoVICTipText(const QString& text)
+{
+    setTipText(TipVideoVic, text);
+}
+void CEditPortDlg::setTamsaAudioTipText(const QString& text)
+{
+    setTipText(TipAudio, text);
+}
+void CEditPortDlg::setTamsaPlaybackTipText(const QString& text)
+{
+    setTipText(TipPlayback, text);
+}
 
 const CEditPortDlg::PortField& CEditPortDlg::portField(int id) const
 {
@@ -471,7 +506,9 @@ void CEditPortDlg::checkIp()
 {
     const QString text = ui->m_pLineEditTamsaIP->text();
     setReason(ui->m_pLineEditTamsaIP, TipIp,
-              text.isEmpty() ? tr("IPAddressCannotBeEmpty") : isValidIPv4(text) ? QString() : tr("InvalidIPAddress"));
+              text.isEmpty()      ? tr("IPAddressCannotBeEmpty")
+              : isValidIPv4(text) ? QString()
+                                  : tr("InvalidIPAddress"));
 }
 
 void CEditPortDlg::recheckAll()
@@ -592,7 +629,8 @@ void CEditPortDlg::layoutTips()
     for (const int tip : qAsConst(shown)) {
         CTipWidget* bubble = tipWidgets.at(tip);
         const QWidget* mark = tipFields.at(tip)->tipButton();
-        const QPoint at = mapToGlobal(mark->mapTo(this, QPoint(mark->width(), (mark->height() - bubble->height()) / 2)));
+        const QPoint at =
+            mapToGlobal(mark->mapTo(this, QPoint(mark->width(), (mark->height() - bubble->height()) / 2)));
         const QPoint placed(at.x() + 2, std::max(at.y(), below + 2));
         bubble->move(placed);
         below = placed.y() + bubble->height();
@@ -655,20 +693,22 @@ void CEditPortDlg::onEnableChecked()
     setFixedHeight(checked ? kHeightExtern : kHeightPlain);
 
     QWidget* const rows[] = {
-        ui->m_pLabelTamsaIP, ui->m_pLineEditTamsaIP,
-        ui->m_pLabelAlarm40Port, ui->m_pLineEditAlarm40Port,
-        ui->m_pLabelAlarm50Port, ui->m_pLineEditAlarm50Port,
-        ui->m_pLabelImageServerPort, ui->m_pLineEditImageServerPort,
+        ui->m_pLabelTamsaIP,           ui->m_pLineEditTamsaIP,
+        ui->m_pLabelAlarm40Port,       ui->m_pLineEditAlarm40Port,
+        ui->m_pLabelAlarm50Port,       ui->m_pLineEditAlarm50Port,
+        ui->m_pLabelImageServerPort,   ui->m_pLineEditImageServerPort,
         ui->m_pLabelTamsaVideoPortVIC, ui->m_pLineEditTamsaVideoPortVIC,
-        ui->m_pLabelTamsaAudioPort, ui->m_pLineEditTamsaAudioPort,
+        ui->m_pLabelTamsaAudioPort,    ui->m_pLineEditTamsaAudioPort,
     };
     for (QWidget* w : rows) {
         w->setVisible(checked);
     }
 
     QWidget* const productZeroRows[] = {
-        ui->m_pLabelTamsaVideoPort, ui->m_pLineEditTamsaVideoPort,
-        ui->m_pLabelTamsaPlaybackPort, ui->m_pLineEditTamsaPlaybackPort,
+        ui->m_pLabelTamsaVideoPort,
+        ui->m_pLineEditTamsaVideoPort,
+        ui->m_pLabelTamsaPlaybackPort,
+        ui->m_pLineEditTamsaPlaybackPort,
     };
     const bool video = servesVideo(portConfig().productType);
     for (QWidget* w : productZeroRows) {
@@ -717,12 +757,8 @@ void CEditPortDlg::onModifyPort()
     if (refused)
         return;
     switch (CPortApply(portConfig(), CSmsPlugin::configPath()).apply(shownValues())) {
-    case CPortApply::Result::Unchanged:
-        reject();
-        return;
-    case CPortApply::Result::Applied:
-        accept();
-        return;
+    case CPortApply::Result::Unchanged: reject(); return;
+    case CPortApply::Result::Applied: accept(); return;
     case CPortApply::Result::Failed:
         // Nothing restarts and the dialog stays open, so the user may try
         // again or cancel.

@@ -67,8 +67,7 @@ public:
     void showHttpPortHeldReason(int port, const QString& holder);
 
     void getHttpAndCmsPorts(int& http, int& cms) const;
-    void getExternPorts(int& ams, int& mqtt, int& ss, int& video, int& vic, int& audio,
-                        int& playback) const;
+    void getExternPorts(int& ams, int& mqtt, int& ss, int& video, int& vic, int& audio, int& playback) const;
 
     // Fills every port field: TamsaCMS and the external-access ports first,
     // then the video wall and SMS ports, and the HTTP port last, so that its

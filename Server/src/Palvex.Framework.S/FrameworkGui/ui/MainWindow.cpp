@@ -74,7 +74,8 @@ bool hasEnoughSpace(const QString& path)
     std::uint64_t available = 0;
     if (path.size() > 1 && path[0] > QLatin1Char('A') && path[0] < QLatin1Char('Z') && path[1] == QLatin1Char(':'))
         return Base::DiskDriveUtil::GetLocalDriveSpace(Base::UTF8ToLocal(path.left(2).toStdString() + "/"), total,
-                                                       available) == 0
+                                                       available)
+                   == 0
                && available != 0;
     if (path.startsWith(QLatin1Char('/'))) {
         const std::string folder = Base::UTF8ToLocal(path.left(path.lastIndexOf(QLatin1Char('/')) + 1).toStdString());
@@ -290,8 +291,8 @@ void CMainWindow::onUpdateTime()
             }
         }
     }
-    const QString clock = twoDigits(runHours) + QLatin1Char(':') + twoDigits(runMinutes) + QLatin1Char(':')
-                          + twoDigits(runSeconds);
+    const QString clock =
+        twoDigits(runHours) + QLatin1Char(':') + twoDigits(runMinutes) + QLatin1Char(':') + twoDigits(runSeconds);
     ui->m_timeShow->setText(runDays == 0 ? clock : QString::number(runDays) + tr("Sky") + clock);
 }
 
@@ -419,8 +420,8 @@ void CMainWindow::onModifyPort()
     // The ports being edited do not count as taken, and the host's own
     // servers holding one of them do not make it held.
     QMap<int, bool> claimed = checkPort.claimedPorts;
-    QList<int> edited{acceptedHttp, config.videoPort, config.playbackPort, config.httpPort, config.videoWallPort,
-                      configured[ServicePort::Rtsp]};
+    QList<int> edited{acceptedHttp,    config.videoPort,     config.playbackPort,
+                      config.httpPort, config.videoWallPort, configured[ServicePort::Rtsp]};
     if (!choosesHttpOnly(config.productType))
         edited << acceptedCms << config.amsPort << config.mqttPort << config.ssPort << config.videoVicPort
                << config.audioPort;

@@ -16,8 +16,7 @@ namespace comm_method {
 // library's notification thread. An observer removed while a notification
 // runs is not called any more; RemoveObserver from another thread waits
 // while that observer is being called, so it may be destroyed afterwards.
-class CQssReloadNotifyMgr : public Base::details::CWeakReferenceOwner,
-                            public Base::CSingleton<CQssReloadNotifyMgr>
+class CQssReloadNotifyMgr : public Base::details::CWeakReferenceOwner, public Base::CSingleton<CQssReloadNotifyMgr>
 {
 public:
     CQssReloadNotifyMgr() = default;

@@ -29,7 +29,8 @@ void dropCachedImages()
     if (QThread::currentThread() == app->thread())
         QPixmapCache::clear();
     else
-        QMetaObject::invokeMethod(app, [] { QPixmapCache::clear(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app, [] { QPixmapCache::clear(); }, Qt::QueuedConnection);
 }
 
 } // namespace
@@ -79,8 +80,8 @@ bool CRCCLoadManager::loadRccSkin(const std::string& folder)
         }
         ++count;
     }
-    TLOG_INFO("Skin %s: %d of %d resource files registered from %s/%s", folder.c_str(), count,
-              int(files.size()), rccDir.c_str(), folder.c_str());
+    TLOG_INFO("Skin %s: %d of %d resource files registered from %s/%s", folder.c_str(), count, int(files.size()),
+              rccDir.c_str(), folder.c_str());
     dropCachedImages();
     return removed && registered;
 }

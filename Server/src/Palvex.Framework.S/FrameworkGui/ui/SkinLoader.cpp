@@ -34,8 +34,7 @@ bool loadSkin(const std::string& skinName, const std::string& rccDir)
     auto& manager = UiDataController::CRCCLoadManager::Instance();
     manager.setRccDir(rccDir);
     const bool loaded = manager.loadRccSkin(folder);
-    qWarning("Loading skin %s of module ServerFramework %s", skinName.c_str(),
-             loaded ? "succeeded" : "failed");
+    qWarning("Loading skin %s of module ServerFramework %s", skinName.c_str(), loaded ? "succeeded" : "failed");
     return loaded;
 }
 

@@ -13,16 +13,12 @@ bool CStartupPortChooser::choosePorts(Form form, const PortValues& shown, const 
     dialog.setClaimedPorts(claimed);
     dialog.setPorts(shown);
     switch (form) {
-    case Form::HttpOnly:
-        dialog.setExternRowsVisible(false);
-        break;
+    case Form::HttpOnly: dialog.setExternRowsVisible(false); break;
     case Form::Full:
         dialog.setExternIPAddress(QString::fromStdString(shown.externIPAddress));
         dialog.setExternEnabled(false);
         break;
-    case Form::HttpEqualsTamsa:
-        dialog.showHttpEqualsTamsaReason();
-        break;
+    case Form::HttpEqualsTamsa: dialog.showHttpEqualsTamsaReason(); break;
     }
     if (form != Form::HttpEqualsTamsa) {
         const int http = shown[ServicePort::Http];

@@ -9,8 +9,7 @@ namespace serverframework {
 class CStartupPortChooser : public IPortChooser
 {
 public:
-    bool choosePorts(Form form, const PortValues& shown, const QMap<int, bool>& claimed,
-                     PortValues& chosen) override;
+    bool choosePorts(Form form, const PortValues& shown, const QMap<int, bool>& claimed, PortValues& chosen) override;
 };
 
 } // namespace serverframework

@@ -49,7 +49,8 @@ void CTipWidget::setText(const QString& text)
     ensurePolished();
     const QMargins margins = layout()->contentsMargins();
     const int textWidth = kWidth - margins.left() - margins.right();
-    setFixedSize(kWidth, std::max(kMinHeight, ui->m_Label->heightForWidth(textWidth) + margins.top() + margins.bottom()));
+    setFixedSize(kWidth,
+                 std::max(kMinHeight, ui->m_Label->heightForWidth(textWidth) + margins.top() + margins.bottom()));
     // Without a compositing manager the translucent corners would show
     // black: the window itself takes the bubble's shape.
     setMask(QRegion(bubbleShape(size()).toFillPolygon().toPolygon()));

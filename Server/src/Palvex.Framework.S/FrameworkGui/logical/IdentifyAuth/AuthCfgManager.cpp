@@ -209,10 +209,9 @@ bool CAuthenticationManager::recordAcceptable(const IdentifyData& data)
     const std::string name = data.info.encryptName;
     const std::string mode = data.info.encryptMode;
     const std::string digest = data.info.digest;
-    return data.version == kVersion
-        && (name == "AES" || name == "RSA")
-        && (mode == "CBC" || mode == "CFB" || mode == "OFB" || mode == "ECB")
-        && (digest == "sha256" || digest == "sha384" || digest == "sha512");
+    return data.version == kVersion && (name == "AES" || name == "RSA")
+           && (mode == "CBC" || mode == "CFB" || mode == "OFB" || mode == "ECB")
+           && (digest == "sha256" || digest == "sha384" || digest == "sha512");
 }
 
 bool CAuthenticationManager::ImportIdentifyInfo(const std::string& path)
@@ -225,8 +224,8 @@ bool CAuthenticationManager::ImportIdentifyInfo(const std::string& path)
     IdentifyData data;
     clearRecord(data.info);
     ParseIdentifyInfoXml(document, data);
-    const bool stored = recordAcceptable(data)
-        && Base::IdentifyUtil::WriteIdenteifyInfo(data.info) == Base::IdentifyUtil::kOk;
+    const bool stored =
+        recordAcceptable(data) && Base::IdentifyUtil::WriteIdenteifyInfo(data.info) == Base::IdentifyUtil::kOk;
     clearRecord(data.info);
     if (!stored)
         TLOG_ERROR("The identity file %s was not imported.", path.c_str());

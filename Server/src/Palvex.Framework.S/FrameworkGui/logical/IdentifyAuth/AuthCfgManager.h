@@ -15,13 +15,13 @@ class TiXmlDocument;
 namespace serverframework {
 
 // The export file's form of the record.
-struct IdentifyData {
+struct IdentifyData
+{
     std::string version;
     tagRegCfgInfo info;
 };
 
-class CAuthenticationManager : public Base::CSingleton<CAuthenticationManager>,
-                               public Base::CNoncopyable
+class CAuthenticationManager : public Base::CSingleton<CAuthenticationManager>, public Base::CNoncopyable
 {
 public:
     // Code of InitIdentifyLib when the store holds no record yet.
