@@ -1,7 +1,6 @@
 #pragma once
-// Cases of the OS layer that mean the same on Linux and on Windows, checked by
-// the Linux tests (TestPlatform*.cpp) and by the Windows test program alike.
-// No Qt: the Windows program is built without it.
+// Cases of the OS layer that mean the same on Linux and on Windows, checked by the Linux tests (TestPlatform*.cpp) and by the Windows test program
+// alike. No Qt: the Windows program is built without it.
 #include "Platform/Platform.h"
 
 #ifdef _WIN32
@@ -67,8 +66,7 @@ inline const std::vector<NotAProcess> kNotAProcess = {
     {"not running", 0x7FFFFFF0u},
 };
 
-// Folder names that hide a command for sh or for cmd, valid on both systems.
-// Whatever such a name could run creates a folder named INJECTED.
+// Folder names that hide a command for sh or for cmd, valid on both systems. Whatever such a name could run creates a folder named INJECTED.
 struct HostileFolder
 {
     const char* label;
@@ -123,8 +121,7 @@ using Socket = int;
 using SocketLength = socklen_t;
 #endif
 
-// A loopback socket on a free port (listening for TCP unless it connects to
-// connectTo), and its port; Socket(-1) when a step failed.
+// A loopback socket on a free port (listening for TCP unless it connects to connectTo), and its port; Socket(-1) when a step failed.
 inline Socket openLoopback(int type, std::uint16_t& port, std::uint16_t connectTo = 0)
 {
     const Socket s = ::socket(AF_INET, type, 0);

@@ -1,5 +1,4 @@
-// The identity parameters: created with fresh keys, exported without the keys
-// in clear, imported back only with known names.
+// The identity parameters: created with fresh keys, exported without the keys in clear, imported back only with known names.
 #include "logical/IdentifyAuth/AuthCfgManager.h"
 
 #include "TestSupport.h"

@@ -1,5 +1,4 @@
-// The base library's secrets: encrypted text, hex text, the identity store;
-// the logging configuration as the Windows logger (log4cplus) is given it.
+// The base library's secrets: encrypted text, hex text, the identity store; the logging configuration as the Windows logger (log4cplus) is given it.
 #include "Base/Encrypt.h"
 #include "Base/IdentifyUtil.h"
 #include "Base/StringUtil.h"
@@ -69,8 +68,7 @@ private slots:
         QVERIFY(decoded.empty());
     }
 
-    // Secrets written by earlier releases still decode; a secret written now
-    // decodes too and, in ECB (no random IV), is the same text as before.
+    // Secrets written by earlier releases still decode; a secret written now decodes too and, in ECB (no random IV), is the same text as before.
     void earlierSecrets_data()
     {
         QTest::addColumn<AESParams>("with");
@@ -187,8 +185,7 @@ private slots:
         ReleaseIdentifyLib();
     }
 
-    // Each line of the generated log4j properties reaches log4cplus meaning
-    // the same: appenders, layouts, levels, files, rolling sizes, dates.
+    // Each line of the generated log4j properties reaches log4cplus meaning the same: appenders, layouts, levels, files, rolling sizes, dates.
     void log4cplusProperties_data()
     {
         QTest::addColumn<QString>("key");

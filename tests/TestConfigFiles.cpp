@@ -1,5 +1,4 @@
-// The configuration files: XML, whole-file writes, properties, user-data
-// folders, the port and common configurations, DESetup keys, version order.
+// The configuration files: XML, whole-file writes, properties, user-data folders, the port and common configurations, DESetup keys, version order.
 #include "CommonMethodLib/CommonConfigFileMgr.h"
 #include "CommonMethod/DataEncryptionConfig.h"
 #include "DatabaseUpdate/DBVersion.h"
@@ -97,11 +96,7 @@ private slots:
         QCOMPARE(doc.get_str("/C/I", "d"), std::string("fish & chips")); // the first of several
         QCOMPARE(doc.get_int("/C/Mixed", -1), -42);
         QCOMPARE(doc.get_int("/C/Huge", -1), INT_MAX);
-    }
-
-    // A document type declaration is refused outright: no entity of it expands.
-    void xmlHostile()
-    {
+        // A document type declaration is refused outright: no entity of it expands.
         for (const char* text : {"<!DOCTYPE c [<!ENTITY a \"aaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]><C><V>&b;</V></C>",
                                  "<!DOCTYPE c [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><C><V>&x;</V></C>",
                                  "<!DOCTYPE c SYSTEM \"http://127.0.0.1:1/x.dtd\"><C/>", "<C><Open></C>"}) {
@@ -289,8 +284,7 @@ private slots:
         QTest::newRow("appender options only") << QByteArray("log4j.appender.R.File=x.txt\n") << false;
         QTest::newRow("one line of 300 KB") << edited + "# " + QByteArray(300 * 1024, 'x') + "\n" << false;
     }
-    // A logging configuration that can serve is never regenerated, even when
-    // the template changed; one that cannot is kept aside and regenerated.
+    // A logging configuration that can serve is never regenerated, even when the template changed; one that cannot is kept aside and regenerated.
     void loggingConfiguration()
     {
         QFETCH(QByteArray, content);
@@ -325,10 +319,9 @@ private slots:
         QTest::newRow("just over the bound") << QByteArray(int(comm_method::CXmlConfigFile::kMaxBytes) + 1 - 10, ' ').prepend("<Configs/>")
                                              << "replaced";
     }
-    // An older file takes the benchmark's version and the values it lacks; an equal or newer one is left as it is. A
-    // bad port takes the benchmark's value, a damaged file the benchmark's place; either is kept beside it under a name
-    // no earlier copy has (copies of this second and the next two exist). The user's values stay, and the next start
-    // changes nothing.
+    // An older file takes the benchmark's version and the values it lacks; an equal or newer one is left as it is. A bad port takes the benchmark's
+    // value, a damaged file the benchmark's place; either is kept beside it under a name no earlier copy has (copies of this second and the next two
+    // exist). The user's values stay, and the next start changes nothing.
     void workingFileAtStart()
     {
         QFETCH(QByteArray, before);
@@ -445,8 +438,7 @@ private slots:
         QTest::newRow("port configuration") << "Setup.xml";
         QTest::newRow("common configuration") << "CommonConfig.xml";
     }
-    // Temporaries of writes killed long ago go at start; one of a write that
-    // may still run stays, and so does whatever is not such a temporary.
+    // Temporaries of writes killed long ago go at start; one of a write that may still run stays, and so does whatever is not such a temporary.
     void staleTemporariesRemoved()
     {
         QFETCH(QString, file);
@@ -499,8 +491,7 @@ private slots:
         QVERIFY(QFileInfo(file).size() <= 512); // written at its own size
     }
 
-    // key = hex of the first 8 bytes of sha256(s1 s2), salt = hex of bytes
-    // 24..31 of sha256(s3 s4), data key = base64 of their middle halves.
+    // key = hex of the first 8 bytes of sha256(s1 s2), salt = hex of bytes 24..31 of sha256(s3 s4), data key = base64 of their middle halves.
     void desetupDerivation()
     {
         proto::CXmlProto doc;
@@ -525,11 +516,7 @@ private slots:
         // Regenerated segments give other keys.
         QVERIFY(config.regenerateConfig(path) && config.loadConfig(path));
         QVERIFY(config.dataKey() != dataKey);
-    }
-
-    void desetupFailures()
-    {
-        CDataEncryptionConfig config;
+        config = CDataEncryptionConfig();
         for (const std::string& text : {std::string("plain text"), encode("<DESetup/>", false), encode("<DESetup>")})
             QVERIFY(!config.setDESetup(text) && config.dataKey().empty());
         QVERIFY(!config.loadConfig((m_dir + "missing.dat").toStdString()));

@@ -1,8 +1,7 @@
-// The port settings dialog, driven like a user: its live checks, bubbles, IP rules and rows (ports held on loopback
-// before the port snapshot is taken), and its confirm press: what it refuses, what it writes to "Setup.xml", the common
-// configuration and the SMS properties file, and the plug-in restart. The dialog finds the SMS plug-in and the
-// port-owner script relative to the program folder, so these tests run from a copy of the test executable in a
-// temporary program layout:
+// The port settings dialog, driven like a user: its live checks, bubbles, IP rules and rows (ports held on loopback before the port snapshot is
+// taken), and its confirm press: what it refuses, what it writes to "Setup.xml", the common configuration and the SMS properties file, and the
+// plug-in restart. The dialog finds the SMS plug-in and the port-owner script relative to the program folder, so these tests run from a copy of the
+// test executable in a temporary program layout:
 //   <root>/Server/<test>                the copy (its build RPATH still finds the libraries)
 //   <root>/Server/checkport<ext>        stand-in that prints <root>/owners/<port> when present
 //   <root>/TavrinSMSPlugin/{conf,bin}   the plug-in's files from the source Install/ tree
@@ -112,8 +111,7 @@ void hover(CCheckCorretLineEdit* field, QEvent::Type type)
     QApplication::sendEvent(field->tipButton(), &event);
 }
 
-// The text of the bubble shown while the mouse is over the field's status
-// button; empty when no bubble appears. None stays once the mouse left.
+// The text of the bubble shown while the mouse is over the field's status button; empty when no bubble appears. None stays once the mouse left.
 QString hoverBubble(CCheckCorretLineEdit* field)
 {
     hover(field, QEvent::Enter);
@@ -248,9 +246,8 @@ private slots:
         hover(f, QEvent::Leave);
     }
 
-    // A duplicate marks both fields and clears on both; the device access ports are not compared with each other. Why a
-    // field is refused shows without the mouse: at once for refused typing, when the field loses the focus, and for
-    // every invalid field when confirm is pressed.
+    // A duplicate marks both fields and clears on both; the device access ports are not compared with each other. Why a field is refused shows
+    // without the mouse: at once for refused typing, when the field loses the focus, and for every invalid field when confirm is pressed.
     void duplicatesAndReasonsWithoutHover()
     {
         auto dlg = makeDialog();

@@ -1,5 +1,4 @@
-// The framework library against real HTTP and WebSocket clients on loopback;
-// parsing and routing also directly, for peers loopback cannot be.
+// The framework library against real HTTP and WebSocket clients on loopback; parsing and routing also directly, for peers loopback cannot be.
 #include "TestSupport.h"
 
 #include "Framework/FrameworkCallbacks.h"
@@ -115,8 +114,7 @@ private slots:
         QCOMPARE(request("POST", newHttp, "/api/close", "Bearer " + token).first, 403);
     }
 
-    // The language and skin the host applied (not those it refused) are handed to its callbacks, from the
-    // library's thread, at the next start.
+    // The language and skin the host applied (not those it refused) are handed to its callbacks, from the library's thread, at the next start.
     void lastLanguageAndSkinComeBack()
     {
         const auto setCallbacks = [] {
@@ -153,8 +151,7 @@ private slots:
         setRegisterRccCallback(nullptr, nullptr);
     }
 
-    // Only an external access setting of exactly "true" opens the ports beyond
-    // 127.0.0.1 (to 127.0.0.2 here, which a loopback-only socket refuses).
+    // Only an external access setting of exactly "true" opens the ports beyond 127.0.0.1 (to 127.0.0.2 here, which a loopback-only socket refuses).
     void listensOnLoopbackUnlessExternal()
     {
         for (const QByteArray enabled : {"True", "true"}) {
@@ -169,10 +166,9 @@ private slots:
         }
     }
 
-    // A frame or message over its bound is refused with the protocol's close code, a client that sends pings and
-    // never reads is dropped by its pongs alone (long before 32 MB have gone; no status push comes in an hour),
-    // close codes and text follow the protocol, a page of another site cannot open a socket. (Unmasked frames are
-    // taken: the client's messages are not used anyway.)
+    // A frame or message over its bound is refused with the protocol's close code, a client that sends pings and never reads is dropped by its pongs
+    // alone (long before 32 MB have gone; no status push comes in an hour), close codes and text follow the protocol, a page of another site cannot
+    // open a socket. (Unmasked frames are taken: the client's messages are not used anyway.)
     void webSocketRefusesWhatAClientMayNotSend_data()
     {
         QTest::addColumn<QByteArray>("origin");   // of the opening; HTTPPORT stands for the web client's port

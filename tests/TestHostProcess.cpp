@@ -54,10 +54,9 @@ private slots:
         notify.reset();
     }
 
-    // Without a display nobody can answer the port dialog: a held HTTP port is moved to the first free one from itself,
-    // written to "Setup.xml" before the web client starts there. The host stands a kill -9 (the next start serves at
-    // once, in the language and skin the web client set last, which its own file does not keep); a quit request ends it
-    // with 0 through its teardown in order.
+    // Without a display nobody can answer the port dialog: a held HTTP port is moved to the first free one from itself, written to "Setup.xml" before
+    // the web client starts there. The host stands a kill -9 (the next start serves at once, in the language and skin the web client set last, which
+    // its own file does not keep); a quit request ends it with 0 through its teardown in order.
     void movesHeldPortSurvivesKillQuitsInOrder()
     {
         const int held = configuredHttp;
@@ -106,8 +105,7 @@ private slots:
         QCOMPARE(runtimeFiles(), QStringList());
     }
 
-    // A second start is refused with 255; the first one serves on, and a
-    // termination signal ends it with 0 through its teardown.
+    // A second start is refused with 255; the first one serves on, and a termination signal ends it with 0 through its teardown.
     void secondStartIsRefusedAndSignalQuits()
     {
         int httpPort = 0;
@@ -224,10 +222,9 @@ private slots:
         QCOMPARE(texts(".state").count("Stopped"), 13);
     }
 
-    // The icon in the panel under openbox: the port moved at start told once, clicks open the web client
-    // (its address told when no browser can), the menu brings the window back; the port dialog is its
-    // transient dialog. A port changed in the dialog (keyboard) restarts the host, without a service manager,
-    // on the new port (the seconds printed); "Quit" leaves no token behind.
+    // The icon in the panel under openbox: the port moved at start told once, clicks open the web client (its address told when no browser can), the
+    // menu brings the window back; the port dialog is its transient dialog. A port changed in the dialog (keyboard) restarts the host, without a
+    // service manager, on the new port (the seconds printed); "Quit" leaves no token behind.
     void trayIconClickMenuRestartAndQuit()
     {
         for (const char* tool : {"Xvfb", "trayer", "xdotool", "openbox", "xprop"})
@@ -302,8 +299,7 @@ private slots:
         const QString stacking = xprop({"-root", "_NET_CLIENT_LIST_STACKING"});
         QVERIFY2(stacking.indexOf(QString::number(dialog.id.toULong(), 16)) > stacking.indexOf(QString::number(managed.id.toULong(), 16)),
                  qPrintable(stacking));
-        // The HTTP field (after the title's close button), the confirm button
-        // (the last in the dialog), and the notice's confirm.
+        // The HTTP field (after the title's close button), the confirm button (the last in the dialog), and the notice's confirm.
         const int newHttp = tst::freePort();
         QVERIFY(xdotool({"windowfocus", "--sync", dialog.id, "key", "Tab", "ctrl+a", "type", "--delay", "50", QString::number(newHttp)}));
         QVERIFY(xdotool({"key", "shift+Tab", "shift+Tab", "space"}));
@@ -439,8 +435,7 @@ private:
         return answer;
     }
 
-    // Opens the icon's menu and clicks entry `index` (entries 32 pixels high
-    // below a 6-pixel padding, as the menu's style sheet lays them out).
+    // Opens the icon's menu and clicks entry `index` (entries 32 pixels high below a 6-pixel padding, as the menu's style sheet lays them out).
     void clickMenuEntry(const XWindow& icon, int index)
     {
         QVERIFY(xdotool({"mousemove", "--window", icon.id, "8", "8", "click", "3"}));

@@ -72,8 +72,7 @@ private slots:
         QVERIFY(!log.contains("server started"));
     }
 
-    // A held HTTP port: the port dialog says why; cancelling it says that
-    // the services stay down and how to start again, and the start ends.
+    // A held HTTP port: the port dialog says why; cancelling it says that the services stay down and how to start again, and the start ends.
     void heldHttpPortCancelled()
     {
         prepare(KEST_PRODUCT_TYPE);
@@ -89,9 +88,8 @@ private slots:
         app.abortStart();
     }
 
-    // The window's restart path: the tray's restart request, then the window's re-initialisation of the framework
-    // library, which an ending host skips: nothing serves and no token stays behind until the process ends, and the
-    // service manager (a stand-in here) is told that it restarts.
+    // The window's restart path: the tray's restart request, then the window's re-initialisation of the framework library, which an ending host
+    // skips: nothing serves and no token stays behind until the process ends, and the service manager (a stand-in here) is told that it restarts.
     void restartWithoutIdentity()
     {
         tst::NotifySocket manager(qEnvironmentVariable("XDG_RUNTIME_DIR") + "/notify.sock");
@@ -155,8 +153,7 @@ private slots:
     }
 
 private:
-    // User data and log under the private home, the product type in
-    // "Setup.xml", and a framework HTTP port free at this moment.
+    // User data and log under the private home, the product type in "Setup.xml", and a framework HTTP port free at this moment.
     void prepare(int productType)
     {
         auto& userData = Base::CSingleton<comm_method::CUserDataPath>::Instance();

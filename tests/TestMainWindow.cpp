@@ -1,5 +1,4 @@
-// The tray object and the service management window on the offscreen
-// platform, with the shipped skins and translations; modals answered from timers.
+// The tray object and the service management window on the offscreen platform, with the shipped skins and translations; modals answered from timers.
 
 #include "ui/CheckCorretLineEdit.h"
 #include "ui/EditPort.h"
@@ -75,9 +74,8 @@ double contrast(QRgb a, QRgb b)
     return std::max(luminance(a), luminance(b)) / std::min(luminance(a), luminance(b));
 }
 
-// The rendered texts of top (its labels, buttons, fields, a menu's entries; icons left out) whose contrast is below
-// 4.5:1, "name ratio": in each text's area the most common colour is the background, the pixel farthest from it the
-// text (its glyphs' cores).
+// The rendered texts of top (its labels, buttons, fields, a menu's entries; icons left out) whose contrast is below 4.5:1, "name ratio": in each
+// text's area the most common colour is the background, the pixel farthest from it the text (its glyphs' cores).
 QStringList lowContrast(QWidget* top)
 {
     for (auto* button : top->findChildren<QAbstractButton*>())
@@ -229,8 +227,7 @@ private slots:
         QVERIFY(!tst::readText(QStringLiteral("/proc/self/maps")).contains(QLatin1String("libsqlite3")));
     }
 
-    // Over an old file. (A second file dialog in the same process hangs now
-    // and then under load, so the failed export is not a case here.)
+    // Over an old file. (A second file dialog in the same process hangs now and then under load, so the failed export is not a case here.)
     void exportIdentity()
     {
         QTemporaryDir store, folder;
@@ -321,8 +318,7 @@ private slots:
         QVERIFY(quit.count() == 1 && restart.count() == 1);
     }
 
-    // A taken port brings a notice and writes nothing; so do an unchanged pair
-    // and cancelling; a changed free pair is written and shown.
+    // A taken port brings a notice and writes nothing; so do an unchanged pair and cancelling; a changed free pair is written and shown.
     void editPortChecksAndWrites()
     {
         const QString dataDir = QString::fromStdString(Base::CSingleton<comm_method::CUserDataPath>::Instance().getUserDataDir());
@@ -461,8 +457,7 @@ private slots:
         QVERIFY(loadSkin("GreyRedSkin", kRcc.toStdString()));
     }
 
-    // Drawn from vector sources for the screen's scale, so sharp at 1.5x
-    // (a run of its own at that scale, see Tray.cmake).
+    // Drawn from vector sources for the screen's scale, so sharp at 1.5x (a run of its own at that scale, see Tray.cmake).
     void imagesForTheScreenScale()
     {
         CFrameworkMgr tray;

@@ -1,6 +1,5 @@
 #pragma once
-// Answers modal dialogs from a timer, the way the widget tests stand in for
-// the user while code under test runs a dialog's own event loop.
+// Answers modal dialogs from a timer, the way the widget tests stand in for the user while code under test runs a dialog's own event loop.
 
 #include <QApplication>
 #include <QLabel>

@@ -16,8 +16,7 @@ const QString kHost = QStringLiteral(TAVRIN_STAGE_DIR "/Server/Palvex.Framework.
 
 namespace {
 
-// "--hold listen PORT...": listens on every interface at each port, says
-// "ready" and waits to be ended. Another way to hold a port is another mode.
+// "--hold listen PORT...": listens on every interface at each port, says "ready" and waits to be ended. Another way to hold a port is another mode.
 int hold(int argc, char** argv)
 {
     const QByteArray mode = argv[2];
@@ -106,8 +105,7 @@ private slots:
 
     void hostStartsAndServes_data()
     {
-        // The attack, run as the other user first: %self is this program, a
-        // copy of it in the attacker's folder is named as the host.
+        // The attack, run as the other user first: %self is this program, a copy of it in the attacker's folder is named as the host.
         QTest::addColumn<QStringList>("attack");
         QTest::addColumn<bool>("portsHeld");
         QTest::newRow("runtime folder taken, 0700") << QStringList{"/bin/mkdir", "-m", "0700", "/tmp/runtime-%user"} << false;
@@ -122,8 +120,7 @@ private slots:
         QFETCH(QStringList, attack);
         const QString attackerDir = folderOf(m_scratch, "attacker", m_attacker);
         const QString hostHome = folderOf(m_scratch, "host", m_hostUser);
-        // Ports free now, in the host user's configuration (no earlier row
-        // left connections on them that a bare bind would trip over).
+        // Ports free now, in the host user's configuration (no earlier row left connections on them that a bare bind would trip over).
         m_http = tst::freePort(tst::Bind::AnyAddress);
         do
             m_webSocket = tst::freePort(tst::Bind::AnyAddress);

@@ -168,8 +168,7 @@ private slots:
                                                          << "";
     }
 
-    // The single-instance guard's folder is the user's alone, or there is none;
-    // nothing in a shared folder decides which.
+    // The single-instance guard's folder is the user's alone, or there is none; nothing in a shared folder decides which.
     void runtimeFolder()
     {
         QFETCH(QString, runtimeDir);
@@ -282,8 +281,7 @@ private slots:
         QVERIFY(!QFile::exists(m_dir->filePath("INJECTED")) && !QFile::exists(folder + "/INJECTED") && !QFile::exists(previous + "/INJECTED"));
     }
 
-    // The desktop's opener answers whether it opened the address; one still
-    // busy after the wait (a browser in the foreground) has opened it.
+    // The desktop's opener answers whether it opened the address; one still busy after the wait (a browser in the foreground) has opened it.
     void openWebAddress()
     {
         const QString url = "http://127.0.0.1:16100/";
@@ -303,8 +301,7 @@ private:
     QScopedPointer<QTemporaryDir> m_dir;
 };
 
-// A listener, both ends of a connection and a UDP socket, each once, owned by
-// this process; a closed socket leaves the next snapshot.
+// A listener, both ends of a connection and a UDP socket, each once, owned by this process; a closed socket leaves the next snapshot.
 void TestPlatform::ownSocketsInSnapshot()
 {
     quint16 serverPort = 0, clientPort = 0, udpPort = 0;

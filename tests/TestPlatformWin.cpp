@@ -1,5 +1,4 @@
-// The OS layer's Windows side, run under wine64 (or on Windows): prints
-// "N passed, N failed" and ends with 1 when anything failed.
+// The OS layer's Windows side, run under wine64 (or on Windows): prints "N passed, N failed" and ends with 1 when anything failed.
 #include "Platform/Platform.h"
 #include "PlatformCases.h"
 
@@ -57,8 +56,7 @@ HANDLE run(const std::string& exe, const std::string& args)
     return info.hProcess;
 }
 
-// True when the access list lets in the current user and nobody else (the
-// system account aside, which Wine reports beside the owner).
+// True when the access list lets in the current user and nobody else (the system account aside, which Wine reports beside the owner).
 bool ownerOnly(const std::string& path)
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;

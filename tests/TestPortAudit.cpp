@@ -33,8 +33,7 @@ using comm_methodlib::CCommonConfigFileMgr;
 
 namespace {
 
-// The configured ports of one case, by the names of the working file's
-// elements, and "rtsp" and "wall" (the SMS plug-in's and the video wall's).
+// The configured ports of one case, by the names of the working file's elements, and "rtsp" and "wall" (the SMS plug-in's and the video wall's).
 using Ports = QMap<QString, int>;
 const QStringList kServerPorts = {"Http",    "WebSocket",  "Web",           "TamsaCMS",   "TamsaAMS",     "TamsaMQTT",
                                   "TamsaSS", "TamsaVideo", "TamsaVideoVIC", "TamsaAudio", "TamsaPlayback"};
@@ -48,8 +47,7 @@ CCommonConfigFileMgr& commonConfig()
     return Base::CSingleton<CCommonConfigFileMgr>::Instance();
 }
 
-// A loopback port, held by a socket kept in held: UDP, TCP listening, or TCP
-// bound without listening (in no socket table); 0 if none.
+// A loopback port, held by a socket kept in held: UDP, TCP listening, or TCP bound without listening (in no socket table); 0 if none.
 enum class Hold { Udp, Listen, BindOnly };
 int holdLoopback(Hold how, std::vector<std::unique_ptr<QObject>>& held)
 {
@@ -159,9 +157,8 @@ private slots:
     }
     void init() { QFile::remove(m_propertiesPath); }
 
-    // With nobody to ask: ports of services the product does not run are neither audited nor claimed; an HTTP port
-    // equal to the TamsaCMS port, or bound by another socket that does not listen (in no socket table), moves off it,
-    // the TamsaCMS port stays.
+    // With nobody to ask: ports of services the product does not run are neither audited nor claimed; an HTTP port equal to the TamsaCMS port, or
+    // bound by another socket that does not listen (in no socket table), moves off it, the TamsaCMS port stays.
     void productTypeDecidesWhatIsAudited_data()
     {
         QTest::addColumn<int>("productType");
@@ -388,8 +385,7 @@ private slots:
     }
 
 private:
-    // Puts the case's ports into the working file, the common configuration
-    // and the SMS properties, then reloads the port configuration.
+    // Puts the case's ports into the working file, the common configuration and the SMS properties, then reloads the port configuration.
     void writeConfiguration(int productType, const Ports& p)
     {
         config().InitManager(false);

@@ -1,6 +1,5 @@
-// A port change on the running host, in-process in the installed folder: the window's dialogs answered from a timer,
-// the web ports probed, the files compared. An unsaveable configuration is a read-only bind mount in the process's own
-// mount namespace, which stops root too.
+// A port change on the running host, in-process in the installed folder: the window's dialogs answered from a timer, the web ports probed, the files
+// compared. An unsaveable configuration is a read-only bind mount in the process's own mount namespace, which stops root too.
 #include "ui/CheckCorretLineEdit.h"
 #include "ui/EditPort.h"
 #include "ui/EditPortDlg.h"
@@ -167,9 +166,8 @@ private slots:
         QVERIFY(serving(http, webSocket));
     }
 
-    // The two-port dialog stores the HTTP and WebSocket ports, which take effect with the restart that the port
-    // settings dialog offers next: the host ends for the next one to serve on them, and nothing of it serves on after
-    // its restart teardown.
+    // The two-port dialog stores the HTTP and WebSocket ports, which take effect with the restart that the port settings dialog offers next: the host
+    // ends for the next one to serve on them, and nothing of it serves on after its restart teardown.
     void confirmedChangeMovesTheServices()
     {
         const QString setupBefore = tst::readText(dataDir + "Setup.xml");
@@ -236,8 +234,7 @@ private:
 
 int main(int argc, char** argv)
 {
-    // The host finds its translations, benchmark file and SMS plug-in beside
-    // the program: the test runs as a link to itself in the installed folder.
+    // The host finds its translations, benchmark file and SMS plug-in beside the program: the test runs as a link to itself in the installed folder.
     const std::string exe = platform::executablePath();
     const std::string installed = QFileInfo(kStage + "/Server").canonicalFilePath().toStdString() + "/TestPortChangeHost";
     if (exe != installed) {

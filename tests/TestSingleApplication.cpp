@@ -1,6 +1,5 @@
-// The single-instance guard across real processes: the test runs copies of itself with "--instance"; each constructs
-// the guard as the host does and prints what it became, and a primary stays up (printing every notice it receives)
-// until it reads "quit" or its input closes.
+// The single-instance guard across real processes: the test runs copies of itself with "--instance"; each constructs the guard as the host does and
+// prints what it became, and a primary stays up (printing every notice it receives) until it reads "quit" or its input closes.
 #include "SingleApplication.h"
 #include "SingleApplication_p.h"
 #include "TestSupport.h"
@@ -99,8 +98,7 @@ QByteArray lengthOnly(qint64 length)
     return header;
 }
 
-// A notice frame. A padded one (bodyLength) carries checksum 0 and two
-// bytes before its last two that make the sum over all but those come out 0.
+// A notice frame. A padded one (bodyLength) carries checksum 0 and two bytes before its last two that make the sum over all but those come out 0.
 QByteArray frame(const QString& name, bool breakChecksum, int bodyLength = 0)
 {
     QByteArray body;
@@ -125,9 +123,8 @@ class TestSingleApplication : public QObject
 {
     Q_OBJECT
 private slots:
-    // After a kill -9 the next start is the primary at once, also when the killed one's block is locked while it starts
-    // (so that it is not removed as abandoned but found with its primary gone), and when its process id has since gone
-    // to another process (here: this test).
+    // After a kill -9 the next start is the primary at once, also when the killed one's block is locked while it starts (so that it is not removed as
+    // abandoned but found with its primary gone), and when its process id has since gone to another process (here: this test).
     void killedPrimaryIsReplacedAtOnce()
     {
         Instance killed = started();

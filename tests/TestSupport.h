@@ -1,6 +1,5 @@
 #pragma once
-// Helpers shared by the tests: a scratch home, files, log lines in order, a
-// free port, a stand-in notify socket, a private X server.
+// Helpers shared by the tests: a scratch home, files, log lines in order, a free port, a stand-in notify socket, a private X server.
 
 #include <QByteArray>
 #include <QDir>
@@ -27,8 +26,7 @@
 #include <memory>
 #include <vector>
 
-// A private home for a test: HOME, the XDG folders and HOMEDRIVE point into a
-// scratch folder. Construct it before anything reads these variables.
+// A private home for a test: HOME, the XDG folders and HOMEDRIVE point into a scratch folder. Construct it before anything reads these variables.
 class ScratchHome
 {
 public:
@@ -145,8 +143,7 @@ inline std::vector<std::unique_ptr<QTranslator>> loadLanguage(const QString& roo
     return translators;
 }
 
-// Another host this user runs, by process id and program ("4711 /opt/...");
-// empty when there is none. A host the tests start would be refused by it.
+// Another host this user runs, by process id and program ("4711 /opt/..."); empty when there is none. A host the tests start would be refused by it.
 inline QString runningHost()
 {
     for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
@@ -182,8 +179,7 @@ inline bool run(const QString& program, const QStringList& arguments,
     return ok;
 }
 
-// The process has ended, or ends within ms (QProcess's own wait says false
-// for a process that ended before the wait began).
+// The process has ended, or ends within ms (QProcess's own wait says false for a process that ended before the wait began).
 inline bool ended(QProcess& process, int ms)
 {
     return process.state() == QProcess::NotRunning || process.waitForFinished(ms);

@@ -123,9 +123,8 @@ private slots:
         tst::writeBytes(root + "Greek/readme.txt", "not a translation");
     }
 
-    // Ports only, typed: a leading zero, signs, spaces and values above 65535 are not taken, each refusal saying what
-    // the text would have become, and a field can be emptied. An invalid field looks different; the address field takes
-    // any text.
+    // Ports only, typed: a leading zero, signs, spaces and values above 65535 are not taken, each refusal saying what the text would have become, and
+    // a field can be emptied. An invalid field looks different; the address field takes any text.
     void typing()
     {
         const std::tuple<const char*, const char*, const char*> cases[] = {

@@ -66,9 +66,8 @@ class TestWatchDog : public QObject
     Q_OBJECT
 
 private slots:
-    // Says what the host serves, then beats every period while the main event loop turns. Blocked for three beats, the
-    // loop gets no beat after the one it had earned before; turning again, it gets them back. Then it says it stops on
-    // purpose, and no beat follows.
+    // Says what the host serves, then beats every period while the main event loop turns. Blocked for three beats, the loop gets no beat after the
+    // one it had earned before; turning again, it gets them back. Then it says it stops on purpose, and no beat follows.
     void beatsWhileTheMainLoopTurns()
     {
         constexpr int period = 300;

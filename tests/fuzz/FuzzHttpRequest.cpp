@@ -1,8 +1,6 @@
-// Arbitrary bytes as a web client request, parsed and routed. The first byte
-// picks the peer (loopback or not). Checked: a complete request has a path
-// from the root without its query, a bounded body and takes no more than the
-// input; only the fixed routes answer 200; a control callback runs only for
-// a loopback POST carrying the control token.
+// Arbitrary bytes as a web client request, parsed and routed. The first byte picks the peer (loopback or not). Checked: a complete request has a path
+// from the root without its query, a bounded body and takes no more than the input; only the fixed routes answer 200; a control callback runs only
+// for a loopback POST carrying the control token.
 #include "Framework/FrameworkCallbacks.h"
 #include "Framework/FrameworkRouter.h"
 #include "Framework/HttpRequest.h"

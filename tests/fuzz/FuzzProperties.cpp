@@ -1,5 +1,4 @@
-// Arbitrary bytes as a properties file. Checked: a file that loads stores to
-// a file that reads back to the same pairs; the in-place save of changed
+// Arbitrary bytes as a properties file. Checked: a file that loads stores to a file that reads back to the same pairs; the in-place save of changed
 // values reads back to the changed pairs and keeps every other line.
 #include "FuzzScratch.h"
 #include "logical/SimpleProperties.h"

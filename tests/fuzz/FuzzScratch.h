@@ -1,6 +1,5 @@
 #pragma once
-// A scratch folder for the fuzz targets that work on files, made once per
-// run and removed at exit. In memory (/dev/shm): the product's durable writes
+// A scratch folder for the fuzz targets that work on files, made once per run and removed at exit. In memory (/dev/shm): the product's durable writes
 // sync every file, which on a disk would bound a target to a few runs a second.
 #include <cstdlib>
 #include <filesystem>

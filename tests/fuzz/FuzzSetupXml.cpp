@@ -1,7 +1,5 @@
-// Arbitrary bytes as the working Setup.xml, checked and restored or upgraded
-// against the shipped benchmark as at start. Checked: the file left behind
-// parses, holds no port the services cannot use, and a second start leaves
-// it as it is.
+// Arbitrary bytes as the working Setup.xml, checked and restored or upgraded against the shipped benchmark as at start. Checked: the file left behind
+// parses, holds no port the services cannot use, and a second start leaves it as it is.
 #include "FuzzScratch.h"
 #include "controller/XMLConfigManager.h"
 

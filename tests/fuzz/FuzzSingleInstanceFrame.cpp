@@ -1,9 +1,6 @@
-// Arbitrary bytes as a notice on the single-instance socket, read as the
-// primary reads it. Checked: the header is refused exactly when it is short
-// or announces a length out of bounds; a body that reads is, byte for byte,
-// the frame the writer makes of what was read; and a frame the writer makes
-// of the input reads back to the same fields, but not once one of its bytes
-// is changed.
+// Arbitrary bytes as a notice on the single-instance socket, read as the primary reads it. Checked: the header is refused exactly when it is short or
+// announces a length out of bounds; a body that reads is, byte for byte, the frame the writer makes of what was read; and a frame the writer makes of
+// the input reads back to the same fields, but not once one of its bytes is changed.
 #include "NoticeFrame.h"
 
 #include <QtEndian>

@@ -1,7 +1,5 @@
-// Arbitrary bytes as an XML document, then the operations the host applies
-// to its configuration. Checked: a document that parses writes text that
-// parses to the same text; a value, an attribute and a child set on the root
-// read back the same, also after the document is written and parsed again.
+// Arbitrary bytes as an XML document, then the operations the host applies to its configuration. Checked: a document that parses writes text that
+// parses to the same text; a value, an attribute and a child set on the root read back the same, also after the document is written and parsed again.
 #include "CommonMethod/Proto/XmlProto.h"
 
 #include <algorithm>
@@ -22,14 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     const xmlNodePtr root = doc.get_node("/*");
     if (!root)
         return 0;
-    // Paths are plain element names; a prefixed name needs a namespace the
-    // host never registers.
+    // Paths are plain element names; a prefixed name needs a namespace the host never registers.
     const std::string path = "/" + std::string(reinterpret_cast<const char*>(root->name));
     if (path.find(':') != std::string::npos)
         return 0;
     const std::string value = "v <&> \"'";
-    // A name the parser took but libxml2's name check refuses (some non-ASCII
-    // letters) is refused by the setters with false; a plain ASCII one never.
+    // A name the parser took but libxml2's name check refuses (some non-ASCII letters) is refused by the setters with false; a plain ASCII one never.
     if (!doc.set_value(path, value)) {
         if (std::all_of(path.begin() + 1, path.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }))
             std::abort();
