@@ -239,6 +239,7 @@ int openDescriptors(qint64 pid)
 
 int main(int argc, char* argv[])
 {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure shows as it is measured, also in a file
     QCoreApplication app(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr, "usage: BenchHost <installed Server folder> <BenchFloor> [idle seconds]\n");
