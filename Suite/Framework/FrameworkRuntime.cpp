@@ -11,6 +11,11 @@
 #include <QNetworkInterface>
 #include <QThread>
 
+namespace {
+// Short enough that a service that stops shows so at the next push.
+constexpr qint64 kServedPortsMaxAgeMs = 250;
+} // namespace
+
 CFrameworkRuntime::CFrameworkRuntime(int pushIntervalMs)
     : m_pushIntervalMs(pushIntervalMs)
 {
@@ -83,7 +88,15 @@ FrameworkStatus CFrameworkRuntime::status() const
             services = {{"HTTP", m_ports.httpPort, 0, {}}, {"WebSocket", m_ports.webSocketPort, 0, {}}};
     }
     s.language = m_language;
-    const comm_method::CServedPorts served = comm_method::CServedPorts::now();
+    comm_method::CServedPorts served;
+    {
+        std::lock_guard<std::mutex> lock(m_servedMutex);
+        if (!m_servedRead.isValid() || m_servedRead.hasExpired(kServedPortsMaxAgeMs)) {
+            m_served = comm_method::CServedPorts::now();
+            m_servedRead.start();
+        }
+        served = m_served;
+    }
     for (FrameworkService& service : services) {
         const bool isServed = served.served(service.port);
         s.services.push_back({std::move(service), isServed});

@@ -10,6 +10,8 @@
 #include "FrameworkServer.h"
 #include "FrameworkStatus.h"
 
+#include "CommonMethod/ServedPorts.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <atomic>
@@ -66,6 +68,11 @@ private:
     qint64 m_startedAtMs = 0; // when m_upTime started, since 1970
     std::string m_product;
     std::vector<FrameworkService> m_services; // the host's; empty: the library's own servers
+    // The served ports, read at most every kServedPortsMaxAgeMs: every page, status answer and push asks, and
+    // reading the socket tables of a busy machine (thousands of closed connections) takes milliseconds.
+    mutable std::mutex m_servedMutex;
+    mutable comm_method::CServedPorts m_served;
+    mutable QElapsedTimer m_servedRead;
 
     QThread* m_thread = nullptr;
     CFrameworkServer* m_server = nullptr; // lives on m_thread
