@@ -96,6 +96,18 @@ private slots:
         QCOMPARE(request("POST", m_httpPort, "/api/close", "Bearer " + token).first, 200);
         QVERIFY(g_closedOn && g_closedOn != thread()); // with its user pointer, off the main thread
 
+        // A service's state follows its port: served while something listens on it, stopped soon after nothing does.
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        setHostServices("", {{"Probe", probe.serverPort(), 0, {}}});
+        const auto probeServed = [this] {
+            return QJsonDocument::fromJson(request("GET", m_httpPort, "/api/status").second)["services"][0]["served"].toBool();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(probeServed(), 5000);
+        probe.close();
+        QTRY_VERIFY_WITH_TIMEOUT(!probeServed(), 5000);
+        setHostServices("", {});
+
         // The status at once and every second; an open connection does not keep the port after uninit.
         QWebSocket socket;
         QSignalSpy messages(&socket, &QWebSocket::textMessageReceived);
